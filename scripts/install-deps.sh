@@ -1,0 +1,15 @@
+#!/bin/sh
+# Installs the Debian 12 packages that Quorvamel needs to build, run, test
+# and benchmark. Safe to run again: apt-get skips what is there.
+set -eu
+if [ "$(id -u)" -ne 0 ]; then
+    echo "install-deps.sh: run as root (or with sudo)" >&2
+    exit 1
+fi
+export DEBIAN_FRONTEND=noninteractive
+apt-get update -qq
+apt-get install -y -qq --no-install-recommends \
+    cmake ninja-build g++ make pkg-config \
+    qt6-base-dev libgl-dev \
+    dovecot-core dovecot-pop3d openssl ca-certificates \
+    python3 xvfb xauth x11-utils >/dev/null

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <cstdint>
+
+// One 454-byte record of pop3user.ini.
+struct AccountRecord
+{
+    static constexpr int Size = 454;
+
+    QString DisplayName;       // 64
+    QString UserName;          // 64
+    QString ScrambledPassword; // 64, never trimmed
+    QString ServerName;        // 256
+    std::int32_t Port = 0;
+    std::int16_t Checked = 0;
+
+    // Decodes up to Size bytes; missing bytes of a short final record read
+    // as spaces (text) and zero (numbers).
+    static AccountRecord decode(const QByteArray& bytes);
+    QByteArray encode() const;
+};
