@@ -1,0 +1,188 @@
+#include "app/startup.h"
+
+#include "platform/prompter.h"
+#include "storage/scramble.h"
+#include "storage/settings_file.h"
+#include "storage/settings_record.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+namespace {
+
+constexpr qint64 MinimumTemplateSize = 300;
+const QFileDevice::Permissions OwnerOnlyFolder =
+    QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner;
+const QFileDevice::Permissions OwnerOnlyFile = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+
+// Follows the steps of the sequence, remembering the text of the one in
+// progress so a failure can name it.
+class StartupSteps
+{
+public:
+    explicit StartupSteps(const StartupInput& input) : m_input(input) {}
+
+    StartupResult run();
+
+private:
+    bool fail();
+    bool findUserFolder();
+    bool makeFolder(const QString& path);
+    bool makeDataFolders();
+    bool copyTemplateIfMissing();
+    bool readSettings();
+    bool askRunPassword();
+
+    const StartupInput& m_input;
+    StartupResult m_result;
+    QString m_userFolder;
+};
+
+StartupResult StartupSteps::run()
+{
+    if (!findUserFolder() || !makeDataFolders() || !copyTemplateIfMissing() || !readSettings())
+        return m_result;
+    if (!askRunPassword()) {
+        m_result.outcome = StartupResult::EndSilently;
+        return m_result;
+    }
+    m_result.outcome = StartupResult::ShowWindow;
+    return m_result;
+}
+
+bool StartupSteps::fail()
+{
+    m_result.outcome = StartupResult::Failed;
+    if (m_input.prompter) {
+        m_input.prompter->showMessage(ApplicationTitle, ApplicationTitle + " Unable To Run: " +
+                                                            m_result.startupStep);
+    }
+    return false;
+}
+
+bool StartupSteps::findUserFolder()
+{
+    // The home folder stands in for the profile folder; with none, the
+    // last fallback's text names the failure.
+    m_result.startupStep = QStringLiteral("App Start-Up, Error Geting Your XP-NT User Dir");
+    m_userFolder = m_input.homeFolder;
+    while (m_userFolder.size() > 1 && m_userFolder.endsWith('/'))
+        m_userFolder.chop(1);
+    if (m_userFolder.isEmpty() || CheckFolder(m_userFolder) != 0) {
+        m_result.startupStep =
+            QStringLiteral("App Start-Up, Error Geting Your XP-NT User Dir, Then Default User Dir");
+        return fail();
+    }
+    if (m_userFolder == QLatin1String("/"))
+        m_userFolder.clear();
+    return true;
+}
+
+bool StartupSteps::makeFolder(const QString& path)
+{
+    m_result.startupStep = path + " Dir, or Error Creating It";
+    if (CheckFolder(path) == 0)
+        return true;
+    if (!QDir().mkdir(path, OwnerOnlyFolder))
+        return fail();
+    return true;
+}
+
+bool StartupSteps::makeDataFolders()
+{
+    m_result.startupStep = QStringLiteral(
+        "App Start-Up, Error Accessing Or Creating App Data Sub-Dirs In XP-NT User Dir");
+    const QString appData = m_userFolder + "/Application Data";
+    m_result.dataFolder = appData + '/' + ApplicationTitle;
+    return makeFolder(appData) && makeFolder(m_result.dataFolder);
+}
+
+bool StartupSteps::copyTemplateIfMissing()
+{
+    m_result.startupStep = QStringLiteral("No App Data\\App\\Ini File, Error Copying It");
+    const QString templatePath = m_input.programFolder + "/quorvamel.ini";
+    if (CheckFile(templatePath) != 0 || QFileInfo(templatePath).size() < MinimumTemplateSize)
+        return fail();
+    m_result.settingsPath = m_result.dataFolder + "/quorvamel.ini";
+    if (CheckFile(m_result.settingsPath) == 0)
+        return true;
+
+    QFile source(templatePath);
+    if (!source.open(QIODevice::ReadOnly))
+        return fail();
+    // Written whole or not at all, and readable by the owner only: the
+    // file will hold the scrambled passwords.
+    QSaveFile target(m_result.settingsPath);
+    if (!target.open(QIODevice::WriteOnly) || target.write(source.readAll()) < 0 ||
+        !target.setPermissions(OwnerOnlyFile) || !target.commit())
+        return fail();
+    return true;
+}
+
+bool StartupSteps::readSettings()
+{
+    m_result.startupStep = "No.. " + m_result.settingsPath + " ..Or Error Opening Or Reading It";
+    SettingsRecord record;
+    if (!readSettingsFile(m_result.settingsPath, record, nullptr))
+        return fail();
+    m_result.firstRunMarker = record.FirstRunMarker;
+    m_result.runPassword =
+        UnscramblePassword(QString::fromLatin1(record.ScrambledRunPassword)).trimmed();
+    return true;
+}
+
+bool StartupSteps::askRunPassword()
+{
+    if (m_result.runPassword.isEmpty())
+        return true;
+    if (!m_input.prompter)
+        return false;
+    const QString entered =
+        m_input.prompter->askText(ApplicationTitle, QStringLiteral("Enter Your Password In The Box."));
+    return entered == m_result.runPassword;
+}
+
+} // namespace
+
+int CheckFile(const QString& path)
+{
+    const QFileInfo info(path);
+    if (!info.exists())
+        return MissingPathCode;
+    return info.isDir() ? NotAFileCode : 0;
+}
+
+int CheckFolder(const QString& path)
+{
+    const QFileInfo info(path);
+    if (!info.exists())
+        return MissingPathCode;
+    return info.isDir() ? 0 : NotAFileCode;
+}
+
+QString programFolderFrom(const QString& applicationDirPath)
+{
+    QString folder = QDir::fromNativeSeparators(applicationDirPath);
+    while (folder.endsWith('/'))
+        folder.chop(1);
+    return folder;
+}
+
+SingleInstanceGuard::SingleInstanceGuard(const QString& homeFolder)
+{
+    const QByteArray key =
+        QCryptographicHash::hash(QDir(homeFolder).absolutePath().toUtf8(), QCryptographicHash::Sha1)
+            .toHex()
+            .left(16);
+    m_lock = std::make_unique<QLockFile>(QDir::tempPath() + "/quorvamel-" + key + ".lock");
+    m_lock->setStaleLockTime(0);
+    m_locked = m_lock->tryLock(0);
+}
+
+StartupResult runStartupSequence(const StartupInput& input)
+{
+    return StartupSteps(input).run();
+}

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QLockFile>
+#include <QString>
+#include <memory>
+
+class Prompter;
+
+inline const QString ApplicationTitle = QStringLiteral("Quorvamel");
+
+// Result codes of the file and folder probes.
+constexpr int NotAFileCode = 9909;
+constexpr int MissingPathCode = 53;
+
+int CheckFile(const QString& path);
+int CheckFolder(const QString& path);
+
+// The folder of the running program without a trailing separator; a file
+// system root becomes the empty text, so paths built as folder + "/name"
+// stay valid.
+QString programFolderFrom(const QString& applicationDirPath);
+
+// Refuses a second copy of the program for the same home folder while
+// letting tests with homes of their own run side by side.
+class SingleInstanceGuard
+{
+public:
+    explicit SingleInstanceGuard(const QString& homeFolder);
+    bool isFirstInstance() const { return m_locked; }
+
+private:
+    std::unique_ptr<QLockFile> m_lock;
+    bool m_locked = false;
+};
+
+struct StartupInput
+{
+    QString programFolder; // as from programFolderFrom()
+    QString homeFolder;
+    Prompter* prompter = nullptr;
+};
+
+struct StartupResult
+{
+    enum Outcome { ShowWindow, EndSilently, Failed };
+    Outcome outcome = Failed;
+    QString dataFolder;
+    QString settingsPath;
+    QString runPassword;
+    int firstRunMarker = 0;
+    QString startupStep; // the step in force when the sequence ended
+};
+
+// The start-up sequence from the data folder to the run password. The
+// single-instance test comes before it (SingleInstanceGuard). A failing
+// step has already shown its message when this returns Failed.
+StartupResult runStartupSequence(const StartupInput& input);

@@ -1,0 +1,247 @@
+#include "app/startup.h"
+#include "storage/scramble.h"
+#include "storage/settings_record.h"
+#include "support/common_scripted_prompter.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+const QString CopyStep = QStringLiteral("No App Data\\App\\Ini File, Error Copying It");
+
+QByteArray readAll(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QCOMPARE(f.write(bytes), bytes.size());
+}
+
+QByteArray templateWithRunPassword(const QString& password)
+{
+    SettingsRecord record = SettingsRecord::templateRecord();
+    record.ScrambledRunPassword = ScramblePassword(password).toLatin1();
+    return record.encode();
+}
+
+// A program folder holding a template and a home folder of its own.
+struct Machine
+{
+    QTemporaryDir program;
+    QTemporaryDir home;
+    ScriptedPrompter prompter;
+
+    QString dataFolder() const { return home.path() + "/Application Data/Quorvamel"; }
+    QString settingsPath() const { return dataFolder() + "/quorvamel.ini"; }
+    void installTemplate(const QByteArray& bytes) { writeFile(program.path() + "/quorvamel.ini", bytes); }
+
+    StartupResult start()
+    {
+        StartupInput input;
+        input.programFolder = programFolderFrom(program.path());
+        input.homeFolder = home.path();
+        input.prompter = &prompter;
+        return runStartupSequence(input);
+    }
+};
+
+} // namespace
+
+class TestStartup : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void firstStartMakesOwnerOnlyFoldersAndCopiesTemplate()
+    {
+        Machine m;
+        const QByteArray templ = SettingsRecord::templateRecord().encode();
+        m.installTemplate(templ);
+
+        const StartupResult r = m.start();
+
+        QCOMPARE(r.outcome, StartupResult::ShowWindow);
+        QVERIFY(m.prompter.shown().isEmpty());
+        QCOMPARE(r.dataFolder, m.dataFolder());
+        const auto ownerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner;
+        for (const QString& folder : {m.home.path() + "/Application Data", m.dataFolder()}) {
+            const QFileInfo info(folder);
+            QVERIFY2(info.isDir(), qPrintable(folder));
+            QCOMPARE(info.permissions() & 0x0777, ownerOnly & 0x0777);
+        }
+        QCOMPARE(readAll(m.settingsPath()), templ);
+        QCOMPARE(QFileInfo(m.settingsPath()).permissions() & 0x0777,
+                 (QFileDevice::ReadOwner | QFileDevice::WriteOwner) & 0x0777);
+        QCOMPARE(r.firstRunMarker, 0);
+    }
+
+    void laterStartKeepsTheUsersOwnFile()
+    {
+        Machine m;
+        m.installTemplate(SettingsRecord::templateRecord().encode());
+        QCOMPARE(m.start().outcome, StartupResult::ShowWindow);
+
+        SettingsRecord own = SettingsRecord::templateRecord();
+        own.FirstRunMarker = 1;
+        own.RecheckIntervalMinutes = 7;
+        writeFile(m.settingsPath(), own.encode());
+
+        const StartupResult r = m.start();
+        QCOMPARE(r.outcome, StartupResult::ShowWindow);
+        QCOMPARE(readAll(m.settingsPath()), own.encode());
+        QCOMPARE(r.firstRunMarker, 1);
+    }
+
+    void templateIsCheckedBeforeUse_data()
+    {
+        QTest::addColumn<int>("size"); // -1: no template
+        QTest::addColumn<bool>("copied");
+        QTest::addColumn<QString>("failedStep");
+
+        QTest::newRow("missing") << -1 << false << CopyStep;
+        QTest::newRow("empty") << 0 << false << CopyStep;
+        QTest::newRow("299 bytes") << 299 << false << CopyStep;
+        // Long enough to be taken, too short to hold a record.
+        QTest::newRow("300 bytes") << 300 << true << QStringLiteral("read");
+        QTest::newRow("whole record") << int(SettingsRecord::Size) << true << QString();
+    }
+
+    void templateIsCheckedBeforeUse()
+    {
+        QFETCH(int, size);
+        QFETCH(bool, copied);
+        QFETCH(QString, failedStep);
+        Machine m;
+        if (size >= 0)
+            m.installTemplate(SettingsRecord::templateRecord().encode().left(size));
+
+        const StartupResult r = m.start();
+
+        QCOMPARE(QFileInfo::exists(m.settingsPath()), copied);
+        if (failedStep.isEmpty()) {
+            QCOMPARE(r.outcome, StartupResult::ShowWindow);
+            return;
+        }
+        const QString step = failedStep == "read"
+                                 ? "No.. " + m.settingsPath() + " ..Or Error Opening Or Reading It"
+                                 : failedStep;
+        QCOMPARE(r.outcome, StartupResult::Failed);
+        QCOMPARE(m.prompter.texts(), QStringList{"Quorvamel Unable To Run: " + step});
+        QCOMPARE(m.prompter.shown().first().title, QStringLiteral("Quorvamel"));
+    }
+
+    void unusableDataPathsFailWithTheirStep_data()
+    {
+        QTest::addColumn<QString>("blockedPath"); // relative to home; made a file or folder
+        QTest::addColumn<bool>("blockAsFolder");
+        QTest::addColumn<QString>("step");
+
+        QTest::newRow("app data is a file")
+            << "Application Data" << false << "%1/Application Data Dir, or Error Creating It";
+        QTest::newRow("data folder is a file")
+            << "Application Data/Quorvamel" << false
+            << "%1/Application Data/Quorvamel Dir, or Error Creating It";
+        QTest::newRow("settings path is a folder")
+            << "Application Data/Quorvamel/quorvamel.ini" << true << CopyStep;
+    }
+
+    void unusableDataPathsFailWithTheirStep()
+    {
+        QFETCH(QString, blockedPath);
+        QFETCH(bool, blockAsFolder);
+        QFETCH(QString, step);
+        Machine m;
+        m.installTemplate(SettingsRecord::templateRecord().encode());
+        const QString blocked = m.home.path() + '/' + blockedPath;
+        QVERIFY(QDir().mkpath(QFileInfo(blocked).path()));
+        if (blockAsFolder)
+            QVERIFY(QDir().mkdir(blocked));
+        else
+            writeFile(blocked, "in the way");
+
+        const StartupResult r = m.start();
+
+        QCOMPARE(r.outcome, StartupResult::Failed);
+        const QString expected = step.contains("%1") ? step.arg(m.home.path()) : step;
+        QCOMPARE(m.prompter.texts(), QStringList{"Quorvamel Unable To Run: " + expected});
+    }
+
+    void runPasswordGetsOneTry_data()
+    {
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<QString>("entered"); // empty: Cancel
+        QTest::addColumn<bool>("asked");
+        QTest::addColumn<int>("outcome");
+
+        QTest::newRow("none stored") << "" << "" << false << int(StartupResult::ShowWindow);
+        QTest::newRow("right") << "Open Sesame" << "Open Sesame" << true
+                               << int(StartupResult::ShowWindow);
+        QTest::newRow("wrong case") << "Open Sesame" << "open sesame" << true
+                                    << int(StartupResult::EndSilently);
+        QTest::newRow("trailing space") << "Open Sesame" << "Open Sesame " << true
+                                        << int(StartupResult::EndSilently);
+        QTest::newRow("cancel") << "Open Sesame" << "" << true << int(StartupResult::EndSilently);
+    }
+
+    void runPasswordGetsOneTry()
+    {
+        QFETCH(QString, stored);
+        QFETCH(QString, entered);
+        QFETCH(bool, asked);
+        QFETCH(int, outcome);
+        Machine m;
+        m.installTemplate(templateWithRunPassword(stored));
+        if (asked)
+            m.prompter.queueText(entered);
+
+        const StartupResult r = m.start();
+
+        QCOMPARE(int(r.outcome), outcome);
+        QCOMPARE(m.prompter.pendingAnswers(), 0);
+        if (asked) {
+            QCOMPARE(m.prompter.shown().size(), 1); // one try, no message after it
+            QCOMPARE(m.prompter.shown().first().kind, ScriptedPrompter::Shown::Input);
+            QCOMPARE(m.prompter.shown().first().text, QStringLiteral("Enter Your Password In The Box."));
+        } else {
+            QVERIFY(m.prompter.shown().isEmpty());
+        }
+    }
+
+    void programFolderDropsTrailingSeparator_data()
+    {
+        QTest::addColumn<QString>("dir");
+        QTest::addColumn<QString>("folder");
+        QTest::newRow("root") << "/" << "";
+        QTest::newRow("plain") << "/opt/quorvamel" << "/opt/quorvamel";
+        QTest::newRow("trailing") << "/opt/quorvamel/" << "/opt/quorvamel";
+    }
+
+    void programFolderDropsTrailingSeparator()
+    {
+        QFETCH(QString, dir);
+        QFETCH(QString, folder);
+        QCOMPARE(programFolderFrom(dir), folder);
+    }
+
+    void secondCopyForTheSameHomeIsRefused()
+    {
+        QTemporaryDir home, otherHome;
+        SingleInstanceGuard first(home.path());
+        SingleInstanceGuard second(home.path());
+        SingleInstanceGuard elsewhere(otherHome.path());
+        QVERIFY(first.isFirstInstance());
+        QVERIFY(!second.isFirstInstance());
+        QVERIFY(elsewhere.isFirstInstance());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestStartup)
+#include "test_startup.moc"
