@@ -20,4 +20,7 @@ struct AccountRecord
     // as spaces (text) and zero (numbers).
     static AccountRecord decode(const QByteArray& bytes);
     QByteArray encode() const;
+
+    // The bytes cut or completed to Size, missing bytes as decode reads them.
+    static QByteArray completeBytes(const QByteArray& bytes);
 };

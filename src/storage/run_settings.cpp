@@ -1,0 +1,228 @@
+#include "storage/run_settings.h"
+
+#include "storage/codepage.h"
+#include "storage/rounding.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace {
+
+constexpr double edgeMarginTwips = 3000;
+constexpr std::int32_t defaultIntervalMinutes = 30;
+constexpr std::int32_t minTimeoutSeconds = 5;
+constexpr std::int32_t maxTimeoutSeconds = 600;
+constexpr std::int32_t defaultTimeoutSeconds = 180;
+constexpr float defaultFontSize = 8;
+
+void copyFields(RunSettings& s, const SettingsRecord& r)
+{
+    s.WindowLeft = r.WindowLeft;
+    s.WindowTop = r.WindowTop;
+    s.WindowWidth = r.WindowWidth;
+    s.WindowHeight = r.WindowHeight;
+    s.ServerTimeoutMs = r.serverTimeoutMs();
+    s.MailColumnWidths = r.MailColumnWidths;
+    s.AccountColumnWidths = r.AccountColumnWidths;
+    s.RecheckIntervalMinutes = r.RecheckIntervalMinutes;
+    s.CheckSelectedOnly = r.CheckSelectedOnly;
+    s.AutoCheckOnOpen = r.AutoCheckOnOpen;
+    s.UseRetr = r.UseRetr;
+    s.DeleteEnabled = r.DeleteEnabled;
+    s.PlaySound = r.PlaySound;
+    s.UseApop = r.UseApop;
+    s.TrayOnClose = r.TrayOnClose;
+    s.FirstRunMarker = r.FirstRunMarker;
+    s.TextFontName = r.TextFontName.trimmed();
+    s.TextFontBold = r.TextFontBold;
+    s.TextFontSize = r.TextFontSize;
+    s.DateStyle = r.DateStyle;
+    s.AutoStartTimer = r.AutoStartTimer;
+    s.ToolTipsOff = r.ToolTipsOff;
+    s.ContinuousAlarm = r.ContinuousAlarm;
+    s.IdleIfOffline = r.IdleIfOffline;
+    s.LogSplit = r.LogSplit;
+    s.TrayInEffect = r.TrayOnClose;
+    s.ApopSecret = UnscrambleSecret(fromAnsi(r.ScrambledApopSecret));
+    s.RunPassword = UnscramblePassword(fromAnsi(r.ScrambledRunPassword));
+}
+
+// "Not >= 0" also catches NaN.
+bool isNonNegative(double value)
+{
+    return value >= 0;
+}
+
+void applyWindowEdges(RunSettings& s, const std::optional<ScreenFacts>& screen)
+{
+    if (!isNonNegative(s.WindowLeft))
+        s.WindowLeft = 0;
+    if (!isNonNegative(s.WindowTop))
+        s.WindowTop = 0;
+    if (screen) {
+        if (s.WindowLeft > screen->widthTwips - edgeMarginTwips)
+            s.WindowLeft = 0;
+        if (s.WindowTop > screen->heightTwips - edgeMarginTwips)
+            s.WindowTop = 0;
+    }
+    // A damaged file must not hand the window a size it cannot convert.
+    if (!std::isfinite(s.WindowWidth))
+        s.WindowWidth = RunSettings::firstRunWindowWidth;
+    if (!std::isfinite(s.WindowHeight))
+        s.WindowHeight = RunSettings::firstRunWindowHeight;
+}
+
+void applyFont(RunSettings& s, const FontFacts& fonts)
+{
+    if (fonts.isInstalled(s.TextFontName)) {
+        if (s.TextFontSize < 2 || std::isnan(s.TextFontSize))
+            s.TextFontSize = defaultFontSize;
+        else if (s.TextFontSize > 12)
+            s.TextFontSize = 12;
+        return;
+    }
+    // The system's own interface font beats the alphabetically first family,
+    // which may well be a symbol font.
+    s.TextFontName = fonts.systemDefaultFamily;
+    for (const char* family : {"MS Sans Serif", "Arial", "Verdana"}) {
+        if (fonts.isInstalled(QLatin1String(family))) {
+            s.TextFontName = QLatin1String(family);
+            break;
+        }
+    }
+    s.TextFontSize = defaultFontSize;
+    s.TextFontBold = 0;
+}
+
+void applyTimeout(RunSettings& s)
+{
+    const double seconds = roundHalfToEven(s.ServerTimeoutMs / 1000.0);
+    if (seconds < minTimeoutSeconds) {
+        s.ServerTimeoutSeconds = minTimeoutSeconds;
+        s.ServerTimeoutMs = minTimeoutSeconds * 1000;
+    } else if (seconds > maxTimeoutSeconds) {
+        s.ServerTimeoutSeconds = maxTimeoutSeconds;
+        s.ServerTimeoutMs = maxTimeoutSeconds * 1000;
+    } else {
+        s.ServerTimeoutSeconds = std::int32_t(seconds);
+    }
+}
+
+template <size_t N>
+void applyWidthDefaults(std::array<float, N>& widths, const std::array<float, N>& defaults)
+{
+    for (size_t i = 0; i < N; ++i) {
+        if (!isNonNegative(widths[i]))
+            widths[i] = defaults[i];
+    }
+}
+
+std::int64_t toFixedPoint(double ms)
+{
+    const double fixed = std::round(ms * 10000.0);
+    if (!(fixed > double(std::numeric_limits<std::int64_t>::min())))
+        return std::numeric_limits<std::int64_t>::min();
+    if (!(fixed < double(std::numeric_limits<std::int64_t>::max())))
+        return std::numeric_limits<std::int64_t>::max();
+    return std::int64_t(fixed);
+}
+
+} // namespace
+
+RunSettings RunSettings::fromRecord(const SettingsRecord& record,
+                                    const std::optional<ScreenFacts>& screen,
+                                    const FontFacts& fonts)
+{
+    RunSettings s;
+    s.readRecord = record;
+    copyFields(s, record);
+    if (s.DateStyle < 1)
+        s.DateStyle = 1;
+    applyWindowEdges(s, screen);
+    applyFont(s, fonts);
+    if (s.RecheckIntervalMinutes > 9999 || s.RecheckIntervalMinutes < 1)
+        s.RecheckIntervalMinutes = defaultIntervalMinutes;
+    s.TrayOnClose = s.TrayInEffect;
+    applyTimeout(s);
+    applyWidthDefaults(s.MailColumnWidths, defaultMailColumnWidths);
+    applyWidthDefaults(s.AccountColumnWidths, defaultAccountColumnWidths);
+    return s;
+}
+
+SettingsRecord RunSettings::toRecord(const RandomUnit& random) const
+{
+    SettingsRecord r = readRecord;
+    r.WindowLeft = WindowLeft;
+    r.WindowTop = WindowTop;
+    r.WindowWidth = WindowWidth;
+    r.WindowHeight = WindowHeight;
+    r.ServerTimeoutFixed = toFixedPoint(ServerTimeoutMs);
+    r.MailColumnWidths = MailColumnWidths;
+    r.AccountColumnWidths = AccountColumnWidths;
+    r.RecheckIntervalMinutes = RecheckIntervalMinutes;
+    r.CheckSelectedOnly = CheckSelectedOnly;
+    r.AutoCheckOnOpen = AutoCheckOnOpen;
+    r.UseRetr = UseRetr;
+    r.DeleteEnabled = DeleteEnabled;
+    r.PlaySound = PlaySound;
+    r.UseApop = UseApop;
+    r.ScrambledApopSecret = toAnsi(ScrambleSecret(ApopSecret, random));
+    r.TrayOnClose = TrayOnClose;
+    r.FirstRunMarker = FirstRunMarker;
+    r.TextFontName = TextFontName;
+    r.TextFontBold = TextFontBold;
+    r.TextFontSize = TextFontSize;
+    r.DateStyle = DateStyle;
+    r.AutoStartTimer = AutoStartTimer;
+    r.ToolTipsOff = ToolTipsOff;
+    r.ScrambledRunPassword = toAnsi(ScramblePassword(RunPassword, random));
+    r.ContinuousAlarm = ContinuousAlarm;
+    r.IdleIfOffline = IdleIfOffline;
+    r.LogSplit = LogSplit;
+    return r;
+}
+
+void RunSettings::restorePage1Defaults()
+{
+    CheckSelectedOnly = 0;
+    AutoCheckOnOpen = 0;
+    PlaySound = 0;
+    ContinuousAlarm = 0;
+    IdleIfOffline = 0;
+    RecheckIntervalMinutes = defaultIntervalMinutes;
+    AutoStartTimer = 0;
+    DeleteEnabled = 0;
+}
+
+void RunSettings::restorePage2Defaults()
+{
+    TrayOnClose = 0;
+    DateStyle = 1;
+    ServerTimeoutSeconds = defaultTimeoutSeconds;
+    ServerTimeoutMs = defaultTimeoutSeconds * 1000;
+    ToolTipsOff = 0;
+}
+
+void RunSettings::restorePage3Defaults()
+{
+    UseRetr = 0;
+    UseApop = 0;
+    ApopSecret.clear();
+}
+
+QRectF RunSettings::firstWindowPlacement(const std::optional<QRectF>& workArea)
+{
+    constexpr double twipsPerPixel = 15;
+    if (!workArea)
+        return QRectF(60 * twipsPerPixel, 60 * twipsPerPixel, 6600, 5400);
+    double width = firstRunWindowWidth;
+    double height = firstRunWindowHeight;
+    if (workArea->width() < width)
+        width = std::max(0.0, workArea->width() - 1800);
+    if (workArea->height() < height)
+        height = std::max(0.0, workArea->height() - 1200);
+    const double left = workArea->left() + (workArea->width() - width) / 2;
+    const double top = workArea->top() + (workArea->height() - height) / 2;
+    return QRectF(left, top, width, height);
+}

@@ -1,0 +1,94 @@
+#pragma once
+
+#include "storage/scramble.h"
+#include "storage/settings_record.h"
+
+#include <QRectF>
+#include <QString>
+#include <QStringList>
+#include <array>
+#include <cstdint>
+#include <optional>
+
+// What the loader needs to know about the screen, in twips.
+struct ScreenFacts
+{
+    double widthTwips = 0;
+    double heightTwips = 0;
+};
+
+// What the loader needs to know about the installed fonts; the window fills
+// it from QFontDatabase.
+struct FontFacts
+{
+    QStringList installedFamilies;
+    QString systemDefaultFamily;
+
+    bool isInstalled(const QString& family) const { return installedFamilies.contains(family); }
+};
+
+// The window's settings in memory: one variable per record field (same
+// names, the plain run password and secret instead of their scrambled
+// forms) plus the values derived at load. Default values are those of a
+// fresh installation.
+struct RunSettings
+{
+    static constexpr std::array<float, 6> defaultMailColumnWidths{1440, 1440, 2000,
+                                                                  3300, 2200, 1440};
+    static constexpr std::array<float, 4> defaultAccountColumnWidths{1440, 1440, 1440, 1440};
+    static constexpr float firstRunWindowWidth = 10230;
+    static constexpr float firstRunWindowHeight = 5265;
+
+    float WindowLeft = 0;
+    float WindowTop = 0;
+    float WindowWidth = firstRunWindowWidth;
+    float WindowHeight = firstRunWindowHeight;
+    double ServerTimeoutMs = 180000;
+    std::array<float, 6> MailColumnWidths = defaultMailColumnWidths;
+    std::array<float, 4> AccountColumnWidths = defaultAccountColumnWidths;
+    std::int32_t RecheckIntervalMinutes = 30;
+    std::int16_t CheckSelectedOnly = 0;
+    std::int16_t AutoCheckOnOpen = 0;
+    std::int16_t UseRetr = 0;
+    std::int16_t DeleteEnabled = 0;
+    std::int16_t PlaySound = 0;
+    std::int16_t UseApop = 0;
+    std::int16_t TrayOnClose = 0;
+    std::int32_t FirstRunMarker = 0;
+    QString TextFontName = QStringLiteral("MS Sans Serif");
+    std::int16_t TextFontBold = 0;
+    float TextFontSize = 8;
+    std::int32_t DateStyle = 1;
+    std::int16_t AutoStartTimer = 0;
+    std::int16_t ToolTipsOff = 0;
+    std::int16_t ContinuousAlarm = 0;
+    std::int16_t IdleIfOffline = 0;
+    std::int16_t LogSplit = 0;
+
+    // TrayOnClose as read: decides how this run of the program closes.
+    std::int16_t TrayInEffect = 0;
+    std::int32_t ServerTimeoutSeconds = 180;
+    QString ApopSecret;
+    QString RunPassword;
+
+    // The record as read; its reserved fields are written back unchanged.
+    SettingsRecord readRecord;
+
+    // Copies the record and applies the load rules. Without screen facts the
+    // window edges are only kept non-negative.
+    static RunSettings fromRecord(const SettingsRecord& record,
+                                  const std::optional<ScreenFacts>& screen, const FontFacts& fonts);
+
+    // The record to save: every variable, the secrets scrambled afresh,
+    // TrayOnClose (not TrayInEffect), reserved fields as read.
+    SettingsRecord toRecord(const RandomUnit& random = {}) const;
+
+    // The values of the three "Defaults" buttons (pages P. 1, P. 2, P. 3).
+    void restorePage1Defaults();
+    void restorePage2Defaults();
+    void restorePage3Defaults();
+
+    // The first placement of the window (twips) inside the work area, or the
+    // fixed fallback when the work area is unknown.
+    static QRectF firstWindowPlacement(const std::optional<QRectF>& workAreaTwips);
+};

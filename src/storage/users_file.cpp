@@ -1,0 +1,91 @@
+#include "storage/users_file.h"
+
+#include "storage/atomic_file.h"
+#include "storage/rounding.h"
+
+#include <QFile>
+
+namespace {
+
+void setError(QString* error, const QString& text)
+{
+    if (error)
+        *error = text;
+}
+
+bool createEmpty(const QString& path, QString* error)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly) ||
+        !file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
+        setError(error, file.errorString());
+        return false;
+    }
+    return true;
+}
+
+// The counted records as bytes: whole records as they are, a last record
+// the file ends inside completed as decode reads it, bytes past the last
+// counted record dropped.
+bool readCountedBytes(const QString& path, QByteArray& out, QString* error)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        setError(error, file.errorString());
+        return false;
+    }
+    const qint64 length = file.size();
+    const qint64 wanted = qint64(UsersRecordCount(length)) * AccountRecord::Size;
+    out = file.read(std::min(length, wanted));
+    if (file.error() != QFileDevice::NoError) {
+        setError(error, file.errorString());
+        return false;
+    }
+    const qsizetype partial = out.size() % AccountRecord::Size;
+    if (out.size() < wanted && partial > 0)
+        out = out.left(out.size() - partial) + AccountRecord::completeBytes(out.right(partial));
+    return true;
+}
+
+} // namespace
+
+int UsersRecordCount(qint64 fileLength)
+{
+    if (fileLength <= 0)
+        return 0;
+    return int(roundHalfToEven(double(fileLength) / AccountRecord::Size));
+}
+
+bool readUsersFile(const QString& path, QList<AccountRecord>& out, QString* error)
+{
+    out.clear();
+    if (!QFile::exists(path))
+        return createEmpty(path, error);
+    QByteArray bytes;
+    if (!readCountedBytes(path, bytes, error))
+        return false;
+    for (qsizetype at = 0; at < bytes.size(); at += AccountRecord::Size)
+        out.append(AccountRecord::decode(bytes.mid(at, AccountRecord::Size)));
+    return true;
+}
+
+bool writeUsersFile(const QString& path, const QList<AccountRecord>& records, QString* error)
+{
+    if (records.isEmpty()) {
+        QFile::remove(path);
+        return true;
+    }
+    QByteArray bytes;
+    bytes.reserve(records.size() * AccountRecord::Size);
+    for (const AccountRecord& record : records)
+        bytes += record.encode();
+    return writeFileAtomically(path, bytes, error);
+}
+
+bool appendUsersRecord(const QString& path, const AccountRecord& record, QString* error)
+{
+    QByteArray bytes;
+    if (QFile::exists(path) && !readCountedBytes(path, bytes, error))
+        return false;
+    return writeFileAtomically(path, bytes + record.encode(), error);
+}
