@@ -1,0 +1,257 @@
+#include "model/account_list_model.h"
+
+#include "platform/prompter.h"
+#include "storage/account_record.h"
+#include "storage/scramble.h"
+#include "storage/users_file.h"
+
+#include <QSet>
+
+namespace {
+
+// The caption of every message box; the same text as the program's title.
+const QString messageTitle = QStringLiteral("Quorvamel");
+
+} // namespace
+
+QString AccountRow::password() const
+{
+    const qsizetype p = key.indexOf(QLatin1Char('P'));
+    return p < 0 ? QString() : key.mid(p + 1);
+}
+
+AccountListModel::AccountListModel(QObject* parent) : QAbstractTableModel(parent) {}
+
+int AccountListModel::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : int(m_rows.size());
+}
+
+int AccountListModel::columnCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : ColumnCount;
+}
+
+QVariant AccountListModel::data(const QModelIndex& index, int role) const
+{
+    if (!index.isValid() || !validRow(index.row()))
+        return {};
+    const AccountRow& account = m_rows[index.row()];
+    if (role == KeyRole)
+        return account.key;
+    if (role == Qt::CheckStateRole && index.column() == DisplayNameColumn)
+        return account.checked ? Qt::Checked : Qt::Unchecked;
+    if (role != Qt::DisplayRole && role != Qt::EditRole)
+        return {};
+    switch (index.column()) {
+    case DisplayNameColumn:
+        return account.displayName;
+    case UserNameColumn:
+        return account.userName;
+    case ServerNameColumn:
+        return account.serverName;
+    case PortColumn:
+        return account.port;
+    default:
+        return QString();
+    }
+}
+
+bool AccountListModel::setData(const QModelIndex& index, const QVariant& value, int role)
+{
+    if (!index.isValid() || !validRow(index.row()) || index.column() != DisplayNameColumn)
+        return false;
+    AccountRow& account = m_rows[index.row()];
+    if (role == Qt::CheckStateRole) {
+        account.checked = value.toInt() == Qt::Checked;
+        emit dataChanged(index, index, {Qt::CheckStateRole});
+        return true;
+    }
+    if (role == Qt::EditRole) {
+        account.displayName = value.toString();
+        emit dataChanged(index, index, {Qt::DisplayRole, Qt::EditRole});
+        emit displayNameEdited(index.row() + 1, account.displayName);
+        return true;
+    }
+    return false;
+}
+
+Qt::ItemFlags AccountListModel::flags(const QModelIndex& index) const
+{
+    if (!index.isValid())
+        return Qt::NoItemFlags;
+    Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+    if (index.column() == DisplayNameColumn)
+        f |= Qt::ItemIsUserCheckable | Qt::ItemIsEditable;
+    return f;
+}
+
+QVariant AccountListModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
+        return {};
+    switch (section) {
+    case DisplayNameColumn:
+        return QStringLiteral(" Display Name");
+    case UserNameColumn:
+        return QStringLiteral("Username");
+    case ServerNameColumn:
+        return QStringLiteral("Server Name");
+    case PortColumn:
+        return QStringLiteral("Port No.");
+    case FillerColumn:
+        return QString();
+    default:
+        return {};
+    }
+}
+
+bool AccountListModel::removeRows(int row, int count, const QModelIndex& parent)
+{
+    if (parent.isValid() || count < 1 || row < 0 || row + count > m_rows.size())
+        return false;
+    beginRemoveRows({}, row, row + count - 1);
+    m_rows.remove(row, count);
+    endRemoveRows();
+    return true;
+}
+
+int AccountListModel::findKey(const QString& key) const
+{
+    for (int i = 0; i < m_rows.size(); ++i) {
+        if (m_rows[i].key == key)
+            return i;
+    }
+    return -1;
+}
+
+bool AccountListModel::insertAccountRow(int row, const AccountRow& account)
+{
+    if (row < 0 || row > m_rows.size() || findKey(account.key) >= 0)
+        return false;
+    beginInsertRows({}, row, row);
+    m_rows.insert(row, account);
+    endInsertRows();
+    return true;
+}
+
+bool AccountListModel::appendAccountRow(const AccountRow& account)
+{
+    return insertAccountRow(int(m_rows.size()), account);
+}
+
+bool AccountListModel::removeAccountRow(int row)
+{
+    return removeRows(row, 1);
+}
+
+void AccountListModel::clearRows()
+{
+    beginResetModel();
+    m_rows.clear();
+    endResetModel();
+}
+
+bool AccountListModel::moveAccountRow(int from, int to)
+{
+    if (!validRow(from) || !validRow(to) || from == to)
+        return false;
+    // Qt names the destination as the row the moved one goes before.
+    const int before = to > from ? to + 1 : to;
+    beginMoveRows({}, from, from, {}, before);
+    m_rows.move(from, to);
+    endMoveRows();
+    return true;
+}
+
+bool LoadAccountList(AccountListModel& list, const QString& usersFilePath, QString* error)
+{
+    list.setUsersFilePath(usersFilePath);
+    list.clearRows();
+    QList<AccountRecord> records;
+    if (!readUsersFile(usersFilePath, records, error))
+        return false;
+    for (int i = 0; i < records.size(); ++i) {
+        const AccountRecord& record = records[i];
+        AccountRow account;
+        account.key =
+            QStringLiteral("K%1P").arg(i + 1) + UnscramblePassword(record.ScrambledPassword);
+        account.displayName = record.DisplayName.trimmed();
+        account.userName = record.UserName.trimmed();
+        account.serverName = record.ServerName.trimmed();
+        account.port = QString::number(record.Port);
+        account.checked = record.Checked == 1;
+        list.appendAccountRow(account);
+    }
+    return true;
+}
+
+namespace {
+
+// A row whose password could not be read back still keeps its place in the
+// file, with an empty password, instead of silently vanishing.
+bool recordFromRow(const AccountRow& account, const QString& displayName, AccountRecord& out)
+{
+    bool portOk = false;
+    out.Port = account.port.toInt(&portOk);
+    if (!portOk)
+        return false;
+    out.DisplayName = displayName;
+    out.UserName = account.userName;
+    out.ScrambledPassword = ScramblePassword(account.password());
+    out.ServerName = account.serverName;
+    out.Checked = account.checked ? 1 : 0;
+    return true;
+}
+
+} // namespace
+
+bool SaveUsersFile(const AccountListModel& list, const QString& newDisplayName, int row,
+                   Prompter& prompter)
+{
+    QList<AccountRecord> records;
+    records.reserve(list.rowCount());
+    bool ok = true;
+    for (int i = 0; i < list.rowCount() && ok; ++i) {
+        const AccountRow& account = list.rowAt(i);
+        const QString name = i + 1 == row ? newDisplayName : account.displayName;
+        AccountRecord record;
+        ok = recordFromRow(account, name, record);
+        records.append(record);
+    }
+    if (ok)
+        ok = writeUsersFile(list.usersFilePath(), records);
+    if (!ok)
+        prompter.showMessage(messageTitle,
+                             QStringLiteral("An Error Occurred Saving Changes To Username File"));
+    return ok;
+}
+
+bool AppendAccountRecord(const AccountListModel& list, const AccountRecord& record, QString* error)
+{
+    return appendUsersRecord(list.usersFilePath(), record, error);
+}
+
+QString NextFreeKeyNumber(const AccountListModel& list, Prompter& prompter)
+{
+    // Every key is read before the search, in row order: the first bad one
+    // decides, as a row-by-row search would find it first.
+    QSet<qint64> used;
+    for (const AccountRow& account : list.rows()) {
+        const qsizetype p = account.key.indexOf(QLatin1Char('P'));
+        if (p < 2)
+            return QString();
+        bool ok = false;
+        const qint64 number = account.key.mid(1, p - 1).toLongLong(&ok);
+        if (!ok) {
+            prompter.showMessage(messageTitle,
+                                 QStringLiteral("An Error Occurred Adding Item To List"));
+            return QStringLiteral("0");
+        }
+        used.insert(number);
+    }
+    qint64 candidate = 1;
+    while (used.contains(candidate))
+        ++candidate;
+    return QString::number(candidate);
+}

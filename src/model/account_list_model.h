@@ -1,0 +1,106 @@
+#pragma once
+
+#include <QAbstractTableModel>
+#include <QList>
+#include <QString>
+
+class Prompter;
+struct AccountRecord;
+
+// One row of the account list. The key is "K" + key number + "P" + the
+// plain password: the only place the password lives in memory.
+struct AccountRow
+{
+    QString key;
+    QString displayName;
+    QString userName;
+    QString serverName;
+    QString port; // decimal text as shown
+    bool checked = false;
+
+    // Everything after the first "P" of the key; empty when there is none.
+    QString password() const;
+};
+
+// The account list (ListView2): the working copy of the users file. Column 0
+// holds the display name (editable, for renaming in place) and the check
+// box; keys are unique.
+class AccountListModel : public QAbstractTableModel
+{
+    Q_OBJECT
+
+public:
+    enum Column {
+        DisplayNameColumn,
+        UserNameColumn,
+        ServerNameColumn,
+        PortColumn,
+        FillerColumn, // empty header, only fills the remaining width
+        ColumnCount
+    };
+    enum Role { KeyRole = Qt::UserRole + 1 };
+
+    explicit AccountListModel(QObject* parent = nullptr);
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    bool setData(const QModelIndex& index, const QVariant& value, int role = Qt::EditRole) override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+    QVariant headerData(int section, Qt::Orientation orientation,
+                        int role = Qt::DisplayRole) const override;
+    bool removeRows(int row, int count, const QModelIndex& parent = {}) override;
+
+    // Row helpers, rows counted from 0 as in Qt.
+    const QList<AccountRow>& rows() const { return m_rows; }
+    const AccountRow& rowAt(int row) const { return m_rows[row]; }
+    int findKey(const QString& key) const;
+    // Inserts before row (rowCount() appends); refused when the key is taken.
+    bool insertAccountRow(int row, const AccountRow& account);
+    bool appendAccountRow(const AccountRow& account);
+    bool removeAccountRow(int row);
+    void clearRows();
+    // Moves the row, with its key and check state, to position to.
+    bool moveAccountRow(int from, int to);
+    bool moveUp(int row) { return moveAccountRow(row, row - 1); }
+    bool moveDown(int row) { return moveAccountRow(row, row + 1); }
+    bool moveToTop(int row) { return moveAccountRow(row, 0); }
+    bool moveToBottom(int row) { return moveAccountRow(row, rowCount() - 1); }
+
+    // The users file this list was loaded from; every later save uses it.
+    QString usersFilePath() const { return m_usersFilePath; }
+    void setUsersFilePath(const QString& path) { m_usersFilePath = path; }
+
+signals:
+    // The user finished editing a display name in place (row counted from
+    // 1, as SaveUsersFile takes it).
+    void displayNameEdited(int row, const QString& newText);
+
+private:
+    bool validRow(int row) const { return row >= 0 && row < m_rows.size(); }
+
+    QList<AccountRow> m_rows;
+    QString m_usersFilePath;
+};
+
+// Fills the (emptied) list from the users file at path and remembers the
+// path. A missing file is created empty. False, with the reason, when the
+// file cannot be created or read.
+bool LoadAccountList(AccountListModel& list, const QString& usersFilePath,
+                     QString* error = nullptr);
+
+// Rewrites the users file from the list; row (from 1) is written with
+// newDisplayName instead of its text, row 0 for none. An empty list deletes
+// the file. A failure shows "An Error Occurred Saving Changes To Username
+// File", leaves the previous file intact and returns false.
+bool SaveUsersFile(const AccountListModel& list, const QString& newDisplayName, int row,
+                   Prompter& prompter);
+
+// Writes one record after the records of the current users file.
+bool AppendAccountRecord(const AccountListModel& list, const AccountRecord& record,
+                         QString* error = nullptr);
+
+// The key number for a new row: the smallest one no row uses. "0" (after
+// showing "An Error Occurred Adding Item To List") when a key's number
+// cannot be read; empty when a key has no number before its "P".
+QString NextFreeKeyNumber(const AccountListModel& list, Prompter& prompter);
