@@ -8,24 +8,26 @@ namespace {
 constexpr const char* codePageName = "windows-1252";
 
 // One code point (a surrogate pair counts as one) becomes one byte; what the
-// code page cannot hold becomes "?", never the converter's own substitute.
+// code page cannot hold becomes "?", never the converter's own substitute
+// (SUB, 0x1A). Surrogates never reach the converter: none of those code
+// points is in the code page, and a lone one would upset its state. The
+// converter's error flag is sticky, so each result is judged by its byte.
 QByteArray encodeByCodePoint(const QString& text)
 {
     QStringEncoder encoder(codePageName);
     QByteArray bytes;
     bytes.reserve(text.size());
     for (qsizetype i = 0; i < text.size(); ++i) {
-        qsizetype length = 1;
-        if (text.at(i).isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate())
-            length = 2;
-        const QByteArray one = encoder.encode(QStringView(text).mid(i, length));
-        if (encoder.hasError() || one.size() != 1) {
+        const QChar c = text.at(i);
+        if (c.isSurrogate()) {
+            if (c.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate())
+                ++i;
             bytes.append('?');
-            encoder.resetState();
-        } else {
-            bytes.append(one);
+            continue;
         }
-        i += length - 1;
+        const QByteArray one = encoder.encode(QStringView(&c, 1));
+        const bool substituted = one == "\x1a" && c != QChar(0x1a);
+        bytes.append(one.size() == 1 && !substituted ? one.at(0) : '?');
     }
     return bytes;
 }
