@@ -23,7 +23,15 @@ bool writeFileAtomically(const QString& path, const QByteArray& bytes, QString* 
     // Set on the temporary file before it takes the name, so the data is
     // never visible to others, not even for a moment.
     const bool ownerOnly = file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    // An abandoned QSaveFile removes its temporary file when it goes.
     if (!ownerOnly || file.write(bytes) != bytes.size()) {
+        setError(error, file.errorString());
+        file.cancelWriting();
+        return false;
+    }
+    // commit() in Qt 6.4 does not notice a failed final flush (a full disk,
+    // a file-size limit) and would replace the old file with a cut one.
+    if (!file.flush() || file.size() != bytes.size()) {
         setError(error, file.errorString());
         file.cancelWriting();
         return false;
