@@ -1,0 +1,17 @@
+#include "platform/wait_with_events.h"
+
+#include <QEventLoop>
+#include <QTimer>
+
+void WaitWithEvents(qint32 ms)
+{
+    if (ms < 1)
+        return;
+    QEventLoop loop;
+    QTimer end;
+    end.setSingleShot(true);
+    end.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&end, &QTimer::timeout, &loop, &QEventLoop::quit);
+    end.start(ms);
+    loop.exec();
+}

@@ -1,0 +1,11 @@
+#include "pop3/apop_digest.h"
+
+#include "storage/codepage.h"
+
+#include <QCryptographicHash>
+
+QString ApopDigest(const QString& text)
+{
+    const QByteArray digest = QCryptographicHash::hash(toAnsi(text), QCryptographicHash::Md5);
+    return QString::fromLatin1(digest.toHex()).toLower();
+}

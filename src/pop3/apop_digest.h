@@ -1,0 +1,7 @@
+#pragma once
+
+#include <QString>
+
+// The APOP digest: MD5 over the text's single-byte (Windows-1252) bytes as
+// 32 lower-case hexadecimal digits.
+QString ApopDigest(const QString& text);

@@ -1,0 +1,125 @@
+#include "pop3/session_reader.h"
+
+namespace {
+const QByteArray crlf("\r\n");
+const QByteArray endMarker("\n.\r\n");
+const QByteArray emptyLine("\r\n\r\n");
+const QByteArray errWord("-ERR");
+} // namespace
+
+void SessionReader::reset()
+{
+    m_pending.clear();
+    m_lineScan = 0;
+    clearMultiLine();
+}
+
+void SessionReader::clearMultiLine()
+{
+    m_status.clear();
+    m_statusDone = false;
+    m_kept.clear();
+    m_headerDone = false;
+    m_tail.clear();
+}
+
+bool SessionReader::mayBeginReply(const QByteArray& bytes)
+{
+    if (bytes.isEmpty() || bytes.at(0) == '+')
+        return true;
+    const qsizetype n = qMin<qsizetype>(bytes.size(), errWord.size());
+    return bytes.left(n) == errWord.left(n);
+}
+
+std::optional<SessionReader::Reply> SessionReader::nextLine()
+{
+    if (m_pending.isEmpty())
+        return std::nullopt;
+    if (!mayBeginReply(m_pending)) {
+        Reply r{Reply::Garbage, m_pending, {}};
+        m_pending.clear();
+        m_lineScan = 0;
+        return r;
+    }
+    const qsizetype at = m_pending.indexOf(crlf, qMax<qsizetype>(0, m_lineScan - 1));
+    if (at < 0) {
+        m_lineScan = m_pending.size();
+        if (m_pending.size() > MaxLineBytes)
+            return Reply{Reply::Broken, {}, {}};
+        return std::nullopt;
+    }
+    if (at + 2 > MaxLineBytes + 2)
+        return Reply{Reply::Broken, {}, {}};
+    Reply r{Reply::Line, m_pending.left(at + 2), {}};
+    m_pending.remove(0, at + 2);
+    m_lineScan = 0;
+    return r;
+}
+
+std::optional<SessionReader::Reply> SessionReader::nextMultiLine()
+{
+    if (m_pending.isEmpty())
+        return std::nullopt;
+    m_lineScan = 0;
+    // The marker may straddle the previous arrival: search the new bytes
+    // and the last four before them, never the whole reply again.
+    const qsizetype at = (m_tail + m_pending).indexOf(endMarker);
+    const qsizetype end = at >= 0 ? at + endMarker.size() - m_tail.size() : -1;
+    const QByteArray mine = end >= 0 ? m_pending.left(end) : m_pending;
+    if (end >= 0)
+        m_pending.remove(0, end);
+    else
+        m_pending.clear();
+
+    m_tail = (m_tail + mine).right(endMarker.size());
+    if (std::optional<Reply> decided = feedMultiLine(mine)) {
+        clearMultiLine();
+        return decided;
+    }
+    if (end < 0)
+        return std::nullopt;
+
+    QByteArray message = m_kept;
+    if (!m_headerDone && message.endsWith(".\r\n"))
+        message.chop(3);
+    Reply r{Reply::MultiLine, m_status, message};
+    clearMultiLine();
+    return r;
+}
+
+std::optional<SessionReader::Reply> SessionReader::feedMultiLine(const QByteArray& bytes)
+{
+    QByteArray rest = bytes;
+    if (!m_statusDone) {
+        const qsizetype from = qMax<qsizetype>(0, m_status.size() - 1);
+        m_status.append(rest);
+        if (!mayBeginReply(m_status))
+            return Reply{Reply::Broken, {}, {}};
+        const qsizetype at = m_status.indexOf(crlf, from);
+        if (at < 0) {
+            if (m_status.size() > MaxLineBytes)
+                return Reply{Reply::Broken, {}, {}};
+            return std::nullopt;
+        }
+        rest = m_status.mid(at + 2);
+        m_status.truncate(at + 2);
+        m_statusDone = true;
+        if (m_status.startsWith(errWord)) {
+            // What followed the error line is the next reply's.
+            m_pending.prepend(rest);
+            return Reply{Reply::MultiError, m_status, {}};
+        }
+    }
+    if (m_headerDone || rest.isEmpty())
+        return std::nullopt;
+    const qsizetype from = qMax<qsizetype>(0, m_kept.size() - 3);
+    m_kept.append(rest);
+    const qsizetype at = m_kept.indexOf(emptyLine, from);
+    if (at >= 0) {
+        m_kept.truncate(at + emptyLine.size());
+        m_headerDone = true;
+    } else if (m_kept.size() > MaxHeaderBytes + 3) {
+        return Reply{Reply::Broken, {}, {}};
+    }
+    return std::nullopt;
+}

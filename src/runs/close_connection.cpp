@@ -1,0 +1,47 @@
+// Ending a session and going on with the run.
+#include "platform/wait_with_events.h"
+#include "runs/engine.h"
+
+void Engine::CloseConnection()
+{
+    if (m_socket.State() != Winsock1::Closed)
+        m_socket.Close();
+    m_ctx.Connected = 0;
+    m_ctx.ConnectionClosed = -1;
+    m_timer2.stop();
+
+    // Up to 26 waits; the state is tested after each of the first 25.
+    for (int call = 1; call <= 26; ++call) {
+        WaitWithEvents(m_closeWaitMs);
+        if (call <= 25 && m_socket.State() == Winsock1::Closed)
+            break;
+    }
+    if (m_socket.State() == Winsock1::Closed && m_reconnecting == 0) {
+        AppendLog(QStringLiteral("...User Connection Closed - Wait..."));
+        SetStatus(QStringLiteral("...User Connection Closed - Wait..."));
+    }
+    if (m_reconnecting != 0)
+        return;
+    if (m_checkRunActive > 0)
+        postContinuation();
+    // The delete run's next step joins here once that run exists.
+}
+
+void Engine::postContinuation()
+{
+    // The next account starts from the event loop, not from inside the
+    // handler that ended this one: the stack stays flat however many
+    // accounts a run has, and the next socket's events are never held up by
+    // a handler still running. One continuation per ended session.
+    if (m_continuationQueued)
+        return;
+    m_continuationQueued = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            m_continuationQueued = false;
+            if (m_checkRunActive > 0)
+                CheckRun();
+        },
+        Qt::QueuedConnection);
+}

@@ -1,0 +1,92 @@
+// Connectivity, dial-up and the connect of the socket.
+#include "platform/connectivity.h"
+#include "platform/prompter.h"
+#include "platform/wait_with_events.h"
+#include "runs/engine.h"
+#include "storage/run_settings.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+
+void Engine::ConnectToServer(const QString& server, qint32 port)
+{
+    int flags = 0;
+    const bool online = isOnline(&flags);
+    m_connectedByModem = (flags & Connectivity::ModemConnection) ? 1 : 0;
+    if (!online) {
+        if (m_connectedByModem == 1) {
+            m_connectivity.InternetAutodial();
+        } else if (m_prompter.askYesNo(Title, QStringLiteral("You Are NOT CONNECTED To The "
+                                                             "Internet\nDo You Want A Dial-Up "
+                                                             "Connection Window?"))) {
+            m_connectivity.InternetAutodial();
+        }
+    }
+
+    m_ctx.SessionState = AwaitGreeting;
+    m_reconnecting = 1;
+    CloseConnection();
+    WaitWithEvents(m_reconnectPauseMs);
+    m_reconnecting = 0;
+
+    m_ctx.ConnectionClosed = 0;
+    m_ctx.Connected = 0;
+    m_session.begin();
+    m_inConnectWait = true;
+    QString error;
+    if (!m_socket.Connect(server, port, &error))
+        Winsock1_Error(0, error, false);
+    QCoreApplication::processEvents();
+    const bool connected = waitForConnect();
+    m_inConnectWait = false;
+
+    if (connected) {
+        const QString line = QStringLiteral("..Connected-ServerIP: ") + m_socket.RemoteHostIP();
+        AppendLog(line);
+        SetStatus(line);
+        // The watchdog guards the session from the connection on, so a
+        // server that never greets is dropped too.
+        m_ctx.LastArrivalTick = tickNow();
+        m_timer2.start();
+        readArrivals();
+        return;
+    }
+    m_ctx.ConnectionClosed = 0;
+    AppendLog(QStringLiteral("..Not Connected"));
+    SetStatus(QStringLiteral("..Not Connected"));
+    CloseConnection();
+}
+
+bool Engine::waitForConnect()
+{
+    // Until the socket reports the outcome, but never longer than the
+    // server time-out: a connect that hangs counts as failed.
+    const auto decided = [this] { return m_ctx.ConnectionClosed == -1 || m_ctx.Connected == -1; };
+    if (!decided()) {
+        QEventLoop loop;
+        QTimer limit;
+        limit.setSingleShot(true);
+        connect(&limit, &QTimer::timeout, &loop, &QEventLoop::quit);
+        const auto quitWhenDecided = [&] {
+            if (decided())
+                loop.quit();
+        };
+        const auto c1 = connect(&m_socket, &Winsock1::connectEvent, &loop, quitWhenDecided,
+                                Qt::QueuedConnection);
+        const auto c2 =
+            connect(&m_socket, &Winsock1::errorEvent, &loop, quitWhenDecided, Qt::QueuedConnection);
+        const auto c3 =
+            connect(&m_socket, &Winsock1::closeEvent, &loop, quitWhenDecided, Qt::QueuedConnection);
+        limit.start(int(qBound<double>(1, m_settings.ServerTimeoutMs, 24.0 * 3600 * 1000)));
+        loop.exec();
+        disconnect(c1);
+        disconnect(c2);
+        disconnect(c3);
+    }
+    if (m_ctx.ConnectionClosed == -1)
+        return false;
+    if (m_ctx.Connected == -1)
+        return true;
+    m_socket.Close(); // the time-out: give the attempt up without an event
+    return false;
+}

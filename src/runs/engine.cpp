@@ -1,0 +1,111 @@
+#include "runs/engine.h"
+
+#include "model/account_list_model.h"
+#include "model/mail_list_model.h"
+#include "platform/connectivity.h"
+#include "platform/tick_source.h"
+#include "storage/codepage.h"
+#include "storage/run_settings.h"
+
+#include <QDateTime>
+#include <QLocale>
+
+Engine::Engine(RunSettings& settings, AccountListModel& accounts, MailListModel& mails,
+               Prompter& prompter, Connectivity& connectivity, TickSource& ticks, QObject* parent)
+    : QObject(parent), m_settings(settings), m_accounts(accounts), m_mails(mails),
+      m_prompter(prompter), m_connectivity(connectivity), m_ticks(ticks), m_socket(this),
+      m_timer2(this), m_session(m_ctx, *this)
+{
+    m_timer2.setObjectName(QStringLiteral("Timer2"));
+    m_timer2.setInterval(20000);
+    connect(&m_timer2, &QTimer::timeout, this, &Engine::watchdogTick);
+    connect(&m_socket, &Winsock1::connectEvent, this, &Engine::Winsock1_Connect);
+    connect(&m_socket, &Winsock1::dataArrival, this, &Engine::Winsock1_DataArrival);
+    connect(&m_socket, &Winsock1::closeEvent, this, &Engine::Winsock1_Close);
+    connect(&m_socket, &Winsock1::errorEvent, this, &Engine::Winsock1_Error);
+}
+
+Engine::~Engine()
+{
+    m_timer2.stop();
+    m_socket.disconnect(this);
+}
+
+void Engine::AppendLog(const QString& text)
+{
+    m_log += QStringLiteral("\r\n") + text;
+    emit logAppended(text);
+}
+
+void Engine::SetStatus(const QString& text)
+{
+    m_status = text;
+    emit statusChanged(text);
+}
+
+QString Engine::dateTimeNow() const
+{
+    const QDateTime now = QDateTime::currentDateTime();
+    const QLocale locale = QLocale::system();
+    return locale.toString(now.date(), QLocale::ShortFormat) + QLatin1Char(' ') +
+           locale.toString(now.time(), QLocale::LongFormat);
+}
+
+qint64 Engine::tickNow() const
+{
+    // The tick count as a signed 32-bit value widened to 64 bits.
+    return qint64(qint32(m_ticks.tickCount()));
+}
+
+bool Engine::isOnline(int* flags)
+{
+    *flags = 0;
+    return m_connectivity.InternetGetConnectedState(flags);
+}
+
+SessionOptions Engine::sessionOptions() const
+{
+    SessionOptions options;
+    options.useRetr = m_settings.UseRetr == 1;
+    options.useApop = m_settings.UseApop != 0;
+    options.apopSecret = m_settings.ApopSecret;
+    options.deleteEnabled = m_settings.DeleteEnabled == 1;
+    options.deleteRunActive = m_deleteRunActive == 1;
+    options.cancelRequested = m_cancelRequested == 1;
+    return options;
+}
+
+void Engine::sendCommand(const QString& command)
+{
+    m_socket.SendData(toAnsi(command) + "\r\n");
+}
+
+void Engine::reportLine(const QString& text)
+{
+    AppendLog(text);
+    SetStatus(text);
+}
+
+void Engine::enableWatchdog()
+{
+    if (!m_timer2.isActive())
+        m_timer2.start();
+}
+
+void Engine::addNoMailRow()
+{
+    m_mails.appendItem(MailItem::noMailRow(m_ctx.DisplayName, m_ctx.UserName));
+    m_noMailRowCount += 1;
+}
+
+void Engine::clearMailList()
+{
+    m_mails.clearItems();
+}
+
+bool Engine::deleteAccepted()
+{
+    // Marking rows deleted belongs to the delete run; without one there is
+    // nothing to mark and the account is done.
+    return true;
+}

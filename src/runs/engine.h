@@ -1,0 +1,175 @@
+#pragma once
+
+#include "platform/winsock1.h"
+#include "pop3/pop3_session.h"
+#include "pop3/session_context.h"
+#include "pop3/snapshot_matcher.h"
+
+#include <QObject>
+#include <QSet>
+#include <QSslCertificate>
+#include <QString>
+#include <QTimer>
+
+class AccountListModel;
+class Connectivity;
+class MailListModel;
+class Prompter;
+class TickSource;
+struct RunSettings;
+
+// The run state and routines behind both faces of the program: the POP3
+// session on the one socket, its connect and close, the check run, the
+// watchdog, and the log and status texts. It owns no window: message boxes
+// go through the Prompter and everything the window shows leaves through
+// signals.
+class Engine : public QObject, private SessionHost
+{
+    Q_OBJECT
+public:
+    static inline const QString Title = QStringLiteral("Quorvamel");
+
+    Engine(RunSettings& settings, AccountListModel& accounts, MailListModel& mails,
+           Prompter& prompter, Connectivity& connectivity, TickSource& ticks,
+           QObject* parent = nullptr);
+    ~Engine() override;
+
+    // The routines of the runs.
+    void CheckRun();
+    void CloseConnection();
+    void ConnectToServer(const QString& server, qint32 port);
+    void ExtractHeaders(const QByteArray& message, qint32 messageNumber);
+    void watchdogTick();
+
+    // Log and status line. AppendLog adds CR LF and the text to the log.
+    void AppendLog(const QString& text);
+    void SetStatus(const QString& text);
+    QString logText() const { return m_log; }
+    QString statusText() const { return m_status; }
+
+    // Run flags (16- and 32-bit integers as the rest of the program sees them).
+    qint32 CheckRunActive() const { return m_checkRunActive; }
+    qint32 DeleteRunActive() const { return m_deleteRunActive; }
+    void setDeleteRunActive(qint32 value) { m_deleteRunActive = value; }
+    qint16 CancelRequested() const { return m_cancelRequested; }
+    // Command7, or the window beginning to close.
+    void requestCancel() { m_cancelRequested = 1; }
+    qint16 ProcessBusy() const { return m_processBusy; }
+    void setProcessBusy(qint16 value) { m_processBusy = value; }
+    qint16 Closing() const { return m_closing; }
+    void setClosing(qint16 value) { m_closing = value; }
+    qint16 Reconnecting() const { return m_reconnecting; }
+    qint32 MinutesSinceCheck() const { return m_minutesSinceCheck; }
+    void setMinutesSinceCheck(qint32 value) { m_minutesSinceCheck = value; }
+    qint32 NewMailCount() const { return m_newMailCount; }
+    qint32 NoMailRowCount() const { return m_noMailRowCount; }
+    qint32 ListDateStyle() const { return m_listDateStyle; }
+    qint32 CurrentAccountRow() const { return m_currentAccountRow; }
+    const SessionContext& session() const { return m_ctx; }
+
+    // TLS is spoken from the first byte on these ports ({995} unless set).
+    void setTlsPorts(const QSet<int>& ports) { m_socket.setTlsPorts(ports); }
+    QSet<int> tlsPorts() const { return m_socket.tlsPorts(); }
+    // Certificates trusted in addition to the system's.
+    void addCaCertificates(const QList<QSslCertificate>& certificates)
+    {
+        m_socket.addCaCertificates(certificates);
+    }
+
+    // The fixed waits, shortened by tests only.
+    void setCloseWaitMs(int ms) { m_closeWaitMs = ms; }
+    void setReconnectPauseMs(int ms) { m_reconnectPauseMs = ms; }
+    QTimer& Timer2() { return m_timer2; }
+    Winsock1& socket() { return m_socket; }
+
+signals:
+    void logAppended(const QString& text);
+    // The whole log text was replaced (the start of a run).
+    void logReplaced(const QString& text);
+    void statusChanged(const QString& text);
+    // true: the log takes the tool-tip colours of a run; false: the window's.
+    void logColoursChanged(bool runColours);
+    // A run has started (after the snapshot and the list clear): where the
+    // window auto-starts its re-check timer.
+    void checkRunStarted();
+    // DateStyle was below 1 and became 1: the chooser shows its first entry.
+    void dateStyleReset();
+    // The run buttons and tabs go back to their idle state.
+    void controlsRestored();
+    // The summary was written; sound and alarm are due here.
+    void checkRunCompleted(int newMailCount, int totalItems);
+    void checkRunHalted(const QString& haltMessage);
+    // ProcessBusy is 0 again: the run is over.
+    void runEnded();
+
+private:
+    // SessionHost
+    SessionOptions sessionOptions() const override;
+    void sendCommand(const QString& command) override;
+    void reportLine(const QString& text) override;
+    void enableWatchdog() override;
+    void extractHeaders(const QByteArray& message, qint32 messageNumber) override
+    {
+        ExtractHeaders(message, messageNumber);
+    }
+    void addNoMailRow() override;
+    void clearMailList() override;
+    bool deleteAccepted() override;
+    void closeConnection() override { CloseConnection(); }
+
+    // Events of Winsock1.
+    void Winsock1_Connect();
+    void Winsock1_DataArrival();
+    void Winsock1_Close();
+    void Winsock1_Error(int number, const QString& description, bool tls);
+    void readArrivals();
+
+    // Steps of the check run.
+    void startCheckRun();
+    void continueCheckRun();
+    bool openAccount(QString& haltMessage);
+    void completeCheckRun();
+    void haltCheckRun(const QString& haltMessage);
+    void resetRunState();
+    void postContinuation();
+    bool waitForConnect();
+
+    qint64 tickNow() const;
+    QString dateTimeNow() const;
+    bool isOnline(int* flags);
+
+    RunSettings& m_settings;
+    AccountListModel& m_accounts;
+    MailListModel& m_mails;
+    Prompter& m_prompter;
+    Connectivity& m_connectivity;
+    TickSource& m_ticks;
+
+    Winsock1 m_socket;
+    QTimer m_timer2;
+    SessionContext m_ctx;
+    Pop3Session m_session;
+    SnapshotMatcher m_matcher;
+
+    qint32 m_checkRunActive = 0;
+    qint32 m_deleteRunActive = 0;
+    qint16 m_cancelRequested = 0;
+    qint16 m_processBusy = 0;
+    qint16 m_reconnecting = 0;
+    qint16 m_closing = 0;
+    qint16 m_connectedByModem = 0;
+    qint32 m_firstAccountRow = 0;
+    qint32 m_lastAccountRow = 0;
+    qint32 m_currentAccountRow = 0;
+    qint32 m_noMailRowCount = 0;
+    qint32 m_newMailCount = 0;
+    qint32 m_minutesSinceCheck = 0;
+    qint32 m_listDateStyle = 1;
+
+    QString m_log;
+    QString m_status;
+    int m_closeWaitMs = 200;
+    int m_reconnectPauseMs = 500;
+    bool m_inConnectWait = false;
+    bool m_continuationQueued = false;
+};

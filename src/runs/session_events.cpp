@@ -1,0 +1,83 @@
+// The socket's events and the header extraction of the POP3 session.
+#include "model/mail_list_model.h"
+#include "pop3/header_block.h"
+#include "pop3/mail_date.h"
+#include "runs/engine.h"
+#include "storage/run_settings.h"
+
+void Engine::Winsock1_Connect()
+{
+    m_ctx.Connected = -1;
+}
+
+void Engine::Winsock1_DataArrival()
+{
+    // Bytes that arrive while the connect is still being confirmed are read
+    // once the connection has been logged.
+    if (m_inConnectWait)
+        return;
+    readArrivals();
+}
+
+void Engine::readArrivals()
+{
+    // Qt announces bytes only once: whatever is buffered is read here, so
+    // nothing that arrived during a nested wait is left lying.
+    while (!m_session.hasEnded() && m_socket.State() == Winsock1::ConnectedState &&
+           m_socket.bytesAvailable() > 0) {
+        m_ctx.LastArrivalTick = tickNow();
+        const QByteArray bytes = m_socket.GetData();
+        if (bytes.isEmpty())
+            return;
+        m_session.dataArrival(bytes);
+    }
+}
+
+void Engine::Winsock1_Close()
+{
+    m_ctx.Connected = 0;
+    m_ctx.ConnectionClosed = -1;
+    if (m_inConnectWait)
+        return; // the connect wait reports the failure
+    CloseConnection();
+}
+
+void Engine::Winsock1_Error(int number, const QString& description, bool tls)
+{
+    Q_UNUSED(number);
+    m_ctx.ConnectionClosed = -1;
+    m_ctx.Connected = 0;
+    emit logColoursChanged(false);
+    const QString line =
+        tls ? QStringLiteral("..TLS Error: ") + description : QStringLiteral("..Winsock1 Error");
+    AppendLog(line);
+    SetStatus(line);
+}
+
+void Engine::ExtractHeaders(const QByteArray& message, qint32 messageNumber)
+{
+    Q_UNUSED(messageNumber);
+    const std::optional<MailHeaders> headers = parseHeaderBlock(message);
+    if (!headers)
+        return;
+    if (m_deleteRunActive == 1)
+        return; // matching against marked rows belongs to the delete run
+
+    const QString shown = displayedMailDate(headers->date, m_settings.DateStyle);
+    const int image = m_matcher.imageFor(m_ctx.UserName, m_ctx.ServerName, m_ctx.PortText,
+                                         headers->from, headers->subject, shown);
+    if (image != MailItem::SeenImage)
+        m_newMailCount += 1;
+
+    MailItem item;
+    item.key = QStringLiteral("K%1P").arg(m_mails.itemCount() + 1) + m_ctx.Password;
+    item.displayName = m_ctx.DisplayName;
+    item.image = image == MailItem::SeenImage ? MailItem::SeenImage : MailItem::NewImage;
+    item.userName = m_ctx.UserName;
+    item.from = headers->from;
+    item.subject = headers->subject;
+    item.dateSent = shown;
+    item.server = m_ctx.ServerName;
+    item.port = m_ctx.PortText;
+    m_mails.appendItem(item);
+}
