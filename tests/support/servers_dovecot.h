@@ -1,0 +1,87 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QPair>
+#include <QSslCertificate>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <memory>
+
+class QProcess;
+
+// From, Subject and Date of generated message i (1-based), as written in
+// its headers; tests compare the client's list against these.
+struct GeneratedMail
+{
+    QString from;
+    QString subject;
+    QString date;
+    static GeneratedMail number(int i);
+};
+
+// A private Dovecot POP3 server on 127.0.0.1, configured and run from a
+// temporary folder: one plain and one TLS port, passwd-file users with
+// plain passwords (APOP works), Maildir mailboxes written by the test.
+//
+//   DovecotFixture dovecot;
+//   dovecot.addUser("alice", "secret1");
+//   dovecot.writeGeneratedMessages("alice", 3);
+//   QVERIFY2(dovecot.start(), qPrintable(dovecot.errorString()));
+//
+// Messages may be written or removed at any time: Dovecot reads the
+// Maildir again at each log-on.
+class DovecotFixture
+{
+public:
+    DovecotFixture();
+    ~DovecotFixture();
+    DovecotFixture(const DovecotFixture&) = delete;
+    DovecotFixture& operator=(const DovecotFixture&) = delete;
+
+    // Empty when Dovecot is not installed.
+    static QString dovecotBinary();
+
+    // Before start(); a later call takes effect at the next start().
+    void addUser(const QString& name, const QString& password);
+
+    // Waits until the plain port greets with "+OK". False with
+    // errorString() (and the server's log) on failure.
+    bool start();
+    void stop();
+    bool isRunning() const;
+    QString errorString() const { return m_error; }
+
+    quint16 plainPort() const { return m_plainPort; }
+    quint16 tlsPort() const { return m_tlsPort; }
+    static QSslCertificate caCertificate();
+    QString logText() const;
+
+    QString maildirPath(const QString& user) const;
+    // A whole message; LF or CR LF line ends (stored with LF, as Dovecot
+    // keeps them). Returns the file's path.
+    QString writeMessage(const QString& user, const QByteArray& raw);
+    QString writeMessage(const QString& user, const QList<QByteArray>& headerLines,
+                         const QByteArray& body);
+    // Messages first .. first + count - 1, each GeneratedMail::number(i) with
+    // a short body; they are listed by the server in that order.
+    bool writeGeneratedMessages(const QString& user, int count, int first = 1);
+    QStringList messageFiles(const QString& user) const;
+    void removeAllMessages(const QString& user);
+
+private:
+    bool prepareFolders();
+    bool writeConfig();
+    bool waitForGreeting(int timeoutMs);
+    QString deliver(const QString& user, const QByteArray& lfText);
+
+    QTemporaryDir m_dir;
+    QList<QPair<QString, QString>> m_users;
+    std::unique_ptr<QProcess> m_process;
+    qint64 m_pid = 0;
+    quint16 m_plainPort = 0;
+    quint16 m_tlsPort = 0;
+    int m_serial = 0;
+    QString m_error;
+};
