@@ -1,0 +1,362 @@
+// The session state machine fed byte arrivals directly, without a socket:
+// how replies are cut from the stream, what is sent, logged and extracted.
+#include "pop3/apop_digest.h"
+#include "pop3/pop3_session.h"
+
+#include <QTest>
+
+namespace {
+
+// One server turn: the command the client must send, then the arrivals of
+// the reply to it.
+struct Turn
+{
+    QString command;
+    QList<QByteArray> arrivals;
+};
+
+class FakeHost : public SessionHost
+{
+public:
+    SessionOptions options;
+    QStringList sent;
+    QStringList reports;
+    QList<QPair<QByteArray, qint32>> extracted;
+    int noMailRows = 0;
+    int clears = 0;
+    int closes = 0;
+
+    SessionOptions sessionOptions() const override { return options; }
+    void sendCommand(const QString& command) override { sent.append(command); }
+    void reportLine(const QString& text) override { reports.append(text); }
+    void enableWatchdog() override {}
+    void extractHeaders(const QByteArray& message, qint32 n) override
+    {
+        extracted.append({message, n});
+    }
+    void addNoMailRow() override { ++noMailRows; }
+    void clearMailList() override { ++clears; }
+    bool deleteAccepted() override { return true; }
+    void closeConnection() override { ++closes; }
+};
+
+// Plays a conversation: the greeting's arrivals, then for each turn checks
+// the client's next command and feeds the reply. Stops when the client
+// sends nothing more or closes.
+struct Conversation
+{
+    SessionContext ctx;
+    FakeHost host;
+    Pop3Session session{ctx, host};
+    QStringList unexpected;
+
+    Conversation()
+    {
+        ctx.UserName = QStringLiteral("bob");
+        ctx.Password = QStringLiteral("pw");
+        ctx.SessionState = AwaitGreeting;
+        session.begin();
+    }
+
+    void feed(const QList<QByteArray>& arrivals)
+    {
+        for (const QByteArray& a : arrivals)
+            session.dataArrival(a);
+    }
+
+    void play(const QList<QByteArray>& greeting, const QList<Turn>& turns)
+    {
+        feed(greeting);
+        int seen = 0;
+        for (const Turn& turn : turns) {
+            if (host.closes > 0 || host.sent.size() <= seen) {
+                unexpected.append(QStringLiteral("no command, expected ") + turn.command);
+                return;
+            }
+            const QString command = host.sent.at(seen++);
+            if (command != turn.command) {
+                unexpected.append(command + QStringLiteral(" instead of ") + turn.command);
+                return;
+            }
+            feed(turn.arrivals);
+            // The next command only after the whole reply: nothing may be
+            // sent before the last arrival of a reply.
+        }
+        if (host.sent.size() > seen)
+            unexpected.append(QStringLiteral("extra command ") + host.sent.at(seen));
+    }
+};
+
+QByteArray topReply(int i)
+{
+    return QStringLiteral("+OK\r\nFrom: a%1@x\r\nSubject: s%1\r\nDate: d%1\r\n\r\nbody\r\n.\r\n")
+        .arg(i)
+        .toLatin1();
+}
+
+QList<QByteArray> bytewise(const QByteArray& bytes)
+{
+    QList<QByteArray> out;
+    for (char c : bytes)
+        out.append(QByteArray(1, c));
+    return out;
+}
+
+const QByteArray greeting("+OK ready <1896.697170952@dbc.mtview.ca.us>\r\n");
+
+} // namespace
+
+class TestSessionMachine : public QObject
+{
+    Q_OBJECT
+private slots:
+    void threeMessages_data();
+    void threeMessages();
+    void emptyMailbox();
+    void errorReplies_data();
+    void errorReplies();
+    void fetchErrors_data();
+    void fetchErrors();
+    void apop_data();
+    void apop();
+    void cancelWhileBlockArrives();
+    void brokenStreams_data();
+    void brokenStreams();
+    void retrKeepsOnlyHeaderBlock();
+};
+
+void TestSessionMachine::threeMessages_data()
+{
+    QTest::addColumn<bool>("retr");
+    QTest::addColumn<bool>("byteByByte");
+    QTest::newRow("top, whole replies") << false << false;
+    QTest::newRow("top, every byte its own arrival") << false << true;
+    QTest::newRow("retr, whole replies") << true << false;
+    QTest::newRow("retr, every byte its own arrival") << true << true;
+}
+
+void TestSessionMachine::threeMessages()
+{
+    QFETCH(bool, retr);
+    QFETCH(bool, byteByByte);
+    const auto split = [&](const QByteArray& b) {
+        return byteByByte ? bytewise(b) : QList<QByteArray>{b};
+    };
+    const QString fetch = retr ? QStringLiteral("RETR %1") : QStringLiteral("TOP %1 2");
+    Conversation c;
+    c.host.options.useRetr = retr;
+    c.play(split(greeting), {{"USER bob", split("+OK\r\n")},
+                             {"PASS pw", split("+OK logged in\r\n")},
+                             {"STAT", split("+OK 3 300\r\n")},
+                             {fetch.arg(1), split(topReply(1))},
+                             {fetch.arg(2), split(topReply(2))},
+                             {fetch.arg(3), split(topReply(3))},
+                             {"QUIT", split("+OK bye\r\n")}});
+    QVERIFY2(c.unexpected.isEmpty(), qPrintable(c.unexpected.join('\n')));
+    QCOMPARE(c.host.closes, 1);
+    QCOMPARE(c.host.reports, QStringList({"+OK ready <1896.697170952@dbc.mtview.ca.us>",
+                                          "+OK logged in", "..Checking For Mail", "+OK bye"}));
+    QCOMPARE(c.host.extracted.size(), 3);
+    for (int i = 0; i < 3; ++i) {
+        QCOMPARE(c.host.extracted[i].second, i + 1);
+        QVERIFY(c.host.extracted[i].first.startsWith(
+            QStringLiteral("From: a%1@x\r\n").arg(i + 1).toLatin1()));
+        QVERIFY(c.host.extracted[i].first.contains("\r\n\r\n"));
+    }
+    QCOMPARE(c.host.noMailRows, 0);
+}
+
+void TestSessionMachine::emptyMailbox()
+{
+    Conversation c;
+    // The greeting and the closing line of the STAT reply come in pieces.
+    c.play({"+OK PO", "P3 ready\r", "\n"}, {{"USER bob", {"+OK\r\n"}},
+                                            {"PASS pw", {"+OK\r\n"}},
+                                            {"STAT", {"+OK 0 0\r", "\n"}},
+                                            {"QUIT", {"+OK\r\n"}}});
+    QVERIFY2(c.unexpected.isEmpty(), qPrintable(c.unexpected.join('\n')));
+    QCOMPARE(c.host.noMailRows, 1);
+    QCOMPARE(c.host.closes, 1);
+    QCOMPARE(c.host.reports.first(), QStringLiteral("+OK POP3 ready"));
+}
+
+void TestSessionMachine::errorReplies_data()
+{
+    QTest::addColumn<QList<Turn>>("turns");
+    QTest::addColumn<QString>("report");
+    const QByteArray longReply = "-ERR " + QByteArray(295, 'x') + "\r\n"; // 302 characters
+    QTest::newRow("after USER, chopped")
+        << QList<Turn>{{"USER bob", {longReply}}}
+        << QStringLiteral("Username Logon Error: Chopped To 240 Chrs: ") +
+               QString::fromLatin1(longReply.left(240));
+    QTest::newRow("after PASS") << QList<Turn>{{"USER bob", {"+OK\r\n"}},
+                                               {"PASS pw", {"-ERR [AUTH] bad", " password\r\n"}}}
+                                << QStringLiteral("Password Logon Error: -ERR [AUTH] bad password");
+    QTest::newRow("after STAT, no prefix")
+        << QList<Turn>{{"USER bob", {"+OK\r\n"}}, {"PASS pw", {"+OK\r\n"}}, {"STAT", {"-ERR\r\n"}}}
+        << QStringLiteral("-ERR");
+    QTest::newRow("242 characters are not chopped")
+        << QList<Turn>{{"USER bob", {"-ERR " + QByteArray(235, 'y') + "\r\n"}}}
+        << QStringLiteral("Username Logon Error: -ERR ") + QString(235, QLatin1Char('y'));
+    QTest::newRow("STAT count that is no number") << QList<Turn>{{"USER bob", {"+OK\r\n"}},
+                                                                 {"PASS pw", {"+OK\r\n"}},
+                                                                 {"STAT", {"+OK x 1\r\n"}}}
+                                                  << QStringLiteral("+OK x 1");
+}
+
+void TestSessionMachine::errorReplies()
+{
+    QFETCH(QList<Turn>, turns);
+    QFETCH(QString, report);
+    Conversation c;
+    c.play({greeting}, turns);
+    QVERIFY2(c.unexpected.isEmpty(), qPrintable(c.unexpected.join('\n')));
+    QCOMPARE(c.host.reports.last(), report);
+    QCOMPARE(c.host.closes, 1);
+    QVERIFY(!c.host.sent.contains(QStringLiteral("QUIT"))); // closed without QUIT
+}
+
+void TestSessionMachine::fetchErrors_data()
+{
+    QTest::addColumn<bool>("retr");
+    QTest::addColumn<QList<QByteArray>>("reply");
+    QTest::addColumn<QString>("report");
+    QTest::addColumn<int>("extracted");
+    QTest::newRow("-ERR to TOP") << false << QList<QByteArray>{"-ERR no such message\r\n"}
+                                 << QStringLiteral("Error Using -TOP- Command") << 0;
+    QTest::newRow("-ERR to RETR") << true << QList<QByteArray>{"-ER", "R no\r\n"} << QString() << 0;
+    // Only the start of a reply is tested for -ERR: an arrival inside a
+    // reply that happens to begin with it is mail text.
+    QTest::newRow("-ERR inside a reply")
+        << false << QList<QByteArray>{"+OK\r\nFrom: a\r\n", "-ERR: odd header\r\n\r\n.\r\n"}
+        << QStringLiteral("..Checking For Mail") << 1;
+}
+
+void TestSessionMachine::fetchErrors()
+{
+    QFETCH(bool, retr);
+    QFETCH(QList<QByteArray>, reply);
+    QFETCH(QString, report);
+    QFETCH(int, extracted);
+    Conversation c;
+    c.host.options.useRetr = retr;
+    c.play({greeting}, {{"USER bob", {"+OK\r\n"}},
+                        {"PASS pw", {"+OK\r\n"}},
+                        {"STAT", {"+OK 1 10\r\n"}},
+                        {retr ? "RETR 1" : "TOP 1 2", reply},
+                        {"QUIT", {"+OK\r\n"}}});
+    QVERIFY2(c.unexpected.isEmpty(), qPrintable(c.unexpected.join('\n')));
+    QCOMPARE(c.host.extracted.size(), extracted);
+    QCOMPARE(c.host.reports.at(c.host.reports.size() - 2), report);
+    QCOMPARE(c.host.closes, 1);
+}
+
+void TestSessionMachine::apop_data()
+{
+    QTest::addColumn<QByteArray>("greetingLine");
+    QTest::addColumn<QString>("secret");
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QString>("report");
+    QTest::newRow("digest") << greeting << QStringLiteral("tanstaaf")
+                            << QStringLiteral("APOP bob c4c9334bac560ecc979e58001b3e22fb")
+                            << QStringLiteral("+OK");
+    QTest::newRow("no secret") << greeting << QString() << QStringLiteral("QUIT")
+                               << QStringLiteral("APOP Logon Error - No Shared Secret");
+    QTest::newRow("no timestamp") << QByteArray("+OK ready <no end\r\n") << QStringLiteral("s")
+                                  << QStringLiteral("QUIT")
+                                  << QStringLiteral("APOP Logon Error - No Server TimeStamp");
+}
+
+void TestSessionMachine::apop()
+{
+    QFETCH(QByteArray, greetingLine);
+    QFETCH(QString, secret);
+    QFETCH(QString, command);
+    QFETCH(QString, report);
+    Conversation c;
+    c.host.options.useApop = true;
+    c.host.options.apopSecret = secret;
+    const bool refused = command == QLatin1String("QUIT");
+    QList<Turn> turns{{command, {"+OK\r\n"}}};
+    if (!refused)
+        turns.append(Turn{"STAT", {}});
+    c.play({greetingLine}, turns);
+    QVERIFY2(c.unexpected.isEmpty(), qPrintable(c.unexpected.join('\n')));
+    // Logged after the greeting, before any reply to what was sent.
+    QCOMPARE(c.host.reports.at(1), report);
+    QCOMPARE(c.host.closes, refused ? 1 : 0);
+    QVERIFY(!c.host.sent.contains(QStringLiteral("USER bob"))); // never falls back
+}
+
+void TestSessionMachine::cancelWhileBlockArrives()
+{
+    Conversation c;
+    c.play({greeting},
+           {{"USER bob", {"+OK\r\n"}}, {"PASS pw", {"+OK\r\n"}}, {"STAT", {"+OK 2 10\r\n"}}});
+    QCOMPARE(c.host.sent.last(), QStringLiteral("TOP 1 2"));
+    c.feed({"+OK\r\nFrom: a\r\n"});
+    c.host.options.cancelRequested = true;
+    c.feed({"\r\nbody\r\n.\r\n"});
+    QCOMPARE(c.host.extracted.size(), 0);
+    QCOMPARE(c.host.clears, 1);
+    QCOMPARE(c.host.sent.last(), QStringLiteral("QUIT"));
+    QCOMPARE(c.ctx.SessionState, SentQuit);
+}
+
+void TestSessionMachine::brokenStreams_data()
+{
+    QTest::addColumn<bool>("fetching");
+    QTest::addColumn<QList<QByteArray>>("arrivals");
+    QTest::newRow("garbage greeting") << false << QList<QByteArray>{"\x01\x02garbage\r\n"};
+    QTest::newRow("greeting without CR LF beyond 64 KiB")
+        << false << QList<QByteArray>{"+OK " + QByteArray(40000, 'a'), QByteArray(40000, 'b')};
+    QTest::newRow("garbage instead of a TOP reply")
+        << true << QList<QByteArray>{"HTTP/1.1 200\r\n"};
+    QTest::newRow("TOP status line beyond 64 KiB")
+        << true << QList<QByteArray>{"+OK " + QByteArray(70000, 'c')};
+    QTest::newRow("header block beyond 1 MiB")
+        << true
+        << QList<QByteArray>{"+OK\r\n", QByteArray(600000, 'h') + "\r\n",
+                             QByteArray(600000, 'i') + "\r\n"};
+}
+
+void TestSessionMachine::brokenStreams()
+{
+    QFETCH(bool, fetching);
+    QFETCH(QList<QByteArray>, arrivals);
+    Conversation c;
+    if (fetching) {
+        c.play({greeting},
+               {{"USER bob", {"+OK\r\n"}}, {"PASS pw", {"+OK\r\n"}}, {"STAT", {"+OK 1 10\r\n"}}});
+        QCOMPARE(c.ctx.SessionState, FetchingHeader);
+    }
+    const int reportsBefore = c.host.reports.size();
+    const int sentBefore = c.host.sent.size();
+    c.feed(arrivals);
+    QCOMPARE(c.host.closes, 1);
+    QVERIFY(c.session.hasEnded());
+    QCOMPARE(c.host.reports.size(), reportsBefore); // closed without a word of its own
+    QCOMPARE(c.host.sent.size(), sentBefore);
+    QCOMPARE(c.host.extracted.size(), 0);
+}
+
+void TestSessionMachine::retrKeepsOnlyHeaderBlock()
+{
+    Conversation c;
+    c.host.options.useRetr = true;
+    c.play({greeting},
+           {{"USER bob", {"+OK\r\n"}}, {"PASS pw", {"+OK\r\n"}}, {"STAT", {"+OK 1 10\r\n"}}});
+    c.feed({"+OK 9000000 octets\r\nFrom: big@x\r\nSubject: large\r\n\r\n"});
+    // 8 MB of body in 64 KiB arrivals, with lines that look like the end
+    // of a reply but are dot-stuffed, and a closing line split at its LF.
+    const QByteArray chunk = QByteArray(65530, 'z') + "\r\n..\r\n";
+    for (int i = 0; i < 128; ++i)
+        c.feed({chunk});
+    c.feed({"last line\r\n", ".", "\r\n"});
+    QCOMPARE(c.host.extracted.size(), 1);
+    QCOMPARE(c.host.extracted[0].first, QByteArray("From: big@x\r\nSubject: large\r\n\r\n"));
+    QCOMPARE(c.host.sent.last(), QStringLiteral("QUIT"));
+}
+
+QTEST_GUILESS_MAIN(TestSessionMachine)
+#include "test_session_machine.moc"
