@@ -1,0 +1,430 @@
+#include "model/account_list_model.h"
+#include "model/list_rows.h"
+#include "storage/account_record.h"
+#include "storage/scramble.h"
+#include "storage/users_file.h"
+#include "support/common_scripted_prompter.h"
+
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <csignal>
+#include <memory>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+namespace {
+
+const QString saveFailed = QStringLiteral("An Error Occurred Saving Changes To Username File");
+
+AccountRow row(const QString& key, const QString& user, bool checked = false)
+{
+    return {key,
+            QStringLiteral("Name ") + user,
+            user,
+            QStringLiteral("pop.example.org"),
+            QStringLiteral("110"),
+            checked};
+}
+
+AccountRecord record(const QString& display, const QString& user, const QString& password,
+                     qint32 port, qint16 checked)
+{
+    AccountRecord r;
+    r.DisplayName = display;
+    r.UserName = user;
+    r.ScrambledPassword = password.isNull() ? QString(64, QChar(' ')) : ScramblePassword(password);
+    r.ServerName = QStringLiteral("  mail.example.org ");
+    r.Port = port;
+    r.Checked = checked;
+    return r;
+}
+
+QStringList keys(const AccountListModel& list)
+{
+    QStringList all;
+    for (const AccountRow& r : list.rows())
+        all.append(r.key);
+    return all;
+}
+
+QByteArray fileBytes(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QList<AccountRecord> fileRecords(const QString& path)
+{
+    QList<AccountRecord> records;
+    readUsersFile(path, records);
+    return records;
+}
+
+// Root ignores permissions but not a file-size limit: while one is held,
+// no file larger than the limit can be written.
+class FileSizeLimit
+{
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        std::signal(SIGXFSZ, SIG_IGN);
+        getrlimit(RLIMIT_FSIZE, &m_saved);
+        rlimit limit = m_saved;
+        limit.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &m_saved); }
+
+private:
+    rlimit m_saved{};
+};
+
+} // namespace
+
+class TestAccountListModel : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void columnsRolesAndFlags();
+    void keysAreUnique();
+    void rowHelpers();
+    void movesKeepKeyAndCheck();
+    void renameInPlaceSignals();
+    void loadFillsRows();
+    void loadCreatesMissingFile();
+    void saveWritesEveryRow();
+    void renameSavesIntoItsRecord();
+    void saveTrimsOnReloadAndCutsLongValues();
+    void unreadablePasswordRowSurvivesSave();
+    void deletingLastRowDeletesFile();
+    void failedSaveKeepsOldFile();
+    void badPortFailsSave();
+    void appendAddsOneRecord();
+    void nextFreeKeyNumber_data();
+    void nextFreeKeyNumber();
+
+private:
+    QString path() const { return m_dir->filePath(UsersFileName); }
+    void loadThree(AccountListModel& list);
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+};
+
+void TestAccountListModel::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+}
+
+void TestAccountListModel::loadThree(AccountListModel& list)
+{
+    QVERIFY(writeUsersFile(
+        path(),
+        {record(QStringLiteral("  Home  "), QStringLiteral("ann"), QStringLiteral("pw1"), 110, 1),
+         record(QStringLiteral("Work"), QStringLiteral("bob"), QStringLiteral("pw2"), 995, 0),
+         record(QStringLiteral("Other"), QStringLiteral("cy"), QStringLiteral("P3ss"), 1110, 2)}));
+    QVERIFY(LoadAccountList(list, path()));
+}
+
+void TestAccountListModel::columnsRolesAndFlags()
+{
+    AccountListModel list;
+    QCOMPARE(list.columnCount(), 5);
+    const QStringList headers{" Display Name", "Username", "Server Name", "Port No.", ""};
+    for (int c = 0; c < 5; ++c)
+        QCOMPARE(list.headerData(c, Qt::Horizontal).toString(), headers[c]);
+
+    QVERIFY(list.appendAccountRow(row(QStringLiteral("K1Psecret"), QStringLiteral("ann"), true)));
+    const QModelIndex first = list.index(0, 0);
+    QCOMPARE(list.data(first).toString(), QStringLiteral("Name ann"));
+    QCOMPARE(list.data(list.index(0, 3)).toString(), QStringLiteral("110"));
+    QCOMPARE(list.data(list.index(0, 4)).toString(), QString());
+    QCOMPARE(list.data(first, AccountListModel::KeyRole).toString(), QStringLiteral("K1Psecret"));
+    QCOMPARE(list.data(first, Qt::CheckStateRole).toInt(), int(Qt::Checked));
+    QVERIFY(!list.data(list.index(0, 1), Qt::CheckStateRole).isValid());
+    QVERIFY(list.flags(first) & Qt::ItemIsUserCheckable);
+    QVERIFY(list.flags(first) & Qt::ItemIsEditable);
+    QVERIFY(!(list.flags(list.index(0, 2)) & Qt::ItemIsEditable));
+    // No column shows the password.
+    for (int c = 0; c < 5; ++c)
+        QVERIFY(!list.data(list.index(0, c)).toString().contains(QStringLiteral("secret")));
+}
+
+void TestAccountListModel::keysAreUnique()
+{
+    AccountListModel list;
+    QVERIFY(list.appendAccountRow(row(QStringLiteral("K1Pa"), QStringLiteral("ann"))));
+    QVERIFY(!list.appendAccountRow(row(QStringLiteral("K1Pa"), QStringLiteral("bob"))));
+    QVERIFY(list.appendAccountRow(row(QStringLiteral("K2Pa"), QStringLiteral("bob"))));
+    QCOMPARE(list.rowCount(), 2);
+    QCOMPARE(list.findKey(QStringLiteral("K2Pa")), 1);
+    QCOMPARE(list.rowAt(1).password(), QStringLiteral("a"));
+}
+
+void TestAccountListModel::rowHelpers()
+{
+    AccountListModel list;
+    list.appendAccountRow(row(QStringLiteral("K1Pa"), QStringLiteral("ann")));
+    list.appendAccountRow(row(QStringLiteral("K2Pb"), QStringLiteral("bob")));
+    QCOMPARE(IsRowChecked(list, 1), qint16(0));
+    QCOMPARE(CheckRow(list, 2), qint16(-1));
+    QCOMPARE(IsRowChecked(list, 2), qint16(1));
+    QCOMPARE(UncheckRow(list, 2), qint16(-1));
+    QCOMPARE(IsRowChecked(list, 2), qint16(0));
+    for (int n : {0, 3, -1}) {
+        QCOMPARE(IsRowChecked(list, n), qint16(-1));
+        QCOMPARE(CheckRow(list, n), qint16(0));
+        QCOMPARE(UncheckRow(list, n), qint16(0));
+    }
+    QVERIFY(list.insertAccountRow(0, row(QStringLiteral("K3Pc"), QStringLiteral("cy"))));
+    QVERIFY(!list.insertAccountRow(5, row(QStringLiteral("K4Pd"), QStringLiteral("dee"))));
+    QVERIFY(list.removeAccountRow(1));
+    QVERIFY(!list.removeAccountRow(2));
+    QCOMPARE(keys(list), (QStringList{"K3Pc", "K2Pb"}));
+}
+
+void TestAccountListModel::movesKeepKeyAndCheck()
+{
+    AccountListModel list;
+    for (int i = 1; i <= 4; ++i)
+        list.appendAccountRow(row(QStringLiteral("K%1Pp").arg(i), QStringLiteral("u%1").arg(i)));
+    CheckRow(list, 2);
+
+    QVERIFY(list.moveToBottom(1));
+    QCOMPARE(keys(list), (QStringList{"K1Pp", "K3Pp", "K4Pp", "K2Pp"}));
+    QCOMPARE(IsRowChecked(list, 4), qint16(1));
+    QCOMPARE(IsRowChecked(list, 2), qint16(0));
+    QVERIFY(list.moveUp(3));
+    QCOMPARE(keys(list), (QStringList{"K1Pp", "K3Pp", "K2Pp", "K4Pp"}));
+    QVERIFY(list.moveToTop(2));
+    QVERIFY(list.moveDown(0));
+    QCOMPARE(keys(list), (QStringList{"K1Pp", "K2Pp", "K3Pp", "K4Pp"}));
+    QCOMPARE(IsRowChecked(list, 2), qint16(1));
+    QCOMPARE(list.rowAt(1).userName, QStringLiteral("u2"));
+    // Nothing moves past the ends.
+    QVERIFY(!list.moveUp(0));
+    QVERIFY(!list.moveDown(3));
+    QVERIFY(!list.moveToTop(0));
+    QCOMPARE(keys(list), (QStringList{"K1Pp", "K2Pp", "K3Pp", "K4Pp"}));
+}
+
+void TestAccountListModel::renameInPlaceSignals()
+{
+    AccountListModel list;
+    list.appendAccountRow(row(QStringLiteral("K1Pa"), QStringLiteral("ann")));
+    list.appendAccountRow(row(QStringLiteral("K2Pb"), QStringLiteral("bob")));
+    QSignalSpy spy(&list, &AccountListModel::displayNameEdited);
+    QVERIFY(list.setData(list.index(1, 0), QStringLiteral("Renamed")));
+    QCOMPARE(spy.size(), 1);
+    QCOMPARE(spy[0][0].toInt(), 2);
+    QCOMPARE(spy[0][1].toString(), QStringLiteral("Renamed"));
+    QCOMPARE(list.rowAt(1).displayName, QStringLiteral("Renamed"));
+    QVERIFY(!list.setData(list.index(1, 1), QStringLiteral("x")));
+}
+
+void TestAccountListModel::loadFillsRows()
+{
+    AccountListModel list;
+    list.appendAccountRow(row(QStringLiteral("K9Pold"), QStringLiteral("old")));
+    loadThree(list);
+    QCOMPARE(list.usersFilePath(), path());
+    QCOMPARE(keys(list), (QStringList{"K1Ppw1", "K2Ppw2", "K3PP3ss"}));
+    QCOMPARE(list.rowAt(0).displayName, QStringLiteral("Home"));
+    QCOMPARE(list.rowAt(0).serverName, QStringLiteral("mail.example.org"));
+    QCOMPARE(list.rowAt(1).port, QStringLiteral("995"));
+    QCOMPARE(list.rowAt(2).password(), QStringLiteral("P3ss"));
+    // Only Checked = 1 ticks the box.
+    QCOMPARE(IsRowChecked(list, 1), qint16(1));
+    QCOMPARE(IsRowChecked(list, 2), qint16(0));
+    QCOMPARE(IsRowChecked(list, 3), qint16(0));
+}
+
+void TestAccountListModel::loadCreatesMissingFile()
+{
+    AccountListModel list;
+    QVERIFY(LoadAccountList(list, path()));
+    QCOMPARE(list.rowCount(), 0);
+    QVERIFY(QFile::exists(path()));
+    struct stat info
+    {
+    };
+    QCOMPARE(::stat(QFile::encodeName(path()).constData(), &info), 0);
+    QCOMPARE(info.st_mode & 07777, mode_t(0600));
+
+    QString error;
+    QVERIFY(!LoadAccountList(list, path() + QStringLiteral("/below-a-file"), &error));
+    QVERIFY(!error.isEmpty());
+}
+
+void TestAccountListModel::saveWritesEveryRow()
+{
+    AccountListModel list;
+    loadThree(list);
+    CheckRow(list, 2);
+    UncheckRow(list, 1);
+    ScriptedPrompter prompter;
+    QVERIFY(SaveUsersFile(list, QString(), 0, prompter));
+    QVERIFY(prompter.shown().isEmpty());
+
+    const QList<AccountRecord> saved = fileRecords(path());
+    QCOMPARE(QFile(path()).size(), 3 * 454);
+    QCOMPARE(saved.size(), 3);
+    QCOMPARE(saved[0].DisplayName.trimmed(), QStringLiteral("Home"));
+    QCOMPARE(saved[1].UserName.trimmed(), QStringLiteral("bob"));
+    QCOMPARE(saved[1].Port, 995);
+    QCOMPARE(saved[0].Checked, qint16(0));
+    QCOMPARE(saved[1].Checked, qint16(1));
+    QCOMPARE(saved[2].Checked, qint16(0));
+    QCOMPARE(UnscramblePassword(saved[2].ScrambledPassword), QStringLiteral("P3ss"));
+}
+
+void TestAccountListModel::renameSavesIntoItsRecord()
+{
+    AccountListModel list;
+    loadThree(list);
+    list.appendAccountRow(row(QStringLiteral("K4Pfour"), QStringLiteral("dee")));
+    ScriptedPrompter prompter;
+    QVERIFY(SaveUsersFile(list, QStringLiteral("Fourth"), 4, prompter));
+    QCOMPARE(list.rowAt(3).displayName, QStringLiteral("Name dee")); // list not yet changed
+    const QList<AccountRecord> saved = fileRecords(path());
+    QCOMPARE(saved.size(), 4);
+    QCOMPARE(saved[3].DisplayName.trimmed(), QStringLiteral("Fourth"));
+    QCOMPARE(saved[2].DisplayName.trimmed(), QStringLiteral("Other"));
+}
+
+void TestAccountListModel::saveTrimsOnReloadAndCutsLongValues()
+{
+    AccountListModel list;
+    AccountRow r = row(QStringLiteral("K1P") + QString(70, QChar('w')), QStringLiteral("ann"));
+    r.displayName = QStringLiteral("  spaced  ");
+    list.appendAccountRow(r);
+    list.setUsersFilePath(path());
+    ScriptedPrompter prompter;
+    QVERIFY(SaveUsersFile(list, QString(70, QChar('n')), 1, prompter));
+    QVERIFY(LoadAccountList(list, path()));
+    QCOMPARE(list.rowAt(0).displayName, QString(64, QChar('n')));
+    QCOMPARE(list.rowAt(0).key, QStringLiteral("K1P") + QString(62, QChar('w')));
+
+    list.setData(list.index(0, 0), QStringLiteral("  spaced  "));
+    QVERIFY(SaveUsersFile(list, QString(), 0, prompter));
+    QVERIFY(LoadAccountList(list, path()));
+    QCOMPARE(list.rowAt(0).displayName, QStringLiteral("spaced"));
+}
+
+void TestAccountListModel::unreadablePasswordRowSurvivesSave()
+{
+    QVERIFY(writeUsersFile(
+        path(),
+        {record(QStringLiteral("A"), QStringLiteral("ann"), QStringLiteral("pw1"), 110, 0),
+         record(QStringLiteral("B"), QStringLiteral("bob"), QString(), 110, 1),
+         record(QStringLiteral("C"), QStringLiteral("cy"), QStringLiteral("pw3"), 110, 0)}));
+    AccountListModel list;
+    QVERIFY(LoadAccountList(list, path()));
+    QCOMPARE(list.rowAt(1).key, QStringLiteral("K2P"));
+    ScriptedPrompter prompter;
+    QVERIFY(SaveUsersFile(list, QString(), 0, prompter));
+
+    const QList<AccountRecord> saved = fileRecords(path());
+    QCOMPARE(saved.size(), 3);
+    QCOMPARE(saved[1].UserName.trimmed(), QStringLiteral("bob"));
+    QCOMPARE(saved[1].Checked, qint16(1));
+    QCOMPARE(UnscramblePassword(saved[1].ScrambledPassword), QString());
+    QCOMPARE(UnscramblePassword(saved[2].ScrambledPassword), QStringLiteral("pw3"));
+}
+
+void TestAccountListModel::deletingLastRowDeletesFile()
+{
+    AccountListModel list;
+    loadThree(list);
+    ScriptedPrompter prompter;
+    while (list.rowCount() > 0) {
+        list.removeAccountRow(0);
+        QVERIFY(SaveUsersFile(list, QString(), 0, prompter));
+    }
+    QVERIFY(!QFile::exists(path()));
+    QVERIFY(prompter.shown().isEmpty());
+    QVERIFY(LoadAccountList(list, path()));
+    QVERIFY(QFile::exists(path()));
+}
+
+void TestAccountListModel::failedSaveKeepsOldFile()
+{
+    AccountListModel list;
+    loadThree(list);
+    const QByteArray before = fileBytes(path());
+    list.removeAccountRow(0);
+    ScriptedPrompter prompter;
+    bool saved = true;
+    {
+        FileSizeLimit limit(300);
+        saved = SaveUsersFile(list, QString(), 0, prompter);
+    }
+    QVERIFY(!saved);
+    QCOMPARE(prompter.texts(), QStringList{saveFailed});
+    QCOMPARE(prompter.shown().at(0).title, QStringLiteral("Quorvamel"));
+    QCOMPARE(fileBytes(path()), before);
+    QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files | QDir::Hidden), QStringList{UsersFileName});
+    QCOMPARE(list.rowCount(), 2);
+}
+
+void TestAccountListModel::badPortFailsSave()
+{
+    AccountListModel list;
+    loadThree(list);
+    const QByteArray before = fileBytes(path());
+    AccountRow bad = row(QStringLiteral("K4Px"), QStringLiteral("dee"));
+    bad.port = QStringLiteral("-");
+    list.appendAccountRow(bad);
+    ScriptedPrompter prompter;
+    QVERIFY(!SaveUsersFile(list, QString(), 0, prompter));
+    QCOMPARE(prompter.texts(), QStringList{saveFailed});
+    QCOMPARE(fileBytes(path()), before);
+}
+
+void TestAccountListModel::appendAddsOneRecord()
+{
+    AccountListModel list;
+    loadThree(list);
+    AccountRecord added =
+        record(QStringLiteral("New"), QStringLiteral("eve"), QStringLiteral("pw5"), 143, 0);
+    QVERIFY(AppendAccountRecord(list, added));
+    const QList<AccountRecord> saved = fileRecords(path());
+    QCOMPARE(saved.size(), 4);
+    QCOMPARE(saved[3].UserName.trimmed(), QStringLiteral("eve"));
+    QCOMPARE(saved[2].UserName.trimmed(), QStringLiteral("cy"));
+}
+
+void TestAccountListModel::nextFreeKeyNumber_data()
+{
+    QTest::addColumn<QStringList>("keys");
+    QTest::addColumn<QString>("expected");
+    QTest::addColumn<bool>("message");
+    QTest::newRow("empty list") << QStringList{} << "1" << false;
+    QTest::newRow("K1 K2 K3") << QStringList{"K1Pa", "K2Pb", "K3Pc"} << "4" << false;
+    QTest::newRow("row 2 of K1 K2 K3 deleted") << QStringList{"K1Pa", "K3Pc"} << "2" << false;
+    QTest::newRow("out of order") << QStringList{"K3Pa", "K1Pb", "K2Pc"} << "4" << false;
+    QTest::newRow("password with P") << QStringList{"K2PPP1P"} << "1" << false;
+    QTest::newRow("no number before P") << QStringList{"K1Pa", "KPb"} << "" << false;
+    QTest::newRow("number unreadable") << QStringList{"K1Pa", "KxPb"} << "0" << true;
+}
+
+void TestAccountListModel::nextFreeKeyNumber()
+{
+    QFETCH(QStringList, keys);
+    QFETCH(QString, expected);
+    QFETCH(bool, message);
+    AccountListModel list;
+    for (const QString& key : keys)
+        QVERIFY(list.appendAccountRow(row(key, key)));
+    ScriptedPrompter prompter;
+    QCOMPARE(NextFreeKeyNumber(list, prompter), expected);
+    QCOMPARE(prompter.texts(),
+             message ? QStringList{"An Error Occurred Adding Item To List"} : QStringList{});
+}
+
+QTEST_GUILESS_MAIN(TestAccountListModel)
+#include "test_account_list_model.moc"
