@@ -1,0 +1,105 @@
+#pragma once
+
+// The engine with in-memory lists, a scripted prompter, scripted
+// connectivity and short fixed waits, for tests that drive whole runs.
+#include "model/account_list_model.h"
+#include "model/mail_list_model.h"
+#include "platform/connectivity.h"
+#include "platform/tick_source.h"
+#include "runs/engine.h"
+#include "storage/run_settings.h"
+#include "support/common_scripted_prompter.h"
+
+#include <QQueue>
+#include <QSignalSpy>
+#include <memory>
+
+// Answers the connectivity test from a queue (on line once it is empty)
+// and counts the dial-ups.
+class ScriptedConnectivity : public Connectivity
+{
+public:
+    struct Answer
+    {
+        bool online;
+        int flags;
+    };
+    QQueue<Answer> answers;
+    int tests = 0;
+    int dialUps = 0;
+
+    bool InternetGetConnectedState(int* flags) override
+    {
+        ++tests;
+        const Answer a = answers.isEmpty() ? Answer{true, 0} : answers.dequeue();
+        *flags = a.flags;
+        return a.online;
+    }
+    void InternetAutodial() override { ++dialUps; }
+};
+
+struct EngineRig
+{
+    RunSettings settings;
+    AccountListModel accounts;
+    MailListModel mails;
+    ScriptedPrompter prompter;
+    ScriptedConnectivity connectivity;
+    SteadyTickSource ticks;
+    std::unique_ptr<Engine> engine;
+
+    explicit EngineRig(int fixedWaitMs = 5)
+    {
+        settings.ServerTimeoutMs = 5000;
+        engine = std::make_unique<Engine>(settings, accounts, mails, prompter, connectivity, ticks);
+        engine->setCloseWaitMs(fixedWaitMs);
+        engine->setReconnectPauseMs(fixedWaitMs);
+    }
+
+    void addAccount(const QString& user, const QString& password, const QString& server,
+                    const QString& port, bool checked = false)
+    {
+        AccountRow row;
+        row.key = QStringLiteral("K%1P").arg(accounts.rowCount() + 1) + password;
+        row.displayName = QStringLiteral("Name ") + user;
+        row.userName = user;
+        row.serverName = server;
+        row.port = port;
+        row.checked = checked;
+        accounts.appendAccountRow(row);
+    }
+    void addAccount(const QString& user, const QString& password, quint16 port)
+    {
+        addAccount(user, password, QStringLiteral("127.0.0.1"), QString::number(port));
+    }
+
+    // One check run as the user starts it; true when it ended in time.
+    bool run(int timeoutMs = 30000)
+    {
+        QSignalSpy ended(engine.get(), &Engine::runEnded);
+        engine->setProcessBusy(1);
+        engine->CheckRun();
+        return !ended.isEmpty() || ended.wait(timeoutMs);
+    }
+
+    // The log without its first line (the date and time of the run).
+    QStringList logLines() const
+    {
+        QStringList lines = engine->logText().split(QStringLiteral("\r\n"));
+        lines.removeFirst();
+        return lines;
+    }
+
+    // "user|from|subject|date|server|port|image|key" per mail-list row.
+    QStringList rows() const
+    {
+        QStringList out;
+        for (int i = 0; i < mails.itemCount(); ++i) {
+            const MailItem& m = mails.item(i);
+            out.append(QStringList{m.userName, m.from, m.subject, m.dateSent, m.server, m.port,
+                                   QString::number(m.image), m.key}
+                           .join(QLatin1Char('|')));
+        }
+        return out;
+    }
+};
