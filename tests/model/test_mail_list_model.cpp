@@ -1,0 +1,252 @@
+#include "model/list_rows.h"
+#include "model/mail_list_model.h"
+#include "pop3/snapshot_matcher.h"
+
+#include <QAbstractItemModelTester>
+#include <QElapsedTimer>
+#include <QSignalSpy>
+#include <QtTest>
+
+namespace {
+
+MailItem mailRow(int n, int image = MailItem::NewImage)
+{
+    MailItem item;
+    item.displayName = "Home";
+    item.userName = "ann";
+    item.from = QString("sender%1@example.org").arg(n);
+    item.subject = QString("Subject %1").arg(n);
+    item.dateSent = "Jan 4 2003 9:15 AM";
+    item.server = "pop.example.org";
+    item.port = "110";
+    item.key = QString("K%1Psecret").arg(n);
+    item.image = image;
+    return item;
+}
+
+QStringList rowTexts(const QAbstractItemModel& model, int row)
+{
+    QStringList texts;
+    for (int column = 0; column < model.columnCount(); ++column)
+        texts << model.index(row, column).data().toString();
+    return texts;
+}
+
+} // namespace
+
+class TestMailListModel : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void showsSevenColumns();
+    void noMailRow();
+    void appendRemoveAndClear();
+    void keyAndImageRoles();
+    void checkBoxes_data();
+    void checkBoxes();
+    void switchingCheckBoxesKeepsImagesAndState();
+    void snapshotLeavesOutNoMailRows();
+    void manyAppendsStayCheap();
+};
+
+void TestMailListModel::showsSevenColumns()
+{
+    MailListModel model;
+    const QStringList headers{" Display Name", "Username", "From", "Subject",
+                              "Date Sent",     "Server",   "Port"};
+    QCOMPARE(model.columnCount(), headers.size());
+    for (int c = 0; c < headers.size(); ++c)
+        QCOMPARE(model.headerData(c, Qt::Horizontal).toString(), headers[c]);
+    QVERIFY(!model.headerData(7, Qt::Horizontal).isValid());
+
+    model.appendItem(mailRow(1));
+    QCOMPARE(rowTexts(model, 0), (QStringList{"Home", "ann", "sender1@example.org", "Subject 1",
+                                              "Jan 4 2003 9:15 AM", "pop.example.org", "110"}));
+    QVERIFY(!model.index(1, 0).isValid());
+    QCOMPARE(model.rowCount(model.index(0, 0)), 0);
+}
+
+void TestMailListModel::noMailRow()
+{
+    const MailItem item = MailItem::noMailRow("Work", "bob");
+    QVERIFY(item.isNoMailRow());
+    QVERIFY(!mailRow(1).isNoMailRow());
+    MailListModel model;
+    model.appendItem(item);
+    QCOMPARE(rowTexts(model, 0), (QStringList{"Work", "bob", "(no mail)", "(no mail)", "(no mail)",
+                                              "(no mail)", "(no mail)"}));
+    QCOMPARE(model.index(0, 0).data(MailListModel::KeyRole).toString(), QString());
+    QCOMPARE(model.index(0, 0).data(MailListModel::ImageRole).toInt(), 1);
+}
+
+void TestMailListModel::appendRemoveAndClear()
+{
+    MailListModel model;
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
+
+    model.appendItem(mailRow(1));
+    model.appendItems({mailRow(2), mailRow(3), mailRow(4)});
+    model.appendItems({});
+    QCOMPARE(model.itemCount(), 4);
+    QCOMPARE(model.rowCount(), 4);
+    QCOMPARE(inserted.size(), 2);
+    QCOMPARE(inserted[1][1].toInt(), 1);
+    QCOMPARE(inserted[1][2].toInt(), 3);
+
+    model.removeItemAt(1);
+    model.removeItemAt(7); // no such row: nothing happens
+    model.removeItemAt(-1);
+    QCOMPARE(model.itemCount(), 3);
+    QCOMPARE(model.item(0).subject, "Subject 1");
+    QCOMPARE(model.item(1).subject, "Subject 3");
+    QCOMPARE(model.index(2, MailListModel::SubjectColumn).data().toString(), "Subject 4");
+
+    model.clearItems();
+    QCOMPARE(model.rowCount(), 0);
+    model.appendItem(mailRow(5));
+    QCOMPARE(model.item(0).subject, "Subject 5");
+}
+
+void TestMailListModel::keyAndImageRoles()
+{
+    MailListModel model;
+    model.appendItems({mailRow(1), mailRow(2, MailItem::SeenImage)});
+    QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
+    const QModelIndex first = model.index(0, 0);
+    QCOMPARE(first.data(MailListModel::KeyRole).toString(), "K1Psecret");
+    QCOMPARE(first.data(MailListModel::ImageRole).toInt(), 2);
+    QCOMPARE(model.index(1, 0).data(MailListModel::ImageRole).toInt(), 1);
+
+    model.setKey(0, "D1Psecret");
+    QCOMPARE(model.item(0).key, "D1Psecret");
+    QCOMPARE(first.data(MailListModel::KeyRole).toString(), "D1Psecret");
+    QCOMPARE(changed.size(), 1);
+    QVERIFY(changed[0][2].value<QList<int>>().contains(MailListModel::KeyRole));
+
+    model.setImage(0, MailItem::SeenImage);
+    QCOMPARE(first.data(MailListModel::ImageRole).toInt(), 1);
+    QCOMPARE(changed.size(), 2);
+    QVERIFY(changed[1][2].value<QList<int>>().contains(MailListModel::ImageRole));
+
+    QVERIFY(model.setData(first, 2, MailListModel::ImageRole));
+    QCOMPARE(model.item(0).image, 2);
+    QVERIFY(!model.setData(first, 3, MailListModel::ImageRole));
+    QVERIFY(!model.setData(first, "x", MailListModel::ImageRole));
+    QVERIFY(!model.setData(first, "text", Qt::EditRole));
+    QCOMPARE(model.item(0).image, 2);
+    QCOMPARE(model.item(0).from, "sender1@example.org");
+
+    // Out-of-range rows are ignored, not a crash.
+    model.setKey(5, "X");
+    model.setImage(-1, 1);
+    QCOMPARE(model.itemCount(), 2);
+}
+
+void TestMailListModel::checkBoxes_data()
+{
+    QTest::addColumn<bool>("shown");
+    QTest::newRow("shown") << true;
+    QTest::newRow("hidden") << false;
+}
+
+void TestMailListModel::checkBoxes()
+{
+    QFETCH(bool, shown);
+    MailListModel model;
+    model.setCheckBoxesShown(shown);
+    model.appendItems({mailRow(1), mailRow(2), mailRow(3)});
+
+    QCOMPARE(bool(model.flags(model.index(0, 0)) & Qt::ItemIsUserCheckable), shown);
+    QVERIFY(!(model.flags(model.index(0, 1)) & Qt::ItemIsUserCheckable));
+    QCOMPARE(model.index(0, 0).data(Qt::CheckStateRole).isValid(), shown);
+    QVERIFY(!model.index(0, 1).data(Qt::CheckStateRole).isValid());
+
+    QCOMPARE(CheckRow(model, 2), std::int16_t(-1));
+    QCOMPARE(CheckRow(model, 4), std::int16_t(0));
+    QCOMPARE(IsRowChecked(model, 4), std::int16_t(-1));
+    QVERIFY(model.item(1).checked);
+    QVERIFY(!model.item(0).checked);
+    QCOMPARE(IsRowChecked(model, 2), std::int16_t(shown ? 1 : 0));
+    QCOMPARE(IsRowChecked(model, 1), std::int16_t(0));
+    QCOMPARE(UncheckRow(model, 2), std::int16_t(-1));
+    QVERIFY(!model.item(1).checked);
+    QCOMPARE(IsRowChecked(model, 2), std::int16_t(0));
+
+    // A view ticks with an int, some callers with a bool; column 1 has no box.
+    QVERIFY(model.setData(model.index(2, 0), true, Qt::CheckStateRole));
+    QVERIFY(model.item(2).checked);
+    QVERIFY(model.setData(model.index(2, 0), int(Qt::Unchecked), Qt::CheckStateRole));
+    QVERIFY(!model.item(2).checked);
+    QVERIFY(!model.setData(model.index(2, 1), int(Qt::Checked), Qt::CheckStateRole));
+    QVERIFY(!model.item(2).checked);
+}
+
+void TestMailListModel::switchingCheckBoxesKeepsImagesAndState()
+{
+    MailListModel model;
+    model.appendItems({mailRow(1, 1), mailRow(2, 2), mailRow(3, 2)});
+    model.setCheckBoxesShown(true);
+    CheckRow(model, 3);
+    QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
+
+    model.setCheckBoxesShown(false);
+    QCOMPARE(changed.size(), 1);
+    QCOMPARE(changed[0][0].toModelIndex().row(), 0);
+    QCOMPARE(changed[0][1].toModelIndex().row(), 2);
+    QCOMPARE(IsRowChecked(model, 3), std::int16_t(0));
+
+    model.setCheckBoxesShown(true);
+    QCOMPARE(IsRowChecked(model, 3), std::int16_t(1));
+    QList<int> images;
+    for (int row = 0; row < model.rowCount(); ++row)
+        images << model.index(row, 0).data(MailListModel::ImageRole).toInt();
+    QCOMPARE(images, (QList<int>{1, 2, 2}));
+}
+
+void TestMailListModel::snapshotLeavesOutNoMailRows()
+{
+    MailListModel model;
+    model.appendItem(MailItem::noMailRow("Empty", "zed"));
+    model.appendItem(mailRow(1, 2));
+    MailItem lookalike = MailItem::noMailRow("Odd", "amy");
+    lookalike.from = "(no mail) ";
+    model.appendItem(lookalike);
+    model.appendItem(MailItem::noMailRow("Empty", "zed"));
+    model.appendItem(mailRow(2, 1));
+
+    const QVector<PreviousItem> snapshot = SnapshotMatcher::snapshotOf(model);
+    QCOMPARE(snapshot.size(), 3);
+    QCOMPARE(snapshot[0].image, 2);
+    QCOMPARE(snapshot[0].subject, "Subject 1");
+    QCOMPARE(snapshot[0].userName, "ann");
+    QCOMPARE(snapshot[0].server, "pop.example.org");
+    QCOMPARE(snapshot[0].port, "110");
+    QCOMPARE(snapshot[0].from, "sender1@example.org");
+    QCOMPARE(snapshot[0].dateSent, "Jan 4 2003 9:15 AM");
+    QCOMPARE(snapshot[1].userName, "amy");
+    QCOMPARE(snapshot[2].image, 1);
+    QCOMPARE(snapshot[2].subject, "Subject 2");
+
+    model.clearItems();
+    model.appendItem(MailItem::noMailRow("Empty", "zed"));
+    QVERIFY(SnapshotMatcher::snapshotOf(model).isEmpty());
+}
+
+void TestMailListModel::manyAppendsStayCheap()
+{
+    MailListModel model;
+    QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
+    const MailItem item = mailRow(1);
+    QElapsedTimer timer;
+    timer.start();
+    for (int i = 0; i < 100000; ++i)
+        model.appendItem(item);
+    QCOMPARE(model.rowCount(), 100000);
+    QCOMPARE(inserted.size(), 100000);
+    QVERIFY2(timer.elapsed() < 1000, qPrintable(QString::number(timer.elapsed()) + " ms"));
+}
+
+QTEST_GUILESS_MAIN(TestMailListModel)
+#include "test_mail_list_model.moc"
