@@ -244,6 +244,8 @@ bool DovecotFixture::start()
     // A port taken between choosing and binding ends Dovecot with 89.
     for (int attempt = 0; attempt < 3; ++attempt) {
         std::tie(m_plainPort, m_tlsPort) = freePorts();
+        if (m_fixedTlsPort)
+            m_tlsPort = m_fixedTlsPort;
         if (!writeConfig())
             return false;
         m_process = std::make_unique<QProcess>();

@@ -46,6 +46,10 @@ public:
     // Before start(); a later call takes effect at the next start().
     void addUser(const QString& name, const QString& password);
 
+    // Before start(): serve TLS on this port instead of a free one, e.g.
+    // 995, the port on which the client speaks TLS (needs root).
+    void setTlsPort(quint16 port) { m_fixedTlsPort = port; }
+
     // Waits until the plain port greets with "+OK". False with
     // errorString() (and the server's log) on failure.
     bool start();
@@ -82,6 +86,7 @@ private:
     qint64 m_pid = 0;
     quint16 m_plainPort = 0;
     quint16 m_tlsPort = 0;
+    quint16 m_fixedTlsPort = 0;
     int m_serial = 0;
     QString m_error;
 };
