@@ -1,0 +1,194 @@
+// The "Run Settings" frame and its three pages P. 1 to P. 3.
+#include "ui/card_pictures.h"
+#include "ui/form10.h"
+#include "ui/form10_controls.h"
+
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+
+namespace {
+
+constexpr double PageWidth = 4965;
+constexpr double PageHeight = 3330;
+constexpr double Frame1Width = 5340;
+constexpr double Frame1Height = 3720;
+
+QLineEdit* makeValueBox(QWidget* page, const QString& name, TwipsRect rect, const QString& text)
+{
+    auto* box = makeControl<QLineEdit>(page, name, rect);
+    box->setReadOnly(true);
+    box->setAlignment(Qt::AlignCenter);
+    box->setText(text);
+    return box;
+}
+
+} // namespace
+
+void Form10::buildSettingsPages()
+{
+    m_frame1 = makeControl<QGroupBox>(m_surface, QStringLiteral("Frame1"),
+                                      {135, 420, Frame1Width, Frame1Height});
+    m_frame1->setTitle(QStringLiteral("Run Settings"));
+
+    // P. 1
+    QGroupBox* p1 =
+        buildSettingsPage(QStringLiteral("Frame2"), 1, QStringLiteral("General Run Settings"));
+    makeCheckBox(p1, QStringLiteral("Check1"),
+                 QStringLiteral("Check Mail Only For Usernames With Checked Boxes"),
+                 {585, 555, 4275, 345});
+    makeCheckBox(p1, QStringLiteral("Check2"),
+                 QStringLiteral("Automatically Check Mail  When Window Opens"),
+                 {585, 900, 4035, 345});
+    makeCheckBox(p1, QStringLiteral("Check5"),
+                 QStringLiteral("Play Sound  When New Mail Is Found On Server"),
+                 {585, 1245, 4185, 345});
+    makeCheckBox(p1, QStringLiteral("Check10"), QStringLiteral("Sound As Continuous Alarm"),
+                 {2010, 1515, 2565, 330});
+    buildSpinBox(p1, QStringLiteral("IntervalSpinBox"), 165, 1770, QStringLiteral("Command10"),
+                 QStringLiteral("Command11"));
+    makeValueBox(p1, QStringLiteral("Text6"), {765, 1830, 705, 330}, QStringLiteral("30"));
+    makeLabel(p1, QStringLiteral("IntervalLabel"),
+              QStringLiteral("How Often To Re-Check For Mail  (Minutes)"), {1530, 1890, 3330, 270});
+    makeCheckBox(p1, QStringLiteral("Check11"), QStringLiteral("Idle If Offline"),
+                 {285, 2190, 1320, 330});
+    makeCheckBox(p1, QStringLiteral("Check8"),
+                 QStringLiteral("Auto-Start Timer When Mail Is Checked"), {1590, 2190, 3285, 330});
+    makeCheckBox(p1, QStringLiteral("Check4"),
+                 QStringLiteral("Enable Functions To Delete Messages On POP3 Server"),
+                 {285, 2535, 4560, 345});
+
+    // P. 2
+    QGroupBox* p2 =
+        buildSettingsPage(QStringLiteral("Frame4"), 2, QStringLiteral("General Run Settings"));
+    makeCheckBox(p2, QStringLiteral("Check7"),
+                 QStringLiteral("Close With Icon On The Tray (Notification Area)"),
+                 {885, 600, 3945, 345});
+    makeLabel(p2, QStringLiteral("DateTimeLabel"), QStringLiteral("Date-Time"),
+              {240, 1155, 1020, 270});
+    m_imageCombo1 =
+        makeControl<QComboBox>(p2, QStringLiteral("ImageCombo1"), {1080, 1080, 3600, 330});
+    const QIcon entryPicture(CardPictures::dateStylePicture());
+    for (const char* style :
+         {"As Sent - No Format (Source Time)", "Reg.Setting-Short Date Time (Local Time)",
+          "Reg.Setting-Long Date Time (Local Time)", "ex. Mon Jan 4 2003 9:15 AM (Local Time)",
+          "ex. Jan 4 2003 9:15 AM (Local Time)"})
+        m_imageCombo1->addItem(entryPicture, QString::fromLatin1(style));
+    makeLabel(p2, QStringLiteral("PasswordLabel"), QStringLiteral("Quorvamel Password"),
+              {210, 1695, 1695, 210});
+    auto* text7 = makeControl<QLineEdit>(p2, QStringLiteral("Text7"), {1830, 1635, 2835, 300});
+    text7->setMaxLength(62);
+    text7->setEchoMode(QLineEdit::Password);
+    buildSpinBox(p2, QStringLiteral("TimeoutSpinBox"), 345, 2085, QStringLiteral("Command6"),
+                 QStringLiteral("Command9"));
+    makeValueBox(p2, QStringLiteral("Text9"), {930, 2145, 570, 330}, QStringLiteral("180"));
+    makeLabel(p2, QStringLiteral("TimeoutLabel"),
+              QStringLiteral("Server Connection Time-Out  (Seconds)"), {1560, 2205, 3270, 270});
+    makeCheckBox(p2, QStringLiteral("Check9"), QStringLiteral("Disable Tool Tips"),
+                 {2190, 2535, 1980, 345});
+
+    // P. 3
+    QGroupBox* p3 = buildSettingsPage(QStringLiteral("Frame5"), 3, QStringLiteral("Advanced"));
+    makeCheckBox(p3, QStringLiteral("Check3"),
+                 QStringLiteral("Use \"RETR\" Instead Of Default \"TOP\" (See Help File)"),
+                 {255, 480, 4515, 345});
+    makeCheckBox(p3, QStringLiteral("Check6"),
+                 QStringLiteral("Use \"APOP\" Instead Of Default \"USER\\PASS\" (See Help)"),
+                 {255, 840, 4590, 345});
+    makeLabel(p3, QStringLiteral("SecretLabel"),
+              QStringLiteral("APOP Shared Secret (max. 248 bytes)"), {870, 1170, 3270, 225});
+    auto* text8 = makeControl<QPlainTextEdit>(p3, QStringLiteral("Text8"), {360, 1395, 4230, 1080});
+    text8->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    text8->setTabChangesFocus(true);
+    QLabel* note = makeLabel(p3, QStringLiteral("NoteLabel"),
+                             QStringLiteral("Note: APOP only works on custom servers, and the "
+                                            "Shared Secret would be determined by the email "
+                                            "service provider."),
+                             {240, 2490, 4515, 495});
+    note->setWordWrap(true);
+
+    m_pages[0] = p1;
+    m_pages[1] = p2;
+    m_pages[2] = p3;
+    showSettingsPage(1);
+}
+
+QGroupBox* Form10::buildSettingsPage(const QString& name, int page, const QString& heading)
+{
+    const TwipsRect centred{(Frame1Width - PageWidth) / 2, (Frame1Height - PageHeight) / 2,
+                            PageWidth, PageHeight};
+    auto* frame = makeControl<QGroupBox>(m_frame1, name, centred);
+    frame->setAccessibleName(QStringLiteral("P. %1").arg(page));
+    QLabel* title = makeLabel(frame, QStringLiteral("Page%1Heading").arg(page), heading,
+                              {1320, 210, 2265, 270});
+    title->setAlignment(Qt::AlignCenter);
+    QFont bold = title->font();
+    bold.setBold(true);
+    title->setFont(bold);
+    buildPageFooter(frame, page);
+    return frame;
+}
+
+void Form10::buildPageFooter(QGroupBox* page, int pageNumber)
+{
+    static const char* const defaultsButtons[] = {"Command14", "Command13", "Command12"};
+    QFrame* box = makePictureBox(page, QStringLiteral("Page%1DefaultsBox").arg(pageNumber),
+                                 {375, 2970, 1080, 300});
+    makeButton(box, QString::fromLatin1(defaultsButtons[pageNumber - 1]),
+               QStringLiteral("Defaults"), {45, 15, 975, 270});
+    makeLabel(page, QStringLiteral("Page%1MoreLabel").arg(pageNumber),
+              QStringLiteral("(more settings)"), {1905, 3045, 1170, 195});
+
+    auto link = [&](const char* name, const char* caption, double left) {
+        QLabel* label = makeLabel(page, QString::fromLatin1(name), QString::fromLatin1(caption),
+                                  {left, 3030, 210, 240});
+        label->setAlignment(Qt::AlignCenter);
+        label->setCursor(Qt::PointingHandCursor);
+        QFont bold = label->font();
+        bold.setBold(true);
+        label->setFont(bold);
+        label->installEventFilter(this);
+    };
+    if (pageNumber == 1)
+        link("Label8", ">", 3060);
+    if (pageNumber == 2) {
+        link("Label10", "<", 1725);
+        link("Label11", ">", 3060);
+    }
+    if (pageNumber == 3)
+        link("Label13", "<", 1725);
+    makeLabel(page, QStringLiteral("Page%1NumberLabel").arg(pageNumber),
+              QStringLiteral("P. %1").arg(pageNumber), {4350, 3045, 435, 210});
+}
+
+void Form10::buildSpinBox(QWidget* page, const QString& name, int left, int top,
+                          const QString& downName, const QString& upName)
+{
+    QFrame* box = makePictureBox(page, name, {double(left), double(top), 570, 435});
+    makeButton(box, downName, QStringLiteral("<"), {60, 75, 225, 300});
+    makeButton(box, upName, QStringLiteral(">"), {285, 75, 225, 300});
+}
+
+void Form10::showSettingsPage(int page)
+{
+    if (page < 1 || page > 3)
+        return;
+    m_settingsPage = page;
+    for (int i = 0; i < 3; ++i)
+        m_pages[i]->setVisible(i == page - 1);
+}
+
+bool Form10::handleLinkClick(QObject* watched)
+{
+    const QString name = watched->objectName();
+    if (name == QLatin1String("Label8") || name == QLatin1String("Label13"))
+        showSettingsPage(2);
+    else if (name == QLatin1String("Label10"))
+        showSettingsPage(1);
+    else if (name == QLatin1String("Label11"))
+        showSettingsPage(3);
+    else
+        return false;
+    return true;
+}
