@@ -51,6 +51,7 @@ private slots:
     void saveRecordKeepsReservedAndTakesTrayOnClose();
     void pageDefaultsTouchOnlyTheirPage();
     void firstPlacement();
+    void garbageRecordLoadsSafely();
 };
 
 void TestRunSettings::timeout_data()
@@ -320,6 +321,25 @@ void TestRunSettings::firstPlacement()
     QCOMPARE(RunSettings::firstWindowPlacement(QRectF(300, 450, 9000, 5000)),
              QRectF(300 + 900, 450 + 600, 7200, 3800));
     QCOMPARE(RunSettings::firstWindowPlacement(std::nullopt), QRectF(900, 900, 6600, 5400));
+}
+
+void TestRunSettings::garbageRecordLoadsSafely()
+{
+    // All bits set: every float is NaN, every integer -1, text is 0xFF.
+    SettingsRecord r;
+    QVERIFY(r.decode(QByteArray(614, '\xff')));
+    const RunSettings s = load(r, ScreenFacts{20000, 12000});
+    QCOMPARE(s.WindowLeft, 0.f);
+    QCOMPARE(s.WindowTop, 0.f);
+    QCOMPARE(s.WindowWidth, 10230.f);
+    QCOMPARE(s.WindowHeight, 5265.f);
+    QCOMPARE(s.ServerTimeoutSeconds, 5);
+    QCOMPARE(s.RecheckIntervalMinutes, 30);
+    QCOMPARE(s.DateStyle, 1);
+    QCOMPARE(s.MailColumnWidths[3], 3300.f);
+    QCOMPARE(s.TextFontName, QStringLiteral("MS Sans Serif"));
+    QCOMPARE(s.RunPassword, QString());
+    QCOMPARE(s.toRecord().encode().size(), 614);
 }
 
 QTEST_GUILESS_MAIN(TestRunSettings)
