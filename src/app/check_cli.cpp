@@ -1,0 +1,252 @@
+#include "app/check_cli.h"
+
+#include "model/account_list_model.h"
+#include "model/mail_list_model.h"
+#include "platform/connectivity.h"
+#include "platform/prompter.h"
+#include "platform/tick_source.h"
+#include "runs/engine.h"
+#include "storage/run_settings.h"
+#include "storage/settings_file.h"
+#include "storage/users_file.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTextStream>
+#include <QTimer>
+#include <cstdio>
+#include <iostream>
+#include <string>
+#include <termios.h>
+#include <unistd.h>
+
+namespace {
+
+enum class Format { Rows, Json, Count };
+
+const char* usageText =
+    "Usage: quorvamel-check [--json | --count]\n"
+    "\n"
+    "Checks every configured account (or only the ticked ones, as set) for\n"
+    "mail once, using the data folder under $HOME, and prints the mail list.\n"
+    "\n"
+    "  (no option)  one line per row, fields separated by TAB: Display Name,\n"
+    "               Username, From, Subject, Date Sent, Server, Port, new|seen\n"
+    "  --json       the rows as a JSON array of objects\n"
+    "  --count      only the number of mail items (without \"(no mail)\" rows)\n"
+    "  --help       this text\n"
+    "\n"
+    "The log goes to standard error. Exit status: 0 the check completed,\n"
+    "1 it halted, 2 bad usage or a start-up failure.\n";
+
+// Message boxes become lines on standard error; questions go to the
+// terminal when there is one.
+class TerminalPrompter : public Prompter
+{
+public:
+    explicit TerminalPrompter(const CheckCliIo& io) : m_io(io) {}
+    void showMessage(const QString& title, const QString& text) override
+    {
+        *m_io.err << title << ": " << text << Qt::endl;
+    }
+    bool askYesNo(const QString& title, const QString& text) override
+    {
+        return m_io.askYesNo && m_io.askYesNo(title + QStringLiteral(": ") + text);
+    }
+    QString askText(const QString&, const QString&) override { return {}; }
+
+private:
+    const CheckCliIo& m_io;
+};
+
+// A field on one line of TAB-separated output: TABs and line breaks inside
+// it would break the columns, so they become blanks.
+QString flat(QString text)
+{
+    for (QChar& c : text) {
+        if (c == QLatin1Char('\t') || c == QLatin1Char('\r') || c == QLatin1Char('\n'))
+            c = QLatin1Char(' ');
+    }
+    return text;
+}
+
+void printRows(const MailListModel& mails, Format format, QTextStream& out)
+{
+    if (format == Format::Count) {
+        int count = 0;
+        for (int i = 0; i < mails.itemCount(); ++i)
+            count += mails.item(i).isNoMailRow() ? 0 : 1;
+        out << count << Qt::endl;
+        return;
+    }
+    if (format == Format::Json) {
+        QJsonArray rows;
+        for (int i = 0; i < mails.itemCount(); ++i) {
+            const MailItem& m = mails.item(i);
+            rows.append(QJsonObject{{"displayName", m.displayName},
+                                    {"userName", m.userName},
+                                    {"from", m.from},
+                                    {"subject", m.subject},
+                                    {"dateSent", m.dateSent},
+                                    {"server", m.server},
+                                    {"port", m.port},
+                                    {"isNew", m.image == MailItem::NewImage}});
+        }
+        out << QString::fromUtf8(QJsonDocument(rows).toJson(QJsonDocument::Indented));
+        out.flush();
+        return;
+    }
+    for (int i = 0; i < mails.itemCount(); ++i) {
+        const MailItem& m = mails.item(i);
+        const QStringList fields{
+            m.displayName,
+            m.userName,
+            m.from,
+            m.subject,
+            m.dateSent,
+            m.server,
+            m.port,
+            m.image == MailItem::NewImage ? QStringLiteral("new") : QStringLiteral("seen")};
+        QStringList flatFields;
+        for (const QString& f : fields)
+            flatFields.append(flat(f));
+        out << flatFields.join(QLatin1Char('\t')) << '\n';
+    }
+    out.flush();
+}
+
+bool parseArguments(const QStringList& arguments, Format* format, bool* help)
+{
+    *format = Format::Rows;
+    *help = false;
+    bool formatChosen = false;
+    for (const QString& a : arguments) {
+        if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
+            *help = true;
+        } else if ((a == QLatin1String("--json") || a == QLatin1String("--count")) &&
+                   !formatChosen) {
+            *format = a == QLatin1String("--json") ? Format::Json : Format::Count;
+            formatChosen = true;
+        } else {
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+QString dataFolderOf(const QString& homeFolder)
+{
+    return homeFolder + QStringLiteral("/Application Data/Quorvamel");
+}
+
+int runCheckCli(const QStringList& arguments, const QString& homeFolder, const CheckCliIo& io)
+{
+    QTextStream& err = *io.err;
+    Format format;
+    bool help;
+    if (!parseArguments(arguments, &format, &help)) {
+        err << usageText;
+        err.flush();
+        return 2;
+    }
+    if (help) {
+        *io.out << usageText;
+        io.out->flush();
+        return 0;
+    }
+
+    const QString dataFolder = dataFolderOf(homeFolder);
+    const QString settingsPath = dataFolder + QStringLiteral("/quorvamel.ini");
+    SettingsRecord record;
+    QString error;
+    if (!readSettingsFile(settingsPath, record, &error)) {
+        err << Engine::Title << " Unable To Run: No.. " << settingsPath
+            << " ..Or Error Opening Or Reading It" << Qt::endl;
+        return 2;
+    }
+    RunSettings settings = RunSettings::fromRecord(record, std::nullopt, FontFacts{});
+    const QString runPassword = settings.RunPassword.trimmed();
+    if (!runPassword.isEmpty()) {
+        QString typed;
+        if (!io.readPassword || !io.readPassword(&typed)) {
+            err << "quorvamel-check: a run password is set; it can only be entered on a terminal"
+                << Qt::endl;
+            return 2;
+        }
+        if (typed != runPassword) {
+            err << "quorvamel-check: wrong password" << Qt::endl;
+            return 2;
+        }
+    }
+
+    // Read only: a missing users file is an empty list, never created here.
+    AccountListModel accounts;
+    const QString usersPath = dataFolder + QLatin1Char('/') + UsersFileName;
+    if (QFileInfo::exists(usersPath) && !LoadAccountList(accounts, usersPath, &error)) {
+        err << Engine::Title << " Unable To Run: " << usersPath << ": " << error << Qt::endl;
+        return 2;
+    }
+
+    MailListModel mails;
+    TerminalPrompter prompter(io);
+    NetworkInformationConnectivity connectivity;
+    SteadyTickSource ticks;
+    Engine engine(settings, accounts, mails, prompter, connectivity, ticks);
+    QObject::connect(&engine, &Engine::logReplaced, &engine,
+                     [&](const QString& text) { err << text << Qt::endl; });
+    QObject::connect(&engine, &Engine::logAppended, &engine,
+                     [&](const QString& text) { err << text << Qt::endl; });
+    bool completed = false;
+    QObject::connect(&engine, &Engine::checkRunCompleted, &engine, [&] { completed = true; });
+    QObject::connect(
+        &engine, &Engine::runEnded, QCoreApplication::instance(), [] { QCoreApplication::exit(0); },
+        Qt::QueuedConnection);
+    QTimer::singleShot(0, &engine, [&] {
+        engine.setProcessBusy(1);
+        engine.CheckRun();
+    });
+    QCoreApplication::exec();
+    printRows(mails, format, *io.out);
+    return completed ? 0 : 1;
+}
+
+bool readPasswordFromTerminal(QString* password)
+{
+    if (!isatty(STDIN_FILENO))
+        return false;
+    std::fputs("Quorvamel password: ", stderr);
+    std::fflush(stderr);
+    termios old{};
+    const bool canHide = tcgetattr(STDIN_FILENO, &old) == 0;
+    if (canHide) {
+        termios quiet = old;
+        quiet.c_lflag &= ~tcflag_t(ECHO);
+        tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
+    }
+    std::string line;
+    const bool ok = bool(std::getline(std::cin, line));
+    if (canHide)
+        tcsetattr(STDIN_FILENO, TCSAFLUSH, &old);
+    std::fputs("\n", stderr);
+    if (!ok)
+        return false;
+    *password = QString::fromLocal8Bit(line.data(), qsizetype(line.size()));
+    return true;
+}
+
+bool askYesNoOnTerminal(const QString& question)
+{
+    if (!isatty(STDIN_FILENO))
+        return false;
+    std::fprintf(stderr, "%s [y/N] ", qPrintable(question));
+    std::fflush(stderr);
+    std::string line;
+    if (!std::getline(std::cin, line))
+        return false;
+    return !line.empty() && (line[0] == 'y' || line[0] == 'Y');
+}
