@@ -1,9 +1,9 @@
 // Writes the template settings file that the program copies into a user's
 // data folder at the first start.
+#include "storage/atomic_file.h"
 #include "storage/settings_record.h"
 
 #include <QFile>
-#include <QSaveFile>
 #include <cstdio>
 
 int main(int argc, char** argv)
@@ -12,10 +12,8 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: quorvamel-mktemplate OUTPUT\n");
         return 2;
     }
-    QSaveFile file(QFile::decodeName(argv[1]));
-    if (!file.open(QIODevice::WriteOnly) ||
-        file.write(SettingsRecord::templateRecord().encode()) != SettingsRecord::Size ||
-        !file.commit()) {
+    if (!writeFileAtomically(QFile::decodeName(argv[1]),
+                             SettingsRecord::templateRecord().encode())) {
         std::fprintf(stderr, "quorvamel-mktemplate: cannot write %s\n", argv[1]);
         return 1;
     }

@@ -1,6 +1,8 @@
 #include "app/startup.h"
 
 #include "platform/prompter.h"
+#include "storage/atomic_file.h"
+#include "storage/codepage.h"
 #include "storage/scramble.h"
 #include "storage/settings_file.h"
 #include "storage/settings_record.h"
@@ -9,14 +11,12 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 namespace {
 
 constexpr qint64 MinimumTemplateSize = 300;
 const QFileDevice::Permissions OwnerOnlyFolder =
     QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner;
-const QFileDevice::Permissions OwnerOnlyFile = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
 
 // Follows the steps of the sequence, remembering the text of the one in
 // progress so a failure can name it.
@@ -57,8 +57,8 @@ bool StartupSteps::fail()
 {
     m_result.outcome = StartupResult::Failed;
     if (m_input.prompter) {
-        m_input.prompter->showMessage(ApplicationTitle, ApplicationTitle + " Unable To Run: " +
-                                                            m_result.startupStep);
+        m_input.prompter->showMessage(ApplicationTitle,
+                                      ApplicationTitle + " Unable To Run: " + m_result.startupStep);
     }
     return false;
 }
@@ -113,11 +113,9 @@ bool StartupSteps::copyTemplateIfMissing()
     QFile source(templatePath);
     if (!source.open(QIODevice::ReadOnly))
         return fail();
-    // Written whole or not at all, and readable by the owner only: the
-    // file will hold the scrambled passwords.
-    QSaveFile target(m_result.settingsPath);
-    if (!target.open(QIODevice::WriteOnly) || target.write(source.readAll()) < 0 ||
-        !target.setPermissions(OwnerOnlyFile) || !target.commit())
+    // Written whole or not at all, and owner-only: the file will hold the
+    // scrambled passwords.
+    if (!writeFileAtomically(m_result.settingsPath, source.readAll()))
         return fail();
     return true;
 }
@@ -129,8 +127,7 @@ bool StartupSteps::readSettings()
     if (!readSettingsFile(m_result.settingsPath, record, nullptr))
         return fail();
     m_result.firstRunMarker = record.FirstRunMarker;
-    m_result.runPassword =
-        UnscramblePassword(QString::fromLatin1(record.ScrambledRunPassword)).trimmed();
+    m_result.runPassword = UnscramblePassword(fromAnsi(record.ScrambledRunPassword)).trimmed();
     return true;
 }
 
@@ -140,8 +137,8 @@ bool StartupSteps::askRunPassword()
         return true;
     if (!m_input.prompter)
         return false;
-    const QString entered =
-        m_input.prompter->askText(ApplicationTitle, QStringLiteral("Enter Your Password In The Box."));
+    const QString entered = m_input.prompter->askText(
+        ApplicationTitle, QStringLiteral("Enter Your Password In The Box."));
     return entered == m_result.runPassword;
 }
 

@@ -1,4 +1,5 @@
 #include "app/startup.h"
+#include "storage/codepage.h"
 #include "storage/scramble.h"
 #include "storage/settings_record.h"
 #include "support/common_scripted_prompter.h"
@@ -7,6 +8,7 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
+#include <sys/stat.h>
 
 namespace {
 
@@ -16,6 +18,14 @@ QByteArray readAll(const QString& path)
 {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+int unixMode(const QString& path)
+{
+    struct stat st
+    {
+    };
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? int(st.st_mode & 0777) : -1;
 }
 
 void writeFile(const QString& path, const QByteArray& bytes)
@@ -28,7 +38,7 @@ void writeFile(const QString& path, const QByteArray& bytes)
 QByteArray templateWithRunPassword(const QString& password)
 {
     SettingsRecord record = SettingsRecord::templateRecord();
-    record.ScrambledRunPassword = ScramblePassword(password).toLatin1();
+    record.ScrambledRunPassword = toAnsi(ScramblePassword(password));
     return record.encode();
 }
 
@@ -41,7 +51,10 @@ struct Machine
 
     QString dataFolder() const { return home.path() + "/Application Data/Quorvamel"; }
     QString settingsPath() const { return dataFolder() + "/quorvamel.ini"; }
-    void installTemplate(const QByteArray& bytes) { writeFile(program.path() + "/quorvamel.ini", bytes); }
+    void installTemplate(const QByteArray& bytes)
+    {
+        writeFile(program.path() + "/quorvamel.ini", bytes);
+    }
 
     StartupResult start()
     {
@@ -71,15 +84,12 @@ private slots:
         QCOMPARE(r.outcome, StartupResult::ShowWindow);
         QVERIFY(m.prompter.shown().isEmpty());
         QCOMPARE(r.dataFolder, m.dataFolder());
-        const auto ownerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner;
         for (const QString& folder : {m.home.path() + "/Application Data", m.dataFolder()}) {
-            const QFileInfo info(folder);
-            QVERIFY2(info.isDir(), qPrintable(folder));
-            QCOMPARE(info.permissions() & 0x0777, ownerOnly & 0x0777);
+            QVERIFY2(QFileInfo(folder).isDir(), qPrintable(folder));
+            QCOMPARE(unixMode(folder), 0700);
         }
         QCOMPARE(readAll(m.settingsPath()), templ);
-        QCOMPARE(QFileInfo(m.settingsPath()).permissions() & 0x0777,
-                 (QFileDevice::ReadOwner | QFileDevice::WriteOwner) & 0x0777);
+        QCOMPARE(unixMode(m.settingsPath()), 0600);
         QCOMPARE(r.firstRunMarker, 0);
     }
 
@@ -181,14 +191,17 @@ private slots:
         QTest::addColumn<bool>("asked");
         QTest::addColumn<int>("outcome");
 
-        QTest::newRow("none stored") << "" << "" << false << int(StartupResult::ShowWindow);
-        QTest::newRow("right") << "Open Sesame" << "Open Sesame" << true
-                               << int(StartupResult::ShowWindow);
-        QTest::newRow("wrong case") << "Open Sesame" << "open sesame" << true
-                                    << int(StartupResult::EndSilently);
-        QTest::newRow("trailing space") << "Open Sesame" << "Open Sesame " << true
-                                        << int(StartupResult::EndSilently);
-        QTest::newRow("cancel") << "Open Sesame" << "" << true << int(StartupResult::EndSilently);
+        QTest::newRow("none stored") << ""
+                                     << "" << false << int(StartupResult::ShowWindow);
+        QTest::newRow("right") << "Open Sesame"
+                               << "Open Sesame" << true << int(StartupResult::ShowWindow);
+        QTest::newRow("wrong case") << "Open Sesame"
+                                    << "open sesame" << true << int(StartupResult::EndSilently);
+        QTest::newRow("trailing space")
+            << "Open Sesame"
+            << "Open Sesame " << true << int(StartupResult::EndSilently);
+        QTest::newRow("cancel") << "Open Sesame"
+                                << "" << true << int(StartupResult::EndSilently);
     }
 
     void runPasswordGetsOneTry()
@@ -209,7 +222,8 @@ private slots:
         if (asked) {
             QCOMPARE(m.prompter.shown().size(), 1); // one try, no message after it
             QCOMPARE(m.prompter.shown().first().kind, ScriptedPrompter::Shown::Input);
-            QCOMPARE(m.prompter.shown().first().text, QStringLiteral("Enter Your Password In The Box."));
+            QCOMPARE(m.prompter.shown().first().text,
+                     QStringLiteral("Enter Your Password In The Box."));
         } else {
             QVERIFY(m.prompter.shown().isEmpty());
         }
@@ -219,9 +233,12 @@ private slots:
     {
         QTest::addColumn<QString>("dir");
         QTest::addColumn<QString>("folder");
-        QTest::newRow("root") << "/" << "";
-        QTest::newRow("plain") << "/opt/quorvamel" << "/opt/quorvamel";
-        QTest::newRow("trailing") << "/opt/quorvamel/" << "/opt/quorvamel";
+        QTest::newRow("root") << "/"
+                              << "";
+        QTest::newRow("plain") << "/opt/quorvamel"
+                               << "/opt/quorvamel";
+        QTest::newRow("trailing") << "/opt/quorvamel/"
+                                  << "/opt/quorvamel";
     }
 
     void programFolderDropsTrailingSeparator()
