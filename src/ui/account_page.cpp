@@ -56,7 +56,7 @@ void Form10::buildAccountPage()
                {EntryLeft + 900, top + 60, 780, 330});
 
     m_listView2 = makeControl<QTreeView>(m_frame3, QStringLiteral("ListView2"),
-                                         {1905, 210, 5340 - 2025, 3720 - 285});
+                                         {1905, 240, 5340 - 2025, 3720 - 285});
     configureReportList(m_listView2);
     m_listView2->setEditTriggers(QAbstractItemView::EditKeyPressed |
                                  QAbstractItemView::SelectedClicked);

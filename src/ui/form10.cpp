@@ -46,11 +46,15 @@ Form10::Form10(QWidget* parent) : QMainWindow(parent)
     buildBottomRow();
     buildTimers();
     buildMenus();
+    applyDesignFonts();
 
     setMailListModel(nullptr);
     setAccountListModel(nullptr);
     m_text1->raise();
     m_picture7->raise();
+    // The pages are opaque from the start; the first activation colours
+    // them again by the rules.
+    ApplyPageColours();
 
     m_textFont =
         chooseStartupFont({QStringLiteral("MS Sans Serif"), 8, 0}, QFontDatabase::families(),
@@ -206,6 +210,7 @@ void Form10::setMailListModel(MailListModel* model)
 {
     m_mailModel = model ? model : m_ownMailModel;
     m_listView1->setModel(m_mailModel);
+    setMailColumnWidths(m_mailColumnWidths);
     applyLayout();
 }
 
@@ -213,7 +218,80 @@ void Form10::setAccountListModel(AccountListModel* model)
 {
     m_accountModel = model ? model : m_ownAccountModel;
     m_listView2->setModel(m_accountModel);
+    setAccountColumnWidths(m_accountColumnWidths);
     applyLayout();
+}
+
+namespace {
+
+template <std::size_t N>
+void applyColumnWidths(QTreeView* view, std::array<float, N>& twips,
+                       const std::array<float, N>& defaults)
+{
+    for (std::size_t i = 0; i < N; ++i) {
+        if (twips[i] < 0)
+            twips[i] = defaults[i];
+        view->setColumnWidth(int(i), twipsToPixels(twips[i]));
+    }
+}
+
+template <std::size_t N> std::array<float, N> readColumnWidths(const QTreeView* view)
+{
+    std::array<float, N> twips{};
+    for (std::size_t i = 0; i < N; ++i)
+        twips[i] = float(pixelsToTwips(view->columnWidth(int(i))));
+    return twips;
+}
+
+} // namespace
+
+void Form10::setMailColumnWidths(MailWidths twips)
+{
+    applyColumnWidths(m_listView1, twips, DefaultMailColumnWidths);
+    m_mailColumnWidths = twips;
+}
+
+void Form10::setAccountColumnWidths(AccountWidths twips)
+{
+    applyColumnWidths(m_listView2, twips, DefaultAccountColumnWidths);
+    m_accountColumnWidths = twips;
+}
+
+Form10::MailWidths Form10::mailColumnWidths() const
+{
+    return readColumnWidths<6>(m_listView1);
+}
+
+Form10::AccountWidths Form10::accountColumnWidths() const
+{
+    return readColumnWidths<4>(m_listView2);
+}
+
+void Form10::applyDesignFonts()
+{
+    // The design font of labels, check boxes and buttons: small and, where
+    // the font has one, condensed; a caption still too wide for its design
+    // width is set a little smaller rather than cut off.
+    QFont design = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
+    design.setPointSizeF(8);
+    design.setStretch(QFont::SemiCondensed);
+    m_surface->setFont(design);
+    m_statusBar->setFont(design);
+
+    QList<QWidget*> captioned;
+    for (QCheckBox* box : m_surface->findChildren<QCheckBox*>())
+        captioned.append(box);
+    for (QLabel* label : m_surface->findChildren<QLabel*>()) {
+        if (!label->wordWrap())
+            captioned.append(label);
+    }
+    for (QWidget* control : captioned) {
+        QFont font = control->font();
+        while (control->sizeHint().width() > control->width() && font.pointSizeF() > 6) {
+            font.setPointSizeF(font.pointSizeF() - 0.5);
+            control->setFont(font);
+        }
+    }
 }
 
 void Form10::showMailCheckBoxes(bool shown)

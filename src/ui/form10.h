@@ -5,6 +5,7 @@
 #include <QMainWindow>
 #include <QRect>
 #include <QStringList>
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -48,6 +49,16 @@ public:
     void setAccountListModel(AccountListModel* model);
     MailListView* mailListView() const { return m_listView1; }
     QTreeView* accountListView() const { return m_listView2; }
+    // Column widths in twips: mail-list columns 1 to 6, account-list columns
+    // 1 to 4. A width below 0 takes its default.
+    using MailWidths = std::array<float, 6>;
+    using AccountWidths = std::array<float, 4>;
+    static constexpr MailWidths DefaultMailColumnWidths{1440, 1440, 2000, 3300, 2200, 1440};
+    static constexpr AccountWidths DefaultAccountColumnWidths{1440, 1440, 1440, 1440};
+    void setMailColumnWidths(MailWidths twips);
+    void setAccountColumnWidths(AccountWidths twips);
+    MailWidths mailColumnWidths() const;
+    AccountWidths accountColumnWidths() const;
     // Check boxes and picture set of the mail list follow the delete setting.
     void showMailCheckBoxes(bool shown);
 
@@ -80,6 +91,8 @@ public:
     // The window's first placement in a work area (twips); no work area gives
     // the fixed placement.
     static TwipsRect firstRunPlacement(std::optional<TwipsRect> workArea);
+    // The primary screen's work area in twips; none when it cannot be read.
+    static std::optional<TwipsRect> currentWorkArea();
     // A stored left or top off the screen (in twips) starts at 0.
     static TwipsRect checkStoredPosition(TwipsRect stored, double screenWidth, double screenHeight);
     // Moves and sizes the window's frame to the rectangle (twips).
@@ -155,6 +168,7 @@ private:
     void buildSpinBox(QWidget* page, const QString& name, int left, int top,
                       const QString& downName, const QString& upName);
     void buildAccountPage();
+    void applyDesignFonts();
     void onTabChanged(int index);
     void enforceMinimumSize();
     void rememberPlacement();
@@ -180,6 +194,8 @@ private:
     QTimer* m_timer1 = nullptr;
     QList<QWidget*> m_bottomRow; // Text10 and the bottom buttons
 
+    MailWidths m_mailColumnWidths = DefaultMailColumnWidths;
+    AccountWidths m_accountColumnWidths = DefaultAccountColumnWidths;
     MailListModel* m_ownMailModel = nullptr;
     AccountListModel* m_ownAccountModel = nullptr;
     MailListModel* m_mailModel = nullptr;

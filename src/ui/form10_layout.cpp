@@ -5,9 +5,11 @@
 #include "ui/tab_strip.h"
 
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QPlainTextEdit>
 #include <QResizeEvent>
+#include <QScreen>
 #include <QTreeView>
 
 namespace {
@@ -139,6 +141,16 @@ TwipsRect Form10::firstRunPlacement(std::optional<TwipsRect> workArea)
     placed.left = (workArea->width - placed.width) / 2 + workArea->left;
     placed.top = (workArea->height - placed.height) / 2 + workArea->top;
     return placed;
+}
+
+std::optional<TwipsRect> Form10::currentWorkArea()
+{
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (!screen || screen->availableGeometry().isEmpty())
+        return std::nullopt;
+    const QRect area = screen->availableGeometry();
+    return TwipsRect{twipsOf(area.x()), twipsOf(area.y()), twipsOf(area.width()),
+                     twipsOf(area.height())};
 }
 
 TwipsRect Form10::checkStoredPosition(TwipsRect stored, double screenWidth, double screenHeight)

@@ -23,10 +23,14 @@ const struct
 
 void paintBackground(QWidget* widget, const QColor& background, const QColor* text)
 {
+    // Buttons (check boxes among them) fill with their own background role.
     QPalette palette = widget->palette();
     palette.setColor(QPalette::Window, background);
-    if (text)
+    palette.setColor(widget->backgroundRole(), background);
+    if (text) {
         palette.setColor(QPalette::WindowText, *text);
+        palette.setColor(widget->foregroundRole(), *text);
+    }
     widget->setPalette(palette);
     widget->setAutoFillBackground(true);
 }

@@ -23,11 +23,6 @@ void TabStrip::paintEvent(QPaintEvent* event)
         frame.shape = shape();
         frame.lineWidth = style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, this);
         frame.rect = rect().adjusted(0, tabsBottom - 1, 0, 0);
-        if (currentIndex() >= 0) {
-            frame.selectedTabRect = tabRect(currentIndex());
-            frame.tabBarRect = QRect(0, 0, width(), tabsBottom);
-            frame.tabBarSize = QSize(width(), tabsBottom);
-        }
         painter.drawPrimitive(QStyle::PE_FrameTabWidget, frame);
     }
     QTabBar::paintEvent(event);

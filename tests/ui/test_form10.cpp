@@ -77,6 +77,7 @@ private slots:
     void pageColours_data();
     void pageColours();
     void mailListPictures();
+    void columnWidths();
 };
 
 void TestForm10::controls_data()
@@ -752,14 +753,14 @@ void TestForm10::pageColours()
     const QColor text = palette.color(QPalette::ColorRole(textRole));
     for (const char* name : {"Label8", "Check4", "Frame1", "Frame2", "Picture7"}) {
         auto* widget = window.findChild<QWidget*>(QString::fromLatin1(name));
-        QCOMPARE(widget->palette().color(QPalette::Window), background);
+        QCOMPARE(widget->palette().color(widget->backgroundRole()), background);
         QVERIFY(widget->autoFillBackground());
     }
-    for (const char* name : {"Label8", "Check4"})
-        QCOMPARE(window.findChild<QWidget*>(QString::fromLatin1(name))
-                     ->palette()
-                     .color(QPalette::WindowText),
-                 text);
+    for (const char* name : {"Label8", "Check4"}) {
+        auto* widget = window.findChild<QWidget*>(QString::fromLatin1(name));
+        QCOMPARE(widget->palette().color(QPalette::WindowText), text);
+        QCOMPARE(widget->palette().color(widget->foregroundRole()), text);
+    }
     // Buttons are not recoloured.
     QVERIFY(!window.findChild<QWidget*>(QStringLiteral("Command1"))->autoFillBackground());
     QApplication::setPalette(QPalette());
@@ -809,6 +810,39 @@ void TestForm10::mailListPictures()
     QCOMPARE(redPixels(view->rowPicture(1), 0), 0);
     window.showMailCheckBoxes(false);
     QCOMPARE(view->rowPicture(1).size(), QSize(16, 16));
+}
+
+void TestForm10::columnWidths()
+{
+    Form10 window;
+    auto* mail = window.findChild<QTreeView*>(QStringLiteral("ListView1"));
+    auto* accounts = window.findChild<QTreeView*>(QStringLiteral("ListView2"));
+    // Defaults at start: 1440, 1440, 2000, 3300, 2200, 1440 twips.
+    const int mailDefaults[] = {96, 96, 133, 220, 147, 96};
+    for (int c = 0; c < 6; ++c)
+        QCOMPARE(mail->columnWidth(c), mailDefaults[c]);
+    for (int c = 0; c < 4; ++c)
+        QCOMPARE(accounts->columnWidth(c), 96);
+
+    // Below 0 takes the default; the rest cross at 15 twips per pixel.
+    window.setMailColumnWidths({-1, 1500, 0, 3007, 2200, 1440});
+    QCOMPARE(mail->columnWidth(0), 96);
+    QCOMPARE(mail->columnWidth(1), 100);
+    QCOMPARE(mail->columnWidth(2), 0);
+    QCOMPARE(mail->columnWidth(3), 200);
+    const Form10::MailWidths back = window.mailColumnWidths();
+    QCOMPARE(back[0], 1440.0f);
+    QCOMPARE(back[3], 3000.0f);
+    window.setAccountColumnWidths({900, -30, 1440, 1440});
+    const Form10::AccountWidths accountBack = window.accountColumnWidths();
+    QCOMPARE(accountBack[0], 900.0f);
+    QCOMPARE(accountBack[1], 1440.0f);
+
+    // A model put in later gets the same widths.
+    MailListModel other;
+    window.setMailListModel(&other);
+    QCOMPARE(mail->columnWidth(1), 100);
+    window.setMailListModel(nullptr);
 }
 
 QTEST_MAIN(TestForm10)
