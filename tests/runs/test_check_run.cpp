@@ -346,5 +346,5 @@ void TestCheckRun::fiveHundredAccountsKeepTheStackFlat()
     QCOMPARE(rig.logLines().last(), "..Check Complete: No New Mail Items -Total Items: 0");
 }
 
-QTEST_MAIN(TestCheckRun)
+QTEST_GUILESS_MAIN(TestCheckRun)
 #include "test_check_run.moc"

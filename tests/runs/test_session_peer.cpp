@@ -246,6 +246,9 @@ void TestSessionPeer::sessionEndings()
     rig.addAccount("eve", "pw2", peer.port());
     QVERIFY(rig.run());
     QVERIFY_PEER_DONE(peer, 5000);
+    // Every command only after the previous reply was complete.
+    QVERIFY2(!peer.transcript().join('\n').contains("sent before the reply was complete"),
+             qPrintable(peer.report()));
 
     const int mails = int(std::count_if(rows.begin(), rows.end(), [](const QString& r) {
         return !r.contains(QLatin1String("(no mail)"));
@@ -423,5 +426,5 @@ void TestSessionPeer::closeWaitsAtLeastItsFixedTime()
     QVERIFY2(clock.elapsed() >= 880, qPrintable(QString::number(clock.elapsed())));
 }
 
-QTEST_MAIN(TestSessionPeer)
+QTEST_GUILESS_MAIN(TestSessionPeer)
 #include "test_session_peer.moc"

@@ -1,0 +1,255 @@
+// quorvamel-check run as a program: a home folder whose data files are
+// written by the storage code, a private Dovecot, and what the program
+// prints and returns.
+#include "storage/account_record.h"
+#include "storage/codepage.h"
+#include "storage/scramble.h"
+#include "storage/settings_file.h"
+#include "storage/settings_record.h"
+#include "storage/users_file.h"
+#include "support/servers_dovecot.h"
+
+#include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+struct Result
+{
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+struct Account
+{
+    QString user;
+    QString password;
+    bool checked;
+};
+
+} // namespace
+
+class TestCheckCliDovecot : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void tabSeparatedRows();
+    void jsonAndCount();
+    void settingsAreHonoured_data();
+    void settingsAreHonoured();
+    void exitStatus_data();
+    void exitStatus();
+
+private:
+    // A fresh home folder with the settings record and the accounts.
+    QString makeHome(const SettingsRecord& settings, const QList<Account>& accounts,
+                     bool withSettingsFile = true);
+    Result run(const QString& home, const QStringList& arguments);
+
+    DovecotFixture m_dovecot;
+    QList<std::shared_ptr<QTemporaryDir>> m_homes;
+    QString m_program;
+};
+
+void TestCheckCliDovecot::initTestCase()
+{
+    m_program = QStringLiteral(QUORVAMEL_BIN_DIR) + QStringLiteral("/quorvamel-check");
+    QVERIFY2(QFileInfo::exists(m_program),
+             "quorvamel-check is not built (cmake --build <dir> --target quorvamel-check)");
+    if (DovecotFixture::dovecotBinary().isEmpty())
+        QFAIL("Dovecot is not installed (scripts/install-deps.sh installs it)");
+    m_dovecot.addUser("alice", "secret1");
+    m_dovecot.addUser("bob", "secret2");
+    QVERIFY(m_dovecot.writeGeneratedMessages("alice", 3));
+    QVERIFY2(m_dovecot.start(), qPrintable(m_dovecot.errorString()));
+}
+
+QString TestCheckCliDovecot::makeHome(const SettingsRecord& settings,
+                                      const QList<Account>& accounts, bool withSettingsFile)
+{
+    auto dir = std::make_shared<QTemporaryDir>();
+    m_homes.append(dir);
+    const QString data = dir->path() + QStringLiteral("/Application Data/Quorvamel");
+    QDir().mkpath(data);
+    if (withSettingsFile)
+        writeSettingsFile(data + QStringLiteral("/quorvamel.ini"), settings);
+    QList<AccountRecord> records;
+    for (const Account& a : accounts) {
+        AccountRecord r;
+        r.DisplayName = QStringLiteral("Box ") + a.user;
+        r.UserName = a.user;
+        r.ScrambledPassword = ScramblePassword(a.password);
+        r.ServerName = QStringLiteral("127.0.0.1");
+        r.Port = m_dovecot.plainPort();
+        r.Checked = a.checked ? 1 : 0;
+        records.append(r);
+    }
+    if (!records.isEmpty())
+        writeUsersFile(data + QLatin1Char('/') + UsersFileName, records);
+    return dir->path();
+}
+
+Result TestCheckCliDovecot::run(const QString& home, const QStringList& arguments)
+{
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("HOME"), home);
+    process.setProcessEnvironment(env);
+    process.start(m_program, arguments);
+    process.closeWriteChannel(); // standard input is no terminal
+    Result r;
+    if (!process.waitForFinished(60000)) {
+        process.kill();
+        process.waitForFinished();
+        return r;
+    }
+    r.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    r.out = QString::fromUtf8(process.readAllStandardOutput());
+    r.err = QString::fromUtf8(process.readAllStandardError());
+    return r;
+}
+
+void TestCheckCliDovecot::tabSeparatedRows()
+{
+    const QString home = makeHome(SettingsRecord::templateRecord(),
+                                  {{"alice", "secret1", false}, {"bob", "secret2", false}});
+    const Result r = run(home, {});
+    QCOMPARE(r.exitCode, 0);
+    const QString port = QString::number(m_dovecot.plainPort());
+    QStringList expected;
+    for (int i = 1; i <= 3; ++i) {
+        const GeneratedMail m = GeneratedMail::number(i);
+        expected.append(
+            QStringList{"Box alice", "alice", m.from, m.subject, m.date, "127.0.0.1", port, "new"}
+                .join('\t'));
+    }
+    expected.append("Box bob\tbob\t(no mail)\t(no mail)\t(no mail)\t(no mail)\t(no mail)\tseen");
+    QCOMPARE(r.out.split('\n', Qt::SkipEmptyParts), expected);
+    // The log on standard error, from the start of the run to its summary.
+    const QStringList log = r.err.split('\n', Qt::SkipEmptyParts);
+    QVERIFY2(log.contains("..Beginning Process To Check For Mail"), qPrintable(r.err));
+    QCOMPARE(log.last(), QStringLiteral("..Check Complete: 3 New Mail Items -Total Items: 3"));
+}
+
+void TestCheckCliDovecot::jsonAndCount()
+{
+    const QString home = makeHome(SettingsRecord::templateRecord(),
+                                  {{"alice", "secret1", false}, {"bob", "secret2", false}});
+    const Result json = run(home, {"--json"});
+    QCOMPARE(json.exitCode, 0);
+    QJsonParseError error;
+    const QJsonArray rows = QJsonDocument::fromJson(json.out.toUtf8(), &error).array();
+    QCOMPARE(error.error, QJsonParseError::NoError);
+    QCOMPARE(rows.size(), 4);
+    const QJsonObject first = rows.at(0).toObject();
+    QCOMPARE(first.keys(), QStringList({"dateSent", "displayName", "from", "isNew", "port",
+                                        "server", "subject", "userName"}));
+    QCOMPARE(first.value("from").toString(), GeneratedMail::number(1).from);
+    QCOMPARE(first.value("dateSent").toString(), GeneratedMail::number(1).date);
+    QCOMPARE(first.value("port").toString(), QString::number(m_dovecot.plainPort()));
+    QCOMPARE(first.value("isNew").toBool(), true);
+    QCOMPARE(rows.at(3).toObject().value("from").toString(), QStringLiteral("(no mail)"));
+    QCOMPARE(rows.at(3).toObject().value("isNew").toBool(), false);
+
+    const Result count = run(home, {"--count"});
+    QCOMPARE(count.exitCode, 0);
+    QCOMPARE(count.out, QStringLiteral("3\n"));
+}
+
+void TestCheckCliDovecot::settingsAreHonoured_data()
+{
+    QTest::addColumn<int>("checkSelectedOnly");
+    QTest::addColumn<int>("useRetr");
+    QTest::addColumn<int>("useApop");
+    QTest::addColumn<QString>("secret");
+    QTest::addColumn<QString>("count");
+    QTest::addColumn<QString>("logLine");
+    QTest::newRow("ticked accounts only") << 1 << 0 << 0 << QString() << "0\n"
+                                          << "..Beginning Process To Check For Mail (Check-"
+                                             "Selected Usernames, Only)";
+    QTest::newRow("RETR") << 0 << 1 << 0 << QString() << "3\n"
+                          << "..Checking For Mail";
+    QTest::newRow("APOP with the stored secret")
+        << 0 << 0 << 1 << "secret1"
+        << "3\n"
+        << "..Check Complete: 3 New Mail Items -Total Items: 3";
+    QTest::newRow("APOP without a secret") << 0 << 0 << 1 << QString() << "0\n"
+                                           << "APOP Logon Error - No Shared Secret";
+}
+
+void TestCheckCliDovecot::settingsAreHonoured()
+{
+    QFETCH(int, checkSelectedOnly);
+    QFETCH(int, useRetr);
+    QFETCH(int, useApop);
+    QFETCH(QString, secret);
+    QFETCH(QString, count);
+    QFETCH(QString, logLine);
+    SettingsRecord settings = SettingsRecord::templateRecord();
+    settings.CheckSelectedOnly = qint16(checkSelectedOnly);
+    settings.UseRetr = qint16(useRetr);
+    settings.UseApop = qint16(useApop);
+    settings.ScrambledApopSecret = toAnsi(ScrambleSecret(secret));
+    // Only bob (no mail) is ticked; APOP cannot log on with a wrong password.
+    const QString home = makeHome(
+        settings, {{"alice", useApop ? "any" : "secret1", false}, {"bob", "secret2", true}});
+    const Result r = run(home, {"--count"});
+    QCOMPARE(r.exitCode, 0);
+    QCOMPARE(r.out, count);
+    QVERIFY2(r.err.split('\n').contains(logLine), qPrintable(r.err));
+}
+
+void TestCheckCliDovecot::exitStatus_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("setup"); // "accounts", "none", "password", "no settings"
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("errContains");
+    QTest::newRow("help") << QStringList{"--help"} << "accounts" << 0 << QString();
+    QTest::newRow("unknown option") << QStringList{"--all"} << "accounts" << 2 << "Usage:";
+    QTest::newRow("two formats") << QStringList{"--json", "--count"} << "accounts" << 2 << "Usage:";
+    QTest::newRow("halted: no accounts") << QStringList{"--count"} << "none" << 1
+                                         << "..Process Halted: No Usernames Are Configured.";
+    QTest::newRow("run password without a terminal")
+        << QStringList{} << "password" << 2 << "can only be entered on a terminal";
+    QTest::newRow("no settings file")
+        << QStringList{} << "no settings" << 2 << "Quorvamel Unable To Run: No.. ";
+}
+
+void TestCheckCliDovecot::exitStatus()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, setup);
+    QFETCH(int, exitCode);
+    QFETCH(QString, errContains);
+    SettingsRecord settings = SettingsRecord::templateRecord();
+    if (setup == QLatin1String("password"))
+        settings.ScrambledRunPassword = toAnsi(ScramblePassword("letmein"));
+    QList<Account> accounts;
+    if (setup != QLatin1String("none"))
+        accounts = {{"alice", "secret1", false}};
+    const QString home = makeHome(settings, accounts, setup != QLatin1String("no settings"));
+    const Result r = run(home, arguments);
+    QCOMPARE(r.exitCode, exitCode);
+    if (!errContains.isEmpty())
+        QVERIFY2(r.err.contains(errContains), qPrintable(r.err));
+    if (exitCode == 0)
+        QVERIFY(r.out.startsWith("Usage: quorvamel-check"));
+    if (exitCode == 2) {
+        QVERIFY(r.out.isEmpty());
+        QVERIFY(!r.err.contains("..Beginning Process")); // no run was made
+    }
+    // Nothing is written into the data folder.
+    const QString data = home + QStringLiteral("/Application Data/Quorvamel");
+    QCOMPARE(QDir(data).entryList(QDir::Files).contains(UsersFileName), !accounts.isEmpty());
+}
+
+QTEST_GUILESS_MAIN(TestCheckCliDovecot)
+#include "test_check_cli_dovecot.moc"
