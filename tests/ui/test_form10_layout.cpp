@@ -1,0 +1,412 @@
+// The main window's resize rules, placement, fonts, colours and pictures.
+#include "model/mail_list_model.h"
+#include "ui/form10.h"
+#include "ui/mail_list_view.h"
+
+#include <QMenu>
+#include <QTreeView>
+#include <QtTest>
+#include <cmath>
+
+namespace {
+
+// Twips to pixels at 15 twips per pixel, halves to even.
+int px(double twips)
+{
+    return int(std::nearbyint(twips / 15));
+}
+
+} // namespace
+
+class TestForm10Layout : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void resizeRules_data();
+    void resizeRules();
+    void minimisedWindowKeepsItsLayout();
+    void firstRunPlacement_data();
+    void firstRunPlacement();
+    void storedPositionCheck_data();
+    void storedPositionCheck();
+    void startupFontChoice_data();
+    void startupFontChoice();
+    void fontDialogCapsAtTwelve_data();
+    void fontDialogCapsAtTwelve();
+    void pageColours_data();
+    void pageColours();
+    void mailListPictures();
+    void columnWidths();
+};
+
+void TestForm10Layout::resizeRules_data()
+{
+    // Client sizes asked for; the outer size may not go below 5760 x 5505
+    // twips, that is 384 x 367 pixels.
+    QTest::addColumn<QSize>("requested");
+    QTest::addColumn<bool>("theme");
+
+    QTest::newRow("design, theme") << QSize(600, 450) << true;
+    QTest::newRow("odd sizes, no theme") << QSize(701, 513) << false;
+    QTest::newRow("odd sizes, theme") << QSize(701, 513) << true;
+    QTest::newRow("too small") << QSize(200, 150) << true;
+    QTest::newRow("too narrow") << QSize(300, 500) << false;
+    QTest::newRow("too low") << QSize(500, 300) << false;
+}
+
+void TestForm10Layout::resizeRules()
+{
+    QFETCH(QSize, requested);
+    QFETCH(bool, theme);
+
+    Form10 window;
+    window.setPageColour(theme ? 0x80000005 : 0x8000000F);
+    window.setLogSplit(theme ? 1 : 0);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    const QSize frameExtra = window.frameGeometry().size() - window.size();
+    window.resize(requested);
+    const QSize expected = (requested + frameExtra).expandedTo(QSize(384, 367));
+    QTRY_COMPARE(window.frameGeometry().size(), expected);
+
+    const double sw = window.width() * 15.0;
+    const double sh = window.height() * 15.0;
+    const double e = theme ? 30 : 0;
+    auto geometry = [&](const char* name) {
+        return window.findChild<QWidget*>(QString::fromLatin1(name))->geometry();
+    };
+    QCOMPARE(geometry("TabStrip1"), QRect(px(45), px(45), px(sw - 105), px(sh - 810)));
+    QCOMPARE(geometry("ListView1"),
+             QRect(px(150), px(435), px(sw - (e + 315)), px(sh - (e + 1305))));
+    const QRect frame(px(135), px(420), px(sw - (e + 300)), px(sh - (e + 1275)));
+    QCOMPARE(geometry("Frame1"), frame);
+    QCOMPARE(geometry("Frame3"), frame);
+    const QPoint pageAt(px((frame.width() * 15.0 - 4965) / 2),
+                        px((frame.height() * 15.0 - 3330) / 2));
+    for (const char* page : {"Frame2", "Frame4", "Frame5"})
+        QCOMPARE(geometry(page).topLeft(), pageAt);
+    const QRect list2 = geometry("ListView2");
+    QCOMPARE(list2.size(), QSize(px(frame.width() * 15.0 - 2025), px(frame.height() * 15.0 - 285)));
+    for (const char* bottom :
+         {"Text10", "Command1", "Command2", "Command5", "Command7", "Command8", "Command15"})
+        QCOMPARE(geometry(bottom).y(), px(sh - 690));
+    QCOMPARE(geometry("Command8").x(), px(3810));
+    QCOMPARE(geometry("Picture7").topLeft(), QPoint(px(sw - 690), px(90)));
+    QCOMPARE(geometry("StatusBar1").bottom(), window.height() - 1);
+    // The log box lies over the settings frame's area: its right half when
+    // split, all of it otherwise.
+    const QRect log = theme ? QRect(px(135 + frame.width() * 15.0 / 2), px(420 + 15),
+                                    px(frame.width() * 15.0 / 2), px(frame.height() * 15.0 - 30))
+                            : QRect(px(135), px(420 + 15), px(frame.width() * 15.0),
+                                    px(frame.height() * 15.0 - 30));
+    QCOMPARE(geometry("Text1"), log);
+
+    // The last columns reach across the whole list.
+    auto* list1 = window.findChild<QTreeView*>(QStringLiteral("ListView1"));
+    QCOMPARE(list1->columnWidth(6), list1->width());
+    auto* accounts = window.findChild<QTreeView*>(QStringLiteral("ListView2"));
+    QCOMPARE(accounts->columnWidth(4), accounts->width());
+
+    const TwipsRect placed = window.windowPlacement();
+    QCOMPARE(placed.width, window.frameGeometry().width() * 15.0);
+    QCOMPARE(placed.height, window.frameGeometry().height() * 15.0);
+}
+
+void TestForm10Layout::minimisedWindowKeepsItsLayout()
+{
+    Form10 window;
+    window.resize(600, 450);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    auto* list = window.findChild<QWidget*>(QStringLiteral("ListView1"));
+    const QRect before = list->geometry();
+    const TwipsRect placed = window.windowPlacement();
+    window.setWindowState(Qt::WindowMinimized);
+    QVERIFY(window.isMinimized());
+    window.resize(700, 500);
+    QCoreApplication::processEvents();
+    QCOMPARE(list->geometry(), before);
+    QCOMPARE(window.windowPlacement().width, placed.width);
+}
+
+void TestForm10Layout::firstRunPlacement_data()
+{
+    QTest::addColumn<bool>("haveWorkArea");
+    QTest::addColumn<QRectF>("workArea");
+    QTest::addColumn<QRectF>("expected");
+
+    QTest::newRow("large work area")
+        << true << QRectF(0, 0, 19200, 15600) << QRectF(4485, 5167.5, 10230, 5265);
+    QTest::newRow("offset work area")
+        << true << QRectF(300, 450, 12000, 9000) << QRectF(1185, 2317.5, 10230, 5265);
+    QTest::newRow("small work area")
+        << true << QRectF(0, 0, 9600, 4800) << QRectF(900, 600, 7800, 3600);
+    QTest::newRow("no work area") << false << QRectF() << QRectF(900, 900, 6600, 5400);
+}
+
+void TestForm10Layout::firstRunPlacement()
+{
+    QFETCH(bool, haveWorkArea);
+    QFETCH(QRectF, workArea);
+    QFETCH(QRectF, expected);
+
+    std::optional<TwipsRect> area;
+    if (haveWorkArea)
+        area = TwipsRect{workArea.x(), workArea.y(), workArea.width(), workArea.height()};
+    const TwipsRect placed = Form10::firstRunPlacement(area);
+    QCOMPARE(QRectF(placed.left, placed.top, placed.width, placed.height), expected);
+}
+
+void TestForm10Layout::storedPositionCheck_data()
+{
+    QTest::addColumn<double>("left");
+    QTest::addColumn<double>("top");
+    QTest::addColumn<double>("expectedLeft");
+    QTest::addColumn<double>("expectedTop");
+
+    // Screen 19200 x 14400 twips: positions beyond 16200 / 11400 are off it.
+    QTest::newRow("inside") << 1500.0 << 900.0 << 1500.0 << 900.0;
+    QTest::newRow("negative left") << -200.0 << 900.0 << 0.0 << 900.0;
+    QTest::newRow("top too low") << 1500.0 << 11415.0 << 1500.0 << 0.0;
+    QTest::newRow("edges kept") << 16200.0 << 11400.0 << 16200.0 << 11400.0;
+    QTest::newRow("not a number") << std::nan("") << 900.0 << 0.0 << 900.0;
+}
+
+void TestForm10Layout::storedPositionCheck()
+{
+    QFETCH(double, left);
+    QFETCH(double, top);
+    QFETCH(double, expectedLeft);
+    QFETCH(double, expectedTop);
+
+    const TwipsRect checked = Form10::checkStoredPosition({left, top, 9000, 6000}, 19200, 14400);
+    QCOMPARE(checked.left, expectedLeft);
+    QCOMPARE(checked.top, expectedTop);
+    QCOMPARE(checked.width, 9000.0);
+}
+
+void TestForm10Layout::startupFontChoice_data()
+{
+    QTest::addColumn<QString>("storedName");
+    QTest::addColumn<float>("storedSize");
+    QTest::addColumn<int>("storedBold");
+    QTest::addColumn<QStringList>("installed");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<float>("size");
+    QTest::addColumn<int>("bold");
+
+    const QStringList some{"Arial", "DejaVu Sans", "MS Sans Serif", "Verdana"};
+    QTest::newRow("installed, small size")
+        << "DejaVu Sans" << 1.5f << -1 << some << "DejaVu Sans" << 8.0f << -1;
+    QTest::newRow("installed, large size")
+        << "DejaVu Sans" << 14.0f << 0 << some << "DejaVu Sans" << 12.0f << 0;
+    QTest::newRow("installed, trailing blanks")
+        << "Verdana   " << 10.0f << 0 << some << "Verdana" << 10.0f << 0;
+    QTest::newRow("missing: first fallback")
+        << "Gone Font" << 20.0f << -1 << some << "MS Sans Serif" << 8.0f << 0;
+    QTest::newRow("missing: later fallback")
+        << "Gone Font" << 10.0f << -1 << QStringList{"Symbol", "Verdana"} << "Verdana" << 8.0f << 0;
+    QTest::newRow("missing: system default")
+        << "Gone Font" << 10.0f << -1 << QStringList{"Symbol", "Noto Sans"} << "Noto Sans UI"
+        << 8.0f << 0;
+    QTest::newRow("case differs") << "arial" << 10.0f << 0 << some << "MS Sans Serif" << 8.0f << 0;
+    QTest::newRow("no fonts at all")
+        << "Gone Font" << 30.0f << -1 << QStringList{} << "Gone Font" << 12.0f << -1;
+}
+
+void TestForm10Layout::startupFontChoice()
+{
+    QFETCH(QString, storedName);
+    QFETCH(float, storedSize);
+    QFETCH(int, storedBold);
+    QFETCH(QStringList, installed);
+    QFETCH(QString, name);
+    QFETCH(float, size);
+    QFETCH(int, bold);
+
+    const Form10::TextFont chosen =
+        Form10::chooseStartupFont({storedName, storedSize, std::int16_t(storedBold)}, installed,
+                                  QStringLiteral("Noto Sans UI"));
+    QCOMPARE(chosen.name, name);
+    QCOMPARE(chosen.size, size);
+    QCOMPARE(int(chosen.bold), bold);
+}
+
+void TestForm10Layout::fontDialogCapsAtTwelve_data()
+{
+    QTest::addColumn<double>("chosenSize");
+    QTest::addColumn<double>("storedSize");
+
+    QTest::newRow("14 becomes 12") << 14.0 << 12.0;
+    QTest::newRow("12 stays") << 12.0 << 12.0;
+    QTest::newRow("12.5 becomes 12") << 12.5 << 12.0;
+    QTest::newRow("9 stays") << 9.0 << 9.0;
+}
+
+void TestForm10Layout::fontDialogCapsAtTwelve()
+{
+    QFETCH(double, chosenSize);
+    QFETCH(double, storedSize);
+
+    Form10 window;
+    int shown = 0;
+    QFont offered;
+    window.setFontDialogRunner([&](const QFont& initial, QWidget*) {
+        ++shown;
+        offered = initial;
+        QFont chosen(QStringLiteral("DejaVu Sans"));
+        chosen.setPointSizeF(chosenSize);
+        chosen.setBold(true);
+        return chosen;
+    });
+    window.setTextFont({QString(), 0, 0});
+    // While loading, no dialog.
+    window.ApplyTextFont();
+    QCOMPARE(shown, 0);
+
+    window.handleFirstActivation();
+    window.findChild<QMenu*>(QStringLiteral("mnuP3Pop4"))
+        ->findChild<QAction*>(QStringLiteral("mnuFonts"))
+        ->trigger();
+    QCOMPARE(shown, 1);
+    // Empty name and size 0 are offered as Arial at 9 points.
+    QCOMPARE(offered.family(), QStringLiteral("Arial"));
+    QCOMPARE(offered.pointSizeF(), 9.0);
+    QCOMPARE(double(window.textFont().size), storedSize);
+    QCOMPARE(window.textFont().name, QStringLiteral("DejaVu Sans"));
+    QCOMPARE(int(window.textFont().bold), -1);
+
+    for (const char* name : {"ListView1", "ListView2", "ImageCombo1", "Text1", "Text10", "Text8"}) {
+        const QFont font = window.findChild<QWidget*>(QString::fromLatin1(name))->font();
+        QCOMPARE(font.pointSizeF(), storedSize);
+        QVERIFY2(font.bold(), name);
+    }
+    // Buttons and check boxes keep their design fonts.
+    QVERIFY(!window.findChild<QWidget*>(QStringLiteral("Command1"))->font().bold());
+}
+
+void TestForm10Layout::pageColours_data()
+{
+    QTest::addColumn<uint>("pageColour");
+    QTest::addColumn<int>("backgroundRole");
+    QTest::addColumn<int>("textRole");
+
+    QTest::newRow("theme") << 0x80000005u << int(QPalette::Base) << int(QPalette::Text);
+    QTest::newRow("classic") << 0x8000000Fu << int(QPalette::Button) << int(QPalette::ButtonText);
+}
+
+void TestForm10Layout::pageColours()
+{
+    QFETCH(uint, pageColour);
+    QFETCH(int, backgroundRole);
+    QFETCH(int, textRole);
+
+    QPalette palette = QApplication::palette();
+    palette.setColor(QPalette::Base, QColor(250, 250, 240));
+    palette.setColor(QPalette::Text, QColor(10, 20, 30));
+    palette.setColor(QPalette::Button, QColor(200, 190, 180));
+    palette.setColor(QPalette::ButtonText, QColor(40, 50, 60));
+    QApplication::setPalette(palette);
+
+    Form10 window;
+    window.setPageColour(pageColour);
+    window.ApplyPageColours();
+    const QColor background = palette.color(QPalette::ColorRole(backgroundRole));
+    const QColor text = palette.color(QPalette::ColorRole(textRole));
+    for (const char* name : {"Label8", "Check4", "Frame1", "Frame2", "Picture7"}) {
+        auto* widget = window.findChild<QWidget*>(QString::fromLatin1(name));
+        QCOMPARE(widget->palette().color(widget->backgroundRole()), background);
+        QVERIFY(widget->autoFillBackground());
+    }
+    for (const char* name : {"Label8", "Check4"}) {
+        auto* widget = window.findChild<QWidget*>(QString::fromLatin1(name));
+        QCOMPARE(widget->palette().color(QPalette::WindowText), text);
+        QCOMPARE(widget->palette().color(widget->foregroundRole()), text);
+    }
+    // Buttons are not recoloured.
+    QVERIFY(!window.findChild<QWidget*>(QStringLiteral("Command1"))->autoFillBackground());
+    QApplication::setPalette(QPalette());
+}
+
+void TestForm10Layout::mailListPictures()
+{
+    Form10 window;
+    MailListModel* model = window.mailListModel();
+    MailItem seen;
+    seen.image = MailItem::SeenImage;
+    MailItem fresh;
+    fresh.image = MailItem::NewImage;
+    model->appendItems({seen, fresh});
+    MailListView* view = window.mailListView();
+
+    auto redPixels = [](const QPixmap& pixmap, int fromX) {
+        const QImage image = pixmap.toImage().convertToFormat(QImage::Format_ARGB32);
+        int count = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = fromX; x < image.width(); ++x) {
+                const QColor c = image.pixelColor(x, y);
+                count += c.alpha() == 255 && c.red() > 150 && c.green() < 80 && c.blue() < 80;
+            }
+        return count;
+    };
+
+    // Without check boxes: 16 x 16 cards; the new one has a red bar two
+    // pixels wide at its right edge, the seen one nothing there.
+    QCOMPARE(view->rowPicture(0).size(), QSize(16, 16));
+    QCOMPARE(redPixels(view->rowPicture(0), 14), 0);
+    QCOMPARE(redPixels(view->rowPicture(1), 14), 24);
+    QVERIFY(redPixels(view->rowPicture(0), 0) > 0); // the small red mark
+
+    // With check boxes: 2 x 16, seen empty, new a 2 x 12 red bar.
+    window.showMailCheckBoxes(true);
+    QVERIFY(model->checkBoxesShown());
+    QCOMPARE(view->rowPicture(0).size(), QSize(2, 16));
+    const QImage empty = view->rowPicture(0).toImage().convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 2; ++x)
+            QCOMPARE(qAlpha(empty.pixel(x, y)), 0);
+    QCOMPARE(redPixels(view->rowPicture(1), 0), 24);
+
+    // The picture follows the model's image number.
+    model->setImage(1, MailItem::SeenImage);
+    QCOMPARE(redPixels(view->rowPicture(1), 0), 0);
+    window.showMailCheckBoxes(false);
+    QCOMPARE(view->rowPicture(1).size(), QSize(16, 16));
+}
+
+void TestForm10Layout::columnWidths()
+{
+    Form10 window;
+    auto* mail = window.findChild<QTreeView*>(QStringLiteral("ListView1"));
+    auto* accounts = window.findChild<QTreeView*>(QStringLiteral("ListView2"));
+    // Defaults at start: 1440, 1440, 2000, 3300, 2200, 1440 twips.
+    const int mailDefaults[] = {96, 96, 133, 220, 147, 96};
+    for (int c = 0; c < 6; ++c)
+        QCOMPARE(mail->columnWidth(c), mailDefaults[c]);
+    for (int c = 0; c < 4; ++c)
+        QCOMPARE(accounts->columnWidth(c), 96);
+
+    // Below 0 takes the default; the rest cross at 15 twips per pixel.
+    window.setMailColumnWidths({-1, 1500, 0, 3007, 2200, 1440});
+    QCOMPARE(mail->columnWidth(0), 96);
+    QCOMPARE(mail->columnWidth(1), 100);
+    QCOMPARE(mail->columnWidth(2), 0);
+    QCOMPARE(mail->columnWidth(3), 200);
+    const Form10::MailWidths back = window.mailColumnWidths();
+    QCOMPARE(back[0], 1440.0f);
+    QCOMPARE(back[3], 3000.0f);
+    window.setAccountColumnWidths({900, -30, 1440, 1440});
+    const Form10::AccountWidths accountBack = window.accountColumnWidths();
+    QCOMPARE(accountBack[0], 900.0f);
+    QCOMPARE(accountBack[1], 1440.0f);
+
+    // A model put in later gets the same widths.
+    MailListModel other;
+    window.setMailListModel(&other);
+    QCOMPARE(mail->columnWidth(1), 100);
+    window.setMailListModel(nullptr);
+}
+
+QTEST_MAIN(TestForm10Layout)
+#include "test_form10_layout.moc"
