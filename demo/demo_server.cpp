@@ -47,6 +47,9 @@ bool writeDemoHome(const QString& home, quint16 port)
     const QString data = home + "/Application Data/Quorvamel";
     if (!QDir().mkpath(data))
         return false;
+    const auto ownerOnly = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner;
+    QFile::setPermissions(home + "/Application Data", ownerOnly);
+    QFile::setPermissions(data, ownerOnly);
     SettingsRecord settings = SettingsRecord::templateRecord();
     settings.AutoCheckOnOpen = 1; // the newcomer sees a check at once
     return writeSettingsFile(data + "/quorvamel.ini", settings) &&
@@ -92,8 +95,8 @@ int main(int argc, char** argv)
     ::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe);
     std::signal(SIGTERM, onSignal);
     std::signal(SIGINT, onSignal);
-    QSocketNotifier signals(signalPipe[0], QSocketNotifier::Read);
-    QObject::connect(&signals, &QSocketNotifier::activated, &app, &QCoreApplication::quit);
+    QSocketNotifier signalNotifier(signalPipe[0], QSocketNotifier::Read);
+    QObject::connect(&signalNotifier, &QSocketNotifier::activated, &app, &QCoreApplication::quit);
     QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
     QObject::connect(&input, &QSocketNotifier::activated, &app, [&app] {
         char buffer[256];
