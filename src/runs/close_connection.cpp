@@ -22,9 +22,8 @@ void Engine::CloseConnection()
     }
     if (m_reconnecting != 0)
         return;
-    if (m_checkRunActive > 0)
+    if (m_checkRunActive > 0 || m_deleteRunActive > 0)
         postContinuation();
-    // The delete run's next step joins here once that run exists.
 }
 
 void Engine::postContinuation()
@@ -42,6 +41,8 @@ void Engine::postContinuation()
             m_continuationQueued = false;
             if (m_checkRunActive > 0)
                 CheckRun();
+            if (m_reconnecting == 0 && m_deleteRunActive > 0)
+                DeleteRun();
         },
         Qt::QueuedConnection);
 }

@@ -102,10 +102,3 @@ void Engine::clearMailList()
 {
     m_mails.clearItems();
 }
-
-bool Engine::deleteAccepted()
-{
-    // Marking rows deleted belongs to the delete run; without one there is
-    // nothing to mark and the account is done.
-    return true;
-}

@@ -9,10 +9,12 @@
 #include <QSet>
 #include <QSslCertificate>
 #include <QString>
+#include <QStringList>
 #include <QTimer>
 
 class AccountListModel;
 class Connectivity;
+struct MailHeaders;
 class MailListModel;
 class Prompter;
 class TickSource;
@@ -40,6 +42,18 @@ public:
     void ConnectToServer(const QString& server, qint32 port);
     void ExtractHeaders(const QByteArray& message, qint32 messageNumber);
     void watchdogTick();
+
+    // The delete-mail run. startDeleteFromUser is the click on Command5: it
+    // asks for confirmation and starts the run; false when it was refused
+    // (a run is busy) or did not start. DeleteRun starts or continues it.
+    bool startDeleteFromUser();
+    void DeleteRun();
+    void ReconcileDeletedRows();
+    // The plan: element 0 the last index, seven elements per account block.
+    const QStringList& DeleteBlocks() const { return m_deleteBlocks; }
+    qint32 DeleteBlockIndex() const { return m_deleteBlockIndex; }
+    qint32 DeletedInAccount() const { return m_deletedInAccount; }
+    qint32 DeleteRowIndex() const { return m_deleteRowIndex; }
 
     // Log and status line. AppendLog adds CR LF and the text to the log.
     void AppendLog(const QString& text);
@@ -96,6 +110,13 @@ signals:
     void dateStyleReset();
     // The run buttons and tabs go back to their idle state.
     void controlsRestored();
+    // A user-started run takes the controls: Command1 and Command5 disabled,
+    // Command2 hidden, Command7 shown, the first tab selected and the tab
+    // strip disabled.
+    void controlsBusy();
+    // The delete run removed its rows and wrote its summary.
+    void deleteRunCompleted(int deletedCount);
+    void deleteRunHalted(const QString& haltMessage);
     // The summary was written; sound and alarm are due here.
     void checkRunCompleted(int newMailCount, int totalItems);
     void checkRunHalted(const QString& haltMessage);
@@ -133,6 +154,19 @@ private:
     void resetRunState();
     void postContinuation();
     bool waitForConnect();
+
+    // Steps of the delete run.
+    void startDeleteRun();
+    void continueDeleteRun();
+    void startDeleteAccount();
+    void completeDeleteRun();
+    void haltDeleteRun(const QString& haltMessage);
+    void resetDeleteRunState();
+    void buildDeletePlan();
+    int removeDeletedRows();
+    void matchForDelete(const MailHeaders& headers, qint32 messageNumber);
+    void abortDeleteAccount();
+    qint32 deleteBlockNumber(qsizetype index, bool* ok) const;
 
     qint64 tickNow() const;
     QString dateTimeNow() const;
@@ -172,4 +206,11 @@ private:
     int m_reconnectPauseMs = 500;
     bool m_inConnectWait = false;
     bool m_continuationQueued = false;
+
+    QStringList m_deleteBlocks;
+    qint32 m_deleteBlockIndex = 0;
+    qint32 m_deleteBlockFirstRow = 0;
+    qint32 m_deleteBlockLastRow = 0;
+    qint32 m_deletedInAccount = 0;
+    qint32 m_deleteRowIndex = 0;
 };

@@ -60,8 +60,13 @@ void Engine::ExtractHeaders(const QByteArray& message, qint32 messageNumber)
     const std::optional<MailHeaders> headers = parseHeaderBlock(message);
     if (!headers)
         return;
-    if (m_deleteRunActive == 1)
-        return; // matching against marked rows belongs to the delete run
+    if (m_deleteRunActive == 1) {
+        // A delete run adds no row: it looks for the marked row showing
+        // this message.
+        if (m_settings.DeleteEnabled == 1)
+            matchForDelete(*headers, messageNumber);
+        return;
+    }
 
     const QString shown = displayedMailDate(headers->date, m_settings.DateStyle);
     const int image = m_matcher.imageFor(m_ctx.UserName, m_ctx.ServerName, m_ctx.PortText,

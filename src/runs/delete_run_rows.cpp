@@ -1,0 +1,162 @@
+// The delete run's work on the mail list: finding the marked row that
+// shows a fetched message, marking rows whose message the server deleted,
+// and taking those rows out at the end of the run.
+#include "runs/delete_run_rows.h"
+
+#include "model/list_rows.h"
+#include "model/mail_list_model.h"
+#include "pop3/header_block.h"
+#include "pop3/mail_date.h"
+#include "runs/engine.h"
+#include "storage/run_settings.h"
+
+#include <QVector>
+
+QString passwordOfKey(const QString& key)
+{
+    const qsizetype p = key.indexOf(QLatin1Char('P'), 0, Qt::CaseInsensitive);
+    return p < 0 ? QString() : key.mid(p + 1);
+}
+
+int firstMarkedMailRow(const MailListModel& mails)
+{
+    for (int i = 1; i <= mails.itemCount(); ++i) {
+        if (!mails.item(i - 1).isNoMailRow() && IsRowChecked(mails, i) == 1)
+            return i;
+    }
+    return 0;
+}
+
+void Engine::matchForDelete(const MailHeaders& headers, qint32 messageNumber)
+{
+    bool firstOk = false;
+    bool lastOk = false;
+    bool markedOk = false;
+    const qint32 first = deleteBlockNumber(m_deleteBlockIndex - 1, &firstOk);
+    const qint32 last = deleteBlockNumber(m_deleteBlockIndex, &lastOk);
+    const qint32 marked = deleteBlockNumber(m_deleteBlockIndex - 6, &markedOk);
+    if (!firstOk || !lastOk || !markedOk || first < 1 || last > m_mails.itemCount()) {
+        abortDeleteAccount(); // the list no longer holds the block's rows
+        return;
+    }
+    const QString shown = displayedMailDate(headers.date, m_listDateStyle);
+    for (int i = first; i <= last; ++i) {
+        if (IsRowChecked(m_mails, i) != 1)
+            continue;
+        const MailItem& row = m_mails.item(i - 1);
+        // A row stands for one message: once its message was deleted it
+        // matches no other, so a duplicate the user left unmarked stays.
+        if (row.isNoMailRow() || row.key.startsWith(QLatin1Char('D')))
+            continue;
+        m_deleteRowIndex = 0;
+        if (row.userName != m_ctx.UserName || row.from != headers.from ||
+            row.subject != headers.subject || row.dateSent != shown ||
+            row.server != m_ctx.ServerName || row.port != m_ctx.PortText)
+            continue;
+        m_deletedInAccount += 1;
+        m_deleteRowIndex = i;
+        if (marked < m_deletedInAccount) {
+            abortDeleteAccount(); // more matches than marked rows
+            return;
+        }
+        m_ctx.SessionState = SentDele;
+        sendCommand(QStringLiteral("DELE %1").arg(messageNumber));
+        return;
+    }
+}
+
+void Engine::abortDeleteAccount()
+{
+    m_ctx.SessionState = DeleteAborted;
+    sendCommand(QStringLiteral("QUIT"));
+}
+
+bool Engine::deleteAccepted()
+{
+    const int row = m_deleteRowIndex - 1;
+    if (row >= 0 && row < m_mails.itemCount()) {
+        const QString key = m_mails.item(row).key;
+        if (!key.isEmpty())
+            m_mails.setKey(row, QLatin1Char('D') + key.mid(1));
+    }
+    bool ok = false;
+    const qint32 marked = deleteBlockNumber(m_deleteBlockIndex - 6, &ok);
+    return !ok || m_deletedInAccount >= marked;
+}
+
+namespace {
+
+// A run of consecutive mail rows of one account.
+struct RowGroup
+{
+    int deletedRows = 0;
+    int rows = 0;
+    QString userName;
+    QString password;
+    QString server;
+    QString port;
+    int firstRow = 0;
+    int lastRow = 0;
+
+    bool sameAccount(const MailItem& row) const
+    {
+        return userName == row.userName && password == passwordOfKey(row.key) &&
+               server == row.server && port == row.port;
+    }
+};
+
+} // namespace
+
+void Engine::ReconcileDeletedRows()
+{
+    QVector<RowGroup> groups;
+    for (int i = 1; i <= m_mails.itemCount(); ++i) {
+        const MailItem& row = m_mails.item(i - 1);
+        if (row.isNoMailRow())
+            continue;
+        const int deleted = row.key.startsWith(QLatin1Char('D')) ? 1 : 0;
+        if (!groups.isEmpty() && groups.last().sameAccount(row)) {
+            RowGroup& group = groups.last();
+            group.rows += 1;
+            group.lastRow = i;
+            group.deletedRows += deleted;
+            continue;
+        }
+        groups.append(
+            RowGroup{deleted, 1, row.userName, passwordOfKey(row.key), row.server, row.port, i, i});
+    }
+    for (const RowGroup& group : std::as_const(groups)) {
+        if (group.deletedRows != group.rows)
+            continue;
+        const QString key = m_mails.item(group.firstRow - 1).key;
+        m_mails.setKey(group.firstRow - 1, QLatin1Char('X') + key.mid(1));
+    }
+}
+
+int Engine::removeDeletedRows()
+{
+    // Built anew in one pass and swapped in at once: removing rows one by
+    // one would cost the whole list for every deleted row.
+    QVector<MailItem> kept;
+    kept.reserve(m_mails.itemCount());
+    int count = 0;
+    for (int i = 0; i < m_mails.itemCount(); ++i) {
+        const MailItem& row = m_mails.item(i);
+        if (row.isNoMailRow()) {
+            kept.append(row);
+        } else if (row.key.startsWith(QLatin1Char('D'))) {
+            count += 1;
+        } else if (row.key.startsWith(QLatin1Char('X'))) {
+            // The account's last message is gone: its row now says so.
+            count += 1;
+            kept.append(MailItem::noMailRow(row.displayName, row.userName));
+        } else {
+            kept.append(row);
+        }
+    }
+    if (count > 0) {
+        m_mails.clearItems();
+        m_mails.appendItems(kept);
+    }
+    return count;
+}
