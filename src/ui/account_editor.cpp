@@ -1,0 +1,268 @@
+#include "ui/account_editor.h"
+
+#include "model/account_list_model.h"
+#include "platform/prompter.h"
+#include "storage/account_record.h"
+#include "storage/scramble.h"
+#include "ui/form10.h"
+#include "ui/secret_entry.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QItemSelectionModel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QTreeView>
+
+namespace {
+
+const QString messageTitle = QStringLiteral("Quorvamel");
+const QString defaultPort = QStringLiteral("110");
+
+template <class Widget> Widget* control(Form10& form, const char* name)
+{
+    auto* found = form.findChild<Widget*>(QString::fromLatin1(name));
+    Q_ASSERT(found);
+    return found;
+}
+
+} // namespace
+
+AccountEditor::AccountEditor(Form10& form, AccountListModel& accounts, Prompter& prompter,
+                             QObject* parent)
+    : QObject(parent), m_accounts(accounts), m_prompter(prompter),
+      m_listView2(form.accountListView()), m_menu(control<QMenu>(form, "mnuP3Pop2")),
+      m_text11(control<QLineEdit>(form, "Text11")), m_text2(control<QLineEdit>(form, "Text2")),
+      m_text3(control<QLineEdit>(form, "Text3")), m_text4(control<QLineEdit>(form, "Text4")),
+      m_text5(control<QLineEdit>(form, "Text5")), m_beep([] { QApplication::beep(); })
+{
+    if (form.accountListModel() != &accounts)
+        form.setAccountListModel(&accounts);
+
+    connect(control<QPushButton>(form, "Command3"), &QPushButton::clicked, this,
+            &AccountEditor::addAccount);
+    connect(control<QPushButton>(form, "Command4"), &QPushButton::clicked, this,
+            &AccountEditor::deleteSelected);
+    connect(control<QAction>(form, "mnuDelete"), &QAction::triggered, this,
+            &AccountEditor::deleteSelected);
+    connect(control<QAction>(form, "mnuMoveUp"), &QAction::triggered, this, &AccountEditor::moveUp);
+    connect(control<QAction>(form, "mnuMovedown"), &QAction::triggered, this,
+            &AccountEditor::moveDown);
+    connect(control<QAction>(form, "mnuToTop"), &QAction::triggered, this,
+            &AccountEditor::moveToTop);
+    connect(control<QAction>(form, "mnuToBot"), &QAction::triggered, this,
+            &AccountEditor::moveToBottom);
+    connect(&m_accounts, &AccountListModel::displayNameEdited, this, &AccountEditor::saveRenamed);
+    connect(m_text5, &QLineEdit::textChanged, this, &AccountEditor::checkPortText);
+    m_listView2->viewport()->installEventFilter(this);
+}
+
+bool AccountEditor::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_listView2->viewport() && event->type() == QEvent::MouseButtonRelease) {
+        auto* release = static_cast<QMouseEvent*>(event);
+        if (release->button() == Qt::RightButton)
+            m_menu->popup(release->globalPosition().toPoint());
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+// --- Add -------------------------------------------------------------------
+
+QString AccountEditor::validationMessage() const
+{
+    // Every test is made; the last one that fails is the one shown.
+    QString message;
+    if (trimSpaces(m_text2->text()).isEmpty())
+        message = QStringLiteral("No Username Was Entered In TextBox");
+    if (trimSpaces(m_text3->text()).isEmpty())
+        message = QStringLiteral("No Password Was Entered In TextBox");
+    if (trimSpaces(m_text4->text()).isEmpty())
+        message = QStringLiteral("No Server Name Was Entered In TextBox");
+    if (trimSpaces(m_text5->text()).isEmpty())
+        message = QStringLiteral("No Port No. Was Entered In TextBox");
+    return message;
+}
+
+bool AccountEditor::isDuplicate() const
+{
+    // Exact text comparisons: a port typed "0110" differs from "110".
+    const QString port = trimSpaces(m_text5->text());
+    for (const AccountRow& row : m_accounts.rows()) {
+        if (row.userName == m_text2->text() && row.serverName == m_text4->text() &&
+            row.port == port)
+            return true;
+    }
+    return false;
+}
+
+bool AccountEditor::addAccount()
+{
+    const QString invalid = validationMessage();
+    if (!invalid.isEmpty()) {
+        m_prompter.showMessage(messageTitle, invalid);
+        return false;
+    }
+    // User and server names are not case-sensitive; the password is, so it
+    // is kept as typed.
+    m_text2->setText(trimSpaces(m_text2->text()).toLower());
+    m_text3->setText(trimSpaces(m_text3->text()));
+    m_text4->setText(trimSpaces(m_text4->text()).toLower());
+    if (isDuplicate()) {
+        m_prompter.showMessage(messageTitle,
+                               QStringLiteral("Identical Username / Server Name / Port No. "
+                                              "Already On List"));
+        return false;
+    }
+    if (!appendAccount()) {
+        m_prompter.showMessage(messageTitle,
+                               QStringLiteral("An Error Occurred Adding Username Info To List"));
+        return false;
+    }
+    m_text11->clear();
+    m_text2->clear();
+    m_text3->clear();
+    return true;
+}
+
+bool AccountEditor::appendAccount()
+{
+    AccountRecord record;
+    const QString port = trimSpaces(m_text5->text());
+    bool portOk = false;
+    record.Port = port.toInt(&portOk);
+    if (!portOk)
+        return false;
+    record.DisplayName = trimSpaces(m_text11->text());
+    record.UserName = m_text2->text();
+    record.ScrambledPassword = ScramblePassword(m_text3->text());
+    record.ServerName = m_text4->text();
+    record.Checked = 0;
+
+    AccountRow row;
+    row.key = QStringLiteral("K") + NextFreeKeyNumber(m_accounts, m_prompter) +
+              QStringLiteral("P") + m_text3->text();
+    row.displayName = record.DisplayName;
+    row.userName = record.UserName;
+    row.serverName = record.ServerName;
+    row.port = port;
+    // A row whose file append fails stays listed: the next save of the
+    // whole list writes it.
+    return m_accounts.appendAccountRow(row) && AppendAccountRecord(m_accounts, record);
+}
+
+// --- Delete, moves, rename ---------------------------------------------------
+
+int AccountEditor::selectedRow() const
+{
+    const QItemSelectionModel* selection = m_listView2->selectionModel();
+    if (!selection)
+        return 0;
+    const QModelIndexList rows = selection->selectedRows();
+    return rows.isEmpty() ? 0 : rows.first().row() + 1;
+}
+
+void AccountEditor::selectRow(int row)
+{
+    const QModelIndex index = m_accounts.index(row - 1, 0);
+    m_listView2->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect |
+                                                              QItemSelectionModel::Rows);
+}
+
+void AccountEditor::deleteSelected()
+{
+    // With rows but none selected there is nothing to delete: no question.
+    const int row = selectedRow();
+    if (m_accounts.rowCount() == 0 || row == 0)
+        return;
+    const QString question =
+        QStringLiteral("Confirm: Delete Username .. ") + m_accounts.rowAt(row - 1).userName;
+    if (!m_prompter.askYesNo(messageTitle, question))
+        return;
+    m_accounts.removeAccountRow(row - 1);
+    SaveUsersFile(m_accounts, QString(), 0, m_prompter);
+}
+
+void AccountEditor::moveUp()
+{
+    move(Move::Up);
+}
+
+void AccountEditor::moveDown()
+{
+    move(Move::Down);
+}
+
+void AccountEditor::moveToTop()
+{
+    move(Move::ToTop);
+}
+
+void AccountEditor::moveToBottom()
+{
+    move(Move::ToBottom);
+}
+
+void AccountEditor::move(Move kind)
+{
+    const int count = m_accounts.rowCount();
+    const int i = selectedRow();
+    if (count < 2 || i == 0)
+        return;
+    int target = 0;
+    switch (kind) {
+    case Move::Up:
+        target = i > 1 ? i - 1 : 0;
+        break;
+    case Move::Down:
+        target = i < count ? i + 1 : 0;
+        break;
+    case Move::ToTop:
+        target = i != 1 ? 1 : 0;
+        break;
+    case Move::ToBottom:
+        target = i < count ? count : 0;
+        break;
+    }
+    if (target == 0)
+        return;
+    // The key, the texts and the check box travel with the row.
+    m_accounts.moveAccountRow(i - 1, target - 1);
+    selectRow(target);
+    SaveUsersFile(m_accounts, QString(), 0, m_prompter);
+}
+
+void AccountEditor::saveRenamed(int row, const QString& newText)
+{
+    // Only a committed edit reaches here; a cancelled one leaves the name and
+    // the file as they were.
+    SaveUsersFile(m_accounts, newText, row, m_prompter);
+}
+
+// --- Port box ----------------------------------------------------------------
+
+void AccountEditor::checkPortText()
+{
+    const QString text = m_text5->text();
+    if (text.isEmpty())
+        return;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t code = text.at(i).unicode();
+        if (code >= u'0' && code <= u'9')
+            continue;
+        if (i == 0 && code == u'-')
+            return;
+        // Setting the text runs this check again, which then passes.
+        m_text5->setText(defaultPort);
+        m_beep();
+        return;
+    }
+    bool fits = false;
+    text.toInt(&fits);
+    if (!fits) {
+        m_text5->setText(defaultPort);
+        m_beep();
+    }
+}

@@ -1,0 +1,121 @@
+#include "ui/secret_entry.h"
+
+#include "platform/prompter.h"
+#include "storage/run_settings.h"
+#include "ui/form10.h"
+
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTextCursor>
+
+namespace {
+
+const QString messageTitle = QStringLiteral("Quorvamel");
+
+bool isEnterKey(const QEvent* event)
+{
+    if (event->type() != QEvent::KeyPress)
+        return false;
+    const int key = static_cast<const QKeyEvent*>(event)->key();
+    return key == Qt::Key_Return || key == Qt::Key_Enter;
+}
+
+} // namespace
+
+QString trimSpaces(const QString& text)
+{
+    qsizetype first = 0;
+    qsizetype last = text.size();
+    while (first < last && text.at(first) == QLatin1Char(' '))
+        ++first;
+    while (last > first && text.at(last - 1) == QLatin1Char(' '))
+        --last;
+    return text.mid(first, last - first);
+}
+
+SecretEntry::SecretEntry(Form10& form, RunSettings& settings, Prompter& prompter, QObject* parent)
+    : QObject(parent), m_settings(settings), m_prompter(prompter),
+      m_text7(form.findChild<QLineEdit*>(QStringLiteral("Text7"))),
+      m_text8(form.findChild<QPlainTextEdit*>(QStringLiteral("Text8")))
+{
+    Q_ASSERT(m_text7 && m_text8);
+    m_text7->installEventFilter(this);
+    m_text8->installEventFilter(this);
+    connect(m_text8, &QPlainTextEdit::textChanged, this, &SecretEntry::keepSecretWithinLimit);
+}
+
+bool SecretEntry::eventFilter(QObject* watched, QEvent* event)
+{
+    if (!isEnterKey(event))
+        return QObject::eventFilter(watched, event);
+    // The Enter key itself never reaches the box: no new line, no default
+    // button.
+    if (watched == m_text7)
+        runPasswordEntered();
+    else if (watched == m_text8)
+        apopSecretEntered();
+    else
+        return QObject::eventFilter(watched, event);
+    return true;
+}
+
+void SecretEntry::runPasswordEntered()
+{
+    const QString typed = trimSpaces(m_text7->text());
+    if (!m_settings.RunPassword.isEmpty()) {
+        // A password is set: the box only serves to delete it.
+        if (typed != m_settings.RunPassword) {
+            m_prompter.showMessage(
+                messageTitle,
+                QStringLiteral("Enter Your Current Password, And Press -Enter- Key To Delete It"));
+        } else {
+            m_settings.RunPassword.clear();
+            m_prompter.showMessage(messageTitle,
+                                   QStringLiteral("Okay, Your Old Password Has Been Deleted.\n"
+                                                  "Now, You Can Enter A New Password."));
+        }
+        m_text7->clear();
+        return;
+    }
+    const bool yes = m_prompter.askYesNo(
+        messageTitle, QStringLiteral("Confirm: Your New Password To Run Quorvamel Is: \n") + typed);
+    if (yes) {
+        m_settings.RunPassword = typed;
+        m_text7->clear();
+        m_prompter.showMessage(messageTitle, QStringLiteral("Your New Password Has Been Stored."));
+    } else {
+        m_prompter.showMessage(messageTitle, QStringLiteral("Your Password Was Not Changed."));
+        m_text7->clear();
+    }
+}
+
+void SecretEntry::apopSecretEntered()
+{
+    const QString typed = trimSpaces(m_text8->toPlainText());
+    const bool yes =
+        m_prompter.askYesNo(messageTitle, QStringLiteral("Confirm Your Shared Secret: \n") + typed);
+    if (yes) {
+        m_settings.ApopSecret = typed;
+        m_text8->clear();
+        m_prompter.showMessage(messageTitle, QStringLiteral("Your New Secret Has Been Stored."));
+    } else {
+        // The typed text stays for correction.
+        m_prompter.showMessage(messageTitle,
+                               QStringLiteral("Your Secret Was Not Changed.\n"
+                                              "You Can Make A Correction, Then Enter Again"));
+    }
+}
+
+void SecretEntry::keepSecretWithinLimit()
+{
+    // A plain-text box has no length limit of its own: cut what typing or
+    // pasting put beyond it.
+    const int length = m_text8->document()->characterCount() - 1;
+    if (length <= SecretLimit)
+        return;
+    QTextCursor cursor(m_text8->document());
+    cursor.setPosition(SecretLimit);
+    cursor.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
+    cursor.removeSelectedText();
+}
