@@ -1,7 +1,13 @@
-// The window program: start-up sequence, then the main window.
+// The window program: start-up sequence, then the main window joined to the
+// engine.
 #include "app/startup.h"
+#include "platform/connectivity.h"
+#include "platform/tick_source.h"
+#include "storage/run_settings.h"
+#include "storage/users_file.h"
 #include "ui/form10.h"
 #include "ui/message_box_prompter.h"
+#include "ui/window_wiring.h"
 
 #include <QApplication>
 #include <QDir>
@@ -26,8 +32,14 @@ int main(int argc, char** argv)
     if (started.outcome != StartupResult::ShowWindow)
         return started.outcome == StartupResult::Failed ? 1 : 0;
 
+    RunSettings settings;
+    NetworkInformationConnectivity connectivity;
+    SteadyTickSource ticks;
     Form10 window;
     prompter.setParentWidget(&window);
+    WindowWiring wiring(window, settings, prompter, connectivity, ticks);
+    wiring.loadWindowData(started.settingsPath,
+                          started.dataFolder + QLatin1Char('/') + UsersFileName);
     window.show();
     return app.exec();
 }

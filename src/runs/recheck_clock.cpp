@@ -1,0 +1,202 @@
+#include "runs/recheck_clock.h"
+
+#include "platform/connectivity.h"
+#include "platform/prompter.h"
+#include "platform/wait_with_events.h"
+#include "runs/engine.h"
+#include "storage/run_settings.h"
+
+#include <QTimer>
+
+namespace {
+
+QTimer* ownTimer(QTimer* given, QObject* owner, const char* name, int intervalMs)
+{
+    if (given)
+        return given;
+    auto* timer = new QTimer(owner);
+    timer->setObjectName(QString::fromLatin1(name));
+    timer->setInterval(intervalMs);
+    return timer;
+}
+
+} // namespace
+
+QString RecheckClock::onTip(std::int32_t intervalMinutes)
+{
+    return QStringLiteral("On - Minutes Until Next Timed Re-Check For Mail - Interval Set = ") +
+           QString::number(intervalMinutes) + QStringLiteral(" (dbl-click on/off)");
+}
+
+RecheckClock::RecheckClock(RunSettings& settings, Engine& engine, Connectivity& connectivity,
+                           Prompter& prompter, QTimer* timer1, QTimer* timer5, QObject* parent)
+    : QObject(parent), m_settings(settings), m_engine(engine), m_connectivity(connectivity),
+      m_prompter(prompter), m_timer1(ownTimer(timer1, this, "Timer1", 60000)),
+      m_timer5(ownTimer(timer5, this, "Timer5", 5000))
+{
+    m_timer1->stop();
+    m_timer5->stop();
+    connect(m_timer1, &QTimer::timeout, this, &RecheckClock::TimedRecheckTick);
+    connect(m_timer5, &QTimer::timeout, this, &RecheckClock::alarmTick);
+}
+
+void RecheckClock::setMinuteMs(int ms)
+{
+    m_timer1->setInterval(ms);
+}
+
+int RecheckClock::minuteMs() const
+{
+    return m_timer1->interval();
+}
+
+bool RecheckClock::isRunning() const
+{
+    return m_timer1->isActive();
+}
+
+bool RecheckClock::alarmActive() const
+{
+    return m_timer5->isActive();
+}
+
+std::optional<QString> RecheckClock::tipUnlessOff(const QString& tip) const
+{
+    return m_settings.ToolTipsOff == 1 ? QString() : tip;
+}
+
+RecheckIndicator RecheckClock::countingIndicator() const
+{
+    return {QString::number(m_settings.RecheckIntervalMinutes - m_engine.MinutesSinceCheck()),
+            std::nullopt, tipUnlessOff(onTip(m_settings.RecheckIntervalMinutes))};
+}
+
+void RecheckClock::TimedRecheckTick()
+{
+    if (m_engine.CheckRunActive() != 0) {
+        // The minutes of a run are not counted.
+        m_engine.setMinutesSinceCheck(0);
+        return;
+    }
+    if (m_engine.ProcessBusy() == 1 || m_engine.ProcessBusy() == 2)
+        return;
+    const std::int32_t interval = m_settings.RecheckIntervalMinutes;
+    m_engine.setMinutesSinceCheck(m_engine.MinutesSinceCheck() + 1);
+    if (m_settings.IdleIfOffline == 1 && m_engine.MinutesSinceCheck() >= interval) {
+        int flags = 0;
+        if (!m_connectivity.InternetGetConnectedState(&flags)) {
+            // Tested again at the next tick.
+            m_engine.setMinutesSinceCheck(interval - 1);
+            emit indicatorChanged({QStringLiteral("Idle"), std::nullopt, IdleTip});
+            return;
+        }
+    }
+    if (m_engine.MinutesSinceCheck() < interval) {
+        emit indicatorChanged(
+            {QString::number(interval - m_engine.MinutesSinceCheck()), std::nullopt, std::nullopt});
+        return;
+    }
+    m_engine.setProcessBusy(1);
+    emit timedRunStarting();
+    m_engine.setMinutesSinceCheck(0);
+    emit indicatorChanged({QStringLiteral("0"), std::nullopt, std::nullopt});
+    m_engine.CheckRun();
+}
+
+void RecheckClock::toggle()
+{
+    if (m_timer1->isActive()) {
+        m_engine.setMinutesSinceCheck(0);
+        m_timer1->stop();
+        emit indicatorChanged({QString(), ButtonFace, tipUnlessOff(OffTip)});
+    } else if (m_settings.RecheckIntervalMinutes > 0) {
+        m_engine.setMinutesSinceCheck(0);
+        m_timer1->start();
+        emit indicatorChanged({QString::number(m_settings.RecheckIntervalMinutes), WindowBackground,
+                               tipUnlessOff(onTip(m_settings.RecheckIntervalMinutes))});
+    } else {
+        m_prompter.showMessage(Engine::Title,
+                               QStringLiteral("Your Timer Setting Should Be Set Greater\n"
+                                              "Than 0 Min. To Use Timed Re-Check For Mail."));
+    }
+}
+
+void RecheckClock::userRunStarting()
+{
+    m_engine.setMinutesSinceCheck(0);
+    if (m_timer1->isActive())
+        emit indicatorChanged(
+            {QString::number(m_settings.RecheckIntervalMinutes), std::nullopt, std::nullopt});
+}
+
+void RecheckClock::checkRunStarted()
+{
+    if (m_settings.AutoStartTimer != 1 || m_settings.RecheckIntervalMinutes <= 0 ||
+        m_timer1->isActive())
+        return;
+    m_engine.setMinutesSinceCheck(0);
+    m_timer1->start();
+    emit indicatorChanged({QString::number(m_settings.RecheckIntervalMinutes), WindowBackground,
+                           tipUnlessOff(onTip(m_settings.RecheckIntervalMinutes))});
+}
+
+void RecheckClock::runEnded()
+{
+    userRunStarting();
+}
+
+void RecheckClock::checkRunCompleted(int newMailCount)
+{
+    if (m_settings.PlaySound != 1 || newMailCount < 1)
+        return;
+    beep();
+    if (m_settings.ContinuousAlarm == 1) {
+        m_timer5->start();
+        emit alarmShown(true);
+    }
+}
+
+void RecheckClock::intervalStepped()
+{
+    if (m_timer1->isActive())
+        emit indicatorChanged(countingIndicator());
+}
+
+void RecheckClock::intervalReleased(bool decreasing)
+{
+    if (!m_timer1->isActive())
+        return;
+    if (decreasing && m_engine.MinutesSinceCheck() >= m_settings.RecheckIntervalMinutes)
+        TimedRecheckTick();
+    emit indicatorChanged(countingIndicator());
+}
+
+void RecheckClock::intervalRestored()
+{
+    intervalReleased(true);
+}
+
+void RecheckClock::stopAlarm()
+{
+    m_timer5->stop();
+    emit alarmShown(false);
+}
+
+void RecheckClock::alarmTick()
+{
+    // A tick that comes due while the previous one still waits is dropped.
+    if (m_inAlarmTick)
+        return;
+    m_inAlarmTick = true;
+    emit alarmLamp(true);
+    beep();
+    WaitWithEvents(m_flashMs);
+    emit alarmLamp(false);
+    m_inAlarmTick = false;
+}
+
+void RecheckClock::beep()
+{
+    if (m_beep)
+        m_beep();
+}

@@ -1,0 +1,115 @@
+#include "ui/mail_list_actions.h"
+
+#include "model/list_rows.h"
+#include "model/mail_list_model.h"
+#include "runs/engine.h"
+#include "storage/run_settings.h"
+#include "ui/form10.h"
+#include "ui/mail_list_view.h"
+
+#include <QAction>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPushButton>
+
+MailListActions::MailListActions(Form10& window, Engine& engine, RunSettings& settings,
+                                 QObject* parent)
+    : QObject(parent), m_window(window), m_engine(engine), m_settings(settings),
+      m_mails(*window.mailListModel()), m_view(window.mailListView()),
+      m_menu(window.findChild<QMenu*>(QStringLiteral("mnuP3Pop1")))
+{
+    auto button = [&](const char* name) {
+        return window.findChild<QPushButton*>(QString::fromLatin1(name));
+    };
+    auto action = [&](const char* name) {
+        return m_menu->findChild<QAction*>(QString::fromLatin1(name));
+    };
+    connect(button("Command2"), &QPushButton::clicked, this, &MailListActions::markAllSeen);
+    connect(button("Command7"), &QPushButton::clicked, this, &MailListActions::cancelRun);
+    connect(action("mnuCheckAll"), &QAction::triggered, this, [this] { checkAll(true); });
+    connect(action("mnuUnCheckAll"), &QAction::triggered, this, [this] { checkAll(false); });
+    connect(action("mnuCheckAllUser"), &QAction::triggered, this,
+            [this] { checkAllForUser(true); });
+    connect(action("mnuUnCheckAllUser"), &QAction::triggered, this,
+            [this] { checkAllForUser(false); });
+    m_view->viewport()->installEventFilter(this);
+}
+
+void MailListActions::markAllSeen()
+{
+    for (int row = 0; row < m_mails.itemCount(); ++row)
+        m_mails.setImage(row, 1);
+}
+
+void MailListActions::cancelRun()
+{
+    m_engine.requestCancel();
+}
+
+bool MailListActions::listActionsAllowed() const
+{
+    return m_mails.itemCount() > 0 && m_settings.DeleteEnabled == 1;
+}
+
+bool MailListActions::openMenu(const QPoint& globalPos)
+{
+    if (!listActionsAllowed() || m_engine.CheckRunActive() != 0 || m_engine.DeleteRunActive() != 0)
+        return false;
+    m_menu->popup(globalPos);
+    return true;
+}
+
+void MailListActions::checkAll(bool checked)
+{
+    if (!listActionsAllowed())
+        return;
+    for (int n = 1; n <= m_mails.itemCount(); ++n) {
+        if (checked)
+            CheckRow(m_mails, n);
+        else
+            UncheckRow(m_mails, n);
+    }
+}
+
+void MailListActions::checkAllForUser(bool checked)
+{
+    if (!listActionsAllowed())
+        return;
+    const int selected = m_view->currentIndex().row();
+    if (selected < 0 || selected >= m_mails.itemCount())
+        return;
+    // A user is the triple of user name, server and port, compared exactly.
+    const MailItem chosen = m_mails.item(selected);
+    for (int n = 1; n <= m_mails.itemCount(); ++n) {
+        const MailItem& row = m_mails.item(n - 1);
+        if (row.userName != chosen.userName || row.server != chosen.server ||
+            row.port != chosen.port)
+            continue;
+        if (checked)
+            CheckRow(m_mails, n);
+        else
+            UncheckRow(m_mails, n);
+    }
+}
+
+void MailListActions::switchCheckBoxes(bool shown)
+{
+    // The images live in the model and survive the switch of picture set.
+    if (!shown) {
+        for (int n = 1; n <= m_mails.itemCount(); ++n)
+            m_mails.setChecked(n - 1, false);
+    }
+    m_window.showMailCheckBoxes(shown);
+}
+
+bool MailListActions::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_view->viewport() && event->type() == QEvent::MouseButtonRelease) {
+        auto* release = static_cast<QMouseEvent*>(event);
+        if (release->button() == Qt::RightButton) {
+            openMenu(release->globalPosition().toPoint());
+            return true;
+        }
+    }
+    return QObject::eventFilter(watched, event);
+}

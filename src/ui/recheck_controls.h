@@ -1,0 +1,65 @@
+#pragma once
+
+#include "runs/recheck_clock.h"
+
+#include <QObject>
+#include <cstdint>
+
+class Form10;
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTimer;
+struct RunSettings;
+
+// The window side of the timed re-check and the alarm: the indicator Text10
+// (double click switches the timer, a right press shuts it for a moment),
+// the interval and time-out spin buttons, the sound and timer options, and
+// the flashing alarm panel whose label stops the alarm.
+class RecheckControls : public QObject
+{
+    Q_OBJECT
+public:
+    RecheckControls(Form10& window, RecheckClock& clock, RunSettings& settings,
+                    QObject* parent = nullptr);
+
+    // Shows an indicator state on Text10.
+    void showIndicator(const RecheckIndicator& indicator);
+    // The spin repeat pauses: first after the press, then between steps.
+    void setSpinDelays(int firstMs, int repeatMs);
+    // 1 while a spin button of the interval / the time-out is held down.
+    std::int16_t IntervalSpinHeld() const { return m_intervalSpinHeld; }
+    std::int16_t TimeoutSpinHeld() const { return m_timeoutSpinHeld; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    enum class Spin { IntervalDown, IntervalUp, TimeoutDown, TimeoutUp };
+    bool isSpin(QObject* watched, Spin* spin) const;
+    void spinPressed(Spin spin, Qt::MouseButton button, Qt::KeyboardModifiers modifiers);
+    void spinStep(Spin spin, int step);
+    void spinFinished(Spin spin);
+    std::int16_t& heldFlag(Spin spin);
+    void connectOptions();
+    void setAlarmLamp(bool lit);
+
+    Form10& m_window;
+    RecheckClock& m_clock;
+    RunSettings& m_settings;
+    QLineEdit* m_text10;
+    QLineEdit* m_text6;
+    QLineEdit* m_text9;
+    QTimer* m_timer3;
+    QLabel* m_label17;
+    QWidget* m_picture7;
+    QPushButton* m_command8;
+    QPushButton* m_spins[4];
+    QCheckBox* m_check5;
+    QCheckBox* m_check10;
+    std::int16_t m_intervalSpinHeld = 0;
+    std::int16_t m_timeoutSpinHeld = 0;
+    int m_firstDelayMs = 750;
+    int m_repeatDelayMs = 50;
+};

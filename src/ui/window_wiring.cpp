@@ -1,0 +1,186 @@
+#include "ui/window_wiring.h"
+
+#include "model/account_list_model.h"
+#include "model/mail_list_model.h"
+#include "platform/prompter.h"
+#include "runs/engine.h"
+#include "runs/recheck_clock.h"
+#include "storage/settings_file.h"
+#include "ui/form10.h"
+#include "ui/mail_list_actions.h"
+#include "ui/recheck_controls.h"
+#include "ui/system_colours.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFontDatabase>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QTimer>
+
+ScreenFacts currentScreenFacts()
+{
+    ScreenFacts facts;
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        facts.widthTwips = pixelsToTwips(screen->geometry().width());
+        facts.heightTwips = pixelsToTwips(screen->geometry().height());
+    }
+    return facts;
+}
+
+FontFacts installedFontFacts()
+{
+    return {QFontDatabase::families(),
+            QFontDatabase::systemFont(QFontDatabase::GeneralFont).family()};
+}
+
+bool loadRunSettings(const QString& settingsPath, const std::optional<ScreenFacts>& screen,
+                     const FontFacts& fonts, RunSettings& out)
+{
+    SettingsRecord record;
+    if (!readSettingsFile(settingsPath, record))
+        return false;
+    out = RunSettings::fromRecord(record, screen, fonts);
+    return true;
+}
+
+WindowWiring::WindowWiring(Form10& window, RunSettings& settings, Prompter& prompter,
+                           Connectivity& connectivity, TickSource& ticks, QObject* parent)
+    : QObject(parent), m_window(window), m_settings(settings), m_prompter(prompter)
+{
+    m_engine = std::make_unique<Engine>(settings, *window.accountListModel(),
+                                        *window.mailListModel(), prompter, connectivity, ticks);
+    m_clock = new RecheckClock(settings, *m_engine, connectivity, prompter,
+                               window.findChild<QTimer*>(QStringLiteral("Timer1")),
+                               window.findChild<QTimer*>(QStringLiteral("Timer5")), this);
+    m_clock->setBeeper([] { QApplication::beep(); });
+    m_recheckControls = new RecheckControls(window, *m_clock, settings, this);
+    m_mailListActions = new MailListActions(window, *m_engine, settings, this);
+
+    connectEngine();
+    connect(window.findChild<QPushButton*>(QStringLiteral("Command1")), &QPushButton::clicked, this,
+            &WindowWiring::StartCheckFromUser);
+    connect(&window, &Form10::firstActivated, this, &WindowWiring::firstActivation);
+    // The window may already have become active before it was wired.
+    if (window.hasBecomeActive())
+        QMetaObject::invokeMethod(this, &WindowWiring::firstActivation, Qt::QueuedConnection);
+}
+
+WindowWiring::~WindowWiring() = default;
+
+void WindowWiring::connectEngine()
+{
+    Engine* engine = m_engine.get();
+    connect(engine, &Engine::logAppended, &m_window, &Form10::appendLog);
+    connect(engine, &Engine::logReplaced, &m_window, &Form10::setLogText);
+    connect(engine, &Engine::statusChanged, &m_window, &Form10::setStatus);
+    connect(engine, &Engine::logColoursChanged, this, &WindowWiring::setLogColours);
+    connect(engine, &Engine::checkRunStarted, m_clock, &RecheckClock::checkRunStarted);
+    connect(engine, &Engine::dateStyleReset, this, [this] {
+        if (auto* chooser = m_window.findChild<QComboBox*>(QStringLiteral("ImageCombo1")))
+            chooser->setCurrentIndex(0);
+    });
+    connect(engine, &Engine::controlsRestored, this, [this] {
+        m_window.setDeleteEnabled(m_settings.DeleteEnabled);
+        m_window.setRunBusy(false);
+    });
+    connect(engine, &Engine::checkRunCompleted, m_clock,
+            [this](int newMail, int) { m_clock->checkRunCompleted(newMail); });
+    connect(engine, &Engine::runEnded, m_clock, &RecheckClock::runEnded);
+    connect(m_clock, &RecheckClock::timedRunStarting, this, [this] { m_window.setRunBusy(true); });
+}
+
+void WindowWiring::setLogColours(bool runColours)
+{
+    auto* log = m_window.findChild<QPlainTextEdit*>(QStringLiteral("Text1"));
+    QPalette palette = log->palette();
+    palette.setColor(QPalette::Base,
+                     SystemColour::toColour(runColours ? SystemColour::ToolTipBackground
+                                                       : SystemColour::WindowBackground));
+    palette.setColor(QPalette::Text, SystemColour::toColour(runColours ? SystemColour::ToolTipText
+                                                                       : SystemColour::WindowText));
+    log->setPalette(palette);
+}
+
+void WindowWiring::applySettings(const std::optional<TwipsRect>& workArea)
+{
+    const RunSettings& s = m_settings;
+    const std::pair<const char*, std::int16_t> boxes[] = {
+        {"Check1", s.CheckSelectedOnly}, {"Check2", s.AutoCheckOnOpen}, {"Check3", s.UseRetr},
+        {"Check4", s.DeleteEnabled},     {"Check5", s.PlaySound},       {"Check6", s.UseApop},
+        {"Check7", s.TrayInEffect},      {"Check8", s.AutoStartTimer},  {"Check9", s.ToolTipsOff},
+        {"Check10", s.ContinuousAlarm},  {"Check11", s.IdleIfOffline},
+    };
+    // Setting a box here is not a click: no click action runs.
+    for (const auto& [name, value] : boxes) {
+        if (auto* box = m_window.findChild<QCheckBox*>(QString::fromLatin1(name)))
+            box->setChecked(value == 1);
+    }
+    m_window.findChild<QLineEdit*>(QStringLiteral("Text9"))
+        ->setText(QString::number(s.ServerTimeoutSeconds));
+    m_window.findChild<QLineEdit*>(QStringLiteral("Text6"))
+        ->setText(QString::number(s.RecheckIntervalMinutes));
+
+    m_window.setTextFont({s.TextFontName, s.TextFontSize, s.TextFontBold});
+    m_window.ApplyTextFont();
+    m_window.setMailColumnWidths(s.MailColumnWidths);
+    m_window.setAccountColumnWidths(s.AccountColumnWidths);
+    m_window.setDeleteEnabled(s.DeleteEnabled);
+    m_window.showMailCheckBoxes(s.DeleteEnabled == 1);
+    m_window.setLogSplit(s.LogSplit);
+    m_window.setToolTipsOff(s.ToolTipsOff);
+    m_window.setRecheckIntervalMinutes(s.RecheckIntervalMinutes);
+
+    const bool firstPlacement = m_settings.FirstRunMarker == 0;
+    if (firstPlacement) {
+        m_settings.FirstRunMarker = 1;
+        m_window.placeWindow(Form10::firstRunPlacement(workArea));
+    } else {
+        m_window.placeWindow({s.WindowLeft, s.WindowTop, s.WindowWidth, s.WindowHeight});
+    }
+    m_window.selectTab(firstPlacement ? Form10::AccountsTab : Form10::MailTab);
+}
+
+void WindowWiring::loadWindowData(const QString& settingsPath, const QString& usersPath)
+{
+    if (!loadRunSettings(settingsPath, currentScreenFacts(), installedFontFacts(), m_settings))
+        m_prompter.showMessage(Engine::Title, QStringLiteral("An Error Occurred Loading App Data"));
+    else
+        applySettings(Form10::currentWorkArea());
+    // The accounts are loaded even after a settings failure: the users file
+    // is rewritten from this list at the close, and an empty list would
+    // erase every account.
+    LoadAccountList(*m_window.accountListModel(), usersPath);
+}
+
+void WindowWiring::StartCheckFromUser()
+{
+    m_engine->setProcessBusy(1);
+    m_window.setRunBusy(true);
+    m_clock->userRunStarting();
+    m_engine->CheckRun();
+}
+
+void WindowWiring::firstActivation()
+{
+    m_window.findChild<QLineEdit*>(QStringLiteral("Text6"))
+        ->setText(QString::number(m_settings.RecheckIntervalMinutes));
+    if (auto* chooser = m_window.findChild<QComboBox*>(QStringLiteral("ImageCombo1"))) {
+        if (m_settings.DateStyle >= 1 && m_settings.DateStyle <= chooser->count())
+            chooser->setCurrentIndex(m_settings.DateStyle - 1);
+    }
+    if (m_settings.AutoCheckOnOpen != 1)
+        return;
+    // The run's buttons go busy at once; the tab the window opened on stays.
+    m_engine->setProcessBusy(1);
+    const int tab = m_window.currentTab();
+    m_window.setRunBusy(true);
+    if (tab != Form10::MailTab)
+        m_window.selectTab(tab);
+    // The run itself starts once the activation is over, so its waits do
+    // not nest inside the activation event.
+    QMetaObject::invokeMethod(m_engine.get(), &Engine::CheckRun, Qt::QueuedConnection);
+}

@@ -1,0 +1,71 @@
+#pragma once
+
+#include "storage/run_settings.h"
+#include "ui/twips.h"
+
+#include <QObject>
+#include <memory>
+#include <optional>
+
+class Connectivity;
+class Engine;
+class Form10;
+class MailListActions;
+class Prompter;
+class RecheckClock;
+class RecheckControls;
+class TickSource;
+
+// The screen and the installed fonts as the settings loader needs them.
+ScreenFacts currentScreenFacts();
+FontFacts installedFontFacts();
+
+// Reads the settings file and applies the load rules for this screen and
+// these fonts. False (out untouched) when the file cannot be read.
+bool loadRunSettings(const QString& settingsPath, const std::optional<ScreenFacts>& screen,
+                     const FontFacts& fonts, RunSettings& out);
+
+// Joins the main window to the engine: the run buttons, the log box and the
+// status line, the timed re-check and the alarm, the mail-list actions, the
+// settings shown at load, and the steps of the window's first activation.
+// The engine works on the window's own lists.
+class WindowWiring : public QObject
+{
+    Q_OBJECT
+public:
+    WindowWiring(Form10& window, RunSettings& settings, Prompter& prompter,
+                 Connectivity& connectivity, TickSource& ticks, QObject* parent = nullptr);
+    ~WindowWiring() override;
+
+    Engine& engine() { return *m_engine; }
+    RecheckClock& clock() { return *m_clock; }
+    RecheckControls& recheckControls() { return *m_recheckControls; }
+    MailListActions& mailListActions() { return *m_mailListActions; }
+
+    // The window side of loading: the settings' check boxes and value boxes,
+    // column widths, list styles, text font, log split and tool tips, then
+    // the placement (the first placement in the work area when the window was
+    // never placed) and the tab to open on.
+    void applySettings(const std::optional<TwipsRect>& workArea);
+    // Settings file, then users file; a settings file that cannot be read
+    // says so and leaves the settings as they are, the accounts are loaded
+    // all the same.
+    void loadWindowData(const QString& settingsPath, const QString& usersPath);
+
+    // Command1.
+    void StartCheckFromUser();
+    // The window became active for the first time.
+    void firstActivation();
+
+private:
+    void connectEngine();
+    void setLogColours(bool runColours);
+
+    Form10& m_window;
+    RunSettings& m_settings;
+    Prompter& m_prompter;
+    std::unique_ptr<Engine> m_engine;
+    RecheckClock* m_clock = nullptr;
+    RecheckControls* m_recheckControls = nullptr;
+    MailListActions* m_mailListActions = nullptr;
+};
