@@ -1,0 +1,95 @@
+#include "ui/about_box.h"
+
+#include "ui/card_pictures.h"
+#include "ui/form10_controls.h"
+#include "ui/system_colours.h"
+
+#include <QEvent>
+#include <QLineEdit>
+
+namespace {
+// Client area of the box, in twips.
+constexpr int ClientWidth = 4845;
+constexpr int ClientHeight = 3060;
+} // namespace
+
+Form3::Form3(QWidget* parent) : QWidget(parent, Qt::Window)
+{
+    setObjectName(QStringLiteral("Form3"));
+    setWindowTitle(QStringLiteral("About"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setFixedSize(twipsToPixels(ClientWidth), twipsToPixels(ClientHeight));
+    QPalette background = palette();
+    background.setColor(QPalette::Window, SystemColour::toColour(SystemColour::WindowBackground));
+    setPalette(background);
+    setAutoFillBackground(true);
+
+    auto* image1 = makeControl<QLabel>(this, QStringLiteral("Image1"), {240, 240, 480, 480});
+    image1->setPixmap(CardPictures::windowIcon().pixmap(32, 32));
+
+    auto* label1 = makeLabel(this, QStringLiteral("Label1"), Description, {960, 240, 3645, 1335});
+    label1->setWordWrap(true);
+    QFont arial(QStringLiteral("Arial"));
+    arial.setPointSizeF(9);
+    label1->setFont(arial);
+
+    auto* image2 = makeControl<QLabel>(this, QStringLiteral("Image2"), {480, 1920, 240, 240});
+    image2->setPixmap(CardPictures::mailPicture(CardPictures::CardSet, 2));
+
+    m_picture1 = makePictureBox(this, QStringLiteral("Picture1"), {1440, 1845, 1965, 390});
+    m_picture1->setFocusPolicy(Qt::StrongFocus);
+    m_label5 =
+        makeLabel(m_picture1, QStringLiteral("Label5"), programVersionText(), {0, 0, 1965, 390});
+    m_label5->setAlignment(Qt::AlignCenter);
+
+    m_text2 = makeControl<QLineEdit>(this, QStringLiteral("Text2"), {4560, 2760, 150, 150});
+    m_text2->setFrame(false);
+}
+
+QString Form3::versionText(int major, int minor, int revision)
+{
+    return QStringLiteral("Vs.%1.%2.%3").arg(major).arg(minor).arg(revision);
+}
+
+QString Form3::programVersionText()
+{
+    return versionText(QUORVAMEL_VERSION_MAJOR, QUORVAMEL_VERSION_MINOR, QUORVAMEL_VERSION_PATCH);
+}
+
+void Form3::changeEvent(QEvent* event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+        focusFirstControl();
+}
+
+void Form3::focusFirstControl()
+{
+    if (m_picture1->isVisible())
+        m_picture1->setFocus(Qt::ActiveWindowFocusReason);
+    else
+        m_text2->setFocus(Qt::ActiveWindowFocusReason);
+}
+
+AboutBox::AboutBox(QWidget* owner, QObject* parent) : QObject(parent), m_owner(owner) {}
+
+AboutBox::~AboutBox()
+{
+    unload();
+}
+
+void AboutBox::show()
+{
+    if (!m_form)
+        m_form = new Form3(m_owner);
+    m_form->show();
+    m_form->raise();
+    // Focus may be refused (another application is in front): not reported.
+    m_form->activateWindow();
+}
+
+void AboutBox::unload()
+{
+    if (m_form)
+        delete m_form.data();
+}

@@ -1,0 +1,174 @@
+#include "ui/close_request.h"
+
+#include "model/account_list_model.h"
+#include "platform/prompter.h"
+#include "runs/engine.h"
+#include "storage/run_settings.h"
+#include "storage/settings_file.h"
+#include "ui/form10.h"
+#include "ui/mail_list_view.h"
+
+#include <QCloseEvent>
+#include <QHeaderView>
+#include <QTimer>
+#include <QTreeView>
+
+namespace {
+// The delayed close shows its notice after this many ticks and gives up
+// waiting for the run after this many.
+constexpr qint16 NoticeAfterTicks = 6;
+constexpr qint16 ForceAfterTicks = 31;
+} // namespace
+
+CloseRequest::CloseRequest(Form10& form, CloseRunFlags& flags, RunSettings& settings,
+                           AccountListModel& accounts, Prompter& prompter, QString settingsPath,
+                           QObject* parent)
+    : QObject(parent), m_form(form), m_flags(flags), m_settings(settings), m_accounts(accounts),
+      m_prompter(prompter), m_settingsPath(std::move(settingsPath))
+{
+    m_timer4 = form.findChild<QTimer*>(QStringLiteral("Timer4"));
+    if (!m_timer4) {
+        m_timer4 = new QTimer(this);
+        m_timer4->setObjectName(QStringLiteral("Timer4"));
+        m_timer4->setInterval(1000);
+    }
+    connect(m_timer4, &QTimer::timeout, this, &CloseRequest::Timer4Tick);
+    m_canHideToTray = [this] { return m_settings.TrayInEffect == 1; };
+    form.installEventFilter(this);
+}
+
+void CloseRequest::setTickMs(int ms)
+{
+    m_timer4->setInterval(ms);
+}
+
+bool CloseRequest::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched != &m_form || event->type() != QEvent::Close)
+        return QObject::eventFilter(watched, event);
+    if (m_unloaded)
+        return false;
+    // Every close that the program did not start itself counts as the
+    // user's (the close box, the system menu, another part of the program).
+    if (QueryUnload(!m_programClose) == Closed)
+        return false;
+    event->ignore();
+    return true;
+}
+
+CloseRequest::Outcome CloseRequest::QueryUnload(bool userClose)
+{
+    // The account list is saved even when the close is then refused.
+    if (m_accounts.rowCount() > 0)
+        SaveUsersFile(m_accounts, QString(), 0, m_prompter);
+
+    if (userClose && m_canHideToTray && m_canHideToTray()) {
+        m_form.hide();
+        return Hidden;
+    }
+    if (userClose && m_flags.ProcessBusy() == 1) {
+        beginDelayedClose();
+        return Delayed;
+    }
+    finalClose();
+    return Closed;
+}
+
+void CloseRequest::beginDelayedClose()
+{
+    m_flags.setClosing(1);
+    m_flags.setProcessBusy(2);
+    m_flags.requestCancel();
+    m_timer4->start();
+}
+
+void CloseRequest::Timer4Tick()
+{
+    m_flags.setClosing(m_flags.Closing() + 1);
+    if (m_flags.ProcessBusy() != 0) {
+        if (m_flags.Closing() > NoticeAfterTicks) {
+            m_form.setLogText(DelayedText);
+            m_form.setStatus(DelayedText);
+        }
+        if (m_flags.Closing() > ForceAfterTicks) {
+            m_timer4->stop();
+            closeFromProgram();
+        }
+        return;
+    }
+    m_timer4->stop();
+    closeFromProgram();
+}
+
+void CloseRequest::closeFromProgram()
+{
+    if (m_unloaded)
+        return;
+    m_programClose = true;
+    m_form.close();
+    m_programClose = false;
+}
+
+void CloseRequest::finalClose()
+{
+    m_timer4->stop();
+    SaveSettings();
+    m_unloaded = true;
+    emit unloading();
+}
+
+void CloseRequest::SaveSettings()
+{
+    captureColumnWidths();
+    capturePlacement();
+    // Settings the window itself keeps.
+    m_settings.LogSplit = m_form.logSplit();
+    const Form10::TextFont font = m_form.textFont();
+    if (!font.name.isEmpty()) {
+        m_settings.TextFontName = font.name;
+        m_settings.TextFontSize = font.size;
+        m_settings.TextFontBold = font.bold;
+    }
+    if (!writeSettingsFile(m_settingsPath, m_settings.toRecord()))
+        m_prompter.showMessage(Engine::Title, SaveFailedText);
+}
+
+void CloseRequest::captureColumnWidths()
+{
+    // A minimised window keeps the widths it had.
+    if (m_form.isMinimized())
+        return;
+    const bool readable =
+        m_form.mailListView()->header()->count() >= int(m_settings.MailColumnWidths.size()) &&
+        m_form.accountListView()->header()->count() >= int(m_settings.AccountColumnWidths.size());
+    if (!readable) {
+        m_settings.MailColumnWidths = RunSettings::defaultMailColumnWidths;
+        m_settings.AccountColumnWidths = RunSettings::defaultAccountColumnWidths;
+        return;
+    }
+    const Form10::MailWidths mail = m_form.mailColumnWidths();
+    const Form10::AccountWidths account = m_form.accountColumnWidths();
+    std::copy(mail.begin(), mail.end(), m_settings.MailColumnWidths.begin());
+    std::copy(account.begin(), account.end(), m_settings.AccountColumnWidths.begin());
+}
+
+void CloseRequest::capturePlacement()
+{
+    TwipsRect placement;
+    const bool normal = !(m_form.windowState() &
+                          (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen));
+    if (normal) {
+        const QRect outer = m_form.frameGeometry();
+        placement = {pixelsToTwips(outer.x()), pixelsToTwips(outer.y()),
+                     pixelsToTwips(outer.width()), pixelsToTwips(outer.height())};
+    } else {
+        // The placement taken at the last resize in the normal state.
+        placement = m_form.windowPlacement();
+        if (placement.width <= 0 || placement.height <= 0)
+            return;
+    }
+    m_settings.WindowLeft = float(placement.left);
+    m_settings.WindowTop = float(placement.top);
+    m_settings.WindowWidth = float(placement.width);
+    m_settings.WindowHeight = float(placement.height);
+}

@@ -1,0 +1,92 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <functional>
+
+class AccountListModel;
+class Form10;
+class Prompter;
+class QTimer;
+struct RunSettings;
+
+// The run flags a close request reads and sets; the engine's in the program,
+// a plain record in tests.
+class CloseRunFlags
+{
+public:
+    virtual ~CloseRunFlags() = default;
+    // 0 idle, 1 a user-started run is busy, 2 busy with a close pending.
+    virtual qint16 ProcessBusy() const = 0;
+    virtual void setProcessBusy(qint16 value) = 0;
+    virtual void requestCancel() = 0;
+    // Ticks of a pending delayed close, from 1; 0 when none is pending.
+    virtual qint16 Closing() const = 0;
+    virtual void setClosing(qint16 value) = 0;
+};
+
+// What happens when the main window is asked to close, in this order: the
+// users file is saved; with the tray in effect the close box only hides the
+// window; during a user-started run the close waits for the run to stop
+// (Timer4, at most 31 ticks); otherwise the column widths, the placement and
+// every setting are written to the settings file and the window closes.
+class CloseRequest : public QObject
+{
+    Q_OBJECT
+
+public:
+    enum Outcome { Hidden, Delayed, Closed };
+    static inline const QString DelayedText =
+        QStringLiteral("Window Close Delayed To Close Server Connection.");
+    static inline const QString SaveFailedText =
+        QStringLiteral("An Error Occurred Saving App Data");
+
+    // Watches the window's close events from now on.
+    CloseRequest(Form10& form, CloseRunFlags& flags, RunSettings& settings,
+                 AccountListModel& accounts, Prompter& prompter, QString settingsPath,
+                 QObject* parent = nullptr);
+
+    // Whether the window can hide to the tray now: the tray setting in effect
+    // and an icon in a notification area that exists. Without one the close
+    // box closes, so the window never becomes unreachable.
+    void setCanHideToTray(std::function<bool()> canHide) { m_canHideToTray = std::move(canHide); }
+    // The delayed close's tick length (1000 ms; shorter in tests).
+    void setTickMs(int ms);
+
+    // The window's query-unload: userClose is the close box or system menu;
+    // anything else is the program itself or the session ending.
+    Outcome QueryUnload(bool userClose);
+    // Closes the window as the program (tray "Close", the delayed close).
+    void closeFromProgram();
+    // One tick of the delayed close.
+    void Timer4Tick();
+
+    QTimer& Timer4() const { return *m_timer4; }
+    bool hasUnloaded() const { return m_unloaded; }
+
+signals:
+    // The close was allowed and the settings written (or their failure
+    // shown): the About box and the tray icon go now.
+    void unloading();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void beginDelayedClose();
+    void finalClose();
+    void SaveSettings();
+    void captureColumnWidths();
+    void capturePlacement();
+
+    Form10& m_form;
+    CloseRunFlags& m_flags;
+    RunSettings& m_settings;
+    AccountListModel& m_accounts;
+    Prompter& m_prompter;
+    QString m_settingsPath;
+    QTimer* m_timer4 = nullptr;
+    std::function<bool()> m_canHideToTray;
+    bool m_programClose = false;
+    bool m_unloaded = false;
+};

@@ -1,0 +1,13 @@
+#pragma once
+
+#include <QString>
+
+class AboutBox;
+class Form10;
+class HelpLauncher;
+
+// The "Menu" items that lead out of the window: mnuHelp opens the help page
+// beside the program, mnuAbout shows the About box. The launcher and the
+// About box must outlive the window's menu.
+void connectHelpMenu(Form10& form, AboutBox& about, const QString& programFolder,
+                     HelpLauncher& launcher);
