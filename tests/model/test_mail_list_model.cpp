@@ -4,7 +4,9 @@
 
 #include <QAbstractItemModelTester>
 #include <QElapsedTimer>
+#include <QRandomGenerator>
 #include <QSignalSpy>
+#include <QStringListModel>
 #include <QtTest>
 
 namespace {
@@ -48,6 +50,9 @@ private slots:
     void switchingCheckBoxesKeepsImagesAndState();
     void snapshotLeavesOutNoMailRows();
     void manyAppendsStayCheap();
+    void proxyShowsAppendedRowsInBatches();
+    void proxyPassesCheckBoxesAndRoles();
+    void proxyKeepsViewsInStep();
 };
 
 void TestMailListModel::showsSevenColumns()
@@ -246,6 +251,156 @@ void TestMailListModel::manyAppendsStayCheap()
     QCOMPARE(model.rowCount(), 100000);
     QCOMPARE(inserted.size(), 100000);
     QVERIFY2(timer.elapsed() < 1000, qPrintable(QString::number(timer.elapsed()) + " ms"));
+}
+
+namespace {
+
+// What a view knows: rebuilt only from the signals it receives.
+class ViewMirror
+{
+public:
+    explicit ViewMirror(QAbstractItemModel& model) : m_model(model)
+    {
+        reset();
+        QObject::connect(&model, &QAbstractItemModel::rowsInserted,
+                         [this](const QModelIndex&, int first, int last) {
+                             for (int row = first; row <= last; ++row)
+                                 rows.insert(row, text(row));
+                         });
+        QObject::connect(&model, &QAbstractItemModel::rowsRemoved,
+                         [this](const QModelIndex&, int first, int last) {
+                             rows.remove(first, last - first + 1);
+                         });
+        QObject::connect(&model, &QAbstractItemModel::dataChanged,
+                         [this](const QModelIndex& from, const QModelIndex& to) {
+                             for (int row = from.row(); row <= to.row(); ++row)
+                                 rows[row] = text(row);
+                         });
+        QObject::connect(&model, &QAbstractItemModel::modelReset, [this] { reset(); });
+    }
+
+    QStringList rows;
+
+private:
+    QString text(int row) const { return m_model.index(row, 0).data().toString(); }
+    void reset()
+    {
+        rows.clear();
+        for (int row = 0; row < m_model.rowCount(); ++row)
+            rows << text(row);
+    }
+    QAbstractItemModel& m_model;
+};
+
+QStringList proxyTexts(const QAbstractItemModel& model)
+{
+    QStringList texts;
+    for (int row = 0; row < model.rowCount(); ++row)
+        texts << model.index(row, 0).data().toString();
+    return texts;
+}
+
+} // namespace
+
+void TestMailListModel::proxyShowsAppendedRowsInBatches()
+{
+    MailListModel model;
+    BatchedRowsProxy proxy;
+    proxy.setBatchInterval(100);
+    proxy.setSourceModel(&model);
+    QAbstractItemModelTester tester(&proxy, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    QCOMPARE(proxy.headerData(0, Qt::Horizontal).toString(), " Display Name");
+    QCOMPARE(proxy.columnCount(), 7);
+
+    model.appendItem(mailRow(1)); // the first row shows at once
+    QCOMPARE(proxy.rowCount(), 1);
+    model.appendItems({mailRow(2), mailRow(3)});
+    model.appendItem(mailRow(4));
+    QCOMPARE(model.rowCount(), 4);
+    QCOMPARE(proxy.rowCount(), 1);
+    QCOMPARE(proxy.pendingRows(), 3);
+    QTRY_COMPARE_WITH_TIMEOUT(proxy.rowCount(), 4, 2000);
+    QCOMPARE(proxy.index(3, MailListModel::SubjectColumn).data().toString(), "Subject 4");
+
+    model.appendItem(mailRow(5));
+    model.removeItemAt(0); // a shown row leaves the view at once
+    QCOMPARE(proxy.rowCount(), 3);
+    QCOMPARE(proxy.pendingRows(), 1);
+    proxy.flush();
+    QCOMPARE(proxy.rowCount(), 4);
+    QCOMPARE(proxy.index(0, MailListModel::SubjectColumn).data().toString(), "Subject 2");
+
+    model.clearItems();
+    QCOMPARE(proxy.rowCount(), 0);
+    model.appendItem(mailRow(6)); // after a reset the first row shows at once again
+    QCOMPARE(proxy.rowCount(), 1);
+}
+
+void TestMailListModel::proxyPassesCheckBoxesAndRoles()
+{
+    MailListModel model;
+    BatchedRowsProxy proxy;
+    proxy.setSourceModel(&model);
+    model.setCheckBoxesShown(true);
+    model.appendItems({mailRow(1, 1), mailRow(2, 2)});
+    proxy.flush();
+    QSignalSpy changed(&proxy, &QAbstractItemModel::dataChanged);
+
+    QCOMPARE(CheckRow(proxy, 2), std::int16_t(-1));
+    QVERIFY(model.item(1).checked);
+    QCOMPARE(IsRowChecked(proxy, 2), std::int16_t(1));
+    QCOMPARE(changed.size(), 1);
+    QVERIFY(proxy.flags(proxy.index(0, 0)) & Qt::ItemIsUserCheckable);
+    QCOMPARE(proxy.index(0, 0).data(MailListModel::ImageRole).toInt(), 1);
+    QCOMPARE(proxy.index(1, 0).data(MailListModel::KeyRole).toString(), "K2Psecret");
+
+    model.appendItem(mailRow(3));
+    model.setImage(2, 1); // a pending row: nothing to tell the view yet
+    QCOMPARE(changed.size(), 1);
+    model.setImage(0, 2);
+    QCOMPARE(changed.size(), 2);
+    model.setCheckBoxesShown(false); // all rows change; the view knows two
+    QCOMPARE(changed.size(), 3);
+    QCOMPARE(changed[2][0].toModelIndex(), proxy.index(0, 0));
+    QCOMPARE(changed[2][1].toModelIndex(), proxy.index(1, 0));
+}
+
+// Random inserts, removals, changes and resets on a plain list: a view that
+// follows only the proxy's signals always sees a prefix of the source.
+void TestMailListModel::proxyKeepsViewsInStep()
+{
+    QStringListModel source;
+    BatchedRowsProxy proxy;
+    proxy.setBatchInterval(1000000); // only flush() shows pending rows
+    proxy.setSourceModel(&source);
+    QAbstractItemModelTester tester(&proxy, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    ViewMirror view(proxy);
+    QRandomGenerator random(77);
+    int next = 0;
+    for (int step = 0; step < 3000; ++step) {
+        const int rows = source.rowCount();
+        const int op = random.bounded(10);
+        if (op < 4 || rows == 0) {
+            const int at = op == 0 && rows > 0 ? random.bounded(rows + 1) : rows;
+            const int count = random.bounded(1, 4);
+            source.insertRows(at, count);
+            for (int i = 0; i < count; ++i)
+                source.setData(source.index(at + i), QString::number(next++));
+        } else if (op < 7) {
+            const int at = random.bounded(rows);
+            source.removeRows(at, random.bounded(1, rows - at + 1));
+        } else if (op == 7) {
+            source.setData(source.index(random.bounded(rows)), QString::number(next++));
+        } else if (op == 8) {
+            proxy.flush();
+            QCOMPARE(proxy.rowCount(), source.rowCount());
+        } else if (random.bounded(10) == 0) {
+            source.setStringList({});
+        }
+        QCOMPARE(view.rows, proxyTexts(proxy));
+        QCOMPARE(proxyTexts(proxy), source.stringList().mid(0, proxy.rowCount()));
+        QCOMPARE(proxy.pendingRows(), source.rowCount() - proxy.rowCount());
+    }
 }
 
 QTEST_GUILESS_MAIN(TestMailListModel)
