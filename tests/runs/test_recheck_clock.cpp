@@ -1,0 +1,317 @@
+// The timed re-check and the alarm without a window: counting, idling while
+// off line, switching on and off, the indicator texts, and the alarm's
+// beeps from the end of a run until it is stopped.
+#include "engine_rig.h"
+#include "runs/recheck_clock.h"
+#include "support/servers_pop3_peer.h"
+
+#include <QTest>
+#include <QTimer>
+
+namespace {
+
+struct ClockRig : EngineRig
+{
+    RecheckClock clock{settings, *engine, connectivity, prompter};
+    QList<RecheckIndicator> shown;
+    QList<bool> lamp;
+    QList<bool> panel;
+    int beeps = 0;
+    int runsEnded = 0;
+    int stopAfterRuns = 0; // the timer is switched off as this run ends
+
+    ClockRig()
+    {
+        clock.setBeeper([this] { ++beeps; });
+        QObject::connect(&clock, &RecheckClock::indicatorChanged,
+                         [this](const RecheckIndicator& i) { shown.append(i); });
+        QObject::connect(&clock, &RecheckClock::alarmLamp, [this](bool lit) { lamp.append(lit); });
+        QObject::connect(&clock, &RecheckClock::alarmShown, [this](bool on) { panel.append(on); });
+        // The window's part: the run's end and its summary reach the clock.
+        QObject::connect(engine.get(), &Engine::checkRunStarted, &clock,
+                         &RecheckClock::checkRunStarted);
+        QObject::connect(engine.get(), &Engine::runEnded, &clock, [this] {
+            ++runsEnded;
+            clock.runEnded();
+            if (runsEnded == stopAfterRuns)
+                clock.toggle();
+        });
+        QObject::connect(engine.get(), &Engine::checkRunCompleted, &clock,
+                         [this](int newMail, int) { clock.checkRunCompleted(newMail); });
+    }
+
+    QStringList texts() const
+    {
+        QStringList out;
+        for (const RecheckIndicator& i : shown)
+            out.append(i.text);
+        return out;
+    }
+};
+
+const QString haltNoUsers = QStringLiteral("Process Halted: No Usernames Are Configured.");
+
+} // namespace
+
+class TestRecheckClock : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void minuteTicks_data();
+    void minuteTicks();
+    void switchingOnAndOff_data();
+    void switchingOnAndOff();
+    void shortenedIntervalFallsDueAtOnce();
+    void soundAndAlarmAtRunEnd_data();
+    void soundAndAlarmAtRunEnd();
+    void alarmBeepsUntilStopped();
+    void timedRunAgainstServer();
+};
+
+void TestRecheckClock::minuteTicks_data()
+{
+    QTest::addColumn<int>("interval");
+    QTest::addColumn<int>("idleIfOffline");
+    QTest::addColumn<int>("offlineAnswers");
+    QTest::addColumn<int>("processBusy");
+    QTest::addColumn<int>("ticks");
+    QTest::addColumn<QStringList>("texts"); // after the "on" text
+    QTest::addColumn<int>("runs");
+    QTest::addColumn<int>("minutesAfter");
+    QTest::addColumn<int>("connectivityTests");
+
+    // With no accounts a started run halts at once, which shows that it started.
+    QTest::newRow("interval 5: 4 3 2 1 then a run")
+        << 5 << 0 << 0 << 0 << 5 << QStringList{"4", "3", "2", "1", "0", "5"} << 1 << 0 << 0;
+    QTest::newRow("interval 1: the first tick runs")
+        << 1 << 0 << 0 << 0 << 1 << QStringList{"0", "1"} << 1 << 0 << 0;
+    QTest::newRow("counting goes on after a run")
+        << 2 << 0 << 0 << 0 << 3 << QStringList{"1", "0", "2", "1"} << 1 << 1 << 0;
+    QTest::newRow("a delete run holds the count")
+        << 3 << 0 << 0 << 1 << 4 << QStringList{} << 0 << 0 << 0;
+    QTest::newRow("a closing window holds the count")
+        << 3 << 0 << 0 << 2 << 4 << QStringList{} << 0 << 0 << 0;
+    QTest::newRow("idle while off line, run once on line")
+        << 2 << 1 << 2 << 0 << 4 << QStringList{"1", "Idle", "Idle", "0", "2"} << 1 << 0 << 3;
+    QTest::newRow("still off line: one minute short of due")
+        << 2 << 1 << 3 << 0 << 3 << QStringList{"1", "Idle", "Idle"} << 0 << 1 << 2;
+    QTest::newRow("off line without idling: the run starts untested")
+        << 1 << 0 << 1 << 0 << 1 << QStringList{"0", "1"} << 1 << 0 << 0;
+    QTest::newRow("idling tests only when due")
+        << 3 << 1 << 5 << 0 << 2 << QStringList{"2", "1"} << 0 << 2 << 0;
+}
+
+void TestRecheckClock::minuteTicks()
+{
+    QFETCH(int, interval);
+    QFETCH(int, idleIfOffline);
+    QFETCH(int, offlineAnswers);
+    QFETCH(int, processBusy);
+    QFETCH(int, ticks);
+    QFETCH(QStringList, texts);
+    QFETCH(int, runs);
+    QFETCH(int, minutesAfter);
+    QFETCH(int, connectivityTests);
+
+    ClockRig rig;
+    rig.settings.RecheckIntervalMinutes = interval;
+    rig.settings.IdleIfOffline = qint16(idleIfOffline);
+    for (int i = 0; i < offlineAnswers; ++i)
+        rig.connectivity.answers.enqueue({false, 0});
+    rig.clock.toggle();
+    QVERIFY(rig.clock.isRunning());
+    rig.engine->setProcessBusy(qint16(processBusy));
+    for (int i = 0; i < ticks; ++i)
+        rig.clock.TimedRecheckTick();
+
+    QCOMPARE(rig.texts().mid(1), texts);
+    QCOMPARE(rig.runsEnded, runs);
+    QCOMPARE(rig.prompter.texts().count(haltNoUsers), runs);
+    QCOMPARE(rig.engine->MinutesSinceCheck(), minutesAfter);
+    QCOMPARE(rig.connectivity.tests, connectivityTests);
+    const int idle = int(rig.texts().indexOf(QStringLiteral("Idle")));
+    if (idle >= 0) // the idle tip shows even with tool tips off
+        QCOMPARE(rig.shown[idle].toolTip, std::optional<QString>(RecheckClock::IdleTip));
+}
+
+void TestRecheckClock::switchingOnAndOff_data()
+{
+    QTest::addColumn<int>("interval");
+    QTest::addColumn<int>("toolTipsOff");
+    QTest::addColumn<bool>("turnsOn");
+    QTest::addColumn<QString>("onTip");
+    QTest::addColumn<QString>("offTip");
+
+    const QString on15 = QStringLiteral(
+        "On - Minutes Until Next Timed Re-Check For Mail - Interval Set = 15 (dbl-click on/off)");
+    QTest::newRow("on and off") << 15 << 0 << true << on15
+                                << "Off - Timed Re-Check For Mail (dbl-click on/off)";
+    QTest::newRow("tool tips off") << 15 << 1 << true << ""
+                                   << "";
+    QTest::newRow("interval 0 refuses") << 0 << 0 << false << ""
+                                        << "";
+}
+
+void TestRecheckClock::switchingOnAndOff()
+{
+    QFETCH(int, interval);
+    QFETCH(int, toolTipsOff);
+    QFETCH(bool, turnsOn);
+    QFETCH(QString, onTip);
+    QFETCH(QString, offTip);
+
+    ClockRig rig;
+    rig.settings.RecheckIntervalMinutes = interval;
+    rig.settings.ToolTipsOff = qint16(toolTipsOff);
+    rig.engine->setMinutesSinceCheck(7);
+    rig.clock.toggle();
+    QCOMPARE(rig.clock.isRunning(), turnsOn);
+    if (!turnsOn) {
+        QCOMPARE(rig.prompter.texts(),
+                 QStringList{"Your Timer Setting Should Be Set Greater\nThan 0 Min. To Use Timed "
+                             "Re-Check For Mail."});
+        QVERIFY(rig.shown.isEmpty());
+        return;
+    }
+    QCOMPARE(rig.engine->MinutesSinceCheck(), 0);
+    QCOMPARE(rig.shown.size(), 1);
+    QCOMPARE(rig.shown[0],
+             (RecheckIndicator{QString::number(interval), RecheckClock::WindowBackground, onTip}));
+    QCOMPARE(rig.clock.Timer1().interval(), 60000);
+
+    rig.engine->setMinutesSinceCheck(3);
+    rig.clock.toggle();
+    QVERIFY(!rig.clock.isRunning());
+    QCOMPARE(rig.engine->MinutesSinceCheck(), 0);
+    QCOMPARE(rig.shown.last(), (RecheckIndicator{QString(), RecheckClock::ButtonFace, offTip}));
+    QVERIFY(rig.prompter.texts().isEmpty());
+}
+
+void TestRecheckClock::shortenedIntervalFallsDueAtOnce()
+{
+    ClockRig rig;
+    rig.settings.RecheckIntervalMinutes = 10;
+    rig.clock.toggle();
+    for (int i = 0; i < 4; ++i)
+        rig.clock.TimedRecheckTick();
+    QCOMPARE(rig.texts().last(), QStringLiteral("6"));
+
+    // Lengthening never starts a run; the indicator follows the new interval.
+    rig.settings.RecheckIntervalMinutes = 12;
+    rig.clock.intervalReleased(false);
+    QCOMPARE(rig.texts().last(), QStringLiteral("8"));
+    QCOMPARE(rig.runsEnded, 0);
+
+    // Shortened to the minutes already counted: the tick comes at once.
+    rig.settings.RecheckIntervalMinutes = 4;
+    rig.clock.intervalReleased(true);
+    QCOMPARE(rig.runsEnded, 1);
+    QCOMPARE(rig.texts().mid(rig.texts().size() - 3), (QStringList{"0", "4", "4"}));
+}
+
+void TestRecheckClock::soundAndAlarmAtRunEnd_data()
+{
+    QTest::addColumn<int>("playSound");
+    QTest::addColumn<int>("continuousAlarm");
+    QTest::addColumn<int>("newMail");
+    QTest::addColumn<int>("beeps");
+    QTest::addColumn<bool>("alarm");
+
+    QTest::newRow("sound and alarm, new mail") << 1 << 1 << 2 << 1 << true;
+    QTest::newRow("sound only") << 1 << 0 << 1 << 1 << false;
+    QTest::newRow("no new mail: silence") << 1 << 1 << 0 << 0 << false;
+    QTest::newRow("alarm without sound: silence") << 0 << 1 << 3 << 0 << false;
+}
+
+void TestRecheckClock::soundAndAlarmAtRunEnd()
+{
+    QFETCH(int, playSound);
+    QFETCH(int, continuousAlarm);
+    QFETCH(int, newMail);
+    QFETCH(int, beeps);
+    QFETCH(bool, alarm);
+
+    ClockRig rig;
+    rig.settings.PlaySound = qint16(playSound);
+    rig.settings.ContinuousAlarm = qint16(continuousAlarm);
+    rig.clock.checkRunCompleted(newMail);
+    QCOMPARE(rig.beeps, beeps);
+    QCOMPARE(rig.clock.alarmActive(), alarm);
+    QCOMPARE(rig.panel, alarm ? QList<bool>{true} : QList<bool>{});
+    QCOMPARE(rig.clock.Timer5().interval(), 5000);
+}
+
+void TestRecheckClock::alarmBeepsUntilStopped()
+{
+    ClockRig rig;
+    rig.settings.PlaySound = 1;
+    rig.settings.ContinuousAlarm = 1;
+    rig.clock.Timer5().setInterval(40);
+    rig.clock.setAlarmFlashMs(10);
+    rig.clock.checkRunCompleted(1);
+    QVERIFY(QTest::qWaitFor([&] { return rig.beeps >= 4; }, 3000));
+
+    rig.clock.stopAlarm();
+    QVERIFY(!rig.clock.alarmActive());
+    QCOMPARE(rig.panel, (QList<bool>{true, false}));
+    // Let a tick already inside its flash finish, then nothing more sounds.
+    QTest::qWait(50);
+    const int beepsAtStop = rig.beeps;
+    QTest::qWait(200);
+    QCOMPARE(rig.beeps, beepsAtStop);
+    // Every flash lit the lamp and put it out again.
+    QVERIFY(rig.lamp.size() >= 6);
+    QCOMPARE(rig.lamp.size() % 2, 0);
+    for (int i = 0; i < rig.lamp.size(); ++i)
+        QCOMPARE(rig.lamp[i], i % 2 == 0);
+}
+
+void TestRecheckClock::timedRunAgainstServer()
+{
+    // Two timed runs on a short minute, against a server holding one message:
+    // the counter restarts after each run and the message stays new (nobody
+    // marked it seen), so each run ends with the sound.
+    ScriptedPop3Peer peer;
+    for (int run = 0; run < 2; ++run) {
+        peer.addScript(Pop3Script()
+                           .send(Pop3Reply::greeting())
+                           .expect("USER amy")
+                           .send(Pop3Reply::ok())
+                           .expect("PASS pw")
+                           .send(Pop3Reply::ok())
+                           .expect("STAT")
+                           .send(Pop3Reply::stat(1, 120))
+                           .expect("TOP 1 2")
+                           .send(Pop3Reply::top(Pop3Reply::headers(
+                               "Ann <ann@example.org>", "Lunch", "Mon, 6 Jan 2003 09:15:00 +0000")))
+                           .expect("QUIT")
+                           .send(Pop3Reply::ok("bye"))
+                           .close());
+    }
+    QVERIFY2(peer.listen(), qPrintable(peer.errorString()));
+
+    ClockRig rig;
+    rig.addAccount(QStringLiteral("amy"), QStringLiteral("pw"), peer.port());
+    rig.settings.RecheckIntervalMinutes = 2;
+    rig.settings.PlaySound = 1;
+    rig.clock.setMinuteMs(30);
+    rig.stopAfterRuns = 2;
+    rig.clock.toggle();
+    QVERIFY(QTest::qWaitFor([&] { return rig.runsEnded == 2; }, 15000));
+    QVERIFY(!rig.clock.isRunning());
+    QVERIFY_PEER_DONE(peer, 5000);
+
+    QCOMPARE(rig.texts(), (QStringList{"2", "1", "0", "2", "1", "0", "2", ""}));
+    QCOMPARE(rig.beeps, 2);
+    QVERIFY(!rig.clock.alarmActive());
+    QCOMPARE(rig.engine->ProcessBusy(), qint16(0));
+    QCOMPARE(rig.logLines().last(),
+             QStringLiteral("..Check Complete: 1 New Mail Item -Total Items: 1"));
+    QCOMPARE(rig.mails.itemCount(), 1);
+    QCOMPARE(rig.mails.item(0).image, 2);
+    QVERIFY(rig.prompter.texts().isEmpty());
+}
+
+QTEST_GUILESS_MAIN(TestRecheckClock)
+#include "test_recheck_clock.moc"
