@@ -1,6 +1,8 @@
 #include "pop3/mail_date.h"
 
 #include <QCoreApplication>
+#include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QtTest>
 #include <ctime>
 
@@ -33,6 +35,7 @@ private slots:
     void regionalStyles_data();
     void regionalStyles();
     void displayedDateKeepsTheValueBelowStyleTwo();
+    void randomValuesGiveTheValueOrAWholeDate();
 };
 
 void TestMailDate::readsAndConverts_data()
@@ -175,6 +178,34 @@ void TestMailDate::displayedDateKeepsTheValueBelowStyleTwo()
     QCOMPARE(displayedMailDate(value, -3), value);
     QCOMPARE(displayedMailDate(value, 5), "Jan 4 2003 7:15 PM");
     QCOMPARE(displayedMailDate("not a date", 4), "not a date");
+}
+
+// Values built from date-like pieces and stray characters reach every step;
+// each must come back unchanged or as a complete date, never half-read.
+void TestMailDate::randomValuesGiveTheValueOrAWholeDate()
+{
+    const QStringList pieces{"Mon,",  "Wed",   ",",      " ",     "  ",   "\t",     "4",  "04",
+                             "31",    "Jan",   "Feb",    "Sept",  "2003", "03",     "99", "10:00",
+                             "1000",  ":",     "235959", "1:2:3", "GMT",  "EST",    "J",  "+0100",
+                             "-0530", "(UTC)", "x",      "0",     "+",    "\u00e9", "="};
+    const QRegularExpression whole(
+        "^(Mon|Tue|Wed|Thu|Fri|Sat|Sun) (Jan|Feb|Mar|Apr|May|Jun|Jul|Aug|Sep|Oct|Nov|Dec) "
+        "[1-9][0-9]? [0-9]{4} (1[0-2]|[1-9]):[0-5][0-9] (AM|PM)$");
+    QRandomGenerator random(4711);
+    int read = 0;
+    for (int i = 0; i < 20000; ++i) {
+        QString value;
+        for (int n = random.bounded(1, 12); n > 0; --n)
+            value += pieces[random.bounded(int(pieces.size()))];
+        if (random.bounded(2))
+            value = (random.bounded(2) ? "4 Jan 2003 10:00 " : "4 Jan 2003 ") + value;
+        const QString result = FormatMailDate(value, DateWithDayName);
+        if (result != value) {
+            QVERIFY2(whole.match(result).hasMatch(), qPrintable(value + " -> " + result));
+            ++read;
+        }
+    }
+    QVERIFY2(read > 500, qPrintable(QString::number(read))); // dates do come out
 }
 
 int main(int argc, char** argv)
