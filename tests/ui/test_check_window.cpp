@@ -1,0 +1,495 @@
+// The main window driving the engine: cancel during a run, the timed
+// re-check and the alarm from the window, the spin buttons, the options, the
+// mail-list menu, and what the window shows after loading its settings.
+#include "model/list_rows.h"
+#include "storage/settings_file.h"
+#include "storage/users_file.h"
+#include "support/servers_pop3_peer.h"
+#include "test_check_window_rig.h"
+#include "ui/mail_list_actions.h"
+#include "ui/mail_list_view.h"
+
+#include <QComboBox>
+#include <QMenu>
+#include <QTemporaryDir>
+
+namespace {
+
+Pop3Script oneMessageScript(const QByteArray& user)
+{
+    return Pop3Script()
+        .send(Pop3Reply::greeting())
+        .expect("USER " + QString::fromLatin1(user))
+        .send(Pop3Reply::ok())
+        .expect("PASS pw")
+        .send(Pop3Reply::ok())
+        .expect("STAT")
+        .send(Pop3Reply::stat(1, 100))
+        .expect("TOP 1 2")
+        .send(Pop3Reply::top(
+            Pop3Reply::headers("Ann <ann@example.org>", "Lunch", "Mon, 6 Jan 2003 09:15:00 +0000")))
+        .expect("QUIT")
+        .send(Pop3Reply::ok("bye"))
+        .close();
+}
+
+MailItem mailRow(const QString& user, const QString& port, int image, const QString& subject)
+{
+    MailItem item;
+    item.displayName = user;
+    item.userName = user;
+    item.from = QStringLiteral("x@example.org");
+    item.subject = subject;
+    item.dateSent = QStringLiteral("1/6/03");
+    item.server = QStringLiteral("pop.example.org");
+    item.port = port;
+    item.key = QStringLiteral("K1Ppw");
+    item.image = image;
+    return item;
+}
+
+} // namespace
+
+class TestCheckWindow : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void cancelDuringRun_data();
+    void cancelDuringRun();
+    void timedRecheckAndAlarm();
+    void indicatorRightPressShutsBriefly();
+    void spinButtons_data();
+    void spinButtons();
+    void alarmAndTimerOptions();
+    void mailListMenu_data();
+    void mailListMenu();
+    void checkAllForUser_data();
+    void checkAllForUser();
+    void switchingCheckBoxesKeepsImages();
+    void loadShowsSettingsAndAccounts_data();
+    void loadShowsSettingsAndAccounts();
+    void autoCheckOnFirstActivation();
+};
+
+void TestCheckWindow::cancelDuringRun_data()
+{
+    QTest::addColumn<int>("deleteEnabled");
+    QTest::addColumn<QString>("idleState");
+    QTest::newRow("delete functions off") << 0 << "check seen tabs tab1";
+    QTest::newRow("delete functions on") << 1 << "check seen delete tabs tab1";
+}
+
+void TestCheckWindow::cancelDuringRun()
+{
+    QFETCH(int, deleteEnabled);
+    QFETCH(QString, idleState);
+
+    // The server answers up to the first header request, then stays silent:
+    // the cancel is carried out by the watchdog's next tick.
+    ScriptedPop3Peer peer;
+    peer.addScript(Pop3Script()
+                       .send(Pop3Reply::greeting())
+                       .expect("USER amy")
+                       .send(Pop3Reply::ok())
+                       .expect("PASS pw")
+                       .send(Pop3Reply::ok())
+                       .expect("STAT")
+                       .send(Pop3Reply::stat(2, 300))
+                       .expect("TOP 1 2")
+                       .silence()
+                       .tolerateExtraCommands());
+    QVERIFY2(peer.listen(), qPrintable(peer.errorString()));
+
+    CheckWindowRig rig;
+    rig.settings.DeleteEnabled = qint16(deleteEnabled);
+    rig.window.setDeleteEnabled(qint16(deleteEnabled));
+    rig.engine().Timer2().setInterval(100);
+    rig.addAccount(QStringLiteral("amy"), QStringLiteral("pw"), peer.port());
+    rig.mails().appendItem(mailRow("old", "110", 1, "left from before"));
+    rig.window.selectTab(Form10::SettingsTab);
+
+    QSignalSpy ended(&rig.engine(), &Engine::runEnded);
+    QTest::mouseClick(rig.button("Command1"), Qt::LeftButton);
+    QCOMPARE(rig.controlState(), QStringLiteral("cancel tab1"));
+    QVERIFY2(QTest::qWaitFor([&] { return peer.commands().contains("TOP 1 2"); }, 5000),
+             qPrintable(peer.report()));
+    QCOMPARE(rig.engine().CheckRunActive(), 1);
+
+    QTest::mouseClick(rig.button("Command7"), Qt::LeftButton);
+    QCOMPARE(rig.engine().CancelRequested(), qint16(1));
+    QVERIFY(ended.wait(5000));
+
+    QCOMPARE(rig.mails().itemCount(), 0);
+    QCOMPARE(rig.logBoxLines().last(), QStringLiteral("..Process Halted: Operation Canceled"));
+    QVERIFY2(
+        rig.window.statusText().endsWith(QStringLiteral("..Process Halted: Operation Canceled")),
+        qPrintable(rig.window.statusText()));
+    QCOMPARE(rig.prompter.texts(), QStringList{"Process Halted: Operation Canceled"});
+    QCOMPARE(rig.controlState(), idleState);
+    QCOMPARE(rig.engine().ProcessBusy(), qint16(0));
+}
+
+void TestCheckWindow::timedRecheckAndAlarm()
+{
+    ScriptedPop3Peer peer;
+    peer.addScript(oneMessageScript("amy"));
+    peer.addScript(oneMessageScript("amy"));
+    QVERIFY2(peer.listen(), qPrintable(peer.errorString()));
+
+    CheckWindowRig rig;
+    rig.settings.RecheckIntervalMinutes = 1;
+    rig.settings.PlaySound = 1;
+    rig.settings.ContinuousAlarm = 1;
+    rig.addAccount(QStringLiteral("amy"), QStringLiteral("pw"), peer.port());
+    rig.wiring.clock().setMinuteMs(60);
+    rig.wiring.clock().Timer5().setInterval(40);
+    rig.wiring.clock().setAlarmFlashMs(10);
+    auto* text10 = rig.find<QLineEdit>("Text10");
+    auto* picture7 = rig.find("Picture7");
+    rig.window.show();
+    // The timer goes off as the second timed run ends.
+    QSignalSpy ended(&rig.engine(), &Engine::runEnded);
+    QObject::connect(&rig.engine(), &Engine::runEnded, text10, [&] {
+        if (ended.size() == 2)
+            QTest::mouseDClick(text10, Qt::LeftButton);
+    });
+
+    QTest::mouseDClick(text10, Qt::LeftButton);
+    QCOMPARE(text10->text(), QStringLiteral("1"));
+    QCOMPARE(text10->toolTip(), RecheckClock::onTip(1));
+    QCOMPARE(rig.window.focusWidget(), rig.button("Command8"));
+    QVERIFY(QTest::qWaitFor([&] { return ended.size() == 2; }, 15000));
+    QVERIFY_PEER_DONE(peer, 5000);
+
+    QCOMPARE(text10->text(), QString());
+    QCOMPARE(text10->toolTip(), RecheckClock::OffTip);
+    QCOMPARE(rig.controlState(), QStringLiteral("check seen tabs tab1"));
+    QCOMPARE(rig.logBoxLines().last(),
+             QStringLiteral("..Check Complete: 1 New Mail Item -Total Items: 1"));
+    // The alarm sounds until its label is clicked.
+    QVERIFY(picture7->isVisibleTo(&rig.window));
+    const int beepsBefore = rig.beeps;
+    QVERIFY(QTest::qWaitFor([&] { return rig.beeps >= beepsBefore + 2; }, 3000));
+    QTest::mouseClick(rig.find("Label17"), Qt::LeftButton);
+    QVERIFY(!picture7->isVisibleTo(&rig.window));
+    QVERIFY(!rig.wiring.clock().alarmActive());
+    QTest::qWait(50);
+    const int beepsAtStop = rig.beeps;
+    QTest::qWait(150);
+    QCOMPARE(rig.beeps, beepsAtStop);
+    QVERIFY(rig.prompter.texts().isEmpty());
+}
+
+void TestCheckWindow::indicatorRightPressShutsBriefly()
+{
+    CheckWindowRig rig;
+    auto* text10 = rig.find<QLineEdit>("Text10");
+    QTest::mousePress(text10, Qt::RightButton);
+    QVERIFY(!text10->isEnabled());
+    QVERIFY(rig.find<QTimer>("Timer3")->isActive());
+    QCOMPARE(rig.find<QTimer>("Timer3")->interval(), 600);
+    QTest::qWait(300);
+    QVERIFY(!text10->isEnabled());
+    QVERIFY(QTest::qWaitFor([&] { return text10->isEnabled(); }, 2000));
+    QVERIFY(!rig.find<QTimer>("Timer3")->isActive());
+    QVERIFY(!rig.wiring.clock().isRunning());
+}
+
+void TestCheckWindow::spinButtons_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<int>("modifiers");
+    QTest::addColumn<int>("start");
+    QTest::addColumn<int>("holdMs");
+    QTest::addColumn<int>("lowest"); // expected value range after release
+    QTest::addColumn<int>("highest");
+
+    const int ctrl = int(Qt::ControlModifier);
+    QTest::newRow("interval up") << "Command11" << 0 << 30 << 0 << 31 << 31;
+    QTest::newRow("interval up with Ctrl") << "Command11" << ctrl << 30 << 0 << 40 << 40;
+    QTest::newRow("Ctrl with Shift is the short step")
+        << "Command11" << (ctrl | int(Qt::ShiftModifier)) << 30 << 0 << 31 << 31;
+    QTest::newRow("interval never above 9999") << "Command11" << ctrl << 9995 << 0 << 9999 << 9999;
+    QTest::newRow("interval down from 3 with Ctrl stops at 1")
+        << "Command10" << ctrl << 3 << 0 << 1 << 1;
+    QTest::newRow("time-out never below 5") << "Command6" << 0 << 5 << 0 << 5 << 5;
+    QTest::newRow("time-out never above 600") << "Command9" << ctrl << 595 << 0 << 600 << 600;
+    QTest::newRow("time-out held repeats") << "Command9" << 0 << 180 << 300 << 183 << 195;
+    QTest::newRow("interval held repeats") << "Command10" << 0 << 100 << 300 << 85 << 97;
+}
+
+void TestCheckWindow::spinButtons()
+{
+    QFETCH(QString, button);
+    QFETCH(int, modifiers);
+    QFETCH(int, start);
+    QFETCH(int, holdMs);
+    QFETCH(int, lowest);
+    QFETCH(int, highest);
+
+    CheckWindowRig rig;
+    const bool interval = button == "Command10" || button == "Command11";
+    if (interval)
+        rig.settings.RecheckIntervalMinutes = start;
+    else
+        rig.settings.ServerTimeoutSeconds = start;
+    // First repeat after 100 ms, then every 20 ms.
+    rig.wiring.recheckControls().setSpinDelays(100, 20);
+    auto* spin = rig.button(qPrintable(button));
+    const auto mods = Qt::KeyboardModifiers(modifiers);
+    // The release comes while the press is still repeating its steps.
+    QTimer::singleShot(holdMs, spin, [&] { QTest::mouseRelease(spin, Qt::LeftButton, mods); });
+    QTest::mousePress(spin, Qt::LeftButton, mods);
+    QCOMPARE(interval ? rig.wiring.recheckControls().IntervalSpinHeld()
+                      : rig.wiring.recheckControls().TimeoutSpinHeld(),
+             qint16(0));
+
+    const int value =
+        interval ? rig.settings.RecheckIntervalMinutes : rig.settings.ServerTimeoutSeconds;
+    QVERIFY2(value >= lowest && value <= highest, qPrintable(QString::number(value)));
+    const QLineEdit* box = rig.find<QLineEdit>(interval ? "Text6" : "Text9");
+    QCOMPARE(box->text(), QString::number(value));
+    if (!interval)
+        QCOMPARE(rig.settings.ServerTimeoutMs, value * 1000.0);
+}
+
+void TestCheckWindow::alarmAndTimerOptions()
+{
+    CheckWindowRig rig;
+    auto* check5 = rig.find<QCheckBox>("Check5");
+    auto* check10 = rig.find<QCheckBox>("Check10");
+
+    // The continuous alarm brings the sound with it.
+    QTest::mouseClick(check10, Qt::LeftButton);
+    QVERIFY(check5->isChecked());
+    QCOMPARE(rig.settings.ContinuousAlarm, qint16(1));
+    QCOMPARE(rig.settings.PlaySound, qint16(1));
+    // Clearing the sound leaves the alarm box ticked, and then nothing sounds.
+    QTest::mouseClick(check5, Qt::LeftButton);
+    QVERIFY(check10->isChecked());
+    QCOMPARE(rig.settings.PlaySound, qint16(0));
+    rig.wiring.clock().checkRunCompleted(3);
+    QCOMPARE(rig.beeps, 0);
+    QVERIFY(!rig.wiring.clock().alarmActive());
+
+    // Clearing the alarm box stops an alarm in progress.
+    QTest::mouseClick(check5, Qt::LeftButton);
+    rig.wiring.clock().checkRunCompleted(1);
+    QVERIFY(rig.wiring.clock().alarmActive());
+    QVERIFY(rig.find("Picture7")->isVisibleTo(&rig.window));
+    QTest::mouseClick(check10, Qt::LeftButton);
+    QCOMPARE(rig.settings.ContinuousAlarm, qint16(0));
+    QVERIFY(!rig.wiring.clock().alarmActive());
+    QVERIFY(!rig.find("Picture7")->isVisibleTo(&rig.window));
+
+    QTest::mouseClick(rig.find<QCheckBox>("Check8"), Qt::LeftButton);
+    QTest::mouseClick(rig.find<QCheckBox>("Check11"), Qt::LeftButton);
+    QCOMPARE(rig.settings.AutoStartTimer, qint16(1));
+    QCOMPARE(rig.settings.IdleIfOffline, qint16(1));
+    QTest::mouseClick(rig.find<QCheckBox>("Check11"), Qt::LeftButton);
+    QCOMPARE(rig.settings.IdleIfOffline, qint16(0));
+}
+
+void TestCheckWindow::mailListMenu_data()
+{
+    QTest::addColumn<int>("rows");
+    QTest::addColumn<int>("deleteEnabled");
+    QTest::addColumn<bool>("opens");
+    QTest::newRow("rows and delete on") << 2 << 1 << true;
+    QTest::newRow("delete functions off") << 2 << 0 << false;
+    QTest::newRow("empty list") << 0 << 1 << false;
+}
+
+void TestCheckWindow::mailListMenu()
+{
+    QFETCH(int, rows);
+    QFETCH(int, deleteEnabled);
+    QFETCH(bool, opens);
+
+    CheckWindowRig rig;
+    rig.settings.DeleteEnabled = qint16(deleteEnabled);
+    rig.window.showMailCheckBoxes(deleteEnabled == 1);
+    for (int i = 0; i < rows; ++i)
+        rig.mails().appendItem(mailRow("amy", "110", 2, QString::number(i)));
+    rig.window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&rig.window));
+    auto* menu = rig.find<QMenu>("mnuP3Pop1");
+    QWidget* viewport = rig.window.mailListView()->viewport();
+    QTest::mouseRelease(viewport, Qt::RightButton, {}, QPoint(20, 10));
+    QCOMPARE(menu->isVisible(), opens);
+    if (!opens)
+        return;
+    menu->findChild<QAction*>("mnuCheckAll")->trigger();
+    menu->hide();
+    QCOMPARE(IsRowChecked(rig.mails(), 1), qint16(1));
+    QCOMPARE(IsRowChecked(rig.mails(), rows), qint16(1));
+    rig.wiring.mailListActions().checkAll(false);
+    QCOMPARE(IsRowChecked(rig.mails(), 1), qint16(0));
+}
+
+void TestCheckWindow::checkAllForUser_data()
+{
+    QTest::addColumn<int>("selected");
+    QTest::addColumn<QString>("checked"); // rows ticked afterwards, as "1"/"0"
+    // Rows: amy:110, amy:995, bob:110, amy:110, amy (no mail), amy (no mail).
+    QTest::newRow("same user, server and port") << 0 << "100100";
+    QTest::newRow("another port is another user") << 1 << "010000";
+    QTest::newRow("no-mail rows match each other") << 4 << "000011";
+}
+
+void TestCheckWindow::checkAllForUser()
+{
+    QFETCH(int, selected);
+    QFETCH(QString, checked);
+
+    CheckWindowRig rig;
+    rig.settings.DeleteEnabled = 1;
+    rig.window.showMailCheckBoxes(true);
+    rig.mails().appendItem(mailRow("amy", "110", 2, "a"));
+    rig.mails().appendItem(mailRow("amy", "995", 2, "b"));
+    rig.mails().appendItem(mailRow("bob", "110", 2, "c"));
+    rig.mails().appendItem(mailRow("amy", "110", 1, "d"));
+    rig.mails().appendItem(MailItem::noMailRow("Amy", "amy"));
+    rig.mails().appendItem(MailItem::noMailRow("Amy 2", "amy"));
+    MailListView* view = rig.window.mailListView();
+    view->setCurrentIndex(view->model()->index(selected, 0));
+
+    rig.find<QMenu>("mnuP3Pop1")->findChild<QAction*>("mnuCheckAllUser")->trigger();
+    QString ticked;
+    for (int n = 1; n <= rig.mails().itemCount(); ++n)
+        ticked += QString::number(IsRowChecked(rig.mails(), n));
+    QCOMPARE(ticked, checked);
+
+    rig.find<QMenu>("mnuP3Pop1")->findChild<QAction*>("mnuUnCheckAllUser")->trigger();
+    for (int n = 1; n <= rig.mails().itemCount(); ++n)
+        QCOMPARE(IsRowChecked(rig.mails(), n), qint16(0));
+}
+
+void TestCheckWindow::switchingCheckBoxesKeepsImages()
+{
+    CheckWindowRig rig;
+    rig.settings.DeleteEnabled = 1;
+    MailListActions& actions = rig.wiring.mailListActions();
+    actions.switchCheckBoxes(true);
+    rig.mails().appendItem(mailRow("amy", "110", 2, "a"));
+    rig.mails().appendItem(mailRow("amy", "110", 1, "b"));
+    actions.checkAll(true);
+
+    actions.switchCheckBoxes(false);
+    QCOMPARE(rig.window.mailListView()->pictureSet(), 1);
+    actions.switchCheckBoxes(true);
+    QCOMPARE(rig.window.mailListView()->pictureSet(), 2);
+    QCOMPARE(rig.mails().item(0).image, 2);
+    QCOMPARE(rig.mails().item(1).image, 1);
+    QCOMPARE(IsRowChecked(rig.mails(), 1), qint16(0));
+    QCOMPARE(IsRowChecked(rig.mails(), 2), qint16(0));
+
+    // "Seen" keeps the ticks and marks every row seen.
+    actions.checkAll(true);
+    QTest::mouseClick(rig.button("Command2"), Qt::LeftButton);
+    QCOMPARE(rig.mails().item(0).image, 1);
+    QCOMPARE(IsRowChecked(rig.mails(), 1), qint16(1));
+}
+
+void TestCheckWindow::loadShowsSettingsAndAccounts_data()
+{
+    QTest::addColumn<bool>("settingsReadable");
+    QTest::addColumn<int>("firstRunMarker");
+    QTest::newRow("placed before") << true << 1;
+    QTest::newRow("first run") << true << 0;
+    QTest::newRow("unreadable settings") << false << 1;
+}
+
+void TestCheckWindow::loadShowsSettingsAndAccounts()
+{
+    QFETCH(bool, settingsReadable);
+    QFETCH(int, firstRunMarker);
+
+    QTemporaryDir dir;
+    const QString settingsPath = dir.filePath("quorvamel.ini");
+    const QString usersPath = dir.filePath(UsersFileName);
+    SettingsRecord record = SettingsRecord::templateRecord();
+    record.FirstRunMarker = firstRunMarker;
+    record.WindowLeft = 300;
+    record.WindowTop = 450;
+    record.WindowWidth = 9000;
+    record.WindowHeight = 6000;
+    record.setServerTimeoutMs(2000);
+    record.DeleteEnabled = 1;
+    record.PlaySound = 1;
+    record.IdleIfOffline = 2; // not 1: the box stays clear
+    record.ContinuousAlarm = 1;
+    record.MailColumnWidths = {1500, -1, 0, 3000, 2250, 1440};
+    if (settingsReadable) {
+        QVERIFY(writeSettingsFile(settingsPath, record));
+    } else {
+        QFile shortFile(settingsPath);
+        QVERIFY(shortFile.open(QIODevice::WriteOnly));
+        shortFile.write(QByteArray(10, ' '));
+    }
+    {
+        AccountListModel written;
+        AccountRow row;
+        row.key = QStringLiteral("K1Psecret");
+        row.displayName = QStringLiteral("Amy");
+        row.userName = QStringLiteral("amy");
+        row.serverName = QStringLiteral("pop.example.org");
+        row.port = QStringLiteral("110");
+        written.appendAccountRow(row);
+        written.setUsersFilePath(usersPath);
+        ScriptedPrompter quiet;
+        QVERIFY(SaveUsersFile(written, QString(), 0, quiet));
+    }
+
+    CheckWindowRig rig;
+    rig.wiring.loadWindowData(settingsPath, usersPath);
+
+    QCOMPARE(rig.accounts().rowCount(), 1);
+    QCOMPARE(rig.accounts().rowAt(0).key, QStringLiteral("K1Psecret"));
+    if (!settingsReadable) {
+        QCOMPARE(rig.prompter.texts(), QStringList{"An Error Occurred Loading App Data"});
+        return;
+    }
+    QVERIFY(rig.prompter.texts().isEmpty());
+    QString boxes;
+    for (int i = 1; i <= 11; ++i)
+        boxes += rig.find<QCheckBox>(qPrintable(QStringLiteral("Check%1").arg(i)))->isChecked()
+                     ? '1'
+                     : '0';
+    QCOMPARE(boxes, QStringLiteral("00011000010"));
+    QCOMPARE(rig.find<QLineEdit>("Text9")->text(), QStringLiteral("5"));
+    QCOMPARE(rig.settings.ServerTimeoutMs, 5000.0);
+    QCOMPARE(rig.find<QLineEdit>("Text6")->text(), QStringLiteral("30"));
+    QCOMPARE(rig.window.mailListView()->columnWidth(0), 100);
+    QCOMPARE(rig.window.mailListView()->columnWidth(1), 96); // default 1440
+    QCOMPARE(rig.window.mailListView()->columnWidth(2), 0);
+    QCOMPARE(rig.window.mailListView()->pictureSet(), 2);
+    QCOMPARE(rig.mails().checkBoxesShown(), true);
+    QCOMPARE(rig.settings.FirstRunMarker, 1);
+    QCOMPARE(rig.window.currentTab(),
+             firstRunMarker == 0 ? int(Form10::AccountsTab) : int(Form10::MailTab));
+    // Stored twips at 15 per pixel; the first run is placed in the work area.
+    const QRect stored(20, 30, 600, 400);
+    QCOMPARE(rig.window.frameGeometry() == stored, firstRunMarker == 1);
+}
+
+void TestCheckWindow::autoCheckOnFirstActivation()
+{
+    // The window opens on the account page and checks at once; the tab stays.
+    CheckWindowRig rig;
+    rig.settings.AutoCheckOnOpen = 1;
+    rig.settings.DateStyle = 3;
+    rig.window.selectTab(Form10::AccountsTab);
+    QSignalSpy ended(&rig.engine(), &Engine::runEnded);
+    rig.window.handleFirstActivation();
+    QCOMPARE(rig.engine().ProcessBusy(), qint16(1));
+    QCOMPARE(rig.controlState(), QStringLiteral("cancel tab3"));
+    QCOMPARE(rig.find<QComboBox>("ImageCombo1")->currentIndex(), 2);
+    QVERIFY(ended.wait(5000));
+    QCOMPARE(rig.prompter.texts(), QStringList{"Process Halted: No Usernames Are Configured."});
+    QCOMPARE(rig.controlState(), QStringLiteral("check seen tabs tab3"));
+}
+
+QTEST_MAIN(TestCheckWindow)
+#include "test_check_window.moc"

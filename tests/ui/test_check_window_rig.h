@@ -1,0 +1,101 @@
+#pragma once
+
+// The main window joined to the engine, with a scripted prompter, scripted
+// connectivity and short fixed waits, for tests that click through runs.
+#include "model/account_list_model.h"
+#include "model/mail_list_model.h"
+#include "runs/engine.h"
+#include "runs/engine_rig.h"
+#include "runs/recheck_clock.h"
+#include "ui/form10.h"
+#include "ui/recheck_controls.h"
+#include "ui/window_wiring.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTabBar>
+#include <QTest>
+#include <QTimer>
+
+struct CheckWindowRig
+{
+    RunSettings settings;
+    ScriptedPrompter prompter;
+    ScriptedConnectivity connectivity;
+    SteadyTickSource ticks;
+    Form10 window;
+    WindowWiring wiring{window, settings, prompter, connectivity, ticks};
+    int beeps = 0;
+
+    CheckWindowRig()
+    {
+        settings.ServerTimeoutMs = 5000;
+        wiring.engine().setCloseWaitMs(5);
+        wiring.engine().setReconnectPauseMs(5);
+        wiring.clock().setBeeper([this] { ++beeps; });
+    }
+
+    Engine& engine() { return wiring.engine(); }
+    MailListModel& mails() { return *window.mailListModel(); }
+    AccountListModel& accounts() { return *window.accountListModel(); }
+
+    template <class T = QWidget> T* find(const char* name)
+    {
+        T* found = window.findChild<T*>(QString::fromLatin1(name));
+        if (!found)
+            qFatal("no control %s", name);
+        return found;
+    }
+    QPushButton* button(const char* name) { return find<QPushButton>(name); }
+
+    void addAccount(const QString& user, const QString& password, quint16 port)
+    {
+        AccountRow row;
+        row.key = QStringLiteral("K%1P").arg(accounts().rowCount() + 1) + password;
+        row.displayName = QStringLiteral("Name ") + user;
+        row.userName = user;
+        row.serverName = QStringLiteral("127.0.0.1");
+        row.port = QString::number(port);
+        accounts().appendAccountRow(row);
+    }
+
+    // Clicks "Check Mail"; true when the run has ended in time.
+    bool clickCheckMail(int timeoutMs = 30000)
+    {
+        QSignalSpy ended(&engine(), &Engine::runEnded);
+        QTest::mouseClick(button("Command1"), Qt::LeftButton);
+        return !ended.isEmpty() || ended.wait(timeoutMs);
+    }
+
+    // Which run controls are usable: "C1 S C5 T" style, each present when
+    // Command1 enabled, "Seen" shown, "Cancel" shown, Command5 enabled, tabs
+    // enabled; plus the selected tab.
+    QString controlState()
+    {
+        QStringList on;
+        if (button("Command1")->isEnabled())
+            on << "check";
+        if (!button("Command2")->isHidden())
+            on << "seen";
+        if (!button("Command7")->isHidden())
+            on << "cancel";
+        if (button("Command5")->isEnabled())
+            on << "delete";
+        if (find<QTabBar>("TabStrip1")->isEnabled())
+            on << "tabs";
+        on << QStringLiteral("tab%1").arg(window.currentTab() + 1);
+        return on.join(QLatin1Char(' '));
+    }
+
+    // The log box's lines after the first (the run's date and time).
+    QStringList logBoxLines() const
+    {
+        QStringList lines = window.logText().split(QLatin1Char('\n'));
+        lines.removeFirst();
+        return lines;
+    }
+};
