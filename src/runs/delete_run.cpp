@@ -192,16 +192,27 @@ void Engine::completeDeleteRun()
 
 void Engine::haltDeleteRun(const QString& haltMessage)
 {
-    resetDeleteRunState();
-    emit controlsRestored();
-    m_processBusy = 0;
-    emit logColoursChanged(false);
+    // Refused because a check run is under way: the session, the cancel
+    // request, the controls and the busy flag are that run's, and stay so.
+    const bool checkRunOwnsState = m_checkRunActive > 0;
+    if (checkRunOwnsState) {
+        m_deleteRunActive = 0;
+        m_deleteBlockFirstRow = m_deleteBlockLastRow = 0;
+        m_deleteBlockIndex = 0;
+        m_deletedInAccount = 0;
+    } else {
+        resetDeleteRunState();
+        emit controlsRestored();
+        m_processBusy = 0;
+        emit logColoursChanged(false);
+    }
     AppendLog(QStringLiteral("..Process Halted: ") + haltMessage);
     SetStatus(dateTimeNow() + QStringLiteral("..Process Halted: ") + haltMessage);
     emit deleteRunHalted(haltMessage);
     if (m_closing < 1)
         m_prompter.showMessage(Title, QStringLiteral("Process Halted: ") + haltMessage);
-    emit runEnded();
+    if (!checkRunOwnsState)
+        emit runEnded();
 }
 
 qint32 Engine::deleteBlockNumber(qsizetype index, bool* ok) const

@@ -25,6 +25,7 @@ private slots:
     void cancelDuringSession();
     void lostConnectionBetweenAccounts();
     void closingShowsNoMessageBox();
+    void refusedWhileCheckRunLeavesItAlone();
 };
 
 void TestDeleteRunHalts::clickThatStartsNothing_data()
@@ -255,6 +256,41 @@ void TestDeleteRunHalts::closingShowsNoMessageBox()
     QCOMPARE(rig.logLines().last(),
              QStringLiteral("..Process Halted: ..There Are No Mail Items On The List."));
     QVERIFY(rig.prompter.shown().isEmpty());
+}
+
+void TestDeleteRunHalts::refusedWhileCheckRunLeavesItAlone()
+{
+    // A delete run asked for while a check run waits on its server is
+    // refused; the check run's session, controls and busy flag stay its own.
+    ScriptedPop3Peer peer;
+    peer.addScript(Pop3Script().send(Pop3Reply::greeting()).expect("USER bob").silence());
+    QVERIFY(peer.listen());
+    EngineRig rig;
+    prepare(rig);
+    rig.addAccount("bob", "pw", peer.port());
+    rig.engine->setProcessBusy(1);
+    rig.engine->CheckRun();
+    QVERIFY(QTest::qWaitFor([&] { return peer.commands().contains("USER bob"); }, 5000));
+    addRow(rig, "ann", "pw1", 110, "Alpha", true);
+
+    QSignalSpy restored(rig.engine.get(), &Engine::controlsRestored);
+    QSignalSpy ended(rig.engine.get(), &Engine::runEnded);
+    rig.engine->DeleteRun();
+    const QString message = QStringLiteral("Error..A -Check Mail- Process Is Still Running");
+    QCOMPARE(rig.logLines().last(), "..Process Halted: " + message);
+    QCOMPARE(rig.prompter.texts(), QStringList{"Process Halted: " + message});
+    QCOMPARE(rig.engine->DeleteRunActive(), 0);
+    QCOMPARE(rig.engine->CheckRunActive(), 1);
+    QCOMPARE(rig.engine->ProcessBusy(), qint16(1));
+    QCOMPARE(rig.engine->session().UserName, QStringLiteral("bob"));
+    QVERIFY(restored.isEmpty());
+    QVERIFY(ended.isEmpty());
+
+    // The check run still ends by itself.
+    rig.engine->requestCancel();
+    rig.engine->watchdogTick();
+    QVERIFY(!ended.isEmpty() || ended.wait(10000));
+    QCOMPARE(rig.logLines().last(), QStringLiteral("..Process Halted: Operation Canceled"));
 }
 
 QTEST_GUILESS_MAIN(TestDeleteRunHalts)
