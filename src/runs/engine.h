@@ -44,8 +44,10 @@ public:
     void watchdogTick();
 
     // The delete-mail run. startDeleteFromUser is the click on Command5: it
-    // asks for confirmation and starts the run; false when it was refused
-    // (a run is busy) or did not start. DeleteRun starts or continues it.
+    // asks for confirmation and calls DeleteRun, and is true once it did
+    // (runEnded follows when that run ends); false when the click was
+    // refused (a run is busy) or answered without a run. DeleteRun starts
+    // or continues the run.
     bool startDeleteFromUser();
     void DeleteRun();
     void ReconcileDeletedRows();
