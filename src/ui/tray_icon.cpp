@@ -31,7 +31,11 @@ TrayIcon::~TrayIcon()
 
 void TrayIcon::addIcon()
 {
-    if (m_icon || m_settings.TrayInEffect != 1)
+    // Decided once, at the first activation, for the whole run.
+    if (m_addDecided)
+        return;
+    m_addDecided = true;
+    if (m_settings.TrayInEffect != 1)
         return;
     m_icon = new QSystemTrayIcon(m_form.windowIcon(), this);
     m_icon->setObjectName(QStringLiteral("TrayIcon"));

@@ -60,4 +60,5 @@ private:
     Notifier m_notifier;
     QSystemTrayIcon* m_icon = nullptr;
     QMenu* m_menu = nullptr;
+    bool m_addDecided = false;
 };

@@ -1,0 +1,283 @@
+// The tray icon: when it exists, clicks on it, its menu, the new-mail
+// notice, and the window's closing put together with the engine.
+#include "runs/engine_rig.h"
+#include "storage/settings_file.h"
+#include "ui/close_request_wiring.h"
+#include "ui/form10.h"
+
+#include <QAction>
+#include <QMenu>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+struct Notice
+{
+    QString title;
+    QString text;
+};
+
+struct TrayRig
+{
+    RunSettings settings;
+    bool available = true;
+    Form10 form;
+    TrayIcon tray{form, settings, [this] { return available; }};
+    QList<Notice> notices;
+
+    explicit TrayRig(qint16 trayInEffect)
+    {
+        settings.TrayInEffect = trayInEffect;
+        tray.setNotifier([this](const QString& title, const QString& text) {
+            notices.append({title, text});
+        });
+        form.show();
+        tray.addIcon();
+    }
+};
+
+QAction* trayItem(Form10& form, const char* name)
+{
+    auto* menu = form.findChild<QMenu*>(QStringLiteral("mnuTrayIconPop1"));
+    return menu ? menu->findChild<QAction*>(QString::fromLatin1(name)) : nullptr;
+}
+
+class RecordingLauncher : public HelpLauncher
+{
+public:
+    bool startProgram(const QString&, const QStringList&) override { return false; }
+    bool openUrl(const QUrl&) override { return true; }
+};
+
+} // namespace
+
+class TestTray : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void iconExistsOnlyWithTheTraySetting_data();
+    void iconExistsOnlyWithTheTraySetting();
+    void iconShowsTheWindowsCaptionAndMenu();
+    void leftClickShowsOrHides_data();
+    void leftClickShowsOrHides();
+    void menuOpenAndHideMenu();
+    void newMailNotice_data();
+    void newMailNotice();
+    void windowClosingWithTheEngine();
+    void delayedCloseThroughTheEngineFlags();
+};
+
+void TestTray::iconExistsOnlyWithTheTraySetting_data()
+{
+    QTest::addColumn<qint16>("trayInEffect");
+    QTest::addColumn<bool>("available");
+    QTest::addColumn<bool>("icon");
+    QTest::addColumn<bool>("inEffect");
+
+    QTest::newRow("tray setting, notification area") << qint16(1) << true << true << true;
+    QTest::newRow("tray setting, no notification area") << qint16(1) << false << true << false;
+    QTest::newRow("no tray setting") << qint16(0) << true << false << false;
+    // Only exactly 1 counts as on.
+    QTest::newRow("tray setting -1") << qint16(-1) << true << false << false;
+}
+
+void TestTray::iconExistsOnlyWithTheTraySetting()
+{
+    QFETCH(qint16, trayInEffect);
+    QFETCH(bool, available);
+    QFETCH(bool, icon);
+    QFETCH(bool, inEffect);
+
+    TrayRig rig(trayInEffect);
+    rig.available = available;
+    QCOMPARE(rig.tray.hasIcon(), icon);
+    QCOMPARE(rig.tray.isInEffect(), inEffect);
+
+    // Decided once for the run: a later call neither adds nor removes it.
+    rig.settings.TrayInEffect = trayInEffect == 1 ? 0 : 1;
+    rig.tray.addIcon();
+    QCOMPARE(rig.tray.hasIcon(), icon);
+
+    rig.tray.removeIcon();
+    QVERIFY(!rig.tray.hasIcon());
+    QVERIFY(!rig.tray.isInEffect());
+}
+
+void TestTray::iconShowsTheWindowsCaptionAndMenu()
+{
+    TrayRig rig(1);
+    QSystemTrayIcon* icon = rig.tray.icon();
+    QVERIFY(icon);
+    QCOMPARE(icon->toolTip(), QStringLiteral("Quorvamel email"));
+    QVERIFY(!icon->icon().isNull());
+    QMenu* menu = icon->contextMenu();
+    QVERIFY(menu);
+    QCOMPARE(menu->objectName(), QStringLiteral("mnuTrayIconPop1"));
+    QCOMPARE(menu->defaultAction(), trayItem(rig.form, "mnuTrayIcoShow"));
+    QStringList captions;
+    for (QAction* action : menu->actions())
+        captions << action->text();
+    QCOMPARE(captions, (QStringList{"Open", "Close", "Hide Menu"}));
+}
+
+void TestTray::leftClickShowsOrHides_data()
+{
+    QTest::addColumn<int>("reason");
+    QTest::addColumn<bool>("toggles");
+
+    QTest::newRow("left click") << int(QSystemTrayIcon::Trigger) << true;
+    QTest::newRow("right click") << int(QSystemTrayIcon::Context) << false;
+    QTest::newRow("double click") << int(QSystemTrayIcon::DoubleClick) << false;
+    QTest::newRow("middle click") << int(QSystemTrayIcon::MiddleClick) << false;
+}
+
+void TestTray::leftClickShowsOrHides()
+{
+    QFETCH(int, reason);
+    QFETCH(bool, toggles);
+
+    TrayRig rig(1);
+    const auto click = [&] {
+        emit rig.tray.icon()->activated(QSystemTrayIcon::ActivationReason(reason));
+    };
+    click();
+    QCOMPARE(rig.form.isVisible(), !toggles);
+    click();
+    QVERIFY(rig.form.isVisible());
+}
+
+void TestTray::menuOpenAndHideMenu()
+{
+    TrayRig rig(1);
+    QSignalSpy closeRequested(&rig.tray, &TrayIcon::closeRequested);
+
+    rig.form.hide();
+    trayItem(rig.form, "mnuTrayHideMenu")->trigger();
+    QVERIFY(!rig.form.isVisible());
+
+    trayItem(rig.form, "mnuTrayIcoShow")->trigger();
+    QVERIFY(rig.form.isVisible());
+    trayItem(rig.form, "mnuTrayHideMenu")->trigger();
+    QVERIFY(rig.form.isVisible());
+
+    // "Open" also brings back a minimised window.
+    rig.form.showMinimized();
+    trayItem(rig.form, "mnuTrayIcoShow")->trigger();
+    QVERIFY(!rig.form.isMinimized());
+
+    QCOMPARE(closeRequested.count(), 0);
+    trayItem(rig.form, "mnuTrayIcoExit")->trigger();
+    QCOMPARE(closeRequested.count(), 1);
+}
+
+void TestTray::newMailNotice_data()
+{
+    QTest::addColumn<qint16>("trayInEffect");
+    QTest::addColumn<bool>("available");
+    QTest::addColumn<int>("newMail");
+    QTest::addColumn<QString>("notice");
+
+    QTest::newRow("three new") << qint16(1) << true << 3 << "3 new mail items";
+    QTest::newRow("one new") << qint16(1) << true << 1 << "1 new mail items";
+    QTest::newRow("nothing new") << qint16(1) << true << 0 << "";
+    QTest::newRow("no tray setting") << qint16(0) << true << 3 << "";
+    QTest::newRow("no notification area") << qint16(1) << false << 3 << "";
+}
+
+void TestTray::newMailNotice()
+{
+    QFETCH(qint16, trayInEffect);
+    QFETCH(bool, available);
+    QFETCH(int, newMail);
+    QFETCH(QString, notice);
+
+    TrayRig rig(trayInEffect);
+    rig.available = available;
+    rig.tray.announceNewMail(newMail, 12);
+
+    if (notice.isEmpty()) {
+        QVERIFY(rig.notices.isEmpty());
+        return;
+    }
+    QCOMPARE(rig.notices.size(), 1);
+    QCOMPARE(rig.notices.first().title, QStringLiteral("Quorvamel email"));
+    QCOMPARE(rig.notices.first().text, notice);
+}
+
+void TestTray::windowClosingWithTheEngine()
+{
+    QTemporaryDir dir;
+    EngineRig engine;
+    engine.settings.TrayInEffect = 1;
+    engine.settings.TrayOnClose = 0; // unticked during the run
+    engine.accounts.setUsersFilePath(dir.filePath(QStringLiteral("pop3user.ini")));
+    engine.addAccount(QStringLiteral("ann"), QStringLiteral("pw"), 110);
+    Form10 form;
+    const QString settingsPath = dir.filePath(QStringLiteral("quorvamel.ini"));
+    auto* closing = new WindowClosing(
+        form, *engine.engine, engine.settings, engine.accounts, engine.prompter,
+        {settingsPath, dir.path()}, [] { return true; }, std::make_unique<RecordingLauncher>());
+    QList<QString> notices;
+    closing->trayIcon().setNotifier(
+        [&notices](const QString&, const QString& text) { notices << text; });
+    form.show();
+
+    // The icon comes with the first activation.
+    QVERIFY(!closing->trayIcon().hasIcon());
+    form.handleFirstActivation();
+    QVERIFY(closing->trayIcon().hasIcon());
+
+    emit engine.engine->checkRunCompleted(2, 5);
+    QCOMPARE(notices, QList<QString>{QStringLiteral("2 new mail items")});
+
+    // The close box hides; the tray menu's "Close" ends with saving.
+    closing->aboutBox().show();
+    QVERIFY(closing->aboutBox().form());
+    form.close();
+    QVERIFY(!form.isVisible());
+    QVERIFY(!QFile::exists(settingsPath));
+    QVERIFY(QFile::exists(engine.accounts.usersFilePath()));
+
+    trayItem(form, "mnuTrayIcoExit")->trigger();
+    QVERIFY(closing->closeRequest().hasUnloaded());
+    QVERIFY(!closing->trayIcon().hasIcon());
+    QVERIFY(!closing->aboutBox().form());
+    SettingsRecord record;
+    QVERIFY(readSettingsFile(settingsPath, record));
+    QCOMPARE(record.TrayOnClose, qint16(0));
+}
+
+void TestTray::delayedCloseThroughTheEngineFlags()
+{
+    QTemporaryDir dir;
+    EngineRig engine;
+    engine.settings.TrayInEffect = 1;
+    Form10 form;
+    const QString settingsPath = dir.filePath(QStringLiteral("quorvamel.ini"));
+    // The tray setting is on but the desktop has no notification area.
+    auto* closing = new WindowClosing(
+        form, *engine.engine, engine.settings, engine.accounts, engine.prompter,
+        {settingsPath, dir.path()}, [] { return false; }, std::make_unique<RecordingLauncher>());
+    form.show();
+    form.handleFirstActivation();
+    engine.engine->setProcessBusy(1);
+
+    form.close();
+
+    QVERIFY(form.isVisible());
+    QCOMPARE(engine.engine->ProcessBusy(), qint16(2));
+    QCOMPARE(engine.engine->CancelRequested(), qint16(1));
+    QCOMPARE(engine.engine->Closing(), qint16(1));
+    QVERIFY(closing->closeRequest().Timer4().isActive());
+
+    engine.engine->setProcessBusy(0); // the run saw the cancel
+    closing->closeRequest().Timer4Tick();
+    QVERIFY(closing->closeRequest().hasUnloaded());
+    QVERIFY(!form.isVisible());
+    QVERIFY(QFile::exists(settingsPath));
+}
+
+QTEST_MAIN(TestTray)
+#include "test_tray.moc"
