@@ -5,6 +5,7 @@
 #include "platform/tick_source.h"
 #include "storage/run_settings.h"
 #include "storage/users_file.h"
+#include "ui/close_request_wiring.h"
 #include "ui/form10.h"
 #include "ui/message_box_prompter.h"
 #include "ui/window_wiring.h"
@@ -40,6 +41,10 @@ int main(int argc, char** argv)
     WindowWiring wiring(window, settings, prompter, connectivity, ticks);
     wiring.loadWindowData(started.settingsPath,
                           started.dataFolder + QLatin1Char('/') + UsersFileName);
+    // Tray icon, closing with saving, help and About; owned by the window.
+    auto* closing = new WindowClosing(window, wiring.engine(), settings, *window.accountListModel(),
+                                      prompter, {started.settingsPath, input.programFolder});
+    closing->quitApplicationOnUnload();
     window.show();
     return app.exec();
 }
