@@ -90,7 +90,7 @@ void WindowWiring::connectEngine()
     connect(engine, &Engine::checkRunCompleted, m_clock,
             [this](int newMail, int) { m_clock->checkRunCompleted(newMail); });
     connect(engine, &Engine::runEnded, m_clock, &RecheckClock::runEnded);
-    connect(m_clock, &RecheckClock::timedRunStarting, this, [this] { m_window.setRunBusy(true); });
+    connect(m_clock, &RecheckClock::timedRunStarting, this, &WindowWiring::showRunBusy);
 }
 
 void WindowWiring::setLogColours(bool runColours)
@@ -159,9 +159,17 @@ void WindowWiring::loadWindowData(const QString& settingsPath, const QString& us
 void WindowWiring::StartCheckFromUser()
 {
     m_engine->setProcessBusy(1);
-    m_window.setRunBusy(true);
+    showRunBusy();
     m_clock->userRunStarting();
     m_engine->CheckRun();
+}
+
+void WindowWiring::showRunBusy()
+{
+    // The mail tab is selected while no run is active yet, so "Seen" comes
+    // back enabled when the run ends, whichever tab the run started from.
+    m_window.selectTab(Form10::MailTab);
+    m_window.setRunBusy(true);
 }
 
 void WindowWiring::firstActivation()

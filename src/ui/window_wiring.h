@@ -59,6 +59,8 @@ public:
 
 private:
     void connectEngine();
+    // The run's buttons and tabs go busy on the mail tab.
+    void showRunBusy();
     void setLogColours(bool runColours);
 
     Form10& m_window;

@@ -71,15 +71,15 @@ struct CheckWindowRig
         return !ended.isEmpty() || ended.wait(timeoutMs);
     }
 
-    // Which run controls are usable: "C1 S C5 T" style, each present when
-    // Command1 enabled, "Seen" shown, "Cancel" shown, Command5 enabled, tabs
-    // enabled; plus the selected tab.
+    // Which run controls are usable: "check" Command1 enabled, "seen"
+    // Command2 shown and enabled, "cancel" Command7 shown, "delete" Command5
+    // enabled, "tabs" the tab strip enabled; then the selected tab.
     QString controlState()
     {
         QStringList on;
         if (button("Command1")->isEnabled())
             on << "check";
-        if (!button("Command2")->isHidden())
+        if (!button("Command2")->isHidden() && button("Command2")->isEnabled())
             on << "seen";
         if (!button("Command7")->isHidden())
             on << "cancel";
