@@ -63,6 +63,9 @@ WindowWiring::WindowWiring(Form10& window, RunSettings& settings, Prompter& prom
     connectEngine();
     connect(window.findChild<QPushButton*>(QStringLiteral("Command1")), &QPushButton::clicked, this,
             &WindowWiring::StartCheckFromUser);
+    // The delete run asks for its confirmation and takes the controls itself.
+    connect(window.findChild<QPushButton*>(QStringLiteral("Command5")), &QPushButton::clicked,
+            m_engine.get(), &Engine::startDeleteFromUser);
     connect(&window, &Form10::firstActivated, this, &WindowWiring::firstActivation);
     // The window may already have become active before it was wired.
     if (window.hasBecomeActive())
@@ -91,6 +94,7 @@ void WindowWiring::connectEngine()
             [this](int newMail, int) { m_clock->checkRunCompleted(newMail); });
     connect(engine, &Engine::runEnded, m_clock, &RecheckClock::runEnded);
     connect(m_clock, &RecheckClock::timedRunStarting, this, &WindowWiring::showRunBusy);
+    connect(engine, &Engine::controlsBusy, this, &WindowWiring::showRunBusy);
 }
 
 void WindowWiring::setLogColours(bool runColours)

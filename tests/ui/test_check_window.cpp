@@ -70,6 +70,7 @@ private slots:
     void loadShowsSettingsAndAccounts_data();
     void loadShowsSettingsAndAccounts();
     void autoCheckOnFirstActivation();
+    void deleteButtonAsksFirst();
 };
 
 void TestCheckWindow::cancelDuringRun_data()
@@ -489,6 +490,27 @@ void TestCheckWindow::autoCheckOnFirstActivation()
     QVERIFY(ended.wait(5000));
     QCOMPARE(rig.prompter.texts(), QStringList{"Process Halted: No Usernames Are Configured."});
     QCOMPARE(rig.controlState(), QStringLiteral("check tabs tab3"));
+}
+
+void TestCheckWindow::deleteButtonAsksFirst()
+{
+    // Answering No gives every control back; nothing is sent anywhere.
+    CheckWindowRig rig;
+    rig.settings.DeleteEnabled = 1;
+    rig.window.setDeleteEnabled(1);
+    rig.window.showMailCheckBoxes(true);
+    rig.mails().appendItem(mailRow("amy", "110", 2, "a"));
+    CheckRow(rig.mails(), 1);
+    rig.window.selectTab(Form10::MailTab);
+    QCOMPARE(rig.controlState(), QStringLiteral("check seen delete tabs tab1"));
+    rig.prompter.queueYesNo(false);
+    QTest::mouseClick(rig.button("Command5"), Qt::LeftButton);
+    QCOMPARE(rig.prompter.texts(),
+             QStringList{"Confirm: Permanently Delete All Mail Items w/CheckBox Ckecked From The "
+                         "Server?"});
+    QCOMPARE(rig.controlState(), QStringLiteral("check seen delete tabs tab1"));
+    QCOMPARE(rig.engine().ProcessBusy(), qint16(0));
+    QCOMPARE(rig.mails().itemCount(), 1);
 }
 
 QTEST_MAIN(TestCheckWindow)
