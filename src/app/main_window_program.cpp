@@ -3,11 +3,13 @@
 #include "app/startup.h"
 #include "platform/connectivity.h"
 #include "platform/tick_source.h"
+#include "runs/recheck_clock.h"
 #include "storage/run_settings.h"
 #include "storage/users_file.h"
 #include "ui/close_request_wiring.h"
 #include "ui/form10.h"
 #include "ui/message_box_prompter.h"
+#include "ui/settings_actions.h"
 #include "ui/window_wiring.h"
 
 #include <QApplication>
@@ -41,6 +43,11 @@ int main(int argc, char** argv)
     WindowWiring wiring(window, settings, prompter, connectivity, ticks);
     wiring.loadWindowData(started.settingsPath,
                           started.dataFolder + QLatin1Char('/') + UsersFileName);
+    // The settings pages' boxes and Defaults buttons; built after loading so
+    // the values put in at load run no actions. The timed re-check follows
+    // the interval the P. 1 defaults bring back.
+    SettingsActions settingsActions(window, settings, *window.mailListModel(), prompter);
+    settingsActions.setPage1RecheckHook([&wiring] { wiring.clock().intervalRestored(); });
     // Tray icon, closing with saving, help and About; owned by the window.
     auto* closing = new WindowClosing(window, wiring.engine(), settings, *window.accountListModel(),
                                       prompter, {started.settingsPath, input.programFolder});

@@ -76,25 +76,29 @@ void RecheckControls::showIndicator(const RecheckIndicator& indicator)
 
 void RecheckControls::connectOptions()
 {
+    // A box set in code (a "Defaults" button clearing it) acts as a click;
+    // the values put in at load only tick boxes whose setting is already 1.
     auto flag = [](bool checked) { return std::int16_t(checked ? 1 : 0); };
-    connect(m_check5, &QCheckBox::clicked, this,
+    connect(m_check5, &QCheckBox::toggled, this,
             [this, flag](bool checked) { m_settings.PlaySound = flag(checked); });
-    connect(control<QCheckBox>(m_window, "Check8"), &QCheckBox::clicked, this,
+    connect(control<QCheckBox>(m_window, "Check8"), &QCheckBox::toggled, this,
             [this, flag](bool checked) { m_settings.AutoStartTimer = flag(checked); });
-    connect(control<QCheckBox>(m_window, "Check11"), &QCheckBox::clicked, this,
+    connect(control<QCheckBox>(m_window, "Check11"), &QCheckBox::toggled, this,
             [this, flag](bool checked) { m_settings.IdleIfOffline = flag(checked); });
+    // Ticking the alarm brings the sound with it, but only when the user
+    // ticks it: a stored alarm without sound loads as it was saved.
     connect(m_check10, &QCheckBox::clicked, this, [this](bool checked) {
-        if (checked) {
-            m_settings.ContinuousAlarm = 1;
-            // A continuous alarm needs the sound.
-            if (!m_check5->isChecked()) {
-                m_check5->setChecked(true);
-                m_settings.PlaySound = 1;
-            }
-        } else {
-            m_settings.ContinuousAlarm = 0;
-            m_clock.stopAlarm();
-        }
+        if (!checked)
+            return;
+        m_settings.ContinuousAlarm = 1;
+        if (!m_check5->isChecked())
+            m_check5->setChecked(true);
+    });
+    connect(m_check10, &QCheckBox::toggled, this, [this](bool checked) {
+        if (checked)
+            return;
+        m_settings.ContinuousAlarm = 0;
+        m_clock.stopAlarm();
     });
 }
 

@@ -283,6 +283,13 @@ void TestCheckWindow::alarmAndTimerOptions()
     QCOMPARE(rig.settings.ContinuousAlarm, qint16(0));
     QVERIFY(!rig.wiring.clock().alarmActive());
     QVERIFY(!rig.find("Picture7")->isVisibleTo(&rig.window));
+    // Cleared in code, as the page's Defaults do, it stops the alarm too.
+    QTest::mouseClick(check10, Qt::LeftButton);
+    rig.wiring.clock().checkRunCompleted(1);
+    QVERIFY(rig.wiring.clock().alarmActive());
+    check10->setChecked(false);
+    QCOMPARE(rig.settings.ContinuousAlarm, qint16(0));
+    QVERIFY(!rig.wiring.clock().alarmActive());
 
     QTest::mouseClick(rig.find<QCheckBox>("Check8"), Qt::LeftButton);
     QTest::mouseClick(rig.find<QCheckBox>("Check11"), Qt::LeftButton);
@@ -418,7 +425,7 @@ void TestCheckWindow::loadShowsSettingsAndAccounts()
     record.WindowHeight = 6000;
     record.setServerTimeoutMs(2000);
     record.DeleteEnabled = 1;
-    record.PlaySound = 1;
+    record.PlaySound = 0;     // an alarm saved without its sound stays so
     record.IdleIfOffline = 2; // not 1: the box stays clear
     record.ContinuousAlarm = 1;
     record.MailColumnWidths = {1500, -1, 0, 3000, 2250, 1440};
@@ -458,7 +465,9 @@ void TestCheckWindow::loadShowsSettingsAndAccounts()
         boxes += rig.find<QCheckBox>(qPrintable(QStringLiteral("Check%1").arg(i)))->isChecked()
                      ? '1'
                      : '0';
-    QCOMPARE(boxes, QStringLiteral("00011000010"));
+    QCOMPARE(boxes, QStringLiteral("00010000010"));
+    QCOMPARE(rig.settings.PlaySound, qint16(0));
+    QCOMPARE(rig.settings.IdleIfOffline, qint16(2));
     QCOMPARE(rig.find<QLineEdit>("Text9")->text(), QStringLiteral("5"));
     QCOMPARE(rig.settings.ServerTimeoutMs, 5000.0);
     QCOMPARE(rig.find<QLineEdit>("Text6")->text(), QStringLiteral("30"));
