@@ -6,9 +6,11 @@
 #include "runs/recheck_clock.h"
 #include "storage/run_settings.h"
 #include "storage/users_file.h"
+#include "ui/account_editor.h"
 #include "ui/close_request_wiring.h"
 #include "ui/form10.h"
 #include "ui/message_box_prompter.h"
+#include "ui/secret_entry.h"
 #include "ui/settings_actions.h"
 #include "ui/window_wiring.h"
 
@@ -48,6 +50,8 @@ int main(int argc, char** argv)
     // the interval the P. 1 defaults bring back.
     SettingsActions settingsActions(window, settings, *window.mailListModel(), prompter);
     settingsActions.setPage1RecheckHook([&wiring] { wiring.clock().intervalRestored(); });
+    AccountEditor accountEditor(window, *window.accountListModel(), prompter);
+    SecretEntry secretEntry(window, settings, prompter);
     // Tray icon, closing with saving, help and About; owned by the window.
     auto* closing = new WindowClosing(window, wiring.engine(), settings, *window.accountListModel(),
                                       prompter, {started.settingsPath, input.programFolder});

@@ -38,6 +38,7 @@ Form10::Form10(QWidget* parent) : QMainWindow(parent)
     m_pageColour = SystemColour::decidePageColour(2, true);
 
     m_ownMailModel = new MailListModel(this);
+    m_mailProxy = new BatchedRowsProxy(this);
     m_ownAccountModel = new AccountListModel(this);
 
     buildWindowControls();
@@ -157,10 +158,10 @@ void Form10::buildTimers()
         int interval;
     } timers[] = {
         {"Timer1", 60000}, {"Timer2", 20000}, {"Timer3", 600}, {"Timer4", 1000}, {"Timer5", 5000}};
-    for (const auto& spec : timers) {
+    for (const auto& entry : timers) {
         auto* timer = new QTimer(this);
-        timer->setObjectName(QString::fromLatin1(spec.name));
-        timer->setInterval(spec.interval);
+        timer->setObjectName(QString::fromLatin1(entry.name));
+        timer->setInterval(entry.interval);
         if (!m_timer1)
             m_timer1 = timer;
     }
@@ -209,7 +210,10 @@ void Form10::buildMenus()
 void Form10::setMailListModel(MailListModel* model)
 {
     m_mailModel = model ? model : m_ownMailModel;
-    m_listView1->setModel(m_mailModel);
+    // Rows arriving one per message are shown in batches: a view that lays
+    // itself out again for every single row stalls the window.
+    m_mailProxy->setSourceModel(m_mailModel);
+    m_listView1->setModel(m_mailProxy);
     setMailColumnWidths(m_mailColumnWidths);
     applyLayout();
 }
@@ -336,6 +340,10 @@ void Form10::onTabChanged(int index)
 
 void Form10::setRunBusy(bool busy)
 {
+    // The mail tab first, while the tab switch still sees the idle state, so
+    // the page's buttons come back right after the run.
+    if (busy)
+        selectTab(MailTab);
     m_runBusy = busy;
     auto* command1 = findChild<QPushButton*>(QStringLiteral("Command1"));
     auto* command2 = findChild<QPushButton*>(QStringLiteral("Command2"));
@@ -344,8 +352,6 @@ void Form10::setRunBusy(bool busy)
     command1->setEnabled(!busy);
     command2->setVisible(!busy);
     command7->setVisible(busy);
-    if (busy)
-        selectTab(MailTab);
     m_tabStrip->setEnabled(!busy);
     command5->setEnabled(!busy && m_deleteEnabled == 1);
 }

@@ -11,6 +11,7 @@
 #include <optional>
 
 class AccountListModel;
+class BatchedRowsProxy;
 class MailListModel;
 class MailListView;
 class QCheckBox;
@@ -197,6 +198,7 @@ private:
     MailWidths m_mailColumnWidths = DefaultMailColumnWidths;
     AccountWidths m_accountColumnWidths = DefaultAccountColumnWidths;
     MailListModel* m_ownMailModel = nullptr;
+    BatchedRowsProxy* m_mailProxy = nullptr;
     AccountListModel* m_ownAccountModel = nullptr;
     MailListModel* m_mailModel = nullptr;
     AccountListModel* m_accountModel = nullptr;

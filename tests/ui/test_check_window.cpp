@@ -361,6 +361,8 @@ void TestCheckWindow::checkAllForUser()
     rig.mails().appendItem(MailItem::noMailRow("Amy", "amy"));
     rig.mails().appendItem(MailItem::noMailRow("Amy 2", "amy"));
     MailListView* view = rig.window.mailListView();
+    // The list shows arriving rows in batches; a user selects a shown one.
+    QVERIFY(QTest::qWaitFor([view] { return view->model()->rowCount() == 6; }));
     view->setCurrentIndex(view->model()->index(selected, 0));
 
     rig.find<QMenu>("mnuP3Pop1")->findChild<QAction*>("mnuCheckAllUser")->trigger();
