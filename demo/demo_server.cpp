@@ -2,12 +2,7 @@
 // writes HOME's data folder with two accounts pointing at it, prints
 // "ready" and serves until standard input closes or SIGTERM/SIGINT.
 // With --late SECONDS one more message arrives after that many seconds.
-#include "sample_mail.h"
-#include "storage/account_record.h"
-#include "storage/scramble.h"
-#include "storage/settings_file.h"
-#include "storage/settings_record.h"
-#include "storage/users_file.h"
+#include "demo_setup.h"
 #include "support/servers_dovecot.h"
 
 #include <QCoreApplication>
@@ -29,35 +24,6 @@ void onSignal(int)
     [[maybe_unused]] auto written = ::write(signalPipe[1], &byte, 1);
 }
 
-AccountRecord account(const QString& name, const QString& user, const QString& password,
-                      quint16 port)
-{
-    AccountRecord record;
-    record.DisplayName = name;
-    record.UserName = user;
-    record.ScrambledPassword = ScramblePassword(password);
-    record.ServerName = QStringLiteral("127.0.0.1");
-    record.Port = port;
-    record.Checked = 0;
-    return record;
-}
-
-bool writeDemoHome(const QString& home, quint16 port)
-{
-    const QString data = home + "/Application Data/Quorvamel";
-    if (!QDir().mkpath(data))
-        return false;
-    const auto ownerOnly = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner;
-    QFile::setPermissions(home + "/Application Data", ownerOnly);
-    QFile::setPermissions(data, ownerOnly);
-    SettingsRecord settings = SettingsRecord::templateRecord();
-    settings.AutoCheckOnOpen = 1; // the newcomer sees a check at once
-    return writeSettingsFile(data + "/quorvamel.ini", settings) &&
-           writeUsersFile(data + "/pop3user.ini",
-                          {account("Demo Home", "home", "home-pass", port),
-                           account("Demo Office", "office", "office-pass", port)});
-}
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -75,10 +41,7 @@ int main(int argc, char** argv)
     }
 
     DovecotFixture dovecot;
-    dovecot.addUser("home", "home-pass");
-    dovecot.addUser("office", "office-pass");
-    for (const QByteArray& mail : sampleMessages())
-        dovecot.writeMessage("home", mail);
+    prepareDemoServer(dovecot);
     if (!dovecot.start()) {
         std::fprintf(stderr, "quorvamel-demo-server: %s\n", qPrintable(dovecot.errorString()));
         return 1;

@@ -1,0 +1,37 @@
+#include "app/window_program.h"
+
+#include "app/startup.h"
+#include "runs/recheck_clock.h"
+#include "storage/users_file.h"
+#include "ui/account_editor.h"
+#include "ui/close_request_wiring.h"
+#include "ui/message_box_prompter.h"
+#include "ui/secret_entry.h"
+#include "ui/settings_actions.h"
+#include "ui/window_wiring.h"
+
+WindowProgram::WindowProgram(const StartupResult& started, const QString& programFolder,
+                             MessageBoxPrompter& prompter)
+{
+    prompter.setParentWidget(&m_window);
+    m_wiring =
+        std::make_unique<WindowWiring>(m_window, m_settings, prompter, m_connectivity, m_ticks);
+    m_wiring->loadWindowData(started.settingsPath,
+                             started.dataFolder + QLatin1Char('/') + UsersFileName);
+    // The settings pages' boxes and Defaults buttons; built after loading so
+    // the values put in at load run no actions. The timed re-check follows
+    // the interval the P. 1 defaults bring back.
+    m_settingsActions = std::make_unique<SettingsActions>(m_window, m_settings,
+                                                          *m_window.mailListModel(), prompter);
+    m_settingsActions->setPage1RecheckHook([this] { m_wiring->clock().intervalRestored(); });
+    m_accountEditor =
+        std::make_unique<AccountEditor>(m_window, *m_window.accountListModel(), prompter);
+    m_secretEntry = std::make_unique<SecretEntry>(m_window, m_settings, prompter);
+    // Tray icon, closing with saving, help and About; owned by the window.
+    auto* closing =
+        new WindowClosing(m_window, m_wiring->engine(), m_settings, *m_window.accountListModel(),
+                          prompter, {started.settingsPath, programFolder});
+    closing->quitApplicationOnUnload();
+}
+
+WindowProgram::~WindowProgram() = default;

@@ -1,0 +1,40 @@
+#pragma once
+
+#include "platform/connectivity.h"
+#include "platform/tick_source.h"
+#include "storage/run_settings.h"
+#include "ui/form10.h"
+
+#include <memory>
+
+class AccountEditor;
+class MessageBoxPrompter;
+class SecretEntry;
+class SettingsActions;
+class WindowClosing;
+class WindowWiring;
+struct StartupResult;
+
+// Everything the window program runs on after a successful start: the main
+// window, the engine behind it and the controllers of its pages, loaded
+// from the data folder.
+class WindowProgram
+{
+public:
+    WindowProgram(const StartupResult& started, const QString& programFolder,
+                  MessageBoxPrompter& prompter);
+    ~WindowProgram();
+
+    Form10& window() { return m_window; }
+    WindowWiring& wiring() { return *m_wiring; }
+
+private:
+    RunSettings m_settings;
+    NetworkInformationConnectivity m_connectivity;
+    SteadyTickSource m_ticks;
+    Form10 m_window;
+    std::unique_ptr<WindowWiring> m_wiring;
+    std::unique_ptr<SettingsActions> m_settingsActions;
+    std::unique_ptr<AccountEditor> m_accountEditor;
+    std::unique_ptr<SecretEntry> m_secretEntry;
+};
