@@ -28,6 +28,10 @@ void Winsock1::resetSocket()
         m_socket->deleteLater();
     }
     m_socket = new QSslSocket(this);
+    // Bytes are taken from the kernel in slices of bounded size: a reply of
+    // many megabytes then passes through the same small buffer (kept in the
+    // cache, no fresh pages per arrival) instead of piling up unread.
+    m_socket->setReadBufferSize(ReadSliceBytes);
     connect(m_socket, &QSslSocket::connected, this, [this] {
         if (!m_tls)
             onConnected();

@@ -24,6 +24,9 @@ public:
         Closing = 8,
     };
 
+    // The most bytes held unread by the socket at once.
+    static constexpr qint64 ReadSliceBytes = 256 * 1024;
+
     explicit Winsock1(QObject* parent = nullptr);
     ~Winsock1() override;
 

@@ -61,17 +61,23 @@ std::optional<SessionReader::Reply> SessionReader::nextMultiLine()
     if (m_pending.isEmpty())
         return std::nullopt;
     m_lineScan = 0;
-    // The marker may straddle the previous arrival: search the new bytes
-    // and the last four before them, never the whole reply again.
-    const qsizetype at = (m_tail + m_pending).indexOf(endMarker);
-    const qsizetype end = at >= 0 ? at + endMarker.size() - m_tail.size() : -1;
+    // The marker may straddle the previous arrival: search the seam of the
+    // last four bytes before the new ones, then the new bytes, never the
+    // whole reply again. An arrival may be megabytes: it is not copied.
+    const qsizetype seamAt = (m_tail + m_pending.left(endMarker.size() - 1)).indexOf(endMarker);
+    qsizetype end = -1;
+    if (seamAt >= 0)
+        end = seamAt + endMarker.size() - m_tail.size();
+    else if (const qsizetype at = m_pending.indexOf(endMarker); at >= 0)
+        end = at + endMarker.size();
     const QByteArray mine = end >= 0 ? m_pending.left(end) : m_pending;
     if (end >= 0)
         m_pending.remove(0, end);
     else
         m_pending.clear();
 
-    m_tail = (m_tail + mine).right(endMarker.size());
+    m_tail = mine.size() >= endMarker.size() ? mine.right(endMarker.size())
+                                             : (m_tail + mine).right(endMarker.size());
     if (std::optional<Reply> decided = feedMultiLine(mine)) {
         clearMultiLine();
         return decided;
