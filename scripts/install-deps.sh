@@ -12,4 +12,5 @@ apt-get install -y -qq --no-install-recommends \
     cmake ninja-build g++ make pkg-config \
     qt6-base-dev libgl-dev \
     dovecot-core dovecot-pop3d openssl ca-certificates \
+    dpkg-dev debootstrap xdotool desktop-file-utils \
     python3 xvfb xauth x11-utils >/dev/null
