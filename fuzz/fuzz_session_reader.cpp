@@ -93,14 +93,17 @@ std::size_t heldSince(std::size_t before)
     return now > before ? now - before : 0;
 }
 
-// The stream sent over and over (a server that never stops) until far more
-// than the limits has arrived: memory must stay bounded.
+// The stream sent over and over (a server that never stops) in arrivals of
+// 64 KiB and more until far more than the limits has come: memory must stay
+// bounded.
 void readEndlessly(const QByteArray& stream, std::uint32_t kinds, std::uint32_t largest,
                    std::uint64_t cutState)
 {
     if (stream.isEmpty())
         return;
-    const qsizetype total = 2 * qsizetype(holdLimit(largest));
+    constexpr qsizetype smallest = 64 * 1024;
+    const std::uint32_t widest = smallest + largest;
+    const qsizetype total = qsizetype(holdLimit(widest)) * 5 / 4;
     SessionReader reader;
     const std::size_t before = __sanitizer_get_current_allocated_bytes();
     std::size_t n = 0;
@@ -110,7 +113,7 @@ void readEndlessly(const QByteArray& stream, std::uint32_t kinds, std::uint32_t 
         cutState ^= cutState >> 7;
         cutState ^= cutState << 17;
         QByteArray arrival;
-        for (qsizetype want = qsizetype(cutState % largest) + 1; arrival.size() < want;) {
+        for (qsizetype want = smallest + qsizetype(cutState % largest); arrival.size() < want;) {
             const qsizetype take = qMin(want - arrival.size(), stream.size() - at);
             arrival.append(stream.constData() + at, take);
             at = (at + take) % stream.size();
@@ -124,7 +127,7 @@ void readEndlessly(const QByteArray& stream, std::uint32_t kinds, std::uint32_t 
                 return;
         }
         --n;
-        FUZZ_CHECK(heldSince(before) <= holdLimit(largest));
+        FUZZ_CHECK(heldSince(before) <= holdLimit(widest));
     }
 }
 
@@ -141,8 +144,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     const std::vector<Seen> whole = readWhole(stream, kinds);
 
-    // The same stream in arrivals of 1 .. largest bytes, each arrival read
-    // out before the next comes, as the socket handler does.
+    // The same stream in arrivals of 1 .. largest bytes (longer for a long
+    // stream, to keep each run short), each arrival read out before the
+    // next comes, as the socket handler does.
+    const qsizetype shortest = stream.size() / 4096 + 1;
     SessionReader reader;
     const std::size_t before = __sanitizer_get_current_allocated_bytes();
     std::size_t n = 0;
@@ -152,7 +157,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         cutState ^= cutState >> 7;
         cutState ^= cutState << 17;
         const qsizetype cut =
-            qMin<qsizetype>(qsizetype(cutState % largest) + 1, stream.size() - at);
+            qMin<qsizetype>(shortest + qsizetype(cutState % largest), stream.size() - at);
         reader.append(stream.mid(at, cut));
         at += cut;
         while (const auto r = next(reader, kinds, n)) {
@@ -166,7 +171,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 break;
             }
         }
-        FUZZ_CHECK(heldSince(before) <= holdLimit(largest));
+        FUZZ_CHECK(heldSince(before) <= holdLimit(std::uint32_t(shortest + largest)));
     }
     FUZZ_CHECK(n == whole.size());
     if (endless)

@@ -23,6 +23,14 @@ void SessionReader::clearMultiLine()
     m_tail.clear();
 }
 
+// A line whose CR LF has not come yet is too long once what it holds
+// before a possible closing CR passes the limit, so the verdict is the one
+// the whole line gets when its CR LF is there.
+bool SessionReader::unendedLineTooLong(const QByteArray& bytes)
+{
+    return bytes.size() - (bytes.endsWith('\r') ? 1 : 0) > MaxLineBytes;
+}
+
 bool SessionReader::mayBeginReply(const QByteArray& bytes)
 {
     if (bytes.isEmpty() || bytes.at(0) == '+')
@@ -44,11 +52,11 @@ std::optional<SessionReader::Reply> SessionReader::nextLine()
     const qsizetype at = m_pending.indexOf(crlf, qMax<qsizetype>(0, m_lineScan - 1));
     if (at < 0) {
         m_lineScan = m_pending.size();
-        if (m_pending.size() > MaxLineBytes)
+        if (unendedLineTooLong(m_pending))
             return Reply{Reply::Broken, {}, {}};
         return std::nullopt;
     }
-    if (at + 2 > MaxLineBytes + 2)
+    if (at > MaxLineBytes)
         return Reply{Reply::Broken, {}, {}};
     Reply r{Reply::Line, m_pending.left(at + 2), {}};
     m_pending.remove(0, at + 2);
@@ -103,10 +111,13 @@ std::optional<SessionReader::Reply> SessionReader::feedMultiLine(const QByteArra
             return Reply{Reply::Broken, {}, {}};
         const qsizetype at = m_status.indexOf(crlf, from);
         if (at < 0) {
-            if (m_status.size() > MaxLineBytes)
+            if (unendedLineTooLong(m_status))
                 return Reply{Reply::Broken, {}, {}};
             return std::nullopt;
         }
+        // However the line arrived: in one piece or cut before its end.
+        if (at > MaxLineBytes)
+            return Reply{Reply::Broken, {}, {}};
         rest = m_status.mid(at + 2);
         m_status.truncate(at + 2);
         m_statusDone = true;
@@ -121,7 +132,10 @@ std::optional<SessionReader::Reply> SessionReader::feedMultiLine(const QByteArra
     const qsizetype from = qMax<qsizetype>(0, m_kept.size() - 3);
     m_kept.append(rest);
     const qsizetype at = m_kept.indexOf(emptyLine, from);
-    if (at >= 0) {
+    if (at > MaxHeaderBytes) {
+        // The same limit whether the empty line came with the rest or later.
+        return Reply{Reply::Broken, {}, {}};
+    } else if (at >= 0) {
         m_kept.truncate(at + emptyLine.size());
         m_headerDone = true;
     } else if (m_kept.size() > MaxHeaderBytes + 3) {

@@ -40,6 +40,7 @@ public:
 
 private:
     static bool mayBeginReply(const QByteArray& bytes);
+    static bool unendedLineTooLong(const QByteArray& bytes);
     // Feeds bytes of the multi-line reply in progress (all of them belong
     // to it); returns a Broken or MultiError reply when one is decided.
     std::optional<Reply> feedMultiLine(const QByteArray& bytes);

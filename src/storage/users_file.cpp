@@ -1,9 +1,10 @@
 #include "storage/users_file.h"
 
 #include "storage/atomic_file.h"
-#include "storage/rounding.h"
 
 #include <QFile>
+#include <algorithm>
+#include <limits>
 
 namespace {
 
@@ -53,7 +54,14 @@ int UsersRecordCount(qint64 fileLength)
 {
     if (fileLength <= 0)
         return 0;
-    return int(roundHalfToEven(double(fileLength) / AccountRecord::Size));
+    // Whole numbers throughout: a huge length (a sparse or damaged file)
+    // must neither lose precision in a double nor overflow the int.
+    const qint64 whole = fileLength / AccountRecord::Size;
+    const qint64 twiceRest = 2 * (fileLength % AccountRecord::Size);
+    qint64 count = whole;
+    if (twiceRest > AccountRecord::Size || (twiceRest == AccountRecord::Size && whole % 2 != 0))
+        ++count;
+    return int(std::min<qint64>(count, std::numeric_limits<int>::max()));
 }
 
 bool readUsersFile(const QString& path, QList<AccountRecord>& out, QString* error)
