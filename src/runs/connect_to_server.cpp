@@ -47,6 +47,7 @@ void Engine::ConnectToServer(const QString& server, qint32 port)
         // The watchdog guards the session from the connection on, so a
         // server that never greets is dropped too.
         m_ctx.LastArrivalTick = tickNow();
+        m_replyAwaitedSinceTick = m_ctx.LastArrivalTick;
         m_timer2.start();
         readArrivals();
         return;

@@ -77,6 +77,7 @@ SessionOptions Engine::sessionOptions() const
 
 void Engine::sendCommand(const QString& command)
 {
+    m_replyAwaitedSinceTick = tickNow();
     m_socket.SendData(toAnsi(command) + "\r\n");
 }
 

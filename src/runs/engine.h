@@ -208,6 +208,10 @@ private:
     int m_reconnectPauseMs = 500;
     bool m_inConnectWait = false;
     bool m_continuationQueued = false;
+    // Tick count when the reply now awaited was asked for (the command
+    // sent, or the connection made for the greeting); the watchdog's limit
+    // on how long one reply may take.
+    qint64 m_replyAwaitedSinceTick = 0;
 
     QStringList m_deleteBlocks;
     qint32 m_deleteBlockIndex = 0;

@@ -10,7 +10,14 @@ void Engine::watchdogTick()
     const qint64 elapsed = now - m_ctx.LastArrivalTick;
     if (elapsed < 0)
         m_ctx.LastArrivalTick = now; // the tick counter wrapped: measure afresh
-    if (double(elapsed) > m_settings.ServerTimeoutMs) {
+    // Silence alone misses a server that sends a byte now and then, or
+    // streams a reply without end: the awaited reply as a whole must also
+    // be complete within the time-out of the command that asked for it.
+    const qint64 awaited = now - m_replyAwaitedSinceTick;
+    if (awaited < 0)
+        m_replyAwaitedSinceTick = now;
+    const double limit = m_settings.ServerTimeoutMs;
+    if (double(elapsed) > limit || double(awaited) > limit) {
         CloseConnection();
         return; // closed once; a pending cancel is seen by the run itself
     }
