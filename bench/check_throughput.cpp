@@ -2,6 +2,7 @@
 // a minimal sequential Python poplib client, both against the same private
 // Dovecot in the same run. The marginal cost per message,
 // (t(N) - t(0)) / N, cancels start-up and the fixed waits of a session.
+#include "bench_support.h"
 #include "storage/account_record.h"
 #include "storage/scramble.h"
 #include "storage/settings_file.h"
@@ -243,5 +244,15 @@ int main(int argc, char** argv)
     std::printf("cpu growth half/full (1.00 = linear): %.2f\n", cpuShape);
     std::printf("ratio quorvamel-check / python poplib: %.3f (target <= 0.8): %s\n", ratio,
                 ratio <= 0.8 ? "met" : "MISSED");
-    return ratio <= 0.8 ? 0 : 1;
+    // Straight-line growth within the noise of a shared machine.
+    const bool linear = cpuShape > 0.75 && cpuShape < 1.33;
+    printSummary("D6.1",
+                 QStringLiteral("ratio %1 (%2 us/message), cpu growth %3")
+                     .arg(ratio, 0, 'f', 3)
+                     .arg(engineMs * 1000, 0, 'f', 2)
+                     .arg(cpuShape, 0, 'f', 2),
+                 QStringLiteral("<= 0.8, linear"),
+                 QStringLiteral("python poplib %1 us/message").arg(baselineMs * 1000, 0, 'f', 2),
+                 ratio <= 0.8 && linear);
+    return ratio <= 0.8 && linear ? 0 : 1;
 }
