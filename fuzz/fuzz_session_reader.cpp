@@ -47,11 +47,21 @@ bool ends(SessionReader::Reply::Kind kind)
 }
 
 // Reply number n is asked for as a multi-line reply when bit n % 32 is set,
-// as the session asks by its state.
-std::optional<SessionReader::Reply> next(SessionReader& reader, std::uint32_t kinds, std::size_t n)
+// as the session asks by its state; after a multi-line "-ERR" the session
+// sends QUIT and reads one-line replies only.
+struct Asker
 {
-    return (kinds >> (n % 32)) & 1 ? reader.nextMultiLine() : reader.nextLine();
-}
+    std::uint32_t kinds;
+    bool quitting = false;
+
+    std::optional<SessionReader::Reply> next(SessionReader& reader, std::size_t n)
+    {
+        auto r = !quitting && (kinds >> (n % 32)) & 1 ? reader.nextMultiLine() : reader.nextLine();
+        if (r && r->kind == SessionReader::Reply::MultiError)
+            quitting = true;
+        return r;
+    }
+};
 
 void checkLimits(const SessionReader::Reply& r)
 {
@@ -69,9 +79,10 @@ void checkLimits(const SessionReader::Reply& r)
 std::vector<Seen> readWhole(const QByteArray& stream, std::uint32_t kinds)
 {
     SessionReader reader;
+    Asker asker{kinds};
     reader.append(stream);
     std::vector<Seen> seen;
-    while (const auto r = next(reader, kinds, seen.size())) {
+    while (const auto r = asker.next(reader, seen.size())) {
         checkLimits(*r);
         seen.push_back({r->kind, r->text, r->message});
         if (ends(r->kind))
@@ -95,33 +106,34 @@ std::size_t heldSince(std::size_t before)
 
 // The stream sent over and over (a server that never stops) in arrivals of
 // 64 KiB and more until far more than the limits has come: memory must stay
-// bounded.
+// bounded. A stream that keeps giving replies is consumed as it comes, so
+// the check ends after a number of them.
 void readEndlessly(const QByteArray& stream, std::uint32_t kinds, std::uint32_t largest,
                    std::uint64_t cutState)
 {
     if (stream.isEmpty())
         return;
     constexpr qsizetype smallest = 64 * 1024;
+    constexpr std::size_t replyBudget = 5000;
     const std::uint32_t widest = smallest + largest;
     const qsizetype total = qsizetype(holdLimit(widest)) * 5 / 4;
+    // The stream repeated past one arrival plus one stream, so that every
+    // arrival is one slice of it.
+    const QByteArray tiled = stream.repeated((widest + stream.size()) / stream.size() + 1);
     SessionReader reader;
+    Asker asker{kinds};
     const std::size_t before = __sanitizer_get_current_allocated_bytes();
     std::size_t n = 0;
     qsizetype at = 0;
-    for (qsizetype fed = 0; fed < total;) {
+    for (qsizetype fed = 0; fed < total && n < replyBudget;) {
         cutState ^= cutState << 13;
         cutState ^= cutState >> 7;
         cutState ^= cutState << 17;
-        QByteArray arrival;
-        for (qsizetype want = smallest + qsizetype(cutState % largest); arrival.size() < want;) {
-            const qsizetype take = qMin(want - arrival.size(), stream.size() - at);
-            arrival.append(stream.constData() + at, take);
-            at = (at + take) % stream.size();
-        }
-        fed += arrival.size();
-        reader.append(arrival);
-        arrival.clear();
-        while (const auto r = next(reader, kinds, n++)) {
+        const qsizetype want = smallest + qsizetype(cutState % largest);
+        reader.append(tiled.mid(at, want));
+        at = (at + want) % stream.size();
+        fed += want;
+        while (const auto r = asker.next(reader, n++)) {
             checkLimits(*r);
             if (ends(r->kind))
                 return;
@@ -149,6 +161,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // next comes, as the socket handler does.
     const qsizetype shortest = stream.size() / 4096 + 1;
     SessionReader reader;
+    Asker asker{kinds};
     const std::size_t before = __sanitizer_get_current_allocated_bytes();
     std::size_t n = 0;
     bool ended = false;
@@ -160,7 +173,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             qMin<qsizetype>(shortest + qsizetype(cutState % largest), stream.size() - at);
         reader.append(stream.mid(at, cut));
         at += cut;
-        while (const auto r = next(reader, kinds, n)) {
+        while (const auto r = asker.next(reader, n)) {
             FUZZ_CHECK(n < whole.size());
             FUZZ_CHECK(r->kind == whole[n].kind);
             if (r->kind != SessionReader::Reply::Garbage) // holds what has come so far
