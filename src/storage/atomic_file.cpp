@@ -1,6 +1,9 @@
 #include "storage/atomic_file.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
 #include <QSaveFile>
 
 namespace {
@@ -9,6 +12,22 @@ void setError(QString* error, const QString& text)
 {
     if (error)
         *error = text;
+}
+
+// A save killed between naming its temporary file and moving it over the
+// data file leaves "<name>.XXXXXX" behind; the next good save clears them.
+void removeLeftoverTemporaries(const QString& path)
+{
+    const QFileInfo target(path);
+    const QRegularExpression leftover(QRegularExpression::anchoredPattern(
+        QRegularExpression::escape(target.fileName()) + QStringLiteral("\\.[A-Za-z0-9]{6}")));
+    QDir folder = target.dir();
+    const QStringList candidates = folder.entryList({target.fileName() + QStringLiteral(".??????")},
+                                                    QDir::Files | QDir::Hidden);
+    for (const QString& name : candidates) {
+        if (leftover.match(name).hasMatch())
+            folder.remove(name);
+    }
 }
 
 } // namespace
@@ -40,6 +59,7 @@ bool writeFileAtomically(const QString& path, const QByteArray& bytes, QString* 
         setError(error, file.errorString());
         return false;
     }
+    removeLeftoverTemporaries(path);
     return true;
 }
 
