@@ -4,6 +4,7 @@
 // still checked, the run completes, and memory stays bounded however many
 // bytes the hostile server pushes.
 #include "engine_rig.h"
+#include "session_script.h"
 #include "support/servers_pop3_peer.h"
 
 #include <QElapsedTimer>
@@ -15,36 +16,15 @@ Q_DECLARE_METATYPE(Pop3Script)
 
 namespace {
 
-const QString closedLine = QStringLiteral("...User Connection Closed - Wait...");
-const QString connectedLine = QStringLiteral("..Connected-ServerIP: 127.0.0.1");
-const QString greetingText =
-    QStringLiteral("+OK POP3 server ready <1896.697170952@dbc.mtview.ca.us>");
-
 // Short enough for the silent and slow cases to end quickly, long enough
 // that a busy machine does not drop a healthy server.
 constexpr int timeoutMs = 2000;
 constexpr qint64 tenMegabytes = 10 << 20;
 
-Pop3Script loggedIn()
-{
-    return Pop3Script()
-        .send(Pop3Reply::greeting())
-        .expect("USER bob")
-        .send(Pop3Reply::ok())
-        .expect("PASS pw")
-        .send(Pop3Reply::ok("logged in"))
-        .expect("STAT");
-}
-
 // loggedIn(), STAT 1 answered and TOP 1 2 asked.
 Pop3Script fetching()
 {
     return loggedIn().send(Pop3Reply::stat(1)).expect("TOP 1 2");
-}
-
-QStringList loggedInLog()
-{
-    return {greetingText, QStringLiteral("+OK logged in"), QStringLiteral("..Checking For Mail")};
 }
 
 QList<QByteArray> bobHeaders()

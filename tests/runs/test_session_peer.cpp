@@ -1,6 +1,7 @@
 // Whole check runs against the scripted POP3 peer: every way a session can
 // end costs that account's session and a log line, never the run.
 #include "engine_rig.h"
+#include "session_script.h"
 #include "support/servers_pop3_peer.h"
 
 #include <QTcpServer>
@@ -12,27 +13,6 @@
 Q_DECLARE_METATYPE(Pop3Script)
 
 namespace {
-
-const QString closedLine = QStringLiteral("...User Connection Closed - Wait...");
-const QString connectedLine = QStringLiteral("..Connected-ServerIP: 127.0.0.1");
-const QString greetingText =
-    QStringLiteral("+OK POP3 server ready <1896.697170952@dbc.mtview.ca.us>");
-
-Pop3Script loggedIn()
-{
-    return Pop3Script()
-        .send(Pop3Reply::greeting())
-        .expect("USER bob")
-        .send(Pop3Reply::ok())
-        .expect("PASS pw")
-        .send(Pop3Reply::ok("logged in"))
-        .expect("STAT");
-}
-
-QStringList loggedInLog()
-{
-    return {greetingText, QStringLiteral("+OK logged in"), QStringLiteral("..Checking For Mail")};
-}
 
 QByteArray mail(int i)
 {
