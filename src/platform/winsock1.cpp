@@ -103,7 +103,16 @@ void Winsock1::SendData(const QByteArray& bytes)
 
 QByteArray Winsock1::GetData()
 {
-    return m_socket->readAll();
+    // One buffer serves every read while no caller still holds the last
+    // one: the slices of a long reply then reuse the same memory instead of
+    // fresh pages from the allocator for each.
+    const qint64 available = m_socket->bytesAvailable();
+    if (available <= 0)
+        return m_socket->readAll();
+    m_readBuffer.resize(available);
+    const qint64 got = m_socket->read(m_readBuffer.data(), available);
+    m_readBuffer.resize(qMax<qint64>(0, got));
+    return m_readBuffer;
 }
 
 qint64 Winsock1::bytesAvailable() const

@@ -71,4 +71,5 @@ private:
     bool m_announced = false;   // connectEvent raised for this connection
     bool m_errorRaised = false; // errorEvent raised for this connection
     QString m_sslReason;
+    QByteArray m_readBuffer; // see GetData()
 };
