@@ -27,8 +27,9 @@ cmake --build "$build" -j2 --target quorvamel quorvamel-check check_throughput r
 
 bin=$build/bin
 out=$(mktemp)
-trap 'rm -f "$out"' EXIT
-export QT_QPA_PLATFORM=offscreen
+runtime=$(mktemp -d)
+trap 'rm -rf "$out" "$runtime"' EXIT
+export QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR="$runtime"
 echo "machine: $(nproc) cores, load average at start: $(cut -d' ' -f1-3 /proc/loadavg)"
 status=0
 step() {
