@@ -28,6 +28,12 @@ int main(int argc, char** argv)
         return started.outcome == StartupResult::Failed ? 1 : 0;
 
     WindowProgram program(started, input.programFolder, prompter);
+    if (!program.accountsLoaded()) {
+        // The settings file's step is still the one in force.
+        prompter.showMessage(ApplicationTitle,
+                             ApplicationTitle + " Unable To Run: " + started.startupStep);
+        return 1;
+    }
     program.window().show();
     return app.exec();
 }

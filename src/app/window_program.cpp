@@ -16,8 +16,10 @@ WindowProgram::WindowProgram(const StartupResult& started, const QString& progra
     prompter.setParentWidget(&m_window);
     m_wiring =
         std::make_unique<WindowWiring>(m_window, m_settings, prompter, m_connectivity, m_ticks);
-    m_wiring->loadWindowData(started.settingsPath,
-                             started.dataFolder + QLatin1Char('/') + UsersFileName);
+    m_accountsLoaded = m_wiring->loadWindowData(
+        started.settingsPath, started.dataFolder + QLatin1Char('/') + UsersFileName);
+    if (!m_accountsLoaded)
+        return;
     // The settings pages' boxes and Defaults buttons; built after loading so
     // the values put in at load run no actions. The timed re-check follows
     // the interval the P. 1 defaults bring back.

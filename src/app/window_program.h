@@ -25,6 +25,9 @@ public:
                   MessageBoxPrompter& prompter);
     ~WindowProgram();
 
+    // False when the account list could not be loaded: the program must
+    // then end with the start-up failure message instead of opening.
+    bool accountsLoaded() const { return m_accountsLoaded; }
     Form10& window() { return m_window; }
     WindowWiring& wiring() { return *m_wiring; }
 
@@ -37,4 +40,5 @@ private:
     std::unique_ptr<SettingsActions> m_settingsActions;
     std::unique_ptr<AccountEditor> m_accountEditor;
     std::unique_ptr<SecretEntry> m_secretEntry;
+    bool m_accountsLoaded = false;
 };

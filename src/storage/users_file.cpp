@@ -36,6 +36,11 @@ bool readCountedBytes(const QString& path, QByteArray& out, QString* error)
         return false;
     }
     const qint64 length = file.size();
+    // A damaged (or sparse) file of gigabytes must not be read into memory.
+    if (UsersRecordCount(length) > MaxUsersRecords) {
+        setError(error, QStringLiteral("The users file is too large (%1 bytes)").arg(length));
+        return false;
+    }
     const qint64 wanted = qint64(UsersRecordCount(length)) * AccountRecord::Size;
     out = file.read(std::min(length, wanted));
     if (file.error() != QFileDevice::NoError) {

@@ -10,6 +10,9 @@
 
 inline const QString UsersFileName = QStringLiteral("pop3user.ini");
 
+// More accounts than anyone keeps; a file counting more is refused unread.
+constexpr int MaxUsersRecords = 100000;
+
 // The number of records in a file of that length: length / record size
 // rounded to the nearest whole number, a tie to the even one. A file cut
 // inside its last record is not rejected.
@@ -17,7 +20,8 @@ int UsersRecordCount(qint64 fileLength);
 
 // Reads every counted record; a last record the file ends inside reads its
 // missing bytes as blanks and zero, and nothing past the end is read. A
-// missing file is created empty (owner-only).
+// missing file is created empty (owner-only). A file of more than
+// MaxUsersRecords records is refused.
 bool readUsersFile(const QString& path, QList<AccountRecord>& out, QString* error = nullptr);
 
 // Replaces the whole file with the records, atomically and owner-only; an

@@ -148,7 +148,7 @@ void WindowWiring::applySettings(const std::optional<TwipsRect>& workArea)
     m_window.selectTab(firstPlacement ? Form10::AccountsTab : Form10::MailTab);
 }
 
-void WindowWiring::loadWindowData(const QString& settingsPath, const QString& usersPath)
+bool WindowWiring::loadWindowData(const QString& settingsPath, const QString& usersPath)
 {
     if (!loadRunSettings(settingsPath, currentScreenFacts(), installedFontFacts(), m_settings))
         m_prompter.showMessage(Engine::Title, QStringLiteral("An Error Occurred Loading App Data"));
@@ -157,7 +157,7 @@ void WindowWiring::loadWindowData(const QString& settingsPath, const QString& us
     // The accounts are loaded even after a settings failure: the users file
     // is rewritten from this list at the close, and an empty list would
     // erase every account.
-    LoadAccountList(*m_window.accountListModel(), usersPath);
+    return LoadAccountList(*m_window.accountListModel(), usersPath);
 }
 
 void WindowWiring::StartCheckFromUser()

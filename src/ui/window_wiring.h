@@ -49,8 +49,9 @@ public:
     void applySettings(const std::optional<TwipsRect>& workArea);
     // Settings file, then users file; a settings file that cannot be read
     // says so and leaves the settings as they are, the accounts are loaded
-    // all the same.
-    void loadWindowData(const QString& settingsPath, const QString& usersPath);
+    // all the same. False when the users file cannot be read: the program
+    // must not run on (and later save) an account list it could not load.
+    bool loadWindowData(const QString& settingsPath, const QString& usersPath);
 
     // Command1.
     void StartCheckFromUser();

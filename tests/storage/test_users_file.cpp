@@ -1,6 +1,7 @@
 #include "storage/users_file.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QtEndian>
@@ -76,6 +77,8 @@ private slots:
     void shortLastRecordReadsBlanksAndZero();
     void tieLengthDropsTheHalfRecord();
     void garbageFileDoesNotFail();
+    void hugeFileIsRefusedUnread_data();
+    void hugeFileIsRefusedUnread();
     void missingFileIsCreatedEmptyOwnerOnly();
     void writeReplacesWholeOwnerOnly();
     void emptyListDeletesFile();
@@ -189,6 +192,32 @@ void TestUsersFile::garbageFileDoesNotFail()
     QVERIFY(readUsersFile(path(), records));
     QCOMPARE(records.size(), 22);
     QCOMPARE(records[0].ScrambledPassword.size(), 64);
+}
+
+void TestUsersFile::hugeFileIsRefusedUnread_data()
+{
+    QTest::addColumn<qint64>("length");
+    QTest::addColumn<bool>("readable");
+    QTest::newRow("at the limit") << qint64(MaxUsersRecords) * AccountRecord::Size << true;
+    QTest::newRow("one record more") << qint64(MaxUsersRecords + 1) * AccountRecord::Size << false;
+    QTest::newRow("sparse 64 GB") << (qint64(64) << 30) << false;
+}
+
+void TestUsersFile::hugeFileIsRefusedUnread()
+{
+    QFETCH(qint64, length);
+    QFETCH(bool, readable);
+    {
+        QFile f(path());
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        QVERIFY(f.resize(length)); // sparse: no disk space taken
+    }
+    QList<AccountRecord> records;
+    QString error;
+    QCOMPARE(readUsersFile(path(), records, &error), readable);
+    QCOMPARE(records.size(), readable ? MaxUsersRecords : 0);
+    QCOMPARE(error.isEmpty(), readable);
+    QCOMPARE(QFileInfo(path()).size(), length); // never rewritten
 }
 
 void TestUsersFile::missingFileIsCreatedEmptyOwnerOnly()
