@@ -107,4 +107,29 @@ inline void prepare(EngineRig& rig)
     rig.mails.setCheckBoxesShown(true);
 }
 
+// ann's two marked rows, Alpha and Beta, on a server whose first header
+// comes slowly and whose QUIT reply says quitText.
+inline Pop3Script slowFirstHeader(const QByteArray& quitText)
+{
+    return logOn("ann", "pw1", 2)
+        .expect("TOP 1 2")
+        .pause(300)
+        .send(mail("Alpha"))
+        .expect("QUIT")
+        .send(Pop3Reply::ok(quitText))
+        .expectClientClose();
+}
+
+// Lists those two rows, starts the delete run with "Yes" and waits until
+// the first header is asked for, so a test can act while it is on its way.
+inline bool startWhileFirstHeaderComes(EngineRig& rig, const ScriptedPop3Peer& peer)
+{
+    prepare(rig);
+    addRow(rig, "ann", "pw1", peer.port(), "Alpha", true);
+    addRow(rig, "ann", "pw1", peer.port(), "Beta", true);
+    rig.prompter.queueYesNo(true);
+    return rig.engine->startDeleteFromUser() &&
+           QTest::qWaitFor([&] { return peer.commands().contains("TOP 1 2"); }, 5000);
+}
+
 } // namespace deleterig

@@ -205,23 +205,11 @@ void TestDeleteRun::inconsistentBlockAbortsAccount()
     // is stopped with QUIT (no further TOP although a second message
     // waits), its reply is logged, and the run goes on to the end.
     ScriptedPop3Peer peer;
-    peer.addScript(logOn("ann", "pw1", 2)
-                       .expect("TOP 1 2")
-                       .pause(300)
-                       .send(mail("Alpha"))
-                       .expect("QUIT")
-                       .send(Pop3Reply::ok("stopped here"))
-                       .expectClientClose());
+    peer.addScript(slowFirstHeader("stopped here"));
     QVERIFY(peer.listen());
     EngineRig rig;
-    prepare(rig);
-    addRow(rig, "ann", "pw1", peer.port(), "Alpha", true);
-    addRow(rig, "ann", "pw1", peer.port(), "Beta", true);
-
     QSignalSpy ended(rig.engine.get(), &Engine::runEnded);
-    rig.prompter.queueYesNo(true);
-    QVERIFY(rig.engine->startDeleteFromUser());
-    QVERIFY(QTest::qWaitFor([&] { return peer.commands().contains("TOP 1 2"); }, 5000));
+    QVERIFY(startWhileFirstHeaderComes(rig, peer));
     // A second click meanwhile is refused without a word.
     QVERIFY(!rig.engine->startDeleteFromUser());
     QCOMPARE(rig.prompter.shown().size(), 1);

@@ -190,23 +190,11 @@ void TestDeleteRunHalts::cancelDuringSession()
     // Cancel while a header is on its way: when it completes the list is
     // emptied and QUIT sent; the run halts with "Operation Canceled".
     ScriptedPop3Peer peer;
-    peer.addScript(logOn("ann", "pw1", 2)
-                       .expect("TOP 1 2")
-                       .pause(300)
-                       .send(mail("Alpha"))
-                       .expect("QUIT")
-                       .send(Pop3Reply::ok("bye"))
-                       .expectClientClose());
+    peer.addScript(slowFirstHeader("bye"));
     QVERIFY(peer.listen());
     EngineRig rig;
-    prepare(rig);
-    addRow(rig, "ann", "pw1", peer.port(), "Alpha", true);
-    addRow(rig, "ann", "pw1", peer.port(), "Beta", true);
-
     QSignalSpy ended(rig.engine.get(), &Engine::runEnded);
-    rig.prompter.queueYesNo(true);
-    QVERIFY(rig.engine->startDeleteFromUser());
-    QVERIFY(QTest::qWaitFor([&] { return peer.commands().contains("TOP 1 2"); }, 5000));
+    QVERIFY(startWhileFirstHeaderComes(rig, peer));
     rig.engine->requestCancel();
     QVERIFY(ended.wait(10000));
     QVERIFY_PEER_DONE(peer, 5000);
