@@ -1,6 +1,8 @@
 #include "app/window_program.h"
 
 #include "app/startup.h"
+#include "runs/certificate_trust.h"
+#include "runs/engine.h"
 #include "runs/recheck_clock.h"
 #include "storage/users_file.h"
 #include "ui/account_editor.h"
@@ -20,6 +22,10 @@ WindowProgram::WindowProgram(const StartupResult& started, const QString& progra
         started.settingsPath, started.dataFolder + QLatin1Char('/') + UsersFileName);
     if (!m_accountsLoaded)
         return;
+    // A certificate the system does not vouch for is put to the user.
+    m_certificateTrust = std::make_unique<CertificateTrust>(
+        started.dataFolder + QLatin1Char('/') + TrustedCertificates::FileName, &prompter);
+    m_wiring->engine().setCertificateTrust(m_certificateTrust.get());
     // The settings pages' boxes and Defaults buttons; built after loading so
     // the values put in at load run no actions. The timed re-check follows
     // the interval the P. 1 defaults bring back.

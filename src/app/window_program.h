@@ -8,6 +8,7 @@
 #include <memory>
 
 class AccountEditor;
+class CertificateTrust;
 class MessageBoxPrompter;
 class SecretEntry;
 class SettingsActions;
@@ -36,6 +37,7 @@ private:
     NetworkInformationConnectivity m_connectivity;
     SteadyTickSource m_ticks;
     Form10 m_window;
+    std::unique_ptr<CertificateTrust> m_certificateTrust;
     std::unique_ptr<WindowWiring> m_wiring;
     std::unique_ptr<SettingsActions> m_settingsActions;
     std::unique_ptr<AccountEditor> m_accountEditor;

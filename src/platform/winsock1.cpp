@@ -1,6 +1,6 @@
 #include "platform/winsock1.h"
 
-#include <QSslConfiguration>
+#include <QCryptographicHash>
 #include <QSslSocket>
 #include <QStringList>
 
@@ -37,8 +37,12 @@ void Winsock1::resetSocket()
             onConnected();
     });
     connect(m_socket, &QSslSocket::encrypted, this, [this] {
-        if (m_tls)
+        if (m_upgrading) {
+            m_upgrading = false;
+            emit tlsStarted();
+        } else if (m_tls) {
             onConnected();
+        }
     });
     connect(m_socket, &QSslSocket::readyRead, this, [this] {
         if (m_announced)
@@ -68,26 +72,29 @@ int Winsock1::State() const
     }
 }
 
-bool Winsock1::Connect(const QString& host, qint32 port, QString* error)
+bool Winsock1::Connect(const QString& host, qint32 port, QString* error,
+                       const QByteArray& acceptedSha256)
 {
     resetSocket();
     m_announced = false;
     m_errorRaised = false;
+    m_upgrading = false;
     m_sslReason.clear();
+    m_unverified.reset();
+    m_host = host;
+    m_port = port;
+    m_acceptedSha256 = acceptedSha256;
     if (port < 1 || port > 65535 || host.trimmed().isEmpty()) {
         if (error)
             *error = port < 1 || port > 65535 ? QStringLiteral("Invalid port %1").arg(port)
                                               : QStringLiteral("No host");
         return false;
     }
-    m_tls = m_tlsPorts.contains(port);
+    m_tls = port == TlsPort;
+    // The default configuration is left as it is: it loads the system's
+    // trusted certificates on demand, and setting a CA list of our own
+    // would switch that off.
     if (m_tls) {
-        QSslConfiguration config = QSslConfiguration::defaultConfiguration();
-        QList<QSslCertificate> cas = config.caCertificates();
-        cas.append(m_extraCas);
-        config.setCaCertificates(cas);
-        config.setPeerVerifyMode(QSslSocket::VerifyPeer);
-        m_socket->setSslConfiguration(config);
         m_socket->connectToHostEncrypted(host, quint16(port));
     } else {
         m_socket->connectToHost(host, quint16(port));
@@ -133,9 +140,30 @@ QString Winsock1::RemoteHostIP() const
     return m_socket->peerAddress().toString();
 }
 
-void Winsock1::addCaCertificates(const QList<QSslCertificate>& certificates)
+void Winsock1::startTls()
 {
-    m_extraCas.append(certificates);
+    if (m_socket->state() != QAbstractSocket::ConnectedState || m_socket->isEncrypted())
+        return;
+    m_upgrading = true;
+    m_sslReason.clear();
+    m_socket->startClientEncryption();
+}
+
+bool Winsock1::isEncrypted() const
+{
+    return m_socket->isEncrypted();
+}
+
+QString Winsock1::protocolName() const
+{
+    switch (m_socket->sessionProtocol()) {
+    case QSsl::TlsV1_3:
+        return QStringLiteral("TLS 1.3");
+    case QSsl::TlsV1_2:
+        return QStringLiteral("TLS 1.2");
+    default:
+        return QStringLiteral("TLS");
+    }
 }
 
 void Winsock1::onConnected()
@@ -153,6 +181,19 @@ void Winsock1::onDisconnected()
         emit closeEvent();
         return;
     }
+    // An upgrade the peer broke off is a TLS failure of the session.
+    if (m_upgrading) {
+        m_upgrading = false;
+        raiseError(int(QAbstractSocket::SslHandshakeFailedError),
+                   m_sslReason.isEmpty() ? QStringLiteral("The server broke off the handshake")
+                                         : m_sslReason,
+                   true);
+        if (m_announced) {
+            m_announced = false;
+            emit closeEvent();
+        }
+        return;
+    }
     // Lost before the connection was announced (a TLS handshake the peer
     // broke off): the connect attempt failed.
     if (m_tls && !m_sslReason.isEmpty())
@@ -165,14 +206,14 @@ void Winsock1::onDisconnected()
 void Winsock1::onErrorOccurred(int error)
 {
     const auto code = QAbstractSocket::SocketError(error);
+    const bool handshaking = (m_tls && !m_announced) || m_upgrading;
     // A peer close of an announced connection is the close event's business.
-    if (code == QAbstractSocket::RemoteHostClosedError && (m_announced || !m_tls))
+    if (code == QAbstractSocket::RemoteHostClosedError && !handshaking && (m_announced || !m_tls))
         return;
-    const bool tlsFailure = m_tls && !m_announced &&
-                            (code == QAbstractSocket::SslHandshakeFailedError ||
-                             code == QAbstractSocket::SslInternalError ||
-                             code == QAbstractSocket::SslInvalidUserDataError ||
-                             code == QAbstractSocket::RemoteHostClosedError);
+    const bool tlsFailure = handshaking && (code == QAbstractSocket::SslHandshakeFailedError ||
+                                            code == QAbstractSocket::SslInternalError ||
+                                            code == QAbstractSocket::SslInvalidUserDataError ||
+                                            code == QAbstractSocket::RemoteHostClosedError);
     QString description = m_socket->errorString();
     if (tlsFailure && !m_sslReason.isEmpty())
         description = m_sslReason;
@@ -181,10 +222,19 @@ void Winsock1::onErrorOccurred(int error)
 
 void Winsock1::onSslErrors(const QList<QSslError>& errors)
 {
+    const QSslCertificate presented = m_socket->peerCertificate();
+    if (!m_acceptedSha256.isEmpty() && !presented.isNull() &&
+        presented.digest(QCryptographicHash::Sha256) == m_acceptedSha256) {
+        // Exactly the certificate the user chose to trust for this server.
+        m_socket->ignoreSslErrors(errors);
+        return;
+    }
     QStringList texts;
     for (const QSslError& e : errors)
         texts.append(e.errorString());
     m_sslReason = texts.join(QStringLiteral("; "));
+    if (!presented.isNull())
+        m_unverified = UnverifiedCertificate{m_host, m_port, presented, m_sslReason};
 }
 
 void Winsock1::raiseError(int number, const QString& description, bool tls)

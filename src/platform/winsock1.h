@@ -2,16 +2,29 @@
 
 #include <QList>
 #include <QObject>
-#include <QSet>
 #include <QSslCertificate>
 #include <QSslError>
+#include <optional>
 
 class QSslSocket;
 
+// A server certificate that the system's trusted certificates do not
+// vouch for, with the reasons.
+struct UnverifiedCertificate
+{
+    QString host;
+    int port = 0;
+    QSslCertificate certificate;
+    QString reason;
+};
+
 // The program's one TCP client socket. Plain TCP, or TLS from the first
-// byte for ports in the TLS port set. Events are raised only for the
-// connection in progress: a close made by the program raises none, and a
-// connection lost before it was announced is reported as an error.
+// byte on port 995; a plain connection can be upgraded (STLS). Certificates
+// are verified against the system's trusted certificates, or accepted when
+// they are exactly the one the user chose to trust for this server. Events
+// are raised only for the connection in progress: a close made by the
+// program raises none, and a connection lost before it was announced is
+// reported as an error.
 class Winsock1 : public QObject
 {
     Q_OBJECT
@@ -33,9 +46,25 @@ public:
     // 0 closed, 7 connected (for TLS: once the handshake is done), other
     // values in between.
     int State() const;
+    static constexpr int TlsPort = 995;
+
     // Starts connecting. False when the request fails at once (a port
     // outside 1..65535 or an empty host); error then describes why.
-    bool Connect(const QString& host, qint32 port, QString* error = nullptr);
+    // acceptedSha256: the SHA-256 digest of a certificate the user trusts
+    // for this server and port, accepted although unverified (empty: none).
+    bool Connect(const QString& host, qint32 port, QString* error = nullptr,
+                 const QByteArray& acceptedSha256 = {});
+    // Upgrades the plain connection to TLS (STLS); tlsStarted follows, or
+    // errorEvent with tls set.
+    void startTls();
+    bool isEncrypted() const;
+    // "TLS 1.3" and the like, once encrypted.
+    QString protocolName() const;
+    // The certificate the last connection refused, if it refused one.
+    const std::optional<UnverifiedCertificate>& unverifiedCertificate() const
+    {
+        return m_unverified;
+    }
     void SendData(const QByteArray& bytes);
     // Everything that has arrived since the last read.
     QByteArray GetData();
@@ -44,15 +73,12 @@ public:
     void Close();
     QString RemoteHostIP() const;
 
-    void setTlsPorts(const QSet<int>& ports) { m_tlsPorts = ports; }
-    QSet<int> tlsPorts() const { return m_tlsPorts; }
-    // Certificates trusted in addition to the system's.
-    void addCaCertificates(const QList<QSslCertificate>& certificates);
-
 signals:
     void connectEvent();
     void dataArrival(qint64 bytesTotal);
     void closeEvent();
+    // The STLS upgrade is done.
+    void tlsStarted();
     // tls: the handshake or the certificate check failed.
     void errorEvent(int number, const QString& description, bool tls);
 
@@ -65,9 +91,12 @@ private:
     void resetSocket();
 
     QSslSocket* m_socket = nullptr;
-    QSet<int> m_tlsPorts{995};
-    QList<QSslCertificate> m_extraCas;
-    bool m_tls = false;
+    QString m_host;
+    int m_port = 0;
+    QByteArray m_acceptedSha256;
+    std::optional<UnverifiedCertificate> m_unverified;
+    bool m_tls = false;       // TLS from the first byte
+    bool m_upgrading = false; // STLS handshake under way
     bool m_announced = false;   // connectEvent raised for this connection
     bool m_errorRaised = false; // errorEvent raised for this connection
     QString m_sslReason;

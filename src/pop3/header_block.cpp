@@ -24,7 +24,7 @@ bool isFoldingBlank(char c)
 }
 
 // The header block split at CR LF, with folded lines joined to the line
-// they continue (the CR LF removed, the blank kept).
+// they continue: the line break and the blanks after it become one blank.
 QList<QByteArray> logicalLines(QByteArrayView block)
 {
     QList<QByteArray> lines;
@@ -34,10 +34,14 @@ QList<QByteArray> logicalLines(QByteArrayView block)
         if (end < 0)
             end = block.size();
         const QByteArrayView line = block.sliced(from, end - from);
-        if (!lines.isEmpty() && !line.isEmpty() && isFoldingBlank(line.front()))
-            lines.last().append(line);
-        else
+        if (!lines.isEmpty() && !line.isEmpty() && isFoldingBlank(line.front())) {
+            qsizetype blanks = 0;
+            while (blanks < line.size() && isFoldingBlank(line[blanks]))
+                ++blanks;
+            lines.last().append(' ').append(line.sliced(blanks));
+        } else {
             lines.append(line.toByteArray());
+        }
         from = end + 2;
     }
     return lines;
@@ -182,6 +186,18 @@ QString decodeEncodedWords(const QString& text)
     return out;
 }
 
+// A value is shown on one line of a list, a TAB-separated row or a JSON
+// field: a TAB or line break left in it (written raw or decoded from an
+// encoded word) becomes a blank.
+QString oneLine(QString value)
+{
+    for (QChar& c : value) {
+        if (c == u'\t' || c == u'\r' || c == u'\n')
+            c = u' ';
+    }
+    return value.trimmed();
+}
+
 } // namespace
 
 std::optional<MailHeaders> parseHeaderBlock(const QByteArray& message)
@@ -209,10 +225,10 @@ std::optional<MailHeaders> parseHeaderBlock(const QByteArray& message)
     }
     MailHeaders headers;
     if (haveFrom)
-        headers.from = decodeEncodedWords(decodeServerBytes(from).trimmed());
+        headers.from = oneLine(decodeEncodedWords(decodeServerBytes(from).trimmed()));
     if (haveSubject)
-        headers.subject = decodeEncodedWords(decodeServerBytes(subject).trimmed());
+        headers.subject = oneLine(decodeEncodedWords(decodeServerBytes(subject).trimmed()));
     if (haveDate)
-        headers.date = decodeServerBytes(date).trimmed();
+        headers.date = oneLine(decodeServerBytes(date));
     return headers;
 }

@@ -18,61 +18,91 @@ struct SessionOptions
     bool cancelRequested = false;
 };
 
+// Why a session ended.
+enum class SessionEnd {
+    QuitAnswered,      // the server acknowledged QUIT
+    ErrorReplyLogged,  // an -ERR reply ended it; the log already shows it
+    BrokenReply,       // bytes that are no reply, or a reply out of its form
+    LineTooLong,       // a reply line over SessionReader::MaxLineBytes
+    HeaderTooLarge,    // a header block over SessionReader::MaxHeaderBytes
+    ImplausibleCount,  // a STAT count its own octet count cannot hold
+    TlsRefused,        // -ERR to STLS; the log already shows it
+};
+
 // What the session needs of the run around it.
 class SessionHost
 {
 public:
     virtual ~SessionHost() = default;
     virtual SessionOptions sessionOptions() const = 0;
-    // Sends one command; CR LF is added here.
-    virtual void sendCommand(const QString& command) = 0;
+    // Sends one command line; CR LF is added here.
+    virtual void sendCommand(const QByteArray& line) = 0;
     // The text goes to the log and the status line.
     virtual void reportLine(const QString& text) = 0;
     virtual void enableWatchdog() = 0;
+    // True when the connection is TLS already (from its first byte).
+    virtual bool connectionEncrypted() const = 0;
+    // Upgrades the connection (STLS); the host calls tlsStarted() once done.
+    virtual void startTls() = 0;
     // A complete message text (header block first) of message number n.
     virtual void extractHeaders(const QByteArray& message, qint32 messageNumber) = 0;
     // The "(no mail)" row of the account, counted by the run.
     virtual void addNoMailRow() = 0;
     virtual void clearMailList() = 0;
-    // The server accepted a DELE: marks the row. True when the account's
-    // marked rows are all matched.
+    // The server accepted a DELE. True when the account's marked rows are
+    // all matched.
     virtual bool deleteAccepted() = 0;
     // Ends the session; the last thing a handler does.
-    virtual void closeConnection() = 0;
+    virtual void endSession(SessionEnd why) = 0;
 };
 
 // The client side of one POP3 conversation, driven by the bytes that
 // arrive. It keeps its state in the SessionContext and acts through the
-// host.
+// host. On a plain connection it asks CAPA first: STLS is then a must
+// before any log-on, and UTF8 makes commands travel as UTF-8.
 class Pop3Session
 {
 public:
+    // More messages than this on one account are not listed: a server that
+    // claims billions would otherwise hold the run for hours.
+    static constexpr qint32 MaxMessagesPerAccount = 1000000;
+
     Pop3Session(SessionContext& context, SessionHost& host) : m_ctx(context), m_host(host) {}
 
     // A new connection: nothing of an earlier one is carried over.
     void begin();
     // Bytes of one arrival; handles every reply they complete.
     void dataArrival(const QByteArray& bytes);
-    // True once the session has handed over to closeConnection().
+    // The STLS upgrade is done: capabilities are asked again over TLS.
+    void tlsStarted();
+    // True once the session has handed over to endSession().
     bool hasEnded() const { return m_ended; }
+    bool utf8Accepted() const { return m_utf8; }
 
     // Text of server bytes: UTF-8 when valid, else Windows-1252.
     static QString serverText(const QByteArray& bytes);
+    // Server text as the log shows it: without its CR LF, and cut when long.
+    static QString loggedReply(const QString& reply);
 
 private:
+    bool expectsMultiLine() const;
     void handleReply(const SessionReader::Reply& reply);
     void handlePositive(const QByteArray& line);
     void handleErrorReply(const QByteArray& line);
     void onGreeting(const QString& replyText);
+    void onCapabilities(const QByteArray& list);
+    void logOn();
     void onStat(const QString& replyText, const QByteArray& line);
     void onHeaderBlock(const QByteArray& message);
     void onDeleAccepted();
     void fetch(qint32 number);
     void send(::SessionState next, const QString& command);
-    void end();
+    void end(SessionEnd why);
 
     SessionContext& m_ctx;
     SessionHost& m_host;
     SessionReader m_reader;
+    QString m_greeting; // for the APOP timestamp, which may be asked for after CAPA
     bool m_ended = false;
+    bool m_utf8 = false;
 };

@@ -24,6 +24,15 @@ qsizetype findEndMarker(QByteArrayView bytes)
     }
     return -1;
 }
+SessionReader::Reply lineTooLong()
+{
+    return {SessionReader::Reply::Broken, {}, {}, SessionReader::Reply::Fault::LineTooLong};
+}
+
+SessionReader::Reply headerTooLarge()
+{
+    return {SessionReader::Reply::Broken, {}, {}, SessionReader::Reply::Fault::HeaderTooLarge};
+}
 } // namespace
 
 void SessionReader::reset()
@@ -72,11 +81,11 @@ std::optional<SessionReader::Reply> SessionReader::nextLine()
     if (at < 0) {
         m_lineScan = m_pending.size();
         if (unendedLineTooLong(m_pending))
-            return Reply{Reply::Broken, {}, {}};
+            return lineTooLong();
         return std::nullopt;
     }
     if (at > MaxLineBytes)
-        return Reply{Reply::Broken, {}, {}};
+        return lineTooLong();
     Reply r{Reply::Line, m_pending.left(at + 2), {}};
     m_pending.remove(0, at + 2);
     m_lineScan = 0;
@@ -131,12 +140,12 @@ std::optional<SessionReader::Reply> SessionReader::feedMultiLine(const QByteArra
         const qsizetype at = m_status.indexOf(crlf, from);
         if (at < 0) {
             if (unendedLineTooLong(m_status))
-                return Reply{Reply::Broken, {}, {}};
+                return lineTooLong();
             return std::nullopt;
         }
         // However the line arrived: in one piece or cut before its end.
         if (at > MaxLineBytes)
-            return Reply{Reply::Broken, {}, {}};
+            return lineTooLong();
         rest = m_status.mid(at + 2);
         m_status.truncate(at + 2);
         m_statusDone = true;
@@ -153,12 +162,12 @@ std::optional<SessionReader::Reply> SessionReader::feedMultiLine(const QByteArra
     const qsizetype at = m_kept.indexOf(emptyLine, from);
     if (at > MaxHeaderBytes) {
         // The same limit whether the empty line came with the rest or later.
-        return Reply{Reply::Broken, {}, {}};
+        return headerTooLarge();
     } else if (at >= 0) {
         m_kept.truncate(at + emptyLine.size());
         m_headerDone = true;
     } else if (m_kept.size() > MaxHeaderBytes + 3) {
-        return Reply{Reply::Broken, {}, {}};
+        return headerTooLarge();
     }
     return std::nullopt;
 }

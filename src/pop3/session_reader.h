@@ -24,9 +24,12 @@ public:
             MultiLine, // complete; text is the status line, message what follows it
             MultiError // a multi-line reply that began with "-ERR"; text is its line
         };
+        // Why a reply is Broken.
+        enum class Fault { None, LineTooLong, HeaderTooLarge };
         Kind kind = Line;
         QByteArray text;
         QByteArray message; // MultiLine: the message without the closing ".", CR LF
+        Fault fault = Fault::None;
     };
 
     void reset();

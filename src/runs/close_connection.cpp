@@ -1,5 +1,6 @@
 // Ending a session and going on with the run.
 #include "platform/wait_with_events.h"
+#include "runs/certificate_trust.h"
 #include "runs/engine.h"
 
 void Engine::CloseConnection()
@@ -26,6 +27,20 @@ void Engine::CloseConnection()
         postContinuation();
 }
 
+bool Engine::offerCertificateTrust()
+{
+    std::optional<UnverifiedCertificate> refused;
+    refused.swap(m_refusedCertificate);
+    if (!refused || !m_trust || m_cancelRequested == 1 || m_closing >= 1)
+        return false;
+    QString error;
+    if (m_trust->askToTrust(*refused, &error))
+        return true;
+    if (!error.isEmpty())
+        AppendLog(QStringLiteral("..Trusted Certificate Not Saved: ") + error);
+    return false;
+}
+
 void Engine::postContinuation()
 {
     // The next account starts from the event loop, not from inside the
@@ -39,6 +54,15 @@ void Engine::postContinuation()
         this,
         [this] {
             m_continuationQueued = false;
+            if (offerCertificateTrust()) {
+                // The same account again, now that its certificate is trusted.
+                QString haltMessage = QStringLiteral("Unknown Error");
+                if (m_checkRunActive > 0 && !openAccount(haltMessage))
+                    haltCheckRun(haltMessage);
+                else if (m_deleteRunActive > 0 && m_checkRunActive == 0)
+                    startDeleteAccount();
+                return;
+            }
             if (m_checkRunActive > 0)
                 CheckRun();
             if (m_reconnecting == 0 && m_deleteRunActive > 0)

@@ -2,6 +2,7 @@
 #include "platform/connectivity.h"
 #include "platform/prompter.h"
 #include "platform/wait_with_events.h"
+#include "runs/certificate_trust.h"
 #include "runs/engine.h"
 #include "storage/run_settings.h"
 
@@ -32,9 +33,20 @@ void Engine::ConnectToServer(const QString& server, qint32 port)
     m_ctx.ConnectionClosed = 0;
     m_ctx.Connected = 0;
     m_session.begin();
+    m_sessionBytes = 0;
+    m_sessionEndLogged = false;
+    m_replyAwaited = false;
+    m_refusedCertificate.reset();
+    m_acceptedDeleteRows.clear();
+    QByteArray acceptedSha256;
+    if (m_trust) {
+        acceptedSha256 = m_trust->acceptedSha256(server, port);
+        if (const std::optional<QString> warning = m_trust->takeLoadWarning())
+            AppendLog(*warning);
+    }
     m_inConnectWait = true;
     QString error;
-    if (!m_socket.Connect(server, port, &error))
+    if (!m_socket.Connect(server, port, &error, acceptedSha256))
         Winsock1_Error(0, error, false);
     QCoreApplication::processEvents();
     const bool connected = waitForConnect();
@@ -44,10 +56,15 @@ void Engine::ConnectToServer(const QString& server, qint32 port)
         const QString line = QStringLiteral("..Connected-ServerIP: ") + m_socket.RemoteHostIP();
         AppendLog(line);
         SetStatus(line);
+        if (m_socket.isEncrypted()) {
+            const QString secured = QStringLiteral("..Secured: ") + m_socket.protocolName();
+            AppendLog(secured);
+            SetStatus(secured);
+        }
         // The watchdog guards the session from the connection on, so a
         // server that never greets is dropped too.
         m_ctx.LastArrivalTick = tickNow();
-        m_replyAwaitedSinceTick = m_ctx.LastArrivalTick;
+        markReplyAwaited();
         m_timer2.start();
         readArrivals();
         return;

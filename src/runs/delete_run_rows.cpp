@@ -11,6 +11,7 @@
 #include "storage/run_settings.h"
 
 #include <QVector>
+#include <utility>
 
 QString passwordOfKey(const QString& key)
 {
@@ -46,7 +47,8 @@ void Engine::matchForDelete(const MailHeaders& headers, qint32 messageNumber)
         const MailItem& row = m_mails.item(i - 1);
         // A row stands for one message: once its message was deleted it
         // matches no other, so a duplicate the user left unmarked stays.
-        if (row.isNoMailRow() || row.key.startsWith(QLatin1Char('D')))
+        if (row.isNoMailRow() || row.key.startsWith(QLatin1Char('D')) ||
+            m_acceptedDeleteRows.contains(i))
             continue;
         m_deleteRowIndex = 0;
         if (row.userName != m_ctx.UserName || row.from != headers.from ||
@@ -60,7 +62,7 @@ void Engine::matchForDelete(const MailHeaders& headers, qint32 messageNumber)
             return;
         }
         m_ctx.SessionState = SentDele;
-        sendCommand(QStringLiteral("DELE %1").arg(messageNumber));
+        sendCommand("DELE " + QByteArray::number(messageNumber));
         return;
     }
 }
@@ -68,20 +70,43 @@ void Engine::matchForDelete(const MailHeaders& headers, qint32 messageNumber)
 void Engine::abortDeleteAccount()
 {
     m_ctx.SessionState = DeleteAborted;
-    sendCommand(QStringLiteral("QUIT"));
+    sendCommand("QUIT");
 }
 
 bool Engine::deleteAccepted()
 {
+    // The server deletes only when it acknowledges QUIT: the row is marked
+    // then (settleDeletions), not now.
     const int row = m_deleteRowIndex - 1;
-    if (row >= 0 && row < m_mails.itemCount()) {
-        const QString key = m_mails.item(row).key;
-        if (!key.isEmpty())
-            m_mails.setKey(row, QLatin1Char('D') + key.mid(1));
-    }
+    if (row >= 0 && row < m_mails.itemCount() && !m_mails.item(row).key.isEmpty())
+        m_acceptedDeleteRows.append(m_deleteRowIndex);
     bool ok = false;
     const qint32 marked = deleteBlockNumber(m_deleteBlockIndex - 6, &ok);
     return !ok || m_deletedInAccount >= marked;
+}
+
+void Engine::settleDeletions(bool quitAnswered)
+{
+    if (m_acceptedDeleteRows.isEmpty())
+        return;
+    const QList<int> rows = std::exchange(m_acceptedDeleteRows, {});
+    if (!quitAnswered) {
+        // The rows stay, still marked, for another try.
+        const QString line =
+            QStringLiteral("..Deletion Not Completed: The Server Kept %1 Mail Item%2")
+                .arg(rows.size())
+                .arg(rows.size() == 1 ? QString() : QStringLiteral("s"));
+        AppendLog(line);
+        SetStatus(line);
+        return;
+    }
+    for (const int i : rows) {
+        if (i < 1 || i > m_mails.itemCount())
+            continue;
+        const QString key = m_mails.item(i - 1).key;
+        if (!key.isEmpty())
+            m_mails.setKey(i - 1, QLatin1Char('D') + key.mid(1));
+    }
 }
 
 namespace {

@@ -4,7 +4,6 @@
 #include "model/mail_list_model.h"
 #include "platform/connectivity.h"
 #include "platform/tick_source.h"
-#include "storage/codepage.h"
 #include "storage/run_settings.h"
 
 #include <QDateTime>
@@ -17,12 +16,15 @@ Engine::Engine(RunSettings& settings, AccountListModel& accounts, MailListModel&
       m_timer2(this), m_session(m_ctx, *this)
 {
     m_timer2.setObjectName(QStringLiteral("Timer2"));
-    m_timer2.setInterval(20000);
+    // The watchdog looks every second, so a time-out is honoured to about a
+    // second whatever its length.
+    m_timer2.setInterval(1000);
     connect(&m_timer2, &QTimer::timeout, this, &Engine::watchdogTick);
     connect(&m_socket, &Winsock1::connectEvent, this, &Engine::Winsock1_Connect);
     connect(&m_socket, &Winsock1::dataArrival, this, &Engine::Winsock1_DataArrival);
     connect(&m_socket, &Winsock1::closeEvent, this, &Engine::Winsock1_Close);
     connect(&m_socket, &Winsock1::errorEvent, this, &Engine::Winsock1_Error);
+    connect(&m_socket, &Winsock1::tlsStarted, this, &Engine::onTlsStarted);
 }
 
 Engine::~Engine()
@@ -75,10 +77,17 @@ SessionOptions Engine::sessionOptions() const
     return options;
 }
 
-void Engine::sendCommand(const QString& command)
+void Engine::sendCommand(const QByteArray& line)
 {
-    m_replyAwaitedSinceTick = tickNow();
-    m_socket.SendData(toAnsi(command) + "\r\n");
+    markReplyAwaited();
+    m_socket.SendData(line + "\r\n");
+}
+
+void Engine::markReplyAwaited()
+{
+    m_replyAwaited = true;
+    m_progressMarkTick = tickNow();
+    m_progressMarkBytes = m_sessionBytes;
 }
 
 void Engine::reportLine(const QString& text)

@@ -13,6 +13,7 @@
 #include <QTimer>
 
 class AccountListModel;
+class CertificateTrust;
 class Connectivity;
 struct MailHeaders;
 class MailListModel;
@@ -83,14 +84,9 @@ public:
     qint32 CurrentAccountRow() const { return m_currentAccountRow; }
     const SessionContext& session() const { return m_ctx; }
 
-    // TLS is spoken from the first byte on these ports ({995} unless set).
-    void setTlsPorts(const QSet<int>& ports) { m_socket.setTlsPorts(ports); }
-    QSet<int> tlsPorts() const { return m_socket.tlsPorts(); }
-    // Certificates trusted in addition to the system's.
-    void addCaCertificates(const QList<QSslCertificate>& certificates)
-    {
-        m_socket.addCaCertificates(certificates);
-    }
+    // The certificates the user trusts beyond the system's, and whether to
+    // ask about one; none when not set.
+    void setCertificateTrust(CertificateTrust* trust) { m_trust = trust; }
 
     // The fixed waits, shortened by tests only.
     void setCloseWaitMs(int ms) { m_closeWaitMs = ms; }
@@ -128,9 +124,11 @@ signals:
 private:
     // SessionHost
     SessionOptions sessionOptions() const override;
-    void sendCommand(const QString& command) override;
+    void sendCommand(const QByteArray& line) override;
     void reportLine(const QString& text) override;
     void enableWatchdog() override;
+    bool connectionEncrypted() const override { return m_socket.isEncrypted(); }
+    void startTls() override { m_socket.startTls(); }
     void extractHeaders(const QByteArray& message, qint32 messageNumber) override
     {
         ExtractHeaders(message, messageNumber);
@@ -138,14 +136,21 @@ private:
     void addNoMailRow() override;
     void clearMailList() override;
     bool deleteAccepted() override;
-    void closeConnection() override { CloseConnection(); }
+    void endSession(SessionEnd why) override;
 
     // Events of Winsock1.
     void Winsock1_Connect();
     void Winsock1_DataArrival();
     void Winsock1_Close();
     void Winsock1_Error(int number, const QString& description, bool tls);
+    void onTlsStarted();
     void readArrivals();
+    // The one log line that says why a session ended early; once a session.
+    void logSessionEnd(const QString& reason);
+    void markReplyAwaited();
+    // A certificate refused in the session just ended: asks whether to
+    // trust it. True when the same account is to be tried again.
+    bool offerCertificateTrust();
 
     // Steps of the check run.
     void startCheckRun();
@@ -168,6 +173,7 @@ private:
     int removeDeletedRows();
     void matchForDelete(const MailHeaders& headers, qint32 messageNumber);
     void abortDeleteAccount();
+    void settleDeletions(bool quitAnswered);
     qint32 deleteBlockNumber(qsizetype index, bool* ok) const;
 
     qint64 tickNow() const;
@@ -208,10 +214,18 @@ private:
     int m_reconnectPauseMs = 500;
     bool m_inConnectWait = false;
     bool m_continuationQueued = false;
-    // Tick count when the reply now awaited was asked for (the command
-    // sent, or the connection made for the greeting); the watchdog's limit
-    // on how long one reply may take.
-    qint64 m_replyAwaitedSinceTick = 0;
+    // The watchdog's progress mark: when it was set and how many bytes the
+    // session had received then. A reply must grow by ProgressBytes within
+    // each time-out.
+    static constexpr qint64 ProgressBytes = 1024;
+    qint64 m_progressMarkTick = 0;
+    qint64 m_progressMarkBytes = 0;
+    qint64 m_sessionBytes = 0;
+    bool m_replyAwaited = false;
+    bool m_sessionEndLogged = false;
+    CertificateTrust* m_trust = nullptr;
+    std::optional<UnverifiedCertificate> m_refusedCertificate;
+    bool m_retryAccount = false;
 
     QStringList m_deleteBlocks;
     qint32 m_deleteBlockIndex = 0;
@@ -219,4 +233,7 @@ private:
     qint32 m_deleteBlockLastRow = 0;
     qint32 m_deletedInAccount = 0;
     qint32 m_deleteRowIndex = 0;
+    // Rows whose DELE the server accepted in this session: deleted only
+    // once the server acknowledges QUIT.
+    QList<int> m_acceptedDeleteRows;
 };

@@ -2,8 +2,34 @@
 #include "model/mail_list_model.h"
 #include "pop3/header_block.h"
 #include "pop3/mail_date.h"
+#include "runs/certificate_trust.h"
 #include "runs/engine.h"
 #include "storage/run_settings.h"
+
+namespace {
+
+// The log line for a session that ended before its QUIT was answered;
+// empty where the log already shows why.
+QString sessionEndText(SessionEnd why)
+{
+    switch (why) {
+    case SessionEnd::BrokenReply:
+        return QStringLiteral("Broken Reply From Server");
+    case SessionEnd::LineTooLong:
+        return QStringLiteral("Server Reply Line Over 64 KB");
+    case SessionEnd::HeaderTooLarge:
+        return QStringLiteral("Header Block Over 1 MB");
+    case SessionEnd::ImplausibleCount:
+        return QStringLiteral("Broken Reply From Server (More Mail Items Than Octets)");
+    case SessionEnd::QuitAnswered:
+    case SessionEnd::ErrorReplyLogged:
+    case SessionEnd::TlsRefused:
+        break;
+    }
+    return {};
+}
+
+} // namespace
 
 void Engine::Winsock1_Connect()
 {
@@ -29,6 +55,7 @@ void Engine::readArrivals()
         const QByteArray bytes = m_socket.GetData();
         if (bytes.isEmpty())
             return;
+        m_sessionBytes += bytes.size();
         m_session.dataArrival(bytes);
     }
 }
@@ -39,7 +66,40 @@ void Engine::Winsock1_Close()
     m_ctx.ConnectionClosed = -1;
     if (m_inConnectWait)
         return; // the connect wait reports the failure
+    if (m_session.hasEnded())
+        return;
+    if (m_cancelRequested != 1)
+        logSessionEnd(QStringLiteral("Connection Closed By Server"));
+    settleDeletions(false);
     CloseConnection();
+}
+
+void Engine::endSession(SessionEnd why)
+{
+    const QString reason = sessionEndText(why);
+    if (!reason.isEmpty())
+        logSessionEnd(reason);
+    settleDeletions(why == SessionEnd::QuitAnswered);
+    CloseConnection();
+}
+
+void Engine::logSessionEnd(const QString& reason)
+{
+    if (m_sessionEndLogged)
+        return;
+    m_sessionEndLogged = true;
+    const QString line = QStringLiteral("..Session Ended: ") + reason;
+    AppendLog(line);
+    SetStatus(line);
+}
+
+void Engine::onTlsStarted()
+{
+    const QString line = QStringLiteral("..Secured: ") + m_socket.protocolName();
+    AppendLog(line);
+    SetStatus(line);
+    m_session.tlsStarted();
+    readArrivals();
 }
 
 void Engine::Winsock1_Error(int number, const QString& description, bool tls)
@@ -48,10 +108,21 @@ void Engine::Winsock1_Error(int number, const QString& description, bool tls)
     m_ctx.ConnectionClosed = -1;
     m_ctx.Connected = 0;
     emit logColoursChanged(false);
+    const bool inSession = !m_inConnectWait && !m_session.hasEnded();
     const QString line =
         tls ? QStringLiteral("..TLS Error: ") + description : QStringLiteral("..Winsock1 Error");
     AppendLog(line);
     SetStatus(line);
+    if (tls) {
+        m_sessionEndLogged = true; // the TLS line says why
+        m_refusedCertificate = m_socket.unverifiedCertificate();
+        if (m_refusedCertificate) {
+            AppendLog(QStringLiteral("..Certificate SHA-256: ") +
+                      CertificateTrust::fingerprint(m_refusedCertificate->certificate));
+        }
+    } else if (inSession && m_cancelRequested != 1) {
+        logSessionEnd(description);
+    }
 }
 
 void Engine::ExtractHeaders(const QByteArray& message, qint32 messageNumber)

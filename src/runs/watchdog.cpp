@@ -7,20 +7,34 @@ void Engine::watchdogTick()
     const qint64 now = tickNow();
     // From the connection on (not only after the greeting was answered), so
     // a server that never greets is timed out as well.
-    const qint64 elapsed = now - m_ctx.LastArrivalTick;
-    if (elapsed < 0)
+    const qint64 silent = now - m_ctx.LastArrivalTick;
+    if (silent < 0)
         m_ctx.LastArrivalTick = now; // the tick counter wrapped: measure afresh
-    // Silence alone misses a server that sends a byte now and then, or
-    // streams a reply without end: the awaited reply as a whole must also
-    // be complete within the time-out of the command that asked for it.
-    const qint64 awaited = now - m_replyAwaitedSinceTick;
-    if (awaited < 0)
-        m_replyAwaitedSinceTick = now;
+    const qint64 sinceMark = now - m_progressMarkTick;
+    if (sinceMark < 0)
+        m_progressMarkTick = now;
     const double limit = m_settings.ServerTimeoutMs;
-    if (double(elapsed) > limit || double(awaited) > limit) {
+    if (double(silent) > limit) {
+        logSessionEnd(QStringLiteral("No Reply From Server Within The Time-Out"));
+        settleDeletions(false);
         CloseConnection();
         return; // closed once; a pending cancel is seen by the run itself
     }
-    if (m_cancelRequested == 1)
+    // Silence alone misses a server that sends a byte now and then: a reply
+    // must also grow by ProgressBytes within each time-out. A large reply
+    // over a slow but working link passes every mark and is never cut.
+    if (m_replyAwaited && double(sinceMark) > limit) {
+        if (m_sessionBytes - m_progressMarkBytes < ProgressBytes) {
+            logSessionEnd(QStringLiteral("Server Reply Too Slow (Under 1 KB In The Time-Out)"));
+            settleDeletions(false);
+            CloseConnection();
+            return;
+        }
+        m_progressMarkTick = now;
+        m_progressMarkBytes = m_sessionBytes;
+    }
+    if (m_cancelRequested == 1) {
+        settleDeletions(false);
         CloseConnection();
+    }
 }

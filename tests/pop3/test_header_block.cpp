@@ -55,7 +55,12 @@ void TestHeaderBlock::takesFromSubjectAndDate_data()
         << "4 Jan 2003 10:00 GMT";
     QTest::newRow("folded subject unfolded")
         << message("Subject: first part\r\n\tsecond part\r\n  third\r\nFrom: a") << "a"
-        << "first part\tsecond part  third"
+        << "first part second part third"
+        << "";
+    QTest::newRow("tab or encoded line break inside a value")
+        << message("Subject: a\tb =?utf-8?Q?c=09d=0D=0Ae?=\r\nFrom: x\r\n\t\t=?utf-8?Q?y=09?=")
+        << "x y"
+        << "a b c d  e"
         << "";
     QTest::newRow("continuation with colon stays in value")
         << message("Subject: one\r\n from: not a header") << ""

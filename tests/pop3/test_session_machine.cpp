@@ -5,6 +5,8 @@
 
 #include <QTest>
 
+Q_DECLARE_METATYPE(SessionEnd)
+
 namespace {
 
 // One server turn: the command the client must send, then the arrivals of
@@ -19,17 +21,28 @@ class FakeHost : public SessionHost
 {
 public:
     SessionOptions options;
+    // TLS from the first byte (port 995): no CAPA. Plain connections set false.
+    bool encrypted = true;
     QStringList sent;
+    QList<QByteArray> sentBytes;
     QStringList reports;
     QList<QPair<QByteArray, qint32>> extracted;
+    QList<SessionEnd> ends;
     int noMailRows = 0;
     int clears = 0;
     int closes = 0;
+    int tlsStarts = 0;
 
     SessionOptions sessionOptions() const override { return options; }
-    void sendCommand(const QString& command) override { sent.append(command); }
+    void sendCommand(const QByteArray& line) override
+    {
+        sentBytes.append(line);
+        sent.append(QString::fromLatin1(line));
+    }
     void reportLine(const QString& text) override { reports.append(text); }
     void enableWatchdog() override {}
+    bool connectionEncrypted() const override { return encrypted; }
+    void startTls() override { ++tlsStarts; }
     void extractHeaders(const QByteArray& message, qint32 n) override
     {
         extracted.append({message, n});
@@ -37,7 +50,11 @@ public:
     void addNoMailRow() override { ++noMailRows; }
     void clearMailList() override { ++clears; }
     bool deleteAccepted() override { return true; }
-    void closeConnection() override { ++closes; }
+    void endSession(SessionEnd why) override
+    {
+        ++closes;
+        ends.append(why);
+    }
 };
 
 // Plays a conversation: the greeting's arrivals, then for each turn checks
@@ -123,6 +140,13 @@ private slots:
     void brokenStreams_data();
     void brokenStreams();
     void retrKeepsOnlyHeaderBlock();
+    void capabilities_data();
+    void capabilities();
+    void stlsUpgradeAsksAgain();
+    void commandEncoding_data();
+    void commandEncoding();
+    void implausibleCounts_data();
+    void implausibleCounts();
 };
 
 void TestSessionMachine::threeMessages_data()
@@ -307,23 +331,28 @@ void TestSessionMachine::brokenStreams_data()
 {
     QTest::addColumn<bool>("fetching");
     QTest::addColumn<QList<QByteArray>>("arrivals");
-    QTest::newRow("garbage greeting") << false << QList<QByteArray>{"\x01\x02garbage\r\n"};
+    QTest::addColumn<SessionEnd>("why");
+    QTest::newRow("garbage greeting")
+        << false << QList<QByteArray>{"\x01\x02garbage\r\n"} << SessionEnd::BrokenReply;
     QTest::newRow("greeting without CR LF beyond 64 KiB")
-        << false << QList<QByteArray>{"+OK " + QByteArray(40000, 'a'), QByteArray(40000, 'b')};
+        << false << QList<QByteArray>{"+OK " + QByteArray(40000, 'a'), QByteArray(40000, 'b')}
+        << SessionEnd::LineTooLong;
     QTest::newRow("garbage instead of a TOP reply")
-        << true << QList<QByteArray>{"HTTP/1.1 200\r\n"};
+        << true << QList<QByteArray>{"HTTP/1.1 200\r\n"} << SessionEnd::BrokenReply;
     QTest::newRow("TOP status line beyond 64 KiB")
-        << true << QList<QByteArray>{"+OK " + QByteArray(70000, 'c')};
+        << true << QList<QByteArray>{"+OK " + QByteArray(70000, 'c')} << SessionEnd::LineTooLong;
     QTest::newRow("header block beyond 1 MiB")
         << true
         << QList<QByteArray>{"+OK\r\n", QByteArray(600000, 'h') + "\r\n",
-                             QByteArray(600000, 'i') + "\r\n"};
+                             QByteArray(600000, 'i') + "\r\n"}
+        << SessionEnd::HeaderTooLarge;
 }
 
 void TestSessionMachine::brokenStreams()
 {
     QFETCH(bool, fetching);
     QFETCH(QList<QByteArray>, arrivals);
+    QFETCH(SessionEnd, why);
     Conversation c;
     if (fetching) {
         c.play({greeting},
@@ -335,7 +364,8 @@ void TestSessionMachine::brokenStreams()
     c.feed(arrivals);
     QCOMPARE(c.host.closes, 1);
     QVERIFY(c.session.hasEnded());
-    QCOMPARE(c.host.reports.size(), reportsBefore); // closed without a word of its own
+    QCOMPARE(c.host.reports.size(), reportsBefore); // the host logs the reason
+    QCOMPARE(c.host.ends, QList<SessionEnd>{why});
     QCOMPARE(c.host.sent.size(), sentBefore);
     QCOMPARE(c.host.extracted.size(), 0);
 }
@@ -356,6 +386,143 @@ void TestSessionMachine::retrKeepsOnlyHeaderBlock()
     QCOMPARE(c.host.extracted.size(), 1);
     QCOMPARE(c.host.extracted[0].first, QByteArray("From: big@x\r\nSubject: large\r\n\r\n"));
     QCOMPARE(c.host.sent.last(), QStringLiteral("QUIT"));
+}
+
+void TestSessionMachine::capabilities_data()
+{
+    QTest::addColumn<QList<QByteArray>>("capaReply");
+    QTest::addColumn<QList<Turn>>("turns");
+    QTest::addColumn<QStringList>("reports");
+    QTest::addColumn<QList<SessionEnd>>("ends");
+    QTest::addColumn<int>("tlsStarts");
+    const QStringList plainLog{"+OK ready <1896.697170952@dbc.mtview.ca.us>", "+OK in",
+                               "..Checking For Mail", "+OK bye"};
+    const QList<Turn> plainTurns{{"USER bob", {"+OK\r\n"}},
+                                 {"PASS pw", {"+OK in\r\n"}},
+                                 {"STAT", {"+OK 0 0\r\n"}},
+                                 {"QUIT", {"+OK bye\r\n"}}};
+    // An old server: the rest of the session is exactly as without CAPA.
+    QTest::newRow("-ERR to CAPA") << QList<QByteArray>{"-ERR unknown\r\n"} << plainTurns
+                                  << plainLog << QList<SessionEnd>{SessionEnd::QuitAnswered} << 0;
+    QTest::newRow("neither STLS nor UTF8")
+        << QList<QByteArray>{"+OK\r\nTOP\r\nUSER\r\nSASL PLAIN\r\n", ".\r\n"} << plainTurns
+        << plainLog << QList<SessionEnd>{SessionEnd::QuitAnswered} << 0;
+    QTest::newRow("STLS listed, any case, never USER before TLS")
+        << QList<QByteArray>{"+OK\r\nuser\r\nstls\r\n.\r\n"}
+        << QList<Turn>{{"STLS", {"+OK Begin TLS\r\n"}}}
+        << QStringList{"+OK ready <1896.697170952@dbc.mtview.ca.us>"} << QList<SessionEnd>{} << 1;
+    QTest::newRow("-ERR to STLS ends, no plain log-on")
+        << QList<QByteArray>{"+OK\r\nSTLS\r\n.\r\n"}
+        << QList<Turn>{{"STLS", {"-ERR not now\r\n"}}}
+        << QStringList{"+OK ready <1896.697170952@dbc.mtview.ca.us>",
+                       "..TLS Error: STLS Refused: -ERR not now"}
+        << QList<SessionEnd>{SessionEnd::TlsRefused} << 0;
+    QTest::newRow("plain text behind the STLS +OK")
+        << QList<QByteArray>{"+OK\r\nSTLS\r\n.\r\n"}
+        << QList<Turn>{{"STLS", {"+OK Begin TLS\r\n+OK injected\r\n"}}}
+        << QStringList{"+OK ready <1896.697170952@dbc.mtview.ca.us>"}
+        << QList<SessionEnd>{SessionEnd::BrokenReply} << 0;
+}
+
+void TestSessionMachine::capabilities()
+{
+    QFETCH(QList<QByteArray>, capaReply);
+    QFETCH(QList<Turn>, turns);
+    QFETCH(QStringList, reports);
+    QFETCH(QList<SessionEnd>, ends);
+    QFETCH(int, tlsStarts);
+    Conversation c;
+    c.host.encrypted = false;
+    QList<Turn> all{{"CAPA", capaReply}};
+    all.append(turns);
+    c.play({greeting}, all);
+    QVERIFY2(c.unexpected.isEmpty(), qPrintable(c.unexpected.join('\n')));
+    QCOMPARE(c.host.reports, reports);
+    QCOMPARE(c.host.ends, ends);
+    QCOMPARE(c.host.tlsStarts, tlsStarts);
+}
+
+void TestSessionMachine::stlsUpgradeAsksAgain()
+{
+    Conversation c;
+    c.host.encrypted = false;
+    c.host.options.useApop = true;
+    c.host.options.apopSecret = QStringLiteral("tanstaaf");
+    c.play({greeting}, {{"CAPA", {"+OK\r\nSTLS\r\n.\r\n"}}, {"STLS", {"+OK\r\n"}}});
+    QCOMPARE(c.host.tlsStarts, 1);
+    QCOMPARE(c.ctx.SessionState, StartingTls);
+    QCOMPARE(c.host.sent.size(), 2); // nothing more until the handshake is done
+    c.host.encrypted = true;
+    c.session.tlsStarted();
+    QCOMPARE(c.host.sent.last(), QStringLiteral("CAPA"));
+    // Over TLS the list is taken afresh; STLS again is not acted on, and
+    // the APOP timestamp of the greeting before TLS still serves.
+    c.feed({"+OK\r\nSTLS\r\nTOP\r\n.\r\n"});
+    QCOMPARE(c.host.sent.last(), QStringLiteral("APOP bob c4c9334bac560ecc979e58001b3e22fb"));
+}
+
+void TestSessionMachine::commandEncoding_data()
+{
+    QTest::addColumn<QByteArray>("capaList");
+    QTest::addColumn<QByteArray>("utf8Reply");
+    QTest::addColumn<QByteArray>("pass");
+    const QByteArray utf8Pass = "PASS p\xc3\xa4\xe2\x82\xac";
+    const QByteArray ansiPass = "PASS p\xe4\x80";
+    QTest::newRow("UTF8 accepted") << QByteArray("UTF8\r\n") << QByteArray("+OK\r\n") << utf8Pass;
+    QTest::newRow("UTF8 refused") << QByteArray("UTF8\r\n") << QByteArray("-ERR no\r\n")
+                                  << ansiPass;
+    QTest::newRow("UTF8 not listed") << QByteArray("TOP\r\n") << QByteArray() << ansiPass;
+}
+
+void TestSessionMachine::commandEncoding()
+{
+    QFETCH(QByteArray, capaList);
+    QFETCH(QByteArray, utf8Reply);
+    QFETCH(QByteArray, pass);
+    Conversation c;
+    c.host.encrypted = false;
+    c.ctx.Password = QStringLiteral("p\u00e4\u20ac");
+    QList<Turn> turns{{"CAPA", {"+OK\r\n" + capaList + ".\r\n"}}};
+    if (!utf8Reply.isEmpty())
+        turns.append(Turn{"UTF8", {utf8Reply}});
+    turns.append(Turn{"USER bob", {"+OK\r\n"}});
+    c.play({greeting}, turns);
+    // The password follows the last turn's reply.
+    QCOMPARE(c.host.sent.size(), turns.size() + 1);
+    QCOMPARE(c.host.sentBytes.last(), pass);
+}
+
+void TestSessionMachine::implausibleCounts_data()
+{
+    QTest::addColumn<QByteArray>("stat");
+    QTest::addColumn<QList<SessionEnd>>("ends");
+    QTest::addColumn<int>("messageCount");
+    QTest::addColumn<QString>("lastReport");
+    QTest::newRow("more messages than octets")
+        << QByteArray("+OK 2147483647 0\r\n") << QList<SessionEnd>{SessionEnd::ImplausibleCount}
+        << 0 << "..Checking For Mail";
+    QTest::newRow("above the cap, cut with a line")
+        << QByteArray("+OK 1000001 99999999999\r\n") << QList<SessionEnd>{} << 1000000
+        << "..Listing Only The First 1000000 Of 1000001 Mail Items";
+    QTest::newRow("at the cap") << QByteArray("+OK 1000000 99999999999\r\n")
+                                << QList<SessionEnd>{} << 1000000 << "..Checking For Mail";
+    QTest::newRow("no size given") << QByteArray("+OK 3\r\n") << QList<SessionEnd>{} << 3
+                                   << "..Checking For Mail";
+}
+
+void TestSessionMachine::implausibleCounts()
+{
+    QFETCH(QByteArray, stat);
+    QFETCH(QList<SessionEnd>, ends);
+    QFETCH(int, messageCount);
+    QFETCH(QString, lastReport);
+    Conversation c;
+    c.play({greeting}, {{"USER bob", {"+OK\r\n"}}, {"PASS pw", {"+OK\r\n"}}, {"STAT", {stat}}});
+    QCOMPARE(c.host.ends, ends);
+    QCOMPARE(c.ctx.MessageCount, messageCount);
+    QCOMPARE(c.host.reports.last(), lastReport);
+    if (ends.isEmpty())
+        QCOMPARE(c.host.sent.last(), QStringLiteral("TOP 1 2"));
 }
 
 QTEST_GUILESS_MAIN(TestSessionMachine)
