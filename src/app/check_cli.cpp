@@ -1,5 +1,6 @@
 #include "app/check_cli.h"
 
+#include "app/terminal_text.h"
 #include "model/account_list_model.h"
 #include "model/mail_list_model.h"
 #include "platform/connectivity.h"
@@ -17,11 +18,6 @@
 #include <QJsonObject>
 #include <QTextStream>
 #include <QTimer>
-#include <cstdio>
-#include <iostream>
-#include <string>
-#include <termios.h>
-#include <unistd.h>
 
 namespace {
 
@@ -43,14 +39,14 @@ const char* usageText =
     "1 it halted, 2 bad usage or a start-up failure.\n";
 
 // Message boxes become lines on standard error; questions go to the
-// terminal when there is one.
+// terminal when there is one. Their text may quote the server.
 class TerminalPrompter : public Prompter
 {
 public:
     explicit TerminalPrompter(const CheckCliIo& io) : m_io(io) {}
     void showMessage(const QString& title, const QString& text) override
     {
-        *m_io.err << title << ": " << text << Qt::endl;
+        *m_io.err << terminalSafeLines(title + QStringLiteral(": ") + text) << Qt::endl;
     }
     bool askYesNo(const QString& title, const QString& text) override
     {
@@ -61,17 +57,6 @@ public:
 private:
     const CheckCliIo& m_io;
 };
-
-// A field on one line of TAB-separated output: TABs and line breaks inside
-// it would break the columns, so they become blanks.
-QString flat(QString text)
-{
-    for (QChar& c : text) {
-        if (c == QLatin1Char('\t') || c == QLatin1Char('\r') || c == QLatin1Char('\n'))
-            c = QLatin1Char(' ');
-    }
-    return text;
-}
 
 void printRows(const MailListModel& mails, Format format, QTextStream& out)
 {
@@ -112,7 +97,7 @@ void printRows(const MailListModel& mails, Format format, QTextStream& out)
             m.image == MailItem::NewImage ? QStringLiteral("new") : QStringLiteral("seen")};
         QStringList flatFields;
         for (const QString& f : fields)
-            flatFields.append(flat(f));
+            flatFields.append(terminalSafeField(f));
         out << flatFields.join(QLatin1Char('\t')) << '\n';
     }
     out.flush();
@@ -165,8 +150,9 @@ int runCheckCli(const QStringList& arguments, const QString& homeFolder, const C
     SettingsRecord record;
     QString error;
     if (!readSettingsFile(settingsPath, record, &error)) {
-        err << Engine::Title << " Unable To Run: No.. " << settingsPath
-            << " ..Or Error Opening Or Reading It" << Qt::endl;
+        err << terminalSafe(Engine::Title + QStringLiteral(" Unable To Run: No.. ") + settingsPath +
+                            QStringLiteral(" ..Or Error Opening Or Reading It"))
+            << Qt::endl;
         return 2;
     }
     RunSettings settings = RunSettings::fromRecord(record, std::nullopt, FontFacts{});
@@ -188,7 +174,9 @@ int runCheckCli(const QStringList& arguments, const QString& homeFolder, const C
     AccountListModel accounts;
     const QString usersPath = dataFolder + QLatin1Char('/') + UsersFileName;
     if (QFileInfo::exists(usersPath) && !LoadAccountList(accounts, usersPath, &error)) {
-        err << Engine::Title << " Unable To Run: " << usersPath << ": " << error << Qt::endl;
+        err << terminalSafe(Engine::Title + QStringLiteral(" Unable To Run: ") + usersPath +
+                            QStringLiteral(": ") + error)
+            << Qt::endl;
         return 2;
     }
 
@@ -197,10 +185,12 @@ int runCheckCli(const QStringList& arguments, const QString& homeFolder, const C
     NetworkInformationConnectivity connectivity;
     SteadyTickSource ticks;
     Engine engine(settings, accounts, mails, prompter, connectivity, ticks);
+    // Log lines quote the server (greetings, error replies): nothing in them
+    // may steer the terminal. The whole log keeps its line breaks.
     QObject::connect(&engine, &Engine::logReplaced, &engine,
-                     [&](const QString& text) { err << text << Qt::endl; });
+                     [&](const QString& text) { err << terminalSafeLines(text) << Qt::endl; });
     QObject::connect(&engine, &Engine::logAppended, &engine,
-                     [&](const QString& text) { err << text << Qt::endl; });
+                     [&](const QString& text) { err << terminalSafe(text) << Qt::endl; });
     bool completed = false;
     QObject::connect(&engine, &Engine::checkRunCompleted, &engine, [&] { completed = true; });
     QObject::connect(
@@ -213,40 +203,4 @@ int runCheckCli(const QStringList& arguments, const QString& homeFolder, const C
     QCoreApplication::exec();
     printRows(mails, format, *io.out);
     return completed ? 0 : 1;
-}
-
-bool readPasswordFromTerminal(QString* password)
-{
-    if (!isatty(STDIN_FILENO))
-        return false;
-    std::fputs("Quorvamel password: ", stderr);
-    std::fflush(stderr);
-    termios old{};
-    const bool canHide = tcgetattr(STDIN_FILENO, &old) == 0;
-    if (canHide) {
-        termios quiet = old;
-        quiet.c_lflag &= ~tcflag_t(ECHO);
-        tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
-    }
-    std::string line;
-    const bool ok = bool(std::getline(std::cin, line));
-    if (canHide)
-        tcsetattr(STDIN_FILENO, TCSAFLUSH, &old);
-    std::fputs("\n", stderr);
-    if (!ok)
-        return false;
-    *password = QString::fromLocal8Bit(line.data(), qsizetype(line.size()));
-    return true;
-}
-
-bool askYesNoOnTerminal(const QString& question)
-{
-    if (!isatty(STDIN_FILENO))
-        return false;
-    std::fprintf(stderr, "%s [y/N] ", qPrintable(question));
-    std::fflush(stderr);
-    std::string line;
-    if (!std::getline(std::cin, line))
-        return false;
-    return !line.empty() && (line[0] == 'y' || line[0] == 'Y');
 }

@@ -25,7 +25,3 @@ int runCheckCli(const QStringList& arguments, const QString& homeFolder, const C
 
 // The data folder of a home folder, as the window uses it.
 QString dataFolderOf(const QString& homeFolder);
-
-// Terminal access of the real program (standard input when it is a tty).
-bool readPasswordFromTerminal(QString* password);
-bool askYesNoOnTerminal(const QString& question);

@@ -1,5 +1,6 @@
 // quorvamel-check: one check run from the command line.
 #include "app/check_cli.h"
+#include "app/terminal_prompt.h"
 
 #include <QCoreApplication>
 #include <QDir>

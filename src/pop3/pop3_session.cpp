@@ -5,6 +5,7 @@
 
 #include <QList>
 #include <QStringDecoder>
+#include <limits>
 
 namespace {
 
@@ -50,6 +51,8 @@ void Pop3Session::begin()
     m_greeting.clear();
     m_ended = false;
     m_utf8 = false;
+    m_replyByteLimit = -1;
+    m_replyBytes = 0;
 }
 
 bool Pop3Session::expectsMultiLine() const
@@ -61,6 +64,14 @@ void Pop3Session::dataArrival(const QByteArray& bytes)
 {
     if (m_ended)
         return;
+    if (m_ctx.SessionState == FetchingHeader) {
+        // Only one fetch is ever in flight: every byte now is its reply's.
+        m_replyBytes += bytes.size();
+        if (m_replyByteLimit >= 0 && m_replyBytes > m_replyByteLimit) {
+            end(SessionEnd::ReplyTooLarge);
+            return;
+        }
+    }
     m_reader.append(bytes);
     while (!m_ended) {
         const std::optional<SessionReader::Reply> reply =
@@ -94,9 +105,10 @@ void Pop3Session::handleReply(const SessionReader::Reply& reply)
         end(SessionEnd::BrokenReply);
         return;
     case SessionReader::Reply::Broken:
-        end(reply.fault == SessionReader::Reply::Fault::LineTooLong      ? SessionEnd::LineTooLong
-            : reply.fault == SessionReader::Reply::Fault::HeaderTooLarge ? SessionEnd::HeaderTooLarge
-                                                                         : SessionEnd::BrokenReply);
+        end(reply.fault == SessionReader::Reply::Fault::LineTooLong ? SessionEnd::LineTooLong
+            : reply.fault == SessionReader::Reply::Fault::HeaderTooLarge
+                ? SessionEnd::HeaderTooLarge
+                : SessionEnd::BrokenReply);
         return;
     case SessionReader::Reply::MultiError:
         if (m_ctx.SessionState == SentCapa) {
@@ -243,11 +255,15 @@ void Pop3Session::onStat(const QString& replyText, const QByteArray& line)
     // Every message takes at least one octet: a count above the size is a lie.
     bool sizeOk = false;
     const qint64 octets =
-        blank < 0 ? 0 : replyText.mid(blank + 1).section(QLatin1Char(' '), 0, 0).toLongLong(&sizeOk);
+        blank < 0 ? 0
+                  : replyText.mid(blank + 1).section(QLatin1Char(' '), 0, 0).toLongLong(&sizeOk);
     if (sizeOk && count > octets) {
         end(SessionEnd::ImplausibleCount);
         return;
     }
+    constexpr qint64 margin = 64 * 1024;
+    const bool boundable = sizeOk && octets <= (std::numeric_limits<qint64>::max() - margin) / 2;
+    m_replyByteLimit = boundable ? 2 * octets + margin : -1;
     if (count > MaxMessagesPerAccount) {
         m_host.reportLine(QStringLiteral("..Listing Only The First %1 Of %2 Mail Items")
                               .arg(MaxMessagesPerAccount)
@@ -322,6 +338,7 @@ void Pop3Session::handleErrorReply(const QByteArray& line)
 void Pop3Session::fetch(qint32 number)
 {
     const bool retr = m_host.sessionOptions().useRetr;
+    m_replyBytes = 0;
     send(FetchingHeader,
          retr ? QStringLiteral("RETR %1").arg(number) : QStringLiteral("TOP %1 2").arg(number));
 }

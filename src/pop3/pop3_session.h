@@ -20,13 +20,14 @@ struct SessionOptions
 
 // Why a session ended.
 enum class SessionEnd {
-    QuitAnswered,      // the server acknowledged QUIT
-    ErrorReplyLogged,  // an -ERR reply ended it; the log already shows it
-    BrokenReply,       // bytes that are no reply, or a reply out of its form
-    LineTooLong,       // a reply line over SessionReader::MaxLineBytes
-    HeaderTooLarge,    // a header block over SessionReader::MaxHeaderBytes
-    ImplausibleCount,  // a STAT count its own octet count cannot hold
-    TlsRefused,        // -ERR to STLS; the log already shows it
+    QuitAnswered,     // the server acknowledged QUIT
+    ErrorReplyLogged, // an -ERR reply ended it; the log already shows it
+    BrokenReply,      // bytes that are no reply, or a reply out of its form
+    LineTooLong,      // a reply line over SessionReader::MaxLineBytes
+    HeaderTooLarge,   // a header block over SessionReader::MaxHeaderBytes
+    ImplausibleCount, // a STAT count its own octet count cannot hold
+    TlsRefused,       // -ERR to STLS; the log already shows it
+    ReplyTooLarge,    // a TOP or RETR reply larger than the whole mailbox
 };
 
 // What the session needs of the run around it.
@@ -103,6 +104,11 @@ private:
     SessionHost& m_host;
     SessionReader m_reader;
     QString m_greeting; // for the APOP timestamp, which may be asked for after CAPA
+    // The most bytes one TOP or RETR reply may take: twice the mailbox size
+    // STAT gave (dot-stuffing at worst doubles it) and a margin; -1 when
+    // STAT gave none. A reply streaming on past it is a lie, however fast.
+    qint64 m_replyByteLimit = -1;
+    qint64 m_replyBytes = 0;
     bool m_ended = false;
     bool m_utf8 = false;
 };

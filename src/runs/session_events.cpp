@@ -21,6 +21,8 @@ QString sessionEndText(SessionEnd why)
         return QStringLiteral("Header Block Over 1 MB");
     case SessionEnd::ImplausibleCount:
         return QStringLiteral("Broken Reply From Server (More Mail Items Than Octets)");
+    case SessionEnd::ReplyTooLarge:
+        return QStringLiteral("Server Reply Larger Than The Whole Mailbox");
     case SessionEnd::QuitAnswered:
     case SessionEnd::ErrorReplyLogged:
     case SessionEnd::TlsRefused:

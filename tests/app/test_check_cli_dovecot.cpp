@@ -14,6 +14,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QStringDecoder>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -46,6 +47,7 @@ private slots:
     void settingsAreHonoured();
     void exitStatus_data();
     void exitStatus();
+    void controlCharactersStayInert();
 
 private:
     // A fresh home folder with the settings record and the accounts.
@@ -68,6 +70,16 @@ void TestCheckCliDovecot::initTestCase()
     m_dovecot.addUser("alice", "secret1");
     m_dovecot.addUser("bob", "secret2");
     QVERIFY(m_dovecot.writeGeneratedMessages("alice", 3));
+    m_dovecot.addUser("carol", "secret3");
+    // Terminal escapes raw, as UTF-8 C1, and inside encoded words.
+    QVERIFY(!m_dovecot
+                 .writeMessage("carol",
+                               {"From: \"Mallory\x1b[8m\" <m\x07@example.com>",
+                                "Subject: \x1b]0;pwned\x07\x1b[2J \xc2\x9b"
+                                "6n =?UTF-8?Q?=1B=5B2J?= =?ISO-8859-1?Q?=9B1m?= end",
+                                "Date: Mon, 01 Jan 2024 10:00:00 +0000"},
+                               "Hello.\n")
+                 .isEmpty());
     QVERIFY2(m_dovecot.start(), qPrintable(m_dovecot.errorString()));
 }
 
@@ -249,6 +261,46 @@ void TestCheckCliDovecot::exitStatus()
     // Nothing is written into the data folder.
     const QString data = home + QStringLiteral("/Application Data/Quorvamel");
     QCOMPARE(QDir(data).entryList(QDir::Files).contains(UsersFileName), !accounts.isEmpty());
+}
+
+// A hostile From and Subject reach the rows only as visible marks; the
+// output is UTF-8 throughout, so no byte of it reads as a C1 control.
+void TestCheckCliDovecot::controlCharactersStayInert()
+{
+    const QString home = makeHome(SettingsRecord::templateRecord(), {{"carol", "secret3", false}});
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("HOME"), home);
+    process.setProcessEnvironment(env);
+    process.start(m_program, QStringList());
+    process.closeWriteChannel();
+    QVERIFY(process.waitForFinished(60000));
+    QCOMPARE(process.exitCode(), 0);
+    const QByteArray out = process.readAllStandardOutput();
+    const QByteArray err = process.readAllStandardError();
+
+    // TAB separates the fields of standard output; the log has none.
+    for (const auto& [bytes, tabs] : {std::pair(out, true), std::pair(err, false)}) {
+        // Shown escaped: the raw bytes would act on the terminal of the test.
+        const QByteArray shown = bytes.toPercentEncoding(" \t\n");
+        QVERIFY2(!bytes.contains('\x1b') && !bytes.contains('\x07'), shown.constData());
+        QStringDecoder utf8(QStringDecoder::Utf8);
+        const QString text = utf8(bytes);
+        QVERIFY2(!utf8.hasError(), shown.constData());
+        for (const QChar c : text) {
+            const char16_t u = c.unicode();
+            const bool separator = u == '\n' || (u == '\t' && tabs);
+            QVERIFY2(separator || !(u < 0x20 || (u >= 0x7f && u <= 0x9f)),
+                     qPrintable(QString::number(u, 16)));
+        }
+    }
+    const QStringList rows = QString::fromUtf8(out).split('\n', Qt::SkipEmptyParts);
+    QCOMPARE(rows.size(), 1);
+    const QStringList fields = rows.first().split('\t');
+    QCOMPARE(fields.size(), 8);
+    QCOMPARE(fields.at(2), QStringLiteral("\"Mallory\u241b[8m\" <m\u2407@example.com>"));
+    QCOMPARE(fields.at(3), QStringLiteral("\u241b]0;pwned\u2407\u241b[2J \ufffd6n "
+                                          "\u241b[2J\ufffd1m end"));
 }
 
 QTEST_GUILESS_MAIN(TestCheckCliDovecot)

@@ -1,7 +1,10 @@
 // Self-check of the Dovecot fixture with a bare socket client: the
 // integration tests rely on it logging on with USER/PASS and APOP, over
 // plain and TLS, serving the generated mails in order, failing a wrong
-// password at once, and seeing mailbox changes between log-ons.
+// password at once, seeing mailbox changes between log-ons, presenting the
+// chosen certificate, and demanding STLS from a remote-looking client when
+// TLS is required. The client keeps the default TLS configuration, as the
+// product does: it trusts what the system trust store trusts.
 #include "support/servers_dovecot.h"
 
 #include <QCryptographicHash>
@@ -16,22 +19,35 @@ namespace {
 class BareClient
 {
 public:
-    bool open(quint16 port, bool tls)
+    BareClient()
+    {
+        QObject::connect(&m_socket, &QSslSocket::sslErrors, [this](const QList<QSslError>& list) {
+            for (const QSslError& error : list)
+                m_tlsErrors.append(error.error());
+        });
+    }
+
+    bool open(quint16 port, bool tls, const QString& host = QStringLiteral("localhost"))
     {
         if (tls) {
-            QSslConfiguration config = m_socket.sslConfiguration();
-            config.addCaCertificate(DovecotFixture::caCertificate());
-            m_socket.setSslConfiguration(config);
-            m_socket.connectToHostEncrypted(QStringLiteral("localhost"), port);
+            m_socket.connectToHostEncrypted(host, port);
             if (!m_socket.waitForEncrypted(5000))
                 return false;
         } else {
-            m_socket.connectToHost(QHostAddress::LocalHost, port);
+            m_socket.connectToHost(host, port);
             if (!m_socket.waitForConnected(3000))
                 return false;
         }
         m_greeting = line();
         return m_greeting.startsWith("+OK");
+    }
+
+    // After "+OK" to STLS; the certificate is checked against the host
+    // name or address given to open().
+    bool startTls()
+    {
+        m_socket.startClientEncryption();
+        return m_socket.waitForEncrypted(5000);
     }
 
     QByteArray line()
@@ -60,10 +76,12 @@ public:
 
     QByteArray greeting() const { return m_greeting; }
     QString error() const { return m_socket.errorString(); }
+    QList<QSslError::SslError> tlsErrors() const { return m_tlsErrors; }
 
 private:
     QSslSocket m_socket;
     QByteArray m_greeting;
+    QList<QSslError::SslError> m_tlsErrors;
 };
 
 QByteArray apopCommand(const QByteArray& greeting, const QByteArray& user, const QByteArray& secret)
@@ -95,6 +113,10 @@ private slots:
     void wrongPasswordFailsAtOnce_data();
     void wrongPasswordFailsAtOnce();
     void mailboxChangesAreSeen();
+    void chosenCertificateIsPresented_data();
+    void chosenCertificateIsPresented();
+    void sslRequiredDemandsStlsFromRemoteAddress_data();
+    void sslRequiredDemandsStlsFromRemoteAddress();
 
 private:
     DovecotFixture m_dovecot;
@@ -208,6 +230,75 @@ void TestRigDovecot::mailboxChangesAreSeen()
     QVERIFY(!m_dovecot.isRunning());
     QVERIFY2(m_dovecot.start(), qPrintable(m_dovecot.errorString()));
     QCOMPARE(countFor("alice", "secret1"), 12);
+}
+
+void TestRigDovecot::chosenCertificateIsPresented_data()
+{
+    QTest::addColumn<TestCertificate>("certificate");
+    QTest::addColumn<QList<QSslError::SslError>>("errors");
+    QTest::newRow("trusted") << TestCertificate::Trusted << QList<QSslError::SslError>();
+    QTest::newRow("expired") << TestCertificate::Expired
+                             << QList<QSslError::SslError>{QSslError::CertificateExpired};
+    QTest::newRow("wrong host") << TestCertificate::WrongHost
+                                << QList<QSslError::SslError>{QSslError::HostNameMismatch};
+    QTest::newRow("self-signed") << TestCertificate::SelfSigned
+                                 << QList<QSslError::SslError>{QSslError::SelfSignedCertificate};
+    QTest::newRow("issuer not installed")
+        << TestCertificate::UntrustedIssuer
+        << QList<QSslError::SslError>{QSslError::UnableToGetLocalIssuerCertificate,
+                                      QSslError::UnableToVerifyFirstCertificate};
+}
+
+void TestRigDovecot::chosenCertificateIsPresented()
+{
+    QFETCH(TestCertificate, certificate);
+    QFETCH(QList<QSslError::SslError>, errors);
+
+    DovecotFixture dovecot;
+    dovecot.addUser("alice", "secret1");
+    dovecot.setCertificate(certificate);
+    QVERIFY2(dovecot.start(), qPrintable(dovecot.errorString()));
+    BareClient client;
+    const bool opened = client.open(dovecot.tlsPort(), true);
+    QVERIFY2(client.tlsErrors() == errors, qPrintable(describeSslErrors(client.tlsErrors())));
+    QCOMPARE(opened, errors.isEmpty());
+}
+
+void TestRigDovecot::sslRequiredDemandsStlsFromRemoteAddress_data()
+{
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<bool>("plainLogOn");
+    // Dovecot counts a client whose address is the server's as secure.
+    QTest::newRow("127.0.0.1, counted as local") << QStringLiteral("127.0.0.1") << true;
+    QTest::newRow("127.0.0.2, remote") << DovecotFixture::remoteAddress() << false;
+}
+
+void TestRigDovecot::sslRequiredDemandsStlsFromRemoteAddress()
+{
+    QFETCH(QString, address);
+    QFETCH(bool, plainLogOn);
+
+    DovecotFixture dovecot;
+    dovecot.addUser("alice", "secret1");
+    QVERIFY(dovecot.writeGeneratedMessages("alice", 2));
+    dovecot.setSslRequired(true);
+    QVERIFY2(dovecot.start(), qPrintable(dovecot.errorString()));
+    BareClient client;
+    QVERIFY2(client.open(dovecot.plainPort(), false, address), qPrintable(client.error()));
+    QVERIFY(client.command("CAPA").startsWith("+OK"));
+    QVERIFY(client.multiLine().contains("STLS"));
+    const QByteArray user = client.command("USER alice");
+    QVERIFY2(user.startsWith(plainLogOn ? "+OK" : "-ERR"), user.constData());
+    if (!plainLogOn) {
+        QCOMPARE(client.command("PASS secret1").left(4), QByteArray("-ERR"));
+        QVERIFY(client.command("STLS").startsWith("+OK"));
+        // The certificate must verify for the address itself.
+        QVERIFY2(client.startTls(), qPrintable(client.error()));
+        QVERIFY2(client.tlsErrors().isEmpty(), qPrintable(describeSslErrors(client.tlsErrors())));
+        QVERIFY(client.command("USER alice").startsWith("+OK"));
+    }
+    QVERIFY(client.command("PASS secret1").startsWith("+OK"));
+    QCOMPARE(statCount(client.command("STAT")), 2);
 }
 
 QTEST_GUILESS_MAIN(TestRigDovecot)

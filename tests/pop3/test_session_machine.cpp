@@ -355,8 +355,9 @@ void TestSessionMachine::brokenStreams()
     QFETCH(SessionEnd, why);
     Conversation c;
     if (fetching) {
-        c.play({greeting},
-               {{"USER bob", {"+OK\r\n"}}, {"PASS pw", {"+OK\r\n"}}, {"STAT", {"+OK 1 10\r\n"}}});
+        c.play({greeting}, {{"USER bob", {"+OK\r\n"}},
+                            {"PASS pw", {"+OK\r\n"}},
+                            {"STAT", {"+OK 1 99999999\r\n"}}});
         QCOMPARE(c.ctx.SessionState, FetchingHeader);
     }
     const int reportsBefore = c.host.reports.size();
@@ -375,7 +376,7 @@ void TestSessionMachine::retrKeepsOnlyHeaderBlock()
     Conversation c;
     c.host.options.useRetr = true;
     c.play({greeting},
-           {{"USER bob", {"+OK\r\n"}}, {"PASS pw", {"+OK\r\n"}}, {"STAT", {"+OK 1 10\r\n"}}});
+           {{"USER bob", {"+OK\r\n"}}, {"PASS pw", {"+OK\r\n"}}, {"STAT", {"+OK 1 9000000\r\n"}}});
     c.feed({"+OK 9000000 octets\r\nFrom: big@x\r\nSubject: large\r\n\r\n"});
     // 8 MB of body in 64 KiB arrivals, with lines that look like the end
     // of a reply but are dot-stuffed, and a closing line split at its LF.
@@ -402,8 +403,8 @@ void TestSessionMachine::capabilities_data()
                                  {"STAT", {"+OK 0 0\r\n"}},
                                  {"QUIT", {"+OK bye\r\n"}}};
     // An old server: the rest of the session is exactly as without CAPA.
-    QTest::newRow("-ERR to CAPA") << QList<QByteArray>{"-ERR unknown\r\n"} << plainTurns
-                                  << plainLog << QList<SessionEnd>{SessionEnd::QuitAnswered} << 0;
+    QTest::newRow("-ERR to CAPA") << QList<QByteArray>{"-ERR unknown\r\n"} << plainTurns << plainLog
+                                  << QList<SessionEnd>{SessionEnd::QuitAnswered} << 0;
     QTest::newRow("neither STLS nor UTF8")
         << QList<QByteArray>{"+OK\r\nTOP\r\nUSER\r\nSASL PLAIN\r\n", ".\r\n"} << plainTurns
         << plainLog << QList<SessionEnd>{SessionEnd::QuitAnswered} << 0;
@@ -412,8 +413,7 @@ void TestSessionMachine::capabilities_data()
         << QList<Turn>{{"STLS", {"+OK Begin TLS\r\n"}}}
         << QStringList{"+OK ready <1896.697170952@dbc.mtview.ca.us>"} << QList<SessionEnd>{} << 1;
     QTest::newRow("-ERR to STLS ends, no plain log-on")
-        << QList<QByteArray>{"+OK\r\nSTLS\r\n.\r\n"}
-        << QList<Turn>{{"STLS", {"-ERR not now\r\n"}}}
+        << QList<QByteArray>{"+OK\r\nSTLS\r\n.\r\n"} << QList<Turn>{{"STLS", {"-ERR not now\r\n"}}}
         << QStringList{"+OK ready <1896.697170952@dbc.mtview.ca.us>",
                        "..TLS Error: STLS Refused: -ERR not now"}
         << QList<SessionEnd>{SessionEnd::TlsRefused} << 0;
@@ -504,10 +504,10 @@ void TestSessionMachine::implausibleCounts_data()
     QTest::newRow("above the cap, cut with a line")
         << QByteArray("+OK 1000001 99999999999\r\n") << QList<SessionEnd>{} << 1000000
         << "..Listing Only The First 1000000 Of 1000001 Mail Items";
-    QTest::newRow("at the cap") << QByteArray("+OK 1000000 99999999999\r\n")
-                                << QList<SessionEnd>{} << 1000000 << "..Checking For Mail";
-    QTest::newRow("no size given") << QByteArray("+OK 3\r\n") << QList<SessionEnd>{} << 3
-                                   << "..Checking For Mail";
+    QTest::newRow("at the cap") << QByteArray("+OK 1000000 99999999999\r\n") << QList<SessionEnd>{}
+                                << 1000000 << "..Checking For Mail";
+    QTest::newRow("no size given")
+        << QByteArray("+OK 3\r\n") << QList<SessionEnd>{} << 3 << "..Checking For Mail";
 }
 
 void TestSessionMachine::implausibleCounts()

@@ -11,6 +11,19 @@ inline const QString connectedLine = QStringLiteral("..Connected-ServerIP: 127.0
 inline const QString greetingText =
     QStringLiteral("+OK POP3 server ready <1896.697170952@dbc.mtview.ca.us>");
 
+// The line that says why a session ended before its QUIT was answered.
+inline QString endedLine(const QString& why)
+{
+    return QStringLiteral("..Session Ended: ") + why;
+}
+inline const QString silentLine = endedLine("No Reply From Server Within The Time-Out");
+inline const QString slowLine = endedLine("Server Reply Too Slow (Under 1 KB In The Time-Out)");
+inline const QString brokenLine = endedLine("Broken Reply From Server");
+inline const QString longLineLine = endedLine("Server Reply Line Over 64 KB");
+inline const QString bigHeaderLine = endedLine("Header Block Over 1 MB");
+inline const QString oversizeLine = endedLine("Server Reply Larger Than The Whole Mailbox");
+inline const QString serverClosedLine = endedLine("Connection Closed By Server");
+
 // Greeting, USER bob / PASS pw accepted, STAT asked.
 inline Pop3Script loggedIn()
 {

@@ -306,7 +306,7 @@ void TestCheckRun::watchdogTickArithmetic()
     ticks.now = 0x7FFFF000u;
     QSignalSpy ended(rig.engine.get(), &Engine::runEnded);
     rig.engine->CheckRun();
-    QTRY_COMPARE(peer.commands(), QStringList{"USER bob"});
+    QTRY_COMPARE(peer.commands(), QStringList({"CAPA", "USER bob"}));
     QCOMPARE(rig.engine->session().LastArrivalTick, qint64(0x7FFFF000));
 
     ticks.now = 0x80000100u; // wrapped: elapsed is negative

@@ -199,7 +199,8 @@ void TestDeleteRunHalts::cancelDuringSession()
     QVERIFY(ended.wait(10000));
     QVERIFY_PEER_DONE(peer, 5000);
 
-    QCOMPARE(peer.commands(), QStringList({"USER ann", "PASS pw1", "STAT", "TOP 1 2", "QUIT"}));
+    QCOMPARE(peer.commands(),
+             QStringList({"CAPA", "USER ann", "PASS pw1", "STAT", "TOP 1 2", "QUIT"}));
     QCOMPARE(rig.mails.itemCount(), 0);
     QCOMPARE(rig.logLines().last(), QStringLiteral("..Process Halted: Operation Canceled"));
     QCOMPARE(rig.prompter.texts(),

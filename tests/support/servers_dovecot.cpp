@@ -123,7 +123,14 @@ QString DovecotFixture::dovecotBinary()
 
 QSslCertificate DovecotFixture::caCertificate()
 {
-    return localhostCertificate().certificate;
+    return testCaCertificate();
+}
+
+quint16 DovecotFixture::tlsPort() const
+{
+    if (!m_tlsOff.isEmpty())
+        qWarning("Dovecot fixture: no TLS port: %s", qPrintable(m_tlsOff));
+    return m_tlsPort;
 }
 
 void DovecotFixture::addUser(const QString& name, const QString& password)
@@ -166,22 +173,27 @@ bool DovecotFixture::prepareFolders()
 
 bool DovecotFixture::writeConfig()
 {
-    const LocalhostCertificate& cert = localhostCertificate();
+    const TestCertificateFiles& cert = testCertificate(m_certificate);
+    m_tlsOff.clear();
     if (!cert.isValid()) {
-        m_error = cert.error;
-        return false;
+        // Only a caller that asked for TLS needs the files; the demo and
+        // the benchmarks use the plain port.
+        if (m_certificateChosen || m_sslRequired || m_fixedTlsPort) {
+            m_error = cert.error;
+            return false;
+        }
+        m_tlsOff = cert.error;
+        m_tlsPort = 0;
     }
+    const bool tls = m_tlsOff.isEmpty();
     const QString dir = m_dir.path();
     QString config = QStringLiteral(R"(base_dir = %1/run
 state_dir = %1/state
 log_path = %1/log/dovecot.log
 info_log_path = %1/log/dovecot.log
 debug_log_path = %1/log/dovecot.log
-listen = 127.0.0.1
+listen = %2
 protocols = pop3
-ssl = yes
-ssl_cert = <%2
-ssl_key = <%3
 disable_plaintext_auth = no
 auth_mechanisms = plain login apop
 auth_failure_delay = 0
@@ -199,16 +211,6 @@ userdb {
   driver = static
   args = uid=nobody gid=nogroup home=%1/home/%u
 }
-service pop3-login {
-  chroot =
-  inet_listener pop3 {
-    port = %4
-  }
-  inet_listener pop3s {
-    port = %5
-    ssl = yes
-  }
-}
 service anvil {
   chroot =
   unix_listener anvil-auth-penalty {
@@ -216,9 +218,32 @@ service anvil {
   }
 }
 )")
-                         .arg(dir, cert.certPath, cert.keyPath)
-                         .arg(m_plainPort)
-                         .arg(m_tlsPort);
+                         .arg(dir, m_sslRequired ? QStringLiteral("127.0.0.1, ") + remoteAddress()
+                                                 : QStringLiteral("127.0.0.1"));
+    if (tls)
+        config += QStringLiteral(R"(ssl = %1
+ssl_cert = <%2
+ssl_key = <%3
+)")
+                      .arg(m_sslRequired ? QStringLiteral("required") : QStringLiteral("yes"),
+                           cert.certPath, cert.keyPath);
+    else
+        config += QStringLiteral("ssl = no\n");
+    config += QStringLiteral(R"(service pop3-login {
+  chroot =
+  inet_listener pop3 {
+    port = %1
+  }
+)")
+                  .arg(m_plainPort);
+    if (tls)
+        config += QStringLiteral(R"(  inet_listener pop3s {
+    port = %1
+    ssl = yes
+  }
+)")
+                      .arg(m_tlsPort);
+    config += QStringLiteral("}\n");
     if (!writeFile(m_dir.filePath(QStringLiteral("dovecot.conf")), config.toUtf8(),
                    QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther)) {
         m_error = QStringLiteral("cannot write the Dovecot configuration");

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "support/servers_tls_cert.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QPair>
@@ -24,6 +26,10 @@ struct GeneratedMail
 // A private Dovecot POP3 server on 127.0.0.1, configured and run from a
 // temporary folder: one plain and one TLS port, passwd-file users with
 // plain passwords (APOP works), Maildir mailboxes written by the test.
+// The TLS port and STLS present the Trusted test certificate (signed by
+// the test CA that ctest installs into the system trust store). Without
+// the test CA's files the server runs without TLS, so programs that only
+// need the plain port work anywhere.
 //
 //   DovecotFixture dovecot;
 //   dovecot.addUser("alice", "secret1");
@@ -49,6 +55,19 @@ public:
     // Before start(): serve TLS on this port instead of a free one, e.g.
     // 995, the port on which the client speaks TLS (needs root).
     void setTlsPort(quint16 port) { m_fixedTlsPort = port; }
+    // Before start(): the certificate the TLS port and STLS present.
+    void setCertificate(TestCertificate which)
+    {
+        m_certificate = which;
+        m_certificateChosen = true;
+    }
+    // Before start(): "ssl = required", and the plain port also listens on
+    // remoteAddress(). Dovecot counts a client whose address equals the
+    // server's as secure; one that connects to remoteAddress() arrives
+    // from 127.0.0.1 and so is remote: CAPA lists STLS and log-ons are
+    // refused until STLS. On 127.0.0.1 everything works as without TLS.
+    void setSslRequired(bool required) { m_sslRequired = required; }
+    static QString remoteAddress() { return QStringLiteral("127.0.0.2"); }
 
     // Waits until the plain port greets with "+OK". False with
     // errorString() (and the server's log) on failure.
@@ -58,7 +77,9 @@ public:
     QString errorString() const { return m_error; }
 
     quint16 plainPort() const { return m_plainPort; }
-    quint16 tlsPort() const { return m_tlsPort; }
+    // 0 when the server runs without TLS (the test CA's files are missing).
+    quint16 tlsPort() const;
+    // The test CA; clients with the default configuration already trust it.
     static QSslCertificate caCertificate();
     QString logText() const;
 
@@ -87,6 +108,10 @@ private:
     quint16 m_plainPort = 0;
     quint16 m_tlsPort = 0;
     quint16 m_fixedTlsPort = 0;
+    TestCertificate m_certificate = TestCertificate::Trusted;
+    bool m_certificateChosen = false;
+    bool m_sslRequired = false;
+    QString m_tlsOff; // why the server runs without TLS; empty when it serves TLS
     int m_serial = 0;
     QString m_error;
 };

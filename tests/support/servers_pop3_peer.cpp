@@ -52,13 +52,31 @@ QStringList describeSent(const QByteArray& chunk)
     return lines;
 }
 
+// Accepts connections as QSslSocket in plain mode, so a script can start
+// TLS on them later (STLS).
+class UpgradableServer : public QTcpServer
+{
+public:
+    using QTcpServer::QTcpServer;
+
+protected:
+    void incomingConnection(qintptr descriptor) override
+    {
+        auto* socket = new QSslSocket(this);
+        if (socket->setSocketDescriptor(descriptor))
+            addPendingConnection(socket);
+        else
+            delete socket;
+    }
+};
+
 } // namespace
 
 // Plays one script on one accepted socket.
 class PeerConnection : public QObject
 {
 public:
-    PeerConnection(ScriptedPop3Peer* peer, QTcpSocket* socket, const Pop3Script& script, int number)
+    PeerConnection(ScriptedPop3Peer* peer, QSslSocket* socket, const Pop3Script& script, int number)
         : QObject(peer), m_peer(peer), m_socket(socket), m_script(script), m_number(number)
     {
         m_socket->setParent(this);
@@ -66,6 +84,9 @@ public:
         connect(&m_timer, &QTimer::timeout, this, &PeerConnection::onTimer);
         connect(m_socket, &QIODevice::readyRead, this, &PeerConnection::onReadyRead);
         connect(m_socket, &QAbstractSocket::disconnected, this, &PeerConnection::onDisconnected);
+        connect(m_socket, &QSslSocket::encrypted, this, &PeerConnection::onEncrypted);
+        connect(m_socket, &QAbstractSocket::errorOccurred, this,
+                [this] { onHandshakeFailed(m_socket->errorString()); });
         QTimer::singleShot(0, this, &PeerConnection::advance);
     }
 
@@ -140,6 +161,10 @@ private:
 
     void onDisconnected()
     {
+        if (m_handshaking) {
+            onHandshakeFailed(QStringLiteral("the client closed the connection"));
+            return;
+        }
         m_timer.stop();
         if (m_peerClosed)
             return;
@@ -197,7 +222,9 @@ private:
                 fail(QStringLiteral("expected the client to close, got: ") + m_received.head());
                 return false;
             }
-            return m_clientClosed;
+            return m_clientClosed || m_tlsFailed;
+        case Step::StartTls:
+            return startTls();
         }
         return true;
     }
@@ -206,22 +233,81 @@ private:
     {
         const QString wanted = step.kind == Step::Expect ? QStringLiteral("\"%1\"").arg(step.line)
                                                          : QStringLiteral("/%1/").arg(step.line);
-        if (m_received.isEmpty()) {
-            if (m_clientClosed || m_peerClosed)
-                fail(QStringLiteral("the connection closed while the script expected ") + wanted);
+        while (!m_received.isEmpty()) {
+            const QString line = m_received.dequeue();
+            const bool ok =
+                step.kind == Step::Expect ? line == step.line : step.match.match(line).hasMatch();
+            if (!ok && line == QLatin1String("CAPA")) {
+                answerUnscriptedCapa();
+                continue;
+            }
+            if (!ok)
+                fail(QStringLiteral("expected %1, got \"%2\"").arg(wanted, line));
+            return ok;
+        }
+        if (m_clientClosed || m_peerClosed || m_tlsFailed)
+            fail(QStringLiteral("the connection closed while the script expected ") + wanted);
+        return false;
+    }
+
+    // As a server from before CAPA existed would answer.
+    void answerUnscriptedCapa()
+    {
+        if (m_clientClosed || m_peerClosed || m_tlsFailed)
+            return;
+        const QByteArray reply = Pop3Reply::err("unknown command");
+        m_socket->write(reply);
+        m_socket->flush();
+        for (const QString& line : describeSent(reply))
+            m_peer->record(line);
+    }
+
+    bool startTls()
+    {
+        if (m_clientClosed || m_peerClosed || m_tlsFailed)
+            return true; // an expect after it reports the closed connection
+        if (m_socket->mode() != QSslSocket::UnencryptedMode) {
+            fail(QStringLiteral("startTls() on a connection that is already encrypted"));
             return false;
         }
-        const QString line = m_received.dequeue();
-        const bool ok =
-            step.kind == Step::Expect ? line == step.line : step.match.match(line).hasMatch();
-        if (!ok)
-            fail(QStringLiteral("expected %1, got \"%2\"").arg(wanted, line));
-        return ok;
+        const TestCertificateFiles& cert = testCertificate(m_peer->m_certificate);
+        if (!cert.isValid()) {
+            fail(cert.error);
+            return false;
+        }
+        m_socket->setSslConfiguration(m_peer->tlsConfiguration());
+        m_peer->record(QStringLiteral("-- connection %1: TLS handshake").arg(m_number));
+        m_handshaking = true;
+        m_socket->startServerEncryption();
+        return false;
+    }
+
+    void onEncrypted()
+    {
+        if (!m_handshaking)
+            return;
+        m_handshaking = false;
+        m_peer->record(QStringLiteral("-- connection %1: TLS established").arg(m_number));
+        ++m_index;
+        advance();
+    }
+
+    void onHandshakeFailed(const QString& why)
+    {
+        if (!m_handshaking)
+            return;
+        m_handshaking = false;
+        m_tlsFailed = true;
+        m_peer->recordHandshakeFailure(why);
+        m_timer.stop();
+        m_socket->abort();
+        ++m_index;
+        advance();
     }
 
     bool sendNextChunk(const Step& step)
     {
-        if (m_clientClosed || m_peerClosed)
+        if (m_clientClosed || m_peerClosed || m_tlsFailed)
             return true; // what is left cannot arrive; an expect after it reports that
         const QByteArray& chunk = step.chunks[m_chunk];
         m_socket->write(chunk);
@@ -287,7 +373,7 @@ private:
     }
 
     ScriptedPop3Peer* m_peer;
-    QTcpSocket* m_socket;
+    QSslSocket* m_socket;
     Pop3Script m_script;
     int m_number;
     qsizetype m_index = 0;
@@ -301,6 +387,8 @@ private:
     bool m_failed = false;
     bool m_clientClosed = false;
     bool m_peerClosed = false;
+    bool m_handshaking = false;
+    bool m_tlsFailed = false;
 };
 
 ScriptedPop3Peer::ScriptedPop3Peer(Transport transport, QObject* parent)
@@ -318,31 +406,42 @@ void ScriptedPop3Peer::addScript(const Pop3Script& script)
 
 QSslCertificate ScriptedPop3Peer::caCertificate()
 {
-    return localhostCertificate().certificate;
+    return testCaCertificate();
+}
+
+QSslConfiguration ScriptedPop3Peer::tlsConfiguration() const
+{
+    const TestCertificateFiles& cert = testCertificate(m_certificate);
+    QSslConfiguration config = QSslConfiguration::defaultConfiguration();
+    config.setLocalCertificate(cert.certificate);
+    config.setPrivateKey(cert.key);
+    config.setPeerVerifyMode(QSslSocket::VerifyNone);
+    return config;
+}
+
+void ScriptedPop3Peer::recordHandshakeFailure(const QString& why)
+{
+    ++m_handshakeFailures;
+    record(QStringLiteral("-- TLS handshake failed: ") + why);
 }
 
 bool ScriptedPop3Peer::listen(quint16 port)
 {
     if (m_transport == Transport::Tls) {
-        const LocalhostCertificate& cert = localhostCertificate();
+        const TestCertificateFiles& cert = testCertificate(m_certificate);
         if (!cert.isValid()) {
             m_error = cert.error;
             return false;
         }
         auto* server = new QSslServer(this);
-        QSslConfiguration config = QSslConfiguration::defaultConfiguration();
-        config.setLocalCertificate(cert.certificate);
-        config.setPrivateKey(cert.key);
-        config.setPeerVerifyMode(QSslSocket::VerifyNone);
-        server->setSslConfiguration(config);
+        server->setSslConfiguration(tlsConfiguration());
         connect(server, &QSslServer::errorOccurred, this,
                 [this](QSslSocket* socket, QAbstractSocket::SocketError) {
-                    ++m_handshakeFailures;
-                    record(QStringLiteral("-- TLS handshake failed: ") + socket->errorString());
+                    recordHandshakeFailure(socket->errorString());
                 });
         m_server = server;
     } else {
-        m_server = new QTcpServer(this);
+        m_server = new UpgradableServer(this);
     }
     connect(m_server, &QTcpServer::pendingConnectionAvailable, this,
             &ScriptedPop3Peer::acceptPending);
@@ -360,7 +459,7 @@ quint16 ScriptedPop3Peer::port() const
 
 void ScriptedPop3Peer::acceptPending()
 {
-    while (QTcpSocket* socket = m_server->nextPendingConnection()) {
+    while (auto* socket = qobject_cast<QSslSocket*>(m_server->nextPendingConnection())) {
         const int number = ++m_connectionCount;
         if (m_scripts.isEmpty()) {
             recordFailure(QStringLiteral("connection %1 has no script").arg(number));

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "support/servers_tls_cert.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QObject>
@@ -10,8 +12,8 @@
 #include <QStringList>
 #include <memory>
 
+class QSslConfiguration;
 class QTcpServer;
-class QTcpSocket;
 class PeerConnection;
 
 // One conversation the scripted peer plays on one connection: the commands
@@ -21,7 +23,17 @@ class Pop3Script
 public:
     struct Step
     {
-        enum Kind { Expect, ExpectMatch, Send, Pause, Silence, Endless, Close, ClientCloses };
+        enum Kind {
+            Expect,
+            ExpectMatch,
+            Send,
+            Pause,
+            Silence,
+            Endless,
+            Close,
+            ClientCloses,
+            StartTls
+        };
         Kind kind = Send;
         QString line;             // Expect: the exact command without CR LF
         QRegularExpression match; // ExpectMatch
@@ -61,6 +73,12 @@ public:
     Pop3Script& close();
     // The client must close the connection now, sending nothing more.
     Pop3Script& expectClientClose();
+    // STLS: once everything before it was sent, the peer starts server-side
+    // TLS on this connection with its certificate and the script goes on
+    // encrypted, e.g. .expect("STLS").send(Pop3Reply::ok("Begin TLS")).startTls().
+    // A failed handshake is counted (tlsHandshakeFailures()) and ends the
+    // connection: a later expectClientClose() is met, a later expect() fails.
+    Pop3Script& startTls();
     // Commands after the end of the script (or during silence / an endless
     // reply) are recorded instead of failing the test.
     Pop3Script& tolerateExtraCommands();
@@ -81,7 +99,9 @@ QByteArray err(const QByteArray& text = QByteArray());
 // "+OK <text> <timestamp>"; the default timestamp is the classic example.
 QByteArray greeting(const QByteArray& timestamp = "<1896.697170952@dbc.mtview.ca.us>",
                     const QByteArray& text = "POP3 server ready");
-QByteArray stat(int count, qint64 octets = 0);
+// Without octets, 100 a message: a count its size cannot hold is a lie
+// the client refuses.
+QByteArray stat(int count, qint64 octets = -1);
 // "+OK <status>", every line dot-stuffed and ended with CR LF, then ".".
 QByteArray multiLine(const QList<QByteArray>& lines, const QByteArray& status = "");
 // A TOP n 2 reply: header lines, a blank line, the body lines.
@@ -95,6 +115,21 @@ QList<QByteArray> headers(const QByteArray& from, const QByteArray& subject,
 // A POP3 server on 127.0.0.1 that plays one script per connection, in the
 // order of the connections, records a transcript ("C: USER bob",
 // "S: +OK ...") and collects every deviation from the scripts.
+//
+// CAPA: a client may ask for the capabilities of any server, so the peer
+// plays an old server that does not know the command when the script does
+// not expect it: a "CAPA" arriving where the next step expects another
+// command is answered "-ERR unknown command" by the peer itself, recorded
+// in the transcript and in commands() like any command, and the script goes
+// on unchanged. A script that wants CAPA answered says so:
+//   .expect("CAPA").send(Pop3Reply::multiLine({"STLS", "UTF8", "USER"}))
+// A CAPA after the end of the script, or where the client should close,
+// is a deviation as any other command is.
+//
+// TLS: Transport::Tls speaks TLS from the first byte; the startTls() step
+// upgrades a plain connection. Both present the Trusted test certificate
+// unless setCertificate() chose another; clients trust it through the
+// system trust store (see servers_tls_cert.h).
 //
 //   ScriptedPop3Peer peer;
 //   peer.addScript(Pop3Script().send(Pop3Reply::ok("hi")).expect("USER bob")...);
@@ -110,11 +145,14 @@ public:
     ~ScriptedPop3Peer() override;
 
     void addScript(const Pop3Script& script);
+    // Before listen(): the certificate of the TLS transport and of STLS.
+    void setCertificate(TestCertificate which) { m_certificate = which; }
     // Port 0 picks a free one.
     bool listen(quint16 port = 0);
     quint16 port() const;
     QString errorString() const { return m_error; }
-    // For clients of a TLS peer: trust this and connect to "localhost".
+    // The test CA, which signed the Trusted certificate; clients with the
+    // default configuration already trust it. Connect to "localhost".
     static QSslCertificate caCertificate();
 
     // Every queued script was played to its end on its own connection and
@@ -130,6 +168,7 @@ public:
     QStringList commands() const { return m_commands; }
     int connectionCount() const { return m_connectionCount; }
     int openConnectionCount() const;
+    // Handshakes that failed, on TLS connections and after STLS.
     int tlsHandshakeFailures() const { return m_handshakeFailures; }
     // Bytes written by endless steps, over all connections.
     qint64 endlessBytesSent() const { return m_endlessBytes; }
@@ -142,8 +181,11 @@ private:
     void recordFailure(const QString& text);
     void record(const QString& line) { m_transcript.append(line); }
     void recordCommand(const QString& line);
+    void recordHandshakeFailure(const QString& why);
+    QSslConfiguration tlsConfiguration() const;
 
     Transport m_transport;
+    TestCertificate m_certificate = TestCertificate::Trusted;
     QTcpServer* m_server = nullptr;
     QQueue<Pop3Script> m_scripts;
     int m_scriptsQueued = 0;

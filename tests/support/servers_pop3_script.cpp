@@ -122,6 +122,14 @@ Pop3Script& Pop3Script::expectClientClose()
     return *this;
 }
 
+Pop3Script& Pop3Script::startTls()
+{
+    Step step;
+    step.kind = Step::StartTls;
+    m_steps.append(step);
+    return *this;
+}
+
 Pop3Script& Pop3Script::tolerateExtraCommands()
 {
     m_tolerant = true;
@@ -157,6 +165,8 @@ QByteArray greeting(const QByteArray& timestamp, const QByteArray& text)
 
 QByteArray stat(int count, qint64 octets)
 {
+    if (octets < 0)
+        octets = qint64(count) * 100;
     return ok(QByteArray::number(count) + ' ' + QByteArray::number(octets));
 }
 

@@ -1,8 +1,9 @@
 #include "support/servers_tls_cert.h"
 
+#include <QDir>
 #include <QFile>
-#include <QProcess>
-#include <QTemporaryDir>
+#include <QStringList>
+#include <array>
 
 namespace {
 
@@ -12,45 +13,59 @@ QByteArray readAll(const QString& path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-LocalhostCertificate makeCertificate(const QTemporaryDir& dir)
+QString missing(const QString& path)
 {
-    LocalhostCertificate made;
-    if (!dir.isValid()) {
-        made.error = QStringLiteral("cannot create a temporary folder for the certificate");
-        return made;
-    }
-    made.certPath = dir.filePath(QStringLiteral("localhost.crt"));
-    made.keyPath = dir.filePath(QStringLiteral("localhost.key"));
-    QProcess openssl;
-    openssl.setProcessChannelMode(QProcess::MergedChannels);
-    openssl.start(QStringLiteral("openssl"),
-                  {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "3650", "-subj",
-                   "/CN=localhost", "-addext", "subjectAltName=DNS:localhost", "-keyout",
-                   made.keyPath, "-out", made.certPath});
-    if (!openssl.waitForStarted(10000)) {
-        made.error = QStringLiteral("cannot run openssl: ") + openssl.errorString();
-        return made;
-    }
-    openssl.waitForFinished(60000);
-    const QByteArray output = openssl.readAll();
-    if (openssl.exitStatus() != QProcess::NormalExit || openssl.exitCode() != 0) {
-        made.error = QStringLiteral("openssl failed: ") + QString::fromLocal8Bit(output);
-        return made;
-    }
-    made.certificate = QSslCertificate(readAll(made.certPath), QSsl::Pem);
-    made.key = QSslKey(readAll(made.keyPath), QSsl::Rsa, QSsl::Pem);
-    if (made.certificate.isNull() || made.key.isNull())
-        made.error = QStringLiteral("openssl wrote a certificate or key Qt cannot read");
-    return made;
+    return QStringLiteral("cannot read %1: run the tests through ctest so the test CA is installed")
+        .arg(path);
+}
+
+TestCertificateFiles load(const QString& name)
+{
+    const QDir dir(testCaDirectory());
+    TestCertificateFiles files;
+    files.certPath = dir.filePath(name + QStringLiteral(".crt"));
+    files.keyPath = dir.filePath(name + QStringLiteral(".key"));
+    files.certificate = QSslCertificate(readAll(files.certPath), QSsl::Pem);
+    files.key = QSslKey(readAll(files.keyPath), QSsl::Ec, QSsl::Pem);
+    if (files.certificate.isNull())
+        files.error = missing(files.certPath);
+    else if (files.key.isNull())
+        files.error = missing(files.keyPath);
+    return files;
 }
 
 } // namespace
 
+QString testCaDirectory()
+{
+    return QStringLiteral(QUORVAMEL_TEST_CA_DIR);
+}
+
+const TestCertificateFiles& testCertificate(TestCertificate which)
+{
+    // The same names as in system_ca.sh, in the order of the enum.
+    static const std::array<TestCertificateFiles, 5> all{
+        load(QStringLiteral("trusted")), load(QStringLiteral("expired")),
+        load(QStringLiteral("wronghost")), load(QStringLiteral("selfsigned")),
+        load(QStringLiteral("untrusted"))};
+    return all[size_t(which)];
+}
+
+QSslCertificate testCaCertificate()
+{
+    static const QSslCertificate ca(readAll(QDir(testCaDirectory()).filePath("ca.crt")), QSsl::Pem);
+    return ca;
+}
+
+QString describeSslErrors(const QList<QSslError::SslError>& errors)
+{
+    QStringList texts;
+    for (QSslError::SslError error : errors)
+        texts.append(QSslError(error).errorString());
+    return QStringLiteral("TLS errors: [") + texts.join(QStringLiteral("; ")) + QLatin1Char(']');
+}
+
 const LocalhostCertificate& localhostCertificate()
 {
-    // The folder lives as long as the process: Dovecot reads the files
-    // again at every start.
-    static QTemporaryDir dir;
-    static const LocalhostCertificate made = makeCertificate(dir);
-    return made;
+    return testCertificate(TestCertificate::Trusted);
 }

@@ -1,14 +1,24 @@
 #pragma once
 
+#include <QList>
 #include <QSslCertificate>
+#include <QSslError>
 #include <QSslKey>
 #include <QString>
 
-// A self-signed certificate for "localhost" (CN and subjectAltName), made
-// once per process with the openssl tool into a private temporary folder.
-// Servers in tests present it; clients trust it by adding `certificate` to
-// their CA list and connecting to "localhost".
-struct LocalhostCertificate
+// Server certificates for the tests, made by tests/support/system_ca.sh,
+// which ctest runs before any test. It installs a throw-away test CA into
+// the system trust store, so a client with the default TLS configuration
+// trusts a Trusted server exactly as a user's machine trusts a real one.
+enum class TestCertificate {
+    Trusted,        // signed by the test CA: localhost, 127.0.0.1, 127.0.0.2
+    Expired,        // signed by the test CA, same names, validity wholly in the past
+    WrongHost,      // signed by the test CA, only wrong.localhost
+    SelfSigned,     // its own issuer: localhost, 127.0.0.1
+    UntrustedIssuer // signed by a CA installed nowhere: localhost, 127.0.0.1, 127.0.0.2
+};
+
+struct TestCertificateFiles
 {
     QString certPath;
     QString keyPath;
@@ -19,4 +29,16 @@ struct LocalhostCertificate
     bool isValid() const { return error.isEmpty(); }
 };
 
+// Read once per process; `error` names the missing file and the remedy.
+const TestCertificateFiles& testCertificate(TestCertificate which);
+// The installed test CA; null when the files are missing.
+QSslCertificate testCaCertificate();
+// The folder system_ca.sh writes into.
+QString testCaDirectory();
+// "TLS errors: [text; text]", for messages of failed checks.
+QString describeSslErrors(const QList<QSslError::SslError>& errors);
+
+// Older names, for tests written when the rig added its own certificate to
+// the client's CA list: the Trusted certificate and its files.
+using LocalhostCertificate = TestCertificateFiles;
 const LocalhostCertificate& localhostCertificate();
