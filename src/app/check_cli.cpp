@@ -6,6 +6,8 @@
 #include "platform/connectivity.h"
 #include "platform/prompter.h"
 #include "platform/tick_source.h"
+#include "runs/certificate_probe.h"
+#include "runs/certificate_trust.h"
 #include "runs/engine.h"
 #include "storage/run_settings.h"
 #include "storage/settings_file.h"
@@ -16,6 +18,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
 #include <QTextStream>
 #include <QTimer>
 
@@ -23,8 +26,18 @@ namespace {
 
 enum class Format { Rows, Json, Count };
 
+struct Arguments
+{
+    Format format = Format::Rows;
+    bool help = false;
+    // --trust: the server and port whose certificate to fetch.
+    QString trustHost;
+    int trustPort = 0;
+};
+
 const char* usageText =
     "Usage: quorvamel-check [--json | --count]\n"
+    "       quorvamel-check --trust SERVER:PORT\n"
     "\n"
     "Checks every configured account (or only the ticked ones, as set) for\n"
     "mail once, using the data folder under $HOME, and prints the mail list.\n"
@@ -33,10 +46,16 @@ const char* usageText =
     "               Username, From, Subject, Date Sent, Server, Port, new|seen\n"
     "  --json       the rows as a JSON array of objects\n"
     "  --count      only the number of mail items (without \"(no mail)\" rows)\n"
+    "  --trust SERVER:PORT\n"
+    "               fetch the server's certificate as a check would (TLS on\n"
+    "               port 995, STLS on any other), show it and, when the\n"
+    "               system does not vouch for it, ask whether to trust it for\n"
+    "               this server and port; checks then accept it\n"
     "  --help       this text\n"
     "\n"
-    "The log goes to standard error. Exit status: 0 the check completed,\n"
-    "1 it halted, 2 bad usage or a start-up failure.\n";
+    "The log goes to standard error. Exit status: 0 the check completed (or\n"
+    "the certificate is trusted), 1 it halted (or was not trusted), 2 bad\n"
+    "usage or a start-up failure.\n";
 
 // Message boxes become lines on standard error; questions go to the
 // terminal when there is one. Their text may quote the server.
@@ -103,23 +122,78 @@ void printRows(const MailListModel& mails, Format format, QTextStream& out)
     out.flush();
 }
 
-bool parseArguments(const QStringList& arguments, Format* format, bool* help)
+// "host:port" with a port of 1..65535; false otherwise.
+bool parseServerAndPort(const QString& text, QString* host, int* port)
 {
-    *format = Format::Rows;
-    *help = false;
+    const qsizetype colon = text.lastIndexOf(QLatin1Char(':'));
+    if (colon <= 0)
+        return false;
+    *host = text.left(colon);
+    bool ok = false;
+    *port = text.mid(colon + 1).toInt(&ok);
+    const bool plainName = !host->contains(QLatin1Char(':')) &&
+                           !host->contains(QRegularExpression(QStringLiteral("\\s")));
+    return ok && *port >= 1 && *port <= 65535 && plainName;
+}
+
+bool parseArguments(const QStringList& arguments, Arguments* parsed)
+{
     bool formatChosen = false;
-    for (const QString& a : arguments) {
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString& a = arguments.at(i);
         if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
-            *help = true;
+            parsed->help = true;
         } else if ((a == QLatin1String("--json") || a == QLatin1String("--count")) &&
                    !formatChosen) {
-            *format = a == QLatin1String("--json") ? Format::Json : Format::Count;
+            parsed->format = a == QLatin1String("--json") ? Format::Json : Format::Count;
             formatChosen = true;
+        } else if (a == QLatin1String("--trust") && i + 1 < arguments.size() &&
+                   parsed->trustHost.isEmpty()) {
+            if (!parseServerAndPort(arguments.at(++i), &parsed->trustHost, &parsed->trustPort))
+                return false;
         } else {
             return false;
         }
     }
-    return true;
+    // --trust makes no check, so it takes no output format.
+    return parsed->trustHost.isEmpty() || !formatChosen;
+}
+
+// --trust: fetch the certificate, show it, and store it when the user says
+// so. Without a terminal nothing is stored.
+int trustServer(const Arguments& arguments, const QString& dataFolder, const RunSettings& settings,
+                const CheckCliIo& io)
+{
+    QTextStream& err = *io.err;
+    const QString server =
+        arguments.trustHost + QLatin1Char(':') + QString::number(arguments.trustPort);
+    const CertificateProbeResult probe =
+        probeCertificate(arguments.trustHost, arguments.trustPort, int(settings.ServerTimeoutMs));
+    if (probe.verified) {
+        err << terminalSafe(QStringLiteral("The system's trusted certificates vouch for ") +
+                            server + QStringLiteral("; nothing to store."))
+            << Qt::endl;
+        return 0;
+    }
+    if (!probe.unverified) {
+        err << terminalSafe(QStringLiteral("quorvamel-check: ") + server + QStringLiteral(": ") +
+                            probe.error)
+            << Qt::endl;
+        return 1;
+    }
+    err << terminalSafeLines(CertificateTrust::describe(*probe.unverified)) << Qt::endl;
+    const QString question =
+        terminalSafe(QStringLiteral("Trust this certificate for ") + server + QLatin1Char('?'));
+    if (!io.askYesNo || !io.askYesNo(question))
+        return 1;
+    CertificateTrust trust(dataFolder + QLatin1Char('/') + TrustedCertificates::FileName, nullptr);
+    QString error;
+    if (!trust.trust(*probe.unverified, &error)) {
+        err << terminalSafe(QStringLiteral("quorvamel-check: not stored: ") + error) << Qt::endl;
+        return 1;
+    }
+    err << "Stored." << Qt::endl;
+    return 0;
 }
 
 } // namespace
@@ -132,14 +206,13 @@ QString dataFolderOf(const QString& homeFolder)
 int runCheckCli(const QStringList& arguments, const QString& homeFolder, const CheckCliIo& io)
 {
     QTextStream& err = *io.err;
-    Format format;
-    bool help;
-    if (!parseArguments(arguments, &format, &help)) {
+    Arguments parsed;
+    if (!parseArguments(arguments, &parsed)) {
         err << usageText;
         err.flush();
         return 2;
     }
-    if (help) {
+    if (parsed.help) {
         *io.out << usageText;
         io.out->flush();
         return 0;
@@ -169,6 +242,8 @@ int runCheckCli(const QStringList& arguments, const QString& homeFolder, const C
             return 2;
         }
     }
+    if (!parsed.trustHost.isEmpty())
+        return trustServer(parsed, dataFolder, settings, io);
 
     // Read only: a missing users file is an empty list, never created here.
     AccountListModel accounts;
@@ -185,6 +260,9 @@ int runCheckCli(const QStringList& arguments, const QString& homeFolder, const C
     NetworkInformationConnectivity connectivity;
     SteadyTickSource ticks;
     Engine engine(settings, accounts, mails, prompter, connectivity, ticks);
+    // Without a prompter it never asks: it only accepts what --trust stored.
+    CertificateTrust trust(dataFolder + QLatin1Char('/') + TrustedCertificates::FileName, nullptr);
+    engine.setCertificateTrust(&trust);
     // Log lines quote the server (greetings, error replies): nothing in them
     // may steer the terminal. The whole log keeps its line breaks.
     QObject::connect(&engine, &Engine::logReplaced, &engine,
@@ -201,6 +279,6 @@ int runCheckCli(const QStringList& arguments, const QString& homeFolder, const C
         engine.CheckRun();
     });
     QCoreApplication::exec();
-    printRows(mails, format, *io.out);
+    printRows(mails, parsed.format, *io.out);
     return completed ? 0 : 1;
 }

@@ -2,6 +2,8 @@
 // session quits, what the list keeps, and runs over several accounts.
 #include "delete_rig.h"
 
+Q_DECLARE_METATYPE(Pop3Script)
+
 using namespace deleterig;
 
 class TestDeleteRun : public QObject
@@ -14,6 +16,8 @@ private slots:
     void accountsInPlanOrder();
     void refusedLogOnMovesOn();
     void inconsistentBlockAbortsAccount();
+    void sessionEndsBeforeQuitIsAcknowledged_data();
+    void sessionEndsBeforeQuitIsAcknowledged();
 };
 
 void TestDeleteRun::oneAccount_data()
@@ -223,6 +227,44 @@ void TestDeleteRun::inconsistentBlockAbortsAccount()
     QCOMPARE(log.mid(log.size() - 3), QStringList({"+OK stopped here", closedLine,
                                                    "..Delete Complete: Deleted 0 Mail Items"}));
     QCOMPARE(listed(rig), QStringList{"ann|Alpha|K|1"});
+}
+
+void TestDeleteRun::sessionEndsBeforeQuitIsAcknowledged_data()
+{
+    QTest::addColumn<Pop3Script>("script");
+    const Pop3Script dele = Pop3Script(logOn("ann", "pw1", 2))
+                                .expect("TOP 1 2")
+                                .send(mail("Alpha"))
+                                .expect("DELE 1")
+                                .send(Pop3Reply::ok("message deleted"));
+    QTest::newRow("server closes after an accepted DELE") << Pop3Script(dele).close();
+    QTest::newRow("-ERR to QUIT") << Pop3Script(dele)
+                                         .expect("TOP 2 2")
+                                         .send(mail("Beta"))
+                                         .expect("QUIT")
+                                         .send(Pop3Reply::err("some deleted messages not removed"))
+                                         .expectClientClose();
+}
+
+void TestDeleteRun::sessionEndsBeforeQuitIsAcknowledged()
+{
+    // The server removes messages only when it acknowledges QUIT: a row
+    // whose DELE was accepted in a session that ended otherwise stays,
+    // still marked, and the log says so.
+    QFETCH(Pop3Script, script);
+    ScriptedPop3Peer peer;
+    peer.addScript(script);
+    QVERIFY(peer.listen());
+    EngineRig rig;
+    prepare(rig);
+    addRow(rig, "ann", "pw1", peer.port(), "Alpha", true);
+    addRow(rig, "ann", "pw1", peer.port(), "Gamma", true);
+    QVERIFY(deleteRun(rig));
+    QVERIFY_PEER_DONE(peer, 5000);
+    QCOMPARE(listed(rig), QStringList({"ann|Alpha|K|1", "ann|Gamma|K|1"}));
+    QVERIFY2(rig.logLines().contains("..Deletion Not Completed: The Server Kept 1 Mail Item"),
+             qPrintable(rig.logLines().join('\n')));
+    QCOMPARE(rig.logLines().last(), QStringLiteral("..Delete Complete: Deleted 0 Mail Items"));
 }
 
 QTEST_GUILESS_MAIN(TestDeleteRun)
