@@ -133,6 +133,12 @@ CertificateProbeResult probeCertificate(const QString& host, int port, int timeo
     } else {
         result.error = socket.errorString();
     }
+    if (encrypted) {
+        // Closed politely, so the server sees its handshake completed.
+        socket.disconnectFromHost();
+        if (socket.state() != QAbstractSocket::UnconnectedState)
+            socket.waitForDisconnected(int(qMin<qint64>(deadline.remainingTime(), 1000)));
+    }
     socket.abort();
     return result;
 }

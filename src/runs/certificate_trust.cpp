@@ -70,25 +70,32 @@ QString CertificateTrust::describe(const UnverifiedCertificate& u)
 bool CertificateTrust::trust(const UnverifiedCertificate& u, QString* error)
 {
     ensureLoaded();
-    return m_store.store(
-        m_path,
-        TrustedCertificates::Entry{u.host, u.port, u.certificate.digest(QCryptographicHash::Sha256)},
-        error);
+    return m_store.store(m_path,
+                         TrustedCertificates::Entry{
+                             u.host, u.port, u.certificate.digest(QCryptographicHash::Sha256)},
+                         error);
 }
 
 bool CertificateTrust::askToTrust(const UnverifiedCertificate& u, QString* error)
 {
     if (!m_prompter)
         return false;
+    const QString asked = u.host.toLower() + QLatin1Char(' ') + QString::number(u.port) +
+                          QLatin1Char(' ') + fingerprint(u.certificate);
+    if (m_refused.contains(asked))
+        return false;
     ensureLoaded();
     const bool changed = !m_store.sha256For(u.host, u.port).isEmpty();
     const QString opening =
-        changed ? QStringLiteral("The Certificate Of This Server Has CHANGED Since You Trusted It.\n"
-                                 "Trust Only If You Know Why It Changed.\n\n")
-                : QStringLiteral("The Server's Certificate Could Not Be Verified.\n\n");
+        changed
+            ? QStringLiteral("The Certificate Of This Server Has CHANGED Since You Trusted It.\n"
+                             "Trust Only If You Know Why It Changed.\n\n")
+            : QStringLiteral("The Server's Certificate Could Not Be Verified.\n\n");
     const QString question = opening + describe(u) +
                              QStringLiteral("\n\nTrust This Certificate For This Server And Port?");
-    if (!m_prompter->askYesNo(Engine::Title, question))
+    if (!m_prompter->askYesNo(Engine::Title, question)) {
+        m_refused.insert(asked);
         return false;
+    }
     return trust(u, error);
 }

@@ -3,6 +3,7 @@
 #include "platform/winsock1.h"
 #include "storage/trusted_certificates.h"
 
+#include <QSet>
 #include <QString>
 #include <optional>
 
@@ -22,7 +23,9 @@ public:
     // Once, when the file could not be read: the log line that says so.
     std::optional<QString> takeLoadWarning();
 
-    // Asks whether to trust the certificate; true once it is stored.
+    // Asks whether to trust the certificate; true once it is stored. A
+    // certificate refused once is not asked about again while the program
+    // runs, so timed re-checks do not pile up questions.
     bool askToTrust(const UnverifiedCertificate& unverified, QString* error);
 
     // What a user needs to decide: server, reason, subject, issuer,
@@ -42,4 +45,5 @@ private:
     TrustedCertificates m_store;
     bool m_loaded = false;
     std::optional<QString> m_loadWarning;
+    QSet<QString> m_refused; // "server port digest" answered No
 };

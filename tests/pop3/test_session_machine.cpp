@@ -147,6 +147,7 @@ private slots:
     void commandEncoding();
     void implausibleCounts_data();
     void implausibleCounts();
+    void longServerTextIsCutInTheLog();
 };
 
 void TestSessionMachine::threeMessages_data()
@@ -523,6 +524,21 @@ void TestSessionMachine::implausibleCounts()
     QCOMPARE(c.host.reports.last(), lastReport);
     if (ends.isEmpty())
         QCOMPARE(c.host.sent.last(), QStringLiteral("TOP 1 2"));
+}
+
+void TestSessionMachine::longServerTextIsCutInTheLog()
+{
+    // A 60 KB greeting: the log keeps its start, the session still finds
+    // the APOP timestamp at its end.
+    const QByteArray stamp = "<1896.697170952@dbc.mtview.ca.us>";
+    Conversation c;
+    c.host.options.useApop = true;
+    c.host.options.apopSecret = QStringLiteral("tanstaaf");
+    c.feed({"+OK " + QByteArray(60000, 'g') + ' ' + stamp + "\r\n"});
+    QCOMPARE(c.host.reports.size(), 1);
+    QCOMPARE(c.host.reports.first(),
+             QStringLiteral("Chopped To 240 Chrs: +OK ") + QString(236, QLatin1Char('g')));
+    QCOMPARE(c.host.sent.last(), QStringLiteral("APOP bob c4c9334bac560ecc979e58001b3e22fb"));
 }
 
 QTEST_GUILESS_MAIN(TestSessionMachine)

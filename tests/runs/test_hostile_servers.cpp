@@ -153,6 +153,15 @@ void TestHostileServers::costsOneSession_data()
                .expectClientClose()
         << fetchLog + QStringList{"+OK", closedLine} << true << qint64(0) << false;
 
+    // A count its own size cannot hold, every TOP answered at once: without
+    // a check the account would be fetched for hours.
+    QTest::newRow("STAT count beyond its size")
+        << loggedIn().send("+OK 2147483647 0\r\n").expectClientClose()
+        << fetchLog.mid(0, 3) +
+               QStringList{endedLine("Broken Reply From Server (More Mail Items Than Octets)"),
+                           closedLine}
+        << false << qint64(0) << true;
+
     // Binary garbage.
     QTest::newRow("garbage instead of the greeting")
         << Pop3Script().sendGarbage(1 << 20, 7).tolerateExtraCommands()

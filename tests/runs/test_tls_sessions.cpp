@@ -279,6 +279,10 @@ void TestTlsSessions::changedCertificateAsksAgain()
     QCOMPARE(rig.prompter.shown().size(), 1);
     QVERIFY(rig.prompter.shown().first().text.contains("CHANGED"));
     QCOMPARE(peer.tlsHandshakeFailures(), 1); // No: no second try
+    // The next (timed) check does not ask again while the program runs.
+    QVERIFY(rig.run());
+    QCOMPARE(peer.tlsHandshakeFailures(), 2);
+    QCOMPARE(rig.prompter.shown().size(), 1);
     TrustedCertificates after;
     QVERIFY(after.load(path));
     QCOMPARE(after.sha256For("localhost", 995), QByteArray(32, '\x11'));
