@@ -46,6 +46,7 @@ private slots:
     void initTestCase();
     void deletesExactlyTheMarkedMessages_data();
     void deletesExactlyTheMarkedMessages();
+    void lostSessionDeletesNothing();
 
 private:
     DovecotFixture m_dovecot;
@@ -124,6 +125,44 @@ void TestDeleteRunDovecot::deletesExactlyTheMarkedMessages()
         subjects.append(rig.mails.item(i).userName + '|' + rig.mails.item(i).subject);
     QCOMPARE(subjects, QStringList({"alice|" + subject(2), "bob|(no mail)", "carol|" + subject(5),
                                     "carol|" + subject(6) + " (edited)"}));
+}
+
+void TestDeleteRunDovecot::lostSessionDeletesNothing()
+{
+    // The connection is lost after the server accepted a DELE and before
+    // QUIT: the server keeps every message, and so does the list.
+    m_dovecot.removeAllMessages("alice");
+    QVERIFY(m_dovecot.writeGeneratedMessages("alice", 3, 1));
+    EngineRig rig;
+    rig.settings.DeleteEnabled = 1;
+    rig.mails.setCheckBoxesShown(true);
+    rig.addAccount("alice", "secret1", m_dovecot.plainPort());
+    QVERIFY(rig.run());
+    QCOMPARE(rig.mails.itemCount(), 3);
+    for (int row : {1, 3})
+        QVERIFY(CheckRow(rig.mails, row) == -1);
+
+    rig.settings.ServerTimeoutMs = 1000;
+    rig.engine->Timer2().setInterval(100);
+    bool dropped = false;
+    QObject::connect(&rig.engine->socket(), &Winsock1::dataArrival, &rig.mails, [&] {
+        // After the first DELE was accepted the session asks for message 2.
+        if (!dropped && rig.engine->DeletedInAccount() == 1 &&
+            rig.engine->session().SessionState == FetchingHeader) {
+            dropped = true;
+            rig.engine->socket().Close();
+        }
+    });
+    QVERIFY(runDelete(rig));
+    QVERIFY(dropped);
+    const QStringList log = rig.logLines();
+    QVERIFY2(log.contains("..Deletion Not Completed: The Server Kept 1 Mail Item"),
+             qPrintable(log.join('\n')));
+    QCOMPARE(log.last(), QStringLiteral("..Delete Complete: Deleted 0 Mail Items"));
+    QCOMPARE(listed(rig),
+             QStringList({"alice|" + subject(1) + "|K|1", "alice|" + subject(2) + "|K|0",
+                          "alice|" + subject(3) + "|K|1"}));
+    QCOMPARE(m_dovecot.messageFiles("alice").size(), 3);
 }
 
 QTEST_GUILESS_MAIN(TestDeleteRunDovecot)
