@@ -236,17 +236,8 @@ void TestRigDovecot::chosenCertificateIsPresented_data()
 {
     QTest::addColumn<TestCertificate>("certificate");
     QTest::addColumn<QList<QSslError::SslError>>("errors");
-    QTest::newRow("trusted") << TestCertificate::Trusted << QList<QSslError::SslError>();
-    QTest::newRow("expired") << TestCertificate::Expired
-                             << QList<QSslError::SslError>{QSslError::CertificateExpired};
-    QTest::newRow("wrong host") << TestCertificate::WrongHost
-                                << QList<QSslError::SslError>{QSslError::HostNameMismatch};
-    QTest::newRow("self-signed") << TestCertificate::SelfSigned
-                                 << QList<QSslError::SslError>{QSslError::SelfSignedCertificate};
-    QTest::newRow("issuer not installed")
-        << TestCertificate::UntrustedIssuer
-        << QList<QSslError::SslError>{QSslError::UnableToGetLocalIssuerCertificate,
-                                      QSslError::UnableToVerifyFirstCertificate};
+    for (const CertificateVerdict& v : certificateVerdicts())
+        QTest::newRow(v.name) << v.certificate << v.errors;
 }
 
 void TestRigDovecot::chosenCertificateIsPresented()

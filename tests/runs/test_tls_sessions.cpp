@@ -72,6 +72,18 @@ QString fingerprintOf(TestCertificate which)
         testCertificate(which).certificate.digest(QCryptographicHash::Sha256).toHex(':').toUpper());
 }
 
+// An engine with one account on localhost:995 whose certificate choices
+// live in the file at path; mayAsk: the window's face, which asks.
+struct TrustingRig : EngineRig
+{
+    CertificateTrust trust;
+    TrustingRig(const QString& path, bool mayAsk) : trust(path, mayAsk ? &prompter : nullptr)
+    {
+        engine->setCertificateTrust(&trust);
+        addAccount("bob", "pw", "localhost", "995");
+    }
+};
+
 } // namespace
 
 class TestTlsSessions : public QObject
@@ -229,10 +241,7 @@ void TestTlsSessions::trustedByTheUser()
     peer.addScript(refusedAtUser()); // a later run: no question
     QVERIFY2(peer.listen(995), qPrintable(peer.errorString()));
 
-    EngineRig rig;
-    CertificateTrust trust(path, &rig.prompter);
-    rig.engine->setCertificateTrust(&trust);
-    rig.addAccount("bob", "pw", "localhost", "995");
+    TrustingRig rig(path, true);
     rig.prompter.queueYesNo(true);
     QVERIFY(rig.run());
     QCOMPARE(rig.prompter.shown().size(), 1);
@@ -249,10 +258,7 @@ void TestTlsSessions::trustedByTheUser()
              QFile::Permissions());
 
     // A program started later reads the choice from the file.
-    EngineRig later;
-    CertificateTrust reread(path, &later.prompter);
-    later.engine->setCertificateTrust(&reread);
-    later.addAccount("bob", "pw", "localhost", "995");
+    TrustingRig later(path, true);
     QVERIFY(later.run());
     QVERIFY_PEER_DONE(peer, 5000);
     QVERIFY(later.prompter.shown().isEmpty());
@@ -270,10 +276,7 @@ void TestTlsSessions::changedCertificateAsksAgain()
     peer.setCertificate(TestCertificate::SelfSigned);
     QVERIFY2(peer.listen(995), qPrintable(peer.errorString()));
 
-    EngineRig rig;
-    CertificateTrust trust(path, &rig.prompter);
-    rig.engine->setCertificateTrust(&trust);
-    rig.addAccount("bob", "pw", "localhost", "995");
+    TrustingRig rig(path, true);
     rig.prompter.queueYesNo(false);
     QVERIFY(rig.run());
     QCOMPARE(rig.prompter.shown().size(), 1);
@@ -300,10 +303,7 @@ void TestTlsSessions::unreadableTrustFile()
     peer.setCertificate(TestCertificate::SelfSigned);
     QVERIFY2(peer.listen(995), qPrintable(peer.errorString()));
 
-    EngineRig rig;
-    CertificateTrust trust(path, nullptr); // the command line never asks
-    rig.engine->setCertificateTrust(&trust);
-    rig.addAccount("bob", "pw", "localhost", "995");
+    TrustingRig rig(path, false); // the command line never asks
     rig.addAccount("bob", "pw", "localhost", "995");
     QVERIFY(rig.run());
     QCOMPARE(peer.tlsHandshakeFailures(), 2);

@@ -69,3 +69,16 @@ const LocalhostCertificate& localhostCertificate()
 {
     return testCertificate(TestCertificate::Trusted);
 }
+
+QList<CertificateVerdict> certificateVerdicts()
+{
+    return {
+        {"trusted", TestCertificate::Trusted, {}},
+        {"expired", TestCertificate::Expired, {QSslError::CertificateExpired}},
+        {"wrong host", TestCertificate::WrongHost, {QSslError::HostNameMismatch}},
+        {"self-signed", TestCertificate::SelfSigned, {QSslError::SelfSignedCertificate}},
+        {"issuer not installed",
+         TestCertificate::UntrustedIssuer,
+         {QSslError::UnableToGetLocalIssuerCertificate, QSslError::UnableToVerifyFirstCertificate}},
+    };
+}

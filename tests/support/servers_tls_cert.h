@@ -31,6 +31,16 @@ struct TestCertificateFiles
 
 // Read once per process; `error` names the missing file and the remedy.
 const TestCertificateFiles& testCertificate(TestCertificate which);
+// What a client with the default configuration finds wrong with each
+// certificate when it connects to "localhost": the rows of the rig tests.
+struct CertificateVerdict
+{
+    const char* name;
+    TestCertificate certificate;
+    QList<QSslError::SslError> errors;
+};
+QList<CertificateVerdict> certificateVerdicts();
+
 // The installed test CA; null when the files are missing.
 QSslCertificate testCaCertificate();
 // The folder system_ca.sh writes into.
