@@ -239,7 +239,8 @@ void TestCheckCliTrust::storedCertificatePassesTheCheck()
     io.out = &outStream;
     io.err = &errStream;
     const int exitCode = runCheckCli({}, home, io);
-    QVERIFY_PEER_DONE(peer, 5000);
+    errStream.flush();
+    QVERIFY2(peer.waitUntilDone(5000), qPrintable(peer.report() + '\n' + err));
     QCOMPARE(exitCode, 0);
     QVERIFY2(peer.commands().contains("USER bob"), qPrintable(peer.report()));
 }
