@@ -83,6 +83,7 @@ bool writeDemoHome(const QString& home, quint16 port, bool checkOnOpen)
 
 void prepareDemoServer(DovecotFixture& dovecot)
 {
+    dovecot.setPlainOnly();
     dovecot.addUser("home", "home-pass");
     dovecot.addUser("office", "office-pass");
     for (const QByteArray& mail : sampleMessages())

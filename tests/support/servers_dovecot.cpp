@@ -175,7 +175,10 @@ bool DovecotFixture::writeConfig()
 {
     const TestCertificateFiles& cert = testCertificate(m_certificate);
     m_tlsOff.clear();
-    if (!cert.isValid()) {
+    if (m_plainOnly) {
+        m_tlsOff = QStringLiteral("the server was asked to run without TLS");
+        m_tlsPort = 0;
+    } else if (!cert.isValid()) {
         // Only a caller that asked for TLS needs the files; the demo and
         // the benchmarks use the plain port.
         if (m_certificateChosen || m_sslRequired || m_fixedTlsPort) {

@@ -67,6 +67,10 @@ public:
     // from 127.0.0.1 and so is remote: CAPA lists STLS and log-ons are
     // refused until STLS. On 127.0.0.1 everything works as without TLS.
     void setSslRequired(bool required) { m_sslRequired = required; }
+    // Before start(): no TLS at all, whatever certificates lie about. The
+    // demo runs on machines whose trust store lacks the test CA; a server
+    // offering STLS there would fail every session.
+    void setPlainOnly() { m_plainOnly = true; }
     static QString remoteAddress() { return QStringLiteral("127.0.0.2"); }
 
     // Waits until the plain port greets with "+OK". False with
@@ -111,6 +115,7 @@ private:
     TestCertificate m_certificate = TestCertificate::Trusted;
     bool m_certificateChosen = false;
     bool m_sslRequired = false;
+    bool m_plainOnly = false;
     QString m_tlsOff; // why the server runs without TLS; empty when it serves TLS
     int m_serial = 0;
     QString m_error;
