@@ -31,6 +31,7 @@ void TestTlsDovecot::checkAlice(const QString& server, quint16 port)
     rig.addAccount("alice", "secret1", server, QString::number(port));
     QVERIFY(rig.run());
     const QStringList log = rig.logLines();
+    qInfo("%s", qPrintable(log.join('\n'))); // what a user would read
     QVERIFY2(log.contains("..Secured: TLS 1.3"), qPrintable(log.join('\n')));
     QCOMPARE(rig.mails.itemCount(), 3);
     for (int i = 0; i < 3; ++i)
