@@ -95,8 +95,8 @@ private:
     int m_port = 0;
     QByteArray m_acceptedSha256;
     std::optional<UnverifiedCertificate> m_unverified;
-    bool m_tls = false;       // TLS from the first byte
-    bool m_upgrading = false; // STLS handshake under way
+    bool m_tls = false;         // TLS from the first byte
+    bool m_upgrading = false;   // STLS handshake under way
     bool m_announced = false;   // connectEvent raised for this connection
     bool m_errorRaised = false; // errorEvent raised for this connection
     QString m_sslReason;

@@ -14,10 +14,10 @@ enum SessionState : qint16 {
     SentDele = 6,
     DeleteAborted = 7,
     SentApop = 8,
-    SentCapa = 9,    // CAPA sent after the greeting, or again after STLS
-    SentStls = 10,   // STLS sent
+    SentCapa = 9,     // CAPA sent after the greeting, or again after STLS
+    SentStls = 10,    // STLS sent
     StartingTls = 11, // STLS accepted; the TLS handshake is under way
-    SentUtf8 = 12,   // UTF8 sent
+    SentUtf8 = 12,    // UTF8 sent
 };
 
 // The variables of the session in progress. The run fills in the account

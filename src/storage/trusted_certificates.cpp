@@ -17,8 +17,8 @@ QByteArray TrustedCertificates::encode(const QList<Entry>& entries)
 {
     QByteArray text = formatLine + '\n';
     for (const Entry& e : entries)
-        text += QByteArray(e.server.toUtf8()).toPercentEncoding() + ' ' + QByteArray::number(e.port) + ' ' + e.sha256.toHex() +
-                '\n';
+        text += QByteArray(e.server.toUtf8()).toPercentEncoding() + ' ' +
+                QByteArray::number(e.port) + ' ' + e.sha256.toHex() + '\n';
     return text;
 }
 
@@ -39,7 +39,8 @@ bool TrustedCertificates::decode(const QByteArray& text, QList<Entry>* entries)
         if (fields.size() != 3 || fields[0].isEmpty() || !portOk || port < 1 || port > 65535 ||
             digest.size() != DigestBytes || fields[2].size() != 2 * DigestBytes)
             return false;
-        read.append(Entry{QString::fromUtf8(QByteArray::fromPercentEncoding(fields[0])), port, digest});
+        read.append(
+            Entry{QString::fromUtf8(QByteArray::fromPercentEncoding(fields[0])), port, digest});
     }
     *entries = read;
     return true;

@@ -179,8 +179,11 @@ void TestSnapshotMatcher::agreesWithThePlainSearch()
         return m;
     };
     auto randomAccount = [&] {
-        return Mail{users[random.bounded(int(users.size()))], "pop.example.org",
-                    ports[random.bounded(int(ports.size()))]};
+        Mail m;
+        m.user = users[random.bounded(int(users.size()))];
+        m.server = QStringLiteral("pop.example.org");
+        m.port = ports[random.bounded(int(ports.size()))];
+        return m;
     };
 
     for (int round = 0; round < 3000; ++round) {
