@@ -34,6 +34,11 @@ if [ -z "$widgets_dir" ] && command -v qmake6 >/dev/null; then
     widgets_dir=$(qmake6 -query QT_INSTALL_HEADERS)/QtWidgets
 fi
 if [ -z "$widgets_dir" ] || [ ! -f "$widgets_dir/QWidget" ]; then
+    for dir in /usr/include/*/qt6/QtWidgets /usr/include/qt6/QtWidgets; do
+        [ -f "$dir/QWidget" ] && widgets_dir=$dir && break
+    done
+fi
+if [ -z "$widgets_dir" ] || [ ! -f "$widgets_dir/QWidget" ]; then
     echo "check-layering: QtWidgets headers not found (set QT_WIDGETS_HEADERS)" >&2
     exit 2
 fi
