@@ -7,9 +7,7 @@ allowed() {
     case $1 in
     platform) echo "" ;;
     storage) echo "platform" ;;
-    # LAYERING-EXCEPTION: pop3 still reads the code page from storage; drop
-    # "storage" here once the code page lives in platform.
-    pop3) echo "platform storage" ;;
+    pop3) echo "platform" ;;
     model) echo "pop3 storage platform" ;;
     runs) echo "model pop3 storage platform" ;;
     ui) echo "runs model pop3 storage platform" ;;
