@@ -2,8 +2,10 @@
 #include "model/list_rows.h"
 #include "support/model_text.h"
 
+#include <QAbstractItemModelTester>
 #include <QSignalSpy>
 #include <QTest>
+#include <functional>
 
 namespace {
 
@@ -25,6 +27,64 @@ QStringList keys(const AccountListModel& list)
     return all;
 }
 
+// The rows as a view knows them: built from the model's signals alone
+// (inserts, removals, moves, edits, resets). After every change it must
+// equal what the model holds.
+class RowMirror : public QObject
+{
+public:
+    explicit RowMirror(const AccountListModel& list) : m_list(list)
+    {
+        m_rows = snapshot(list);
+        connect(&list, &QAbstractItemModel::rowsInserted, this,
+                [this](const QModelIndex&, int first, int last) {
+                    for (int r = first; r <= last; ++r)
+                        m_rows.insert(r, shown(m_list, r));
+                });
+        connect(&list, &QAbstractItemModel::rowsRemoved, this,
+                [this](const QModelIndex&, int first, int last) {
+                    m_rows.remove(first, last - first + 1);
+                });
+        connect(&list, &QAbstractItemModel::rowsMoved, this,
+                [this](const QModelIndex&, int first, int last, const QModelIndex&, int before) {
+                    const int count = last - first + 1;
+                    const QStringList moved = m_rows.mid(first, count);
+                    m_rows.remove(first, count);
+                    const int at = before > first ? before - count : before;
+                    for (int i = 0; i < count; ++i)
+                        m_rows.insert(at + i, moved[i]);
+                });
+        connect(&list, &QAbstractItemModel::dataChanged, this,
+                [this](const QModelIndex& from, const QModelIndex& to) {
+                    for (int r = from.row(); r <= to.row(); ++r)
+                        m_rows[r] = shown(m_list, r);
+                });
+        connect(&list, &QAbstractItemModel::modelReset, this,
+                [this] { m_rows = snapshot(m_list); });
+    }
+
+    const QStringList& rows() const { return m_rows; }
+
+    static QString shown(const AccountListModel& list, int row)
+    {
+        const QModelIndex name = list.index(row, AccountListModel::DisplayNameColumn);
+        return keyText(name.data(AccountListModel::KeyRole).value<AccountKey>()) + '|' +
+               name.data().toString() + '|' +
+               QString::number(name.data(Qt::CheckStateRole).toInt());
+    }
+    static QStringList snapshot(const AccountListModel& list)
+    {
+        QStringList rows;
+        for (int r = 0; r < list.rowCount(); ++r)
+            rows.append(shown(list, r));
+        return rows;
+    }
+
+private:
+    const AccountListModel& m_list;
+    QStringList m_rows;
+};
+
 } // namespace
 
 class TestAccountListModel : public QObject
@@ -36,6 +96,7 @@ private slots:
     void keysAreUnique();
     void rowHelpers();
     void movesKeepKeyAndCheck();
+    void changesUnderTheModelTester();
     void renameInPlaceSignals();
     void nextFreeKeyNumber_data();
     void nextFreeKeyNumber();
@@ -123,6 +184,97 @@ void TestAccountListModel::movesKeepKeyAndCheck()
     QVERIFY(!list.moveDown(3));
     QVERIFY(!list.moveToTop(0));
     QCOMPARE(keys(list), (QStringList{"K1Pp", "K2Pp", "K3Pp", "K4Pp"}));
+}
+
+void TestAccountListModel::changesUnderTheModelTester()
+{
+    AccountListModel list;
+    QAbstractItemModelTester tester(&list, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    RowMirror mirror(list);
+    const auto account = [](int n) {
+        return row(QStringLiteral("K%1Pp").arg(n), QStringLiteral("u%1").arg(n));
+    };
+    struct Step
+    {
+        const char* what;
+        std::function<bool(AccountListModel&)> change;
+        bool accepted;
+        QStringList keysAfter;
+    };
+    const QList<Step> steps = {
+        {"append", [&](auto& l) { return l.appendAccountRow(account(1)); }, true, {"K1Pp"}},
+        {"append", [&](auto& l) { return l.appendAccountRow(account(2)); }, true, {"K1Pp", "K2Pp"}},
+        {"insert at the top",
+         [&](auto& l) { return l.insertAccountRow(0, account(3)); },
+         true,
+         {"K3Pp", "K1Pp", "K2Pp"}},
+        {"insert in the middle",
+         [&](auto& l) { return l.insertAccountRow(2, account(4)); },
+         true,
+         {"K3Pp", "K1Pp", "K4Pp", "K2Pp"}},
+        {"insert a taken key",
+         [&](auto& l) { return l.insertAccountRow(1, account(1)); },
+         false,
+         {"K3Pp", "K1Pp", "K4Pp", "K2Pp"}},
+        {"insert past the end",
+         [&](auto& l) { return l.insertAccountRow(9, account(5)); },
+         false,
+         {"K3Pp", "K1Pp", "K4Pp", "K2Pp"}},
+        {"move down one",
+         [](auto& l) { return l.moveDown(0); },
+         true,
+         {"K1Pp", "K3Pp", "K4Pp", "K2Pp"}},
+        {"move to the bottom",
+         [](auto& l) { return l.moveToBottom(1); },
+         true,
+         {"K1Pp", "K4Pp", "K2Pp", "K3Pp"}},
+        {"move up one",
+         [](auto& l) { return l.moveUp(2); },
+         true,
+         {"K1Pp", "K2Pp", "K4Pp", "K3Pp"}},
+        {"move to the top",
+         [](auto& l) { return l.moveToTop(3); },
+         true,
+         {"K3Pp", "K1Pp", "K2Pp", "K4Pp"}},
+        {"move past the top",
+         [](auto& l) { return l.moveUp(0); },
+         false,
+         {"K3Pp", "K1Pp", "K2Pp", "K4Pp"}},
+        {"rename in place",
+         [](auto& l) { return l.setData(l.index(1, 0), QStringLiteral("Renamed")); },
+         true,
+         {"K3Pp", "K1Pp", "K2Pp", "K4Pp"}},
+        {"check a row",
+         [](auto& l) { return l.setData(l.index(2, 0), Qt::Checked, Qt::CheckStateRole); },
+         true,
+         {"K3Pp", "K1Pp", "K2Pp", "K4Pp"}},
+        {"edit a read-only column",
+         [](auto& l) { return l.setData(l.index(2, 1), "x"); },
+         false,
+         {"K3Pp", "K1Pp", "K2Pp", "K4Pp"}},
+        {"remove two rows", [](auto& l) { return l.removeRows(1, 2); }, true, {"K3Pp", "K4Pp"}},
+        {"remove past the end",
+         [](auto& l) { return l.removeRows(1, 2); },
+         false,
+         {"K3Pp", "K4Pp"}},
+        {"remove the last row", [](auto& l) { return l.removeAccountRow(1); }, true, {"K3Pp"}},
+        {"clear",
+         [](auto& l) {
+             l.clearRows();
+             return true;
+         },
+         true,
+         {}},
+        {"append after clearing",
+         [&](auto& l) { return l.appendAccountRow(account(6)); },
+         true,
+         {"K6Pp"}},
+    };
+    for (const Step& step : steps) {
+        QVERIFY2(step.change(list) == step.accepted, step.what);
+        QVERIFY2(keys(list) == step.keysAfter, step.what);
+        QVERIFY2(mirror.rows() == RowMirror::snapshot(list), step.what);
+    }
 }
 
 void TestAccountListModel::renameInPlaceSignals()
