@@ -8,23 +8,21 @@ script=$1
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-# A tree that follows the layering: one header per library, each including
-# the one below it.
+# A tree that follows the layering: one header per library, each above
+# platform including platform's.
 plant_tree() {
     rm -rf "$work/tree"
     mkdir -p "$work/tree/scripts"
     cp "$script" "$work/tree/scripts/check-layering.sh"
-    below=
     for folder in platform storage pop3 model runs ui app; do
         mkdir -p "$work/tree/src/$folder"
         {
             echo "#pragma once"
-            [ -n "$below" ] && echo "#include \"$below/$below.h\""
+            [ "$folder" != platform ] && echo '#include "platform/platform.h"'
             echo "#include <QString>"
         } >"$work/tree/src/$folder/$folder.h"
         printf '#include "%s/%s.h"\n\nint %sValue() { return 1; }\n' \
             "$folder" "$folder" "$folder" >"$work/tree/src/$folder/$folder.cpp"
-        below=$folder
     done
 }
 
