@@ -32,7 +32,7 @@ void Engine::startCheckRun()
 {
     m_minutesSinceCheck = 0;
     emit logColoursChanged(true);
-    const QString suffix = m_settings.CheckSelectedOnly == 1
+    const QString suffix = m_settings.CheckSelectedOnly
                                ? QStringLiteral(" (Check-Selected Usernames, Only)")
                                : QString();
     m_log = dateTimeNow();
@@ -51,7 +51,7 @@ void Engine::startCheckRun()
     emit checkRunStarted();
 
     const int rows = m_accounts.rowCount();
-    if (m_settings.CheckSelectedOnly == 1) {
+    if (m_settings.CheckSelectedOnly) {
         for (int n = 1; n <= rows; ++n) {
             if (isRowChecked(m_accounts, n) == true) {
                 if (m_firstAccountRow == 0)
@@ -92,7 +92,7 @@ void Engine::continueCheckRun()
         completeCheckRun();
         return;
     }
-    if (m_settings.CheckSelectedOnly != 0) {
+    if (m_settings.CheckSelectedOnly) {
         int next = 0;
         for (int n = m_currentAccountRow; n <= m_lastAccountRow && next == 0; ++n) {
             if (isRowChecked(m_accounts, n) == true)

@@ -34,7 +34,7 @@ CloseRequest::CloseRequest(Form10& form, CloseRunFlags& flags, RunSettings& sett
         m_timer4->setInterval(1000);
     }
     connect(m_timer4, &QTimer::timeout, this, &CloseRequest::Timer4Tick);
-    m_canHideToTray = [this] { return m_settings.TrayInEffect == 1; };
+    m_canHideToTray = [this] { return m_settings.TrayInEffect; };
     form.installEventFilter(this);
 }
 
@@ -123,12 +123,12 @@ void CloseRequest::SaveSettings()
     captureColumnWidths();
     capturePlacement();
     // Settings the window itself keeps.
-    m_settings.LogSplit = m_form.logSplit();
+    m_settings.LogSplit = m_form.logSplit() != 0;
     const Form10::TextFont font = m_form.textFont();
     if (!font.name.isEmpty()) {
         m_settings.TextFontName = font.name;
         m_settings.TextFontSize = font.size;
-        m_settings.TextFontBold = font.bold;
+        m_settings.TextFontBold = font.bold != 0;
     }
     if (!writeSettingsFile(m_settingsPath, m_settings.toRecord()))
         m_prompter.showMessage(Engine::Title, SaveFailedText);

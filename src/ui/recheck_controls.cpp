@@ -78,26 +78,25 @@ void RecheckControls::connectOptions()
 {
     // A box set in code (a "Defaults" button clearing it) acts as a click;
     // the values put in at load only tick boxes whose setting is already 1.
-    auto flag = [](bool checked) { return std::int16_t(checked ? 1 : 0); };
     connect(m_check5, &QCheckBox::toggled, this,
-            [this, flag](bool checked) { m_settings.PlaySound = flag(checked); });
+            [this](bool checked) { m_settings.PlaySound = checked; });
     connect(control<QCheckBox>(m_window, "Check8"), &QCheckBox::toggled, this,
-            [this, flag](bool checked) { m_settings.AutoStartTimer = flag(checked); });
+            [this](bool checked) { m_settings.AutoStartTimer = checked; });
     connect(control<QCheckBox>(m_window, "Check11"), &QCheckBox::toggled, this,
-            [this, flag](bool checked) { m_settings.IdleIfOffline = flag(checked); });
+            [this](bool checked) { m_settings.IdleIfOffline = checked; });
     // Ticking the alarm brings the sound with it, but only when the user
     // ticks it: a stored alarm without sound loads as it was saved.
     connect(m_check10, &QCheckBox::clicked, this, [this](bool checked) {
         if (!checked)
             return;
-        m_settings.ContinuousAlarm = 1;
+        m_settings.ContinuousAlarm = true;
         if (!m_check5->isChecked())
             m_check5->setChecked(true);
     });
     connect(m_check10, &QCheckBox::toggled, this, [this](bool checked) {
         if (checked)
             return;
-        m_settings.ContinuousAlarm = 0;
+        m_settings.ContinuousAlarm = false;
         m_clock.stopAlarm();
     });
 }

@@ -19,11 +19,6 @@ const QString messageTitle = QStringLiteral("Quorvamel");
 const QString defaultsQuestion =
     QStringLiteral("Do You Want To Restore The Original, Default Settings For This Page?");
 
-std::int16_t flagOf(bool checked)
-{
-    return checked ? 1 : 0;
-}
-
 } // namespace
 
 SettingsActions::SettingsActions(Form10& form, RunSettings& settings, MailListModel& mailList,
@@ -35,12 +30,12 @@ SettingsActions::SettingsActions(Form10& form, RunSettings& settings, MailListMo
     if (form.mailListModel() != &mailList)
         form.setMailListModel(&mailList);
 
-    connectBox("Check1", [this](bool on) { m_settings.CheckSelectedOnly = flagOf(on); });
-    connectBox("Check2", [this](bool on) { m_settings.AutoCheckOnOpen = flagOf(on); });
-    connectBox("Check3", [this](bool on) { m_settings.UseRetr = flagOf(on); });
-    connectBox("Check6", [this](bool on) { m_settings.UseApop = flagOf(on); });
+    connectBox("Check1", [this](bool on) { m_settings.CheckSelectedOnly = on; });
+    connectBox("Check2", [this](bool on) { m_settings.AutoCheckOnOpen = on; });
+    connectBox("Check3", [this](bool on) { m_settings.UseRetr = on; });
+    connectBox("Check6", [this](bool on) { m_settings.UseApop = on; });
     connectBox("Check9", [this](bool on) {
-        m_settings.ToolTipsOff = flagOf(on);
+        m_settings.ToolTipsOff = on;
         m_form.setToolTipsOff(m_settings.ToolTipsOff);
         m_form.ApplyToolTips();
     });
@@ -76,7 +71,7 @@ void SettingsActions::trayOnCloseChanged(bool checked)
     if (!m_form.hasBecomeActive())
         return;
     // The tray behaviour of this run stays; the box only decides the next.
-    m_settings.TrayOnClose = flagOf(checked);
+    m_settings.TrayOnClose = checked;
     m_prompter.showMessage(messageTitle,
                            m_settings.TrayOnClose == m_settings.TrayInEffect
                                ? QStringLiteral("Your Current Tray Icon Setting Will Remain In "
@@ -94,7 +89,7 @@ void SettingsActions::deleteFunctionsChanged(bool checked)
     for (int row = 0; row < images.size(); ++row)
         images[row] = m_mailList.item(row).image;
 
-    m_settings.DeleteEnabled = flagOf(checked);
+    m_settings.DeleteEnabled = checked;
     m_form.setDeleteEnabled(m_settings.DeleteEnabled);
     m_form.showMailCheckBoxes(checked);
     if (!checked) {

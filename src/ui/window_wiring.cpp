@@ -113,7 +113,7 @@ void WindowWiring::setLogColours(bool runColours)
 void WindowWiring::applySettings(const std::optional<TwipsRect>& workArea)
 {
     const RunSettings& s = m_settings;
-    const std::pair<const char*, std::int16_t> boxes[] = {
+    const std::pair<const char*, bool> boxes[] = {
         {"Check1", s.CheckSelectedOnly}, {"Check2", s.AutoCheckOnOpen}, {"Check3", s.UseRetr},
         {"Check4", s.DeleteEnabled},     {"Check5", s.PlaySound},       {"Check6", s.UseApop},
         {"Check7", s.TrayInEffect},      {"Check8", s.AutoStartTimer},  {"Check9", s.ToolTipsOff},
@@ -122,26 +122,26 @@ void WindowWiring::applySettings(const std::optional<TwipsRect>& workArea)
     // Setting a box here is not a click: no click action runs.
     for (const auto& [name, value] : boxes) {
         if (auto* box = m_window.findChild<QCheckBox*>(QString::fromLatin1(name)))
-            box->setChecked(value == 1);
+            box->setChecked(value);
     }
     m_window.findChild<QLineEdit*>(QStringLiteral("Text9"))
         ->setText(QString::number(s.ServerTimeoutSeconds));
     m_window.findChild<QLineEdit*>(QStringLiteral("Text6"))
         ->setText(QString::number(s.RecheckIntervalMinutes));
 
-    m_window.setTextFont({s.TextFontName, s.TextFontSize, s.TextFontBold});
+    m_window.setTextFont({s.TextFontName, s.TextFontSize, std::int16_t(s.TextFontBold ? -1 : 0)});
     m_window.ApplyTextFont();
     m_window.setMailColumnWidths(s.MailColumnWidths);
     m_window.setAccountColumnWidths(s.AccountColumnWidths);
     m_window.setDeleteEnabled(s.DeleteEnabled);
-    m_window.showMailCheckBoxes(s.DeleteEnabled == 1);
+    m_window.showMailCheckBoxes(s.DeleteEnabled);
     m_window.setLogSplit(s.LogSplit);
     m_window.setToolTipsOff(s.ToolTipsOff);
     m_window.setRecheckIntervalMinutes(s.RecheckIntervalMinutes);
 
-    const bool firstPlacement = m_settings.FirstRunMarker == 0;
+    const bool firstPlacement = !m_settings.FirstRunMarker;
     if (firstPlacement) {
-        m_settings.FirstRunMarker = 1;
+        m_settings.FirstRunMarker = true;
         m_window.placeWindow(Form10::firstRunPlacement(workArea));
     } else {
         m_window.placeWindow({s.WindowLeft, s.WindowTop, s.WindowWidth, s.WindowHeight});
@@ -185,7 +185,7 @@ void WindowWiring::firstActivation()
         if (m_settings.DateStyle >= 1 && m_settings.DateStyle <= chooser->count())
             chooser->setCurrentIndex(m_settings.DateStyle - 1);
     }
-    if (m_settings.AutoCheckOnOpen != 1)
+    if (!m_settings.AutoCheckOnOpen)
         return;
     // The run's buttons go busy at once; the tab the window opened on stays.
     m_engine->setProcessBusy(1);
