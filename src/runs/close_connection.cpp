@@ -18,8 +18,7 @@ void Engine::CloseConnection()
             break;
     }
     if (m_socket.State() == Winsock1::Closed && m_reconnecting == 0) {
-        AppendLog(QStringLiteral("...User Connection Closed - Wait..."));
-        SetStatus(QStringLiteral("...User Connection Closed - Wait..."));
+        m_runLog.report(RunText::userConnectionClosed());
     }
     if (m_reconnecting != 0)
         return;
@@ -37,7 +36,7 @@ bool Engine::offerCertificateTrust()
     if (m_trust->askToTrust(*refused, &error))
         return true;
     if (!error.isEmpty())
-        AppendLog(QStringLiteral("..Trusted Certificate Not Saved: ") + error);
+        m_runLog.append(RunText::trustNotSaved(error));
     return false;
 }
 
@@ -56,10 +55,9 @@ void Engine::postContinuation()
             m_continuationQueued = false;
             if (offerCertificateTrust()) {
                 // The same account again, now that its certificate is trusted.
-                QString haltMessage = QStringLiteral("Unknown Error");
-                if (m_checkRunActive > 0 && !openAccount(haltMessage))
-                    haltCheckRun(haltMessage);
-                else if (m_deleteRunActive > 0 && m_checkRunActive == 0)
+                if (m_checkRunActive > 0)
+                    openAccount();
+                else if (m_deleteRunActive > 0)
                     startDeleteAccount();
                 return;
             }

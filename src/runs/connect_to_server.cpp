@@ -17,9 +17,7 @@ void Engine::ConnectToServer(const QString& server, qint32 port)
     if (!online) {
         if (m_connectedByModem == 1) {
             m_connectivity.InternetAutodial();
-        } else if (m_prompter.askYesNo(Title, QStringLiteral("You Are NOT CONNECTED To The "
-                                                             "Internet\nDo You Want A Dial-Up "
-                                                             "Connection Window?"))) {
+        } else if (m_prompter.askYesNo(RunText::title, RunText::dialUpQuestion())) {
             m_connectivity.InternetAutodial();
         }
     }
@@ -42,7 +40,7 @@ void Engine::ConnectToServer(const QString& server, qint32 port)
     if (m_trust) {
         acceptedSha256 = m_trust->acceptedSha256(server, port);
         if (const std::optional<QString> warning = m_trust->takeLoadWarning())
-            AppendLog(*warning);
+            m_runLog.append(*warning);
     }
     m_inConnectWait = true;
     QString error;
@@ -53,14 +51,9 @@ void Engine::ConnectToServer(const QString& server, qint32 port)
     m_inConnectWait = false;
 
     if (connected) {
-        const QString line = QStringLiteral("..Connected-ServerIP: ") + m_socket.RemoteHostIP();
-        AppendLog(line);
-        SetStatus(line);
-        if (m_socket.isEncrypted()) {
-            const QString secured = QStringLiteral("..Secured: ") + m_socket.protocolName();
-            AppendLog(secured);
-            SetStatus(secured);
-        }
+        m_runLog.report(RunText::connected(m_socket.RemoteHostIP()));
+        if (m_socket.isEncrypted())
+            m_runLog.report(RunText::secured(m_socket.protocolName()));
         // The watchdog guards the session from the connection on, so a
         // server that never greets is dropped too.
         m_ctx.LastArrivalTick = tickNow();
@@ -70,8 +63,7 @@ void Engine::ConnectToServer(const QString& server, qint32 port)
         return;
     }
     m_ctx.ConnectionClosed = 0;
-    AppendLog(QStringLiteral("..Not Connected"));
-    SetStatus(QStringLiteral("..Not Connected"));
+    m_runLog.report(RunText::notConnected());
     CloseConnection();
 }
 

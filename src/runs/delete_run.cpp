@@ -18,14 +18,10 @@ bool Engine::startDeleteFromUser()
 
     if (m_settings.DeleteEnabled == 1) {
         if (m_mails.itemCount() == 0) {
-            m_prompter.showMessage(Title, QStringLiteral("There Are No Mail Items On The List"));
+            m_prompter.showMessage(RunText::title, RunText::noItemsOnList());
         } else if (firstMarkedMailRow(m_mails) == 0) {
-            m_prompter.showMessage(Title, QStringLiteral("No Mail Items On The List Have Their "
-                                                         "CheckBoxes Checked To Mark For "
-                                                         "Deletion"));
-        } else if (m_prompter.askYesNo(Title, QStringLiteral("Confirm: Permanently Delete All "
-                                                             "Mail Items w/CheckBox Ckecked "
-                                                             "From The Server?"))) {
+            m_prompter.showMessage(RunText::title, RunText::noItemsMarked());
+        } else if (m_prompter.askYesNo(RunText::title, RunText::confirmDelete())) {
             DeleteRun(); // the run gives the controls back when it ends
             return true;
         }
@@ -42,20 +38,20 @@ void Engine::DeleteRun()
         // A run already under way must still end, or the controls it took
         // would never come back.
         if (m_deleteRunActive > 0)
-            haltDeleteRun(QStringLiteral("Unknown Error"));
+            haltDeleteRun(RunHalt::Unknown);
         return;
     }
     if (m_checkRunActive >= 1) {
-        haltDeleteRun(QStringLiteral("Error..A -Check Mail- Process Is Still Running"));
+        haltDeleteRun(RunHalt::CheckRunning);
         return;
     }
     if (m_cancelRequested == 1) {
         m_mails.clearItems();
-        haltDeleteRun(QStringLiteral("Operation Canceled"));
+        haltDeleteRun(RunHalt::Canceled);
         return;
     }
     if (m_mails.itemCount() == 0) {
-        haltDeleteRun(QStringLiteral("..There Are No Mail Items On The List."));
+        haltDeleteRun(RunHalt::ListEmpty);
         return;
     }
     if (m_deleteRunActive == 0)
@@ -67,10 +63,7 @@ void Engine::DeleteRun()
 void Engine::startDeleteRun()
 {
     emit logColoursChanged(true);
-    m_log = dateTimeNow();
-    emit logReplaced(m_log);
-    AppendLog(QStringLiteral("..Beginning Process To Delete Mail"));
-    SetStatus(QStringLiteral("..Beginning Process To Delete Mail"));
+    m_runLog.startRun(RunText::beginDelete());
     emit controlsBusy();
 
     m_deleteRunActive = 1;
@@ -82,7 +75,7 @@ void Engine::startDeleteRun()
 
     m_deleteBlockIndex = 7;
     if (m_deleteBlocks.size() < 8) {
-        haltDeleteRun(QStringLiteral("No Mail Items Have CheckBox Checked To Mark For Deletion."));
+        haltDeleteRun(RunHalt::NothingMarked);
         return;
     }
     startDeleteAccount();
@@ -117,7 +110,7 @@ void Engine::startDeleteAccount()
 {
     const qsizetype k = m_deleteBlockIndex;
     if (k < 7 || k >= m_deleteBlocks.size()) {
-        haltDeleteRun(QStringLiteral("Unknown Error"));
+        haltDeleteRun(RunHalt::Unknown);
         return;
     }
     m_ctx.UserName = m_deleteBlocks[k - 5];
@@ -127,13 +120,13 @@ void Engine::startDeleteAccount()
     bool ok = false;
     const qint32 port = m_ctx.PortText.trimmed().toInt(&ok);
     if (!ok) {
-        haltDeleteRun(QStringLiteral("Unknown Error"));
+        haltDeleteRun(RunHalt::Unknown);
         return;
     }
     m_deletedInAccount = 0;
     if (m_cancelRequested == 1) {
         m_mails.clearItems();
-        haltDeleteRun(QStringLiteral("Operation Canceled"));
+        haltDeleteRun(RunHalt::Canceled);
         return;
     }
     ConnectToServer(m_ctx.ServerName, port);
@@ -143,14 +136,14 @@ void Engine::continueDeleteRun()
 {
     int flags = 0;
     if (!isOnline(&flags)) {
-        haltDeleteRun(QStringLiteral("Not Connected To The Internet"));
+        haltDeleteRun(RunHalt::Offline);
         return;
     }
     m_deleteBlockIndex += 7;
     bool ok = false;
     const qint32 lastIndex = deleteBlockNumber(0, &ok);
     if (!ok) {
-        haltDeleteRun(QStringLiteral("Unknown Error"));
+        haltDeleteRun(RunHalt::Unknown);
         return;
     }
     if (m_deleteBlockIndex <= lastIndex)
@@ -178,20 +171,18 @@ void Engine::completeDeleteRun()
         ReconcileDeletedRows();
         deleted = removeDeletedRows();
     }
-    const QString number = QString::number(deleted);
-    const QString ending = deleted == 1 ? QString() : QStringLiteral("s");
     emit logColoursChanged(false);
-    const QString summary = QStringLiteral("..Delete Complete: Deleted ") + number +
-                            QStringLiteral(" Mail Item") + ending;
-    AppendLog(summary);
-    SetStatus(dateTimeNow() + summary);
+    const QString summary = RunText::deleteComplete(deleted);
+    m_runLog.append(summary);
+    m_runLog.setDatedStatus(summary);
     m_processBusy = 0;
     emit deleteRunCompleted(deleted);
     emit runEnded();
 }
 
-void Engine::haltDeleteRun(const QString& haltMessage)
+void Engine::haltDeleteRun(RunHalt why)
 {
+    const QString haltMessage = RunText::halt(why);
     // Refused because a check run is under way: the session, the cancel
     // request, the controls and the busy flag are that run's, and stay so.
     const bool checkRunOwnsState = m_checkRunActive > 0;
@@ -206,11 +197,11 @@ void Engine::haltDeleteRun(const QString& haltMessage)
         m_processBusy = 0;
         emit logColoursChanged(false);
     }
-    AppendLog(QStringLiteral("..Process Halted: ") + haltMessage);
-    SetStatus(dateTimeNow() + QStringLiteral("..Process Halted: ") + haltMessage);
+    m_runLog.append(RunText::haltLine(haltMessage));
+    m_runLog.setDatedStatus(RunText::haltLine(haltMessage));
     emit deleteRunHalted(haltMessage);
     if (m_closing < 1)
-        m_prompter.showMessage(Title, QStringLiteral("Process Halted: ") + haltMessage);
+        m_prompter.showMessage(RunText::title, RunText::haltBox(haltMessage));
     if (!checkRunOwnsState)
         emit runEnded();
 }

@@ -92,12 +92,7 @@ void Engine::settleDeletions(bool quitAnswered)
     const QList<int> rows = std::exchange(m_acceptedDeleteRows, {});
     if (!quitAnswered) {
         // The rows stay, still marked, for another try.
-        const QString line =
-            QStringLiteral("..Deletion Not Completed: The Server Kept %1 Mail Item%2")
-                .arg(rows.size())
-                .arg(rows.size() == 1 ? QString() : QStringLiteral("s"));
-        AppendLog(line);
-        SetStatus(line);
+        m_runLog.report(RunText::deletionNotCompleted(int(rows.size())));
         return;
     }
     for (const int i : rows) {

@@ -6,9 +6,6 @@
 #include "platform/tick_source.h"
 #include "storage/run_settings.h"
 
-#include <QDateTime>
-#include <QLocale>
-
 Engine::Engine(RunSettings& settings, AccountListModel& accounts, MailListModel& mails,
                Prompter& prompter, Connectivity& connectivity, TickSource& ticks, QObject* parent)
     : QObject(parent), m_settings(settings), m_accounts(accounts), m_mails(mails),
@@ -25,32 +22,15 @@ Engine::Engine(RunSettings& settings, AccountListModel& accounts, MailListModel&
     connect(&m_socket, &Winsock1::closeEvent, this, &Engine::Winsock1_Close);
     connect(&m_socket, &Winsock1::errorEvent, this, &Engine::Winsock1_Error);
     connect(&m_socket, &Winsock1::tlsStarted, this, &Engine::onTlsStarted);
+    connect(&m_runLog, &RunLog::appended, this, &Engine::logAppended);
+    connect(&m_runLog, &RunLog::replaced, this, &Engine::logReplaced);
+    connect(&m_runLog, &RunLog::statusChanged, this, &Engine::statusChanged);
 }
 
 Engine::~Engine()
 {
     m_timer2.stop();
     m_socket.disconnect(this);
-}
-
-void Engine::AppendLog(const QString& text)
-{
-    m_log += QStringLiteral("\r\n") + text;
-    emit logAppended(text);
-}
-
-void Engine::SetStatus(const QString& text)
-{
-    m_status = text;
-    emit statusChanged(text);
-}
-
-QString Engine::dateTimeNow() const
-{
-    const QDateTime now = QDateTime::currentDateTime();
-    const QLocale locale = QLocale::system();
-    return locale.toString(now.date(), QLocale::ShortFormat) + QLatin1Char(' ') +
-           locale.toString(now.time(), QLocale::LongFormat);
 }
 
 qint64 Engine::tickNow() const
@@ -92,8 +72,7 @@ void Engine::markReplyAwaited()
 
 void Engine::reportLine(const QString& text)
 {
-    AppendLog(text);
-    SetStatus(text);
+    m_runLog.report(text);
 }
 
 void Engine::enableWatchdog()

@@ -4,6 +4,8 @@
 #include "pop3/pop3_session.h"
 #include "pop3/session_context.h"
 #include "pop3/snapshot_matcher.h"
+#include "runs/run_log.h"
+#include "runs/run_texts.h"
 
 #include <QObject>
 #include <QSet>
@@ -30,7 +32,7 @@ class Engine : public QObject, private SessionHost
 {
     Q_OBJECT
 public:
-    static inline const QString Title = QStringLiteral("Quorvamel");
+    static inline const QString Title = RunText::title;
 
     Engine(RunSettings& settings, AccountListModel& accounts, MailListModel& mails,
            Prompter& prompter, Connectivity& connectivity, TickSource& ticks,
@@ -59,10 +61,11 @@ public:
     qint32 DeleteRowIndex() const { return m_deleteRowIndex; }
 
     // Log and status line. AppendLog adds CR LF and the text to the log.
-    void AppendLog(const QString& text);
-    void SetStatus(const QString& text);
-    QString logText() const { return m_log; }
-    QString statusText() const { return m_status; }
+    void AppendLog(const QString& text) { m_runLog.append(text); }
+    void SetStatus(const QString& text) { m_runLog.setStatus(text); }
+    QString logText() const { return m_runLog.text(); }
+    QString statusText() const { return m_runLog.status(); }
+    RunLog& runLog() { return m_runLog; }
 
     // Run flags (16- and 32-bit integers as the rest of the program sees them).
     qint32 CheckRunActive() const { return m_checkRunActive; }
@@ -147,6 +150,7 @@ private:
     void readArrivals();
     // The one log line that says why a session ended early; once a session.
     void logSessionEnd(const QString& reason);
+    void logSessionEnd(SessionEndCause cause) { logSessionEnd(RunText::sessionEndReason(cause)); }
     void markReplyAwaited();
     // A certificate refused in the session just ended: asks whether to
     // trust it. True when the same account is to be tried again.
@@ -155,9 +159,9 @@ private:
     // Steps of the check run.
     void startCheckRun();
     void continueCheckRun();
-    bool openAccount(QString& haltMessage);
+    bool openAccount();
     void completeCheckRun();
-    void haltCheckRun(const QString& haltMessage);
+    void haltCheckRun(RunHalt why, const QString& userName = {});
     void resetRunState();
     void postContinuation();
     bool waitForConnect();
@@ -167,7 +171,7 @@ private:
     void continueDeleteRun();
     void startDeleteAccount();
     void completeDeleteRun();
-    void haltDeleteRun(const QString& haltMessage);
+    void haltDeleteRun(RunHalt why);
     void resetDeleteRunState();
     void buildDeletePlan();
     int removeDeletedRows();
@@ -177,7 +181,6 @@ private:
     qint32 deleteBlockNumber(qsizetype index, bool* ok) const;
 
     qint64 tickNow() const;
-    QString dateTimeNow() const;
     bool isOnline(int* flags);
 
     RunSettings& m_settings;
@@ -208,8 +211,7 @@ private:
     qint32 m_minutesSinceCheck = 0;
     qint32 m_listDateStyle = 1;
 
-    QString m_log;
-    QString m_status;
+    RunLog m_runLog;
     int m_closeWaitMs = 200;
     int m_reconnectPauseMs = 500;
     bool m_inConnectWait = false;

@@ -6,33 +6,6 @@
 #include "runs/engine.h"
 #include "storage/run_settings.h"
 
-namespace {
-
-// The log line for a session that ended before its QUIT was answered;
-// empty where the log already shows why.
-QString sessionEndText(SessionEnd why)
-{
-    switch (why) {
-    case SessionEnd::BrokenReply:
-        return QStringLiteral("Broken Reply From Server");
-    case SessionEnd::LineTooLong:
-        return QStringLiteral("Server Reply Line Over 64 KB");
-    case SessionEnd::HeaderTooLarge:
-        return QStringLiteral("Header Block Over 1 MB");
-    case SessionEnd::ImplausibleCount:
-        return QStringLiteral("Broken Reply From Server (More Mail Items Than Octets)");
-    case SessionEnd::ReplyTooLarge:
-        return QStringLiteral("Server Reply Larger Than The Whole Mailbox");
-    case SessionEnd::QuitAnswered:
-    case SessionEnd::ErrorReplyLogged:
-    case SessionEnd::TlsRefused:
-        break;
-    }
-    return {};
-}
-
-} // namespace
-
 void Engine::Winsock1_Connect()
 {
     m_ctx.Connected = -1;
@@ -71,16 +44,15 @@ void Engine::Winsock1_Close()
     if (m_session.hasEnded())
         return;
     if (m_cancelRequested != 1)
-        logSessionEnd(QStringLiteral("Connection Closed By Server"));
+        logSessionEnd(SessionEndCause::ClosedByServer);
     settleDeletions(false);
     CloseConnection();
 }
 
 void Engine::endSession(SessionEnd why)
 {
-    const QString reason = sessionEndText(why);
-    if (!reason.isEmpty())
-        logSessionEnd(reason);
+    if (const std::optional<SessionEndCause> cause = RunText::causeOf(why))
+        logSessionEnd(*cause);
     settleDeletions(why == SessionEnd::QuitAnswered);
     CloseConnection();
 }
@@ -90,16 +62,12 @@ void Engine::logSessionEnd(const QString& reason)
     if (m_sessionEndLogged)
         return;
     m_sessionEndLogged = true;
-    const QString line = QStringLiteral("..Session Ended: ") + reason;
-    AppendLog(line);
-    SetStatus(line);
+    m_runLog.report(RunText::sessionEndLine(reason));
 }
 
 void Engine::onTlsStarted()
 {
-    const QString line = QStringLiteral("..Secured: ") + m_socket.protocolName();
-    AppendLog(line);
-    SetStatus(line);
+    m_runLog.report(RunText::secured(m_socket.protocolName()));
     m_session.tlsStarted();
     readArrivals();
 }
@@ -111,16 +79,13 @@ void Engine::Winsock1_Error(int number, const QString& description, bool tls)
     m_ctx.Connected = 0;
     emit logColoursChanged(false);
     const bool inSession = !m_inConnectWait && !m_session.hasEnded();
-    const QString line =
-        tls ? QStringLiteral("..TLS Error: ") + description : QStringLiteral("..Winsock1 Error");
-    AppendLog(line);
-    SetStatus(line);
+    m_runLog.report(RunText::linkErrorLine(tls ? LinkError::Tls : LinkError::Socket, description));
     if (tls) {
         m_sessionEndLogged = true; // the TLS line says why
         m_refusedCertificate = m_socket.unverifiedCertificate();
         if (m_refusedCertificate) {
-            AppendLog(QStringLiteral("..Certificate SHA-256: ") +
-                      CertificateTrust::fingerprint(m_refusedCertificate->certificate));
+            m_runLog.append(RunText::certificateFingerprint(
+                CertificateTrust::fingerprint(m_refusedCertificate->certificate)));
         }
     } else if (inSession && m_cancelRequested != 1) {
         logSessionEnd(description);

@@ -15,7 +15,7 @@ void Engine::watchdogTick()
         m_progressMarkTick = now;
     const double limit = m_settings.ServerTimeoutMs;
     if (double(silent) > limit) {
-        logSessionEnd(QStringLiteral("No Reply From Server Within The Time-Out"));
+        logSessionEnd(SessionEndCause::NoReply);
         settleDeletions(false);
         CloseConnection();
         return; // closed once; a pending cancel is seen by the run itself
@@ -25,7 +25,7 @@ void Engine::watchdogTick()
     // over a slow but working link passes every mark and is never cut.
     if (m_replyAwaited && double(sinceMark) > limit) {
         if (m_sessionBytes - m_progressMarkBytes < ProgressBytes) {
-            logSessionEnd(QStringLiteral("Server Reply Too Slow (Under 1 KB In The Time-Out)"));
+            logSessionEnd(SessionEndCause::TooSlow);
             settleDeletions(false);
             CloseConnection();
             return;
