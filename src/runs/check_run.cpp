@@ -110,25 +110,25 @@ bool Engine::openAccount()
     }
     m_matcher.beginAccount();
     const AccountRow& account = m_accounts.rowAt(row);
-    m_ctx.DisplayName = account.displayName;
+    m_ctx.displayName = account.displayName;
     const qsizetype p = account.key.indexOf(QLatin1Char('P')) + 1; // 1-based, 0 = none
     const bool passwordGood = p >= 3 && account.key.size() > p;
-    m_ctx.UserName = account.userName;
+    m_ctx.userName = account.userName;
     if (!passwordGood) {
-        haltCheckRun(RunHalt::BadPassword, m_ctx.UserName);
+        haltCheckRun(RunHalt::BadPassword, m_ctx.userName);
         return false;
     }
-    m_ctx.Password = account.key.mid(p);
-    m_ctx.ServerName = account.serverName;
-    m_ctx.PortText = account.port;
+    m_ctx.password = account.key.mid(p);
+    m_ctx.serverName = account.serverName;
+    m_ctx.portText = account.port;
     bool ok = false;
-    const qint32 port = m_ctx.PortText.trimmed().toInt(&ok);
+    const qint32 port = m_ctx.portText.trimmed().toInt(&ok);
     if (!ok) {
         haltCheckRun(RunHalt::Unknown); // a port that is no 32-bit number
         return false;
     }
     if (m_cancelRequested != 1) {
-        ConnectToServer(m_ctx.ServerName, port);
+        ConnectToServer(m_ctx.serverName, port);
         return true;
     }
     m_mails.clearItems();

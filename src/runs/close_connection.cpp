@@ -7,8 +7,8 @@ void Engine::CloseConnection()
 {
     if (m_socket.State() != Winsock1::Closed)
         m_socket.Close();
-    m_ctx.Connected = 0;
-    m_ctx.ConnectionClosed = -1;
+    m_ctx.connected = false;
+    m_ctx.connectionClosed = true;
     m_timer2.stop();
 
     // Up to 26 waits; the state is tested after each of the first 25.

@@ -22,14 +22,14 @@ void Engine::ConnectToServer(const QString& server, qint32 port)
         }
     }
 
-    m_ctx.SessionState = AwaitGreeting;
+    m_ctx.state = SessionState::AwaitGreeting;
     m_reconnecting = 1;
     CloseConnection();
     WaitWithEvents(m_reconnectPauseMs);
     m_reconnecting = 0;
 
-    m_ctx.ConnectionClosed = 0;
-    m_ctx.Connected = 0;
+    m_ctx.connectionClosed = false;
+    m_ctx.connected = false;
     m_session.begin();
     m_sessionBytes = 0;
     m_sessionEndLogged = false;
@@ -56,13 +56,13 @@ void Engine::ConnectToServer(const QString& server, qint32 port)
             m_runLog.report(RunText::secured(m_socket.protocolName()));
         // The watchdog guards the session from the connection on, so a
         // server that never greets is dropped too.
-        m_ctx.LastArrivalTick = tickNow();
+        m_ctx.lastArrivalTick = tickNow();
         markReplyAwaited();
         m_timer2.start();
         readArrivals();
         return;
     }
-    m_ctx.ConnectionClosed = 0;
+    m_ctx.connectionClosed = false;
     m_runLog.report(RunText::notConnected());
     CloseConnection();
 }
@@ -71,7 +71,7 @@ bool Engine::waitForConnect()
 {
     // Until the socket reports the outcome, but never longer than the
     // server time-out: a connect that hangs counts as failed.
-    const auto decided = [this] { return m_ctx.ConnectionClosed == -1 || m_ctx.Connected == -1; };
+    const auto decided = [this] { return m_ctx.connectionClosed || m_ctx.connected; };
     if (!decided()) {
         QEventLoop loop;
         QTimer limit;
@@ -93,9 +93,9 @@ bool Engine::waitForConnect()
         disconnect(c2);
         disconnect(c3);
     }
-    if (m_ctx.ConnectionClosed == -1)
+    if (m_ctx.connectionClosed)
         return false;
-    if (m_ctx.Connected == -1)
+    if (m_ctx.connected)
         return true;
     m_socket.Close(); // the time-out: give the attempt up without an event
     return false;

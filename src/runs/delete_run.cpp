@@ -113,12 +113,12 @@ void Engine::startDeleteAccount()
         haltDeleteRun(RunHalt::Unknown);
         return;
     }
-    m_ctx.UserName = m_deleteBlocks[k - 5];
-    m_ctx.Password = m_deleteBlocks[k - 4];
-    m_ctx.ServerName = m_deleteBlocks[k - 3];
-    m_ctx.PortText = m_deleteBlocks[k - 2];
+    m_ctx.userName = m_deleteBlocks[k - 5];
+    m_ctx.password = m_deleteBlocks[k - 4];
+    m_ctx.serverName = m_deleteBlocks[k - 3];
+    m_ctx.portText = m_deleteBlocks[k - 2];
     bool ok = false;
-    const qint32 port = m_ctx.PortText.trimmed().toInt(&ok);
+    const qint32 port = m_ctx.portText.trimmed().toInt(&ok);
     if (!ok) {
         haltDeleteRun(RunHalt::Unknown);
         return;
@@ -129,7 +129,7 @@ void Engine::startDeleteAccount()
         haltDeleteRun(RunHalt::Canceled);
         return;
     }
-    ConnectToServer(m_ctx.ServerName, port);
+    ConnectToServer(m_ctx.serverName, port);
 }
 
 void Engine::continueDeleteRun()

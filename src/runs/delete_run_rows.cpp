@@ -51,9 +51,9 @@ void Engine::matchForDelete(const MailHeaders& headers, qint32 messageNumber)
             m_acceptedDeleteRows.contains(i))
             continue;
         m_deleteRowIndex = 0;
-        if (row.userName != m_ctx.UserName || row.from != headers.from ||
+        if (row.userName != m_ctx.userName || row.from != headers.from ||
             row.subject != headers.subject || row.dateSent != shown ||
-            row.server != m_ctx.ServerName || row.port != m_ctx.PortText)
+            row.server != m_ctx.serverName || row.port != m_ctx.portText)
             continue;
         m_deletedInAccount += 1;
         m_deleteRowIndex = i;
@@ -61,7 +61,7 @@ void Engine::matchForDelete(const MailHeaders& headers, qint32 messageNumber)
             abortDeleteAccount(); // more matches than marked rows
             return;
         }
-        m_ctx.SessionState = SentDele;
+        m_ctx.state = SessionState::SentDele;
         sendCommand("DELE " + QByteArray::number(messageNumber));
         return;
     }
@@ -69,7 +69,7 @@ void Engine::matchForDelete(const MailHeaders& headers, qint32 messageNumber)
 
 void Engine::abortDeleteAccount()
 {
-    m_ctx.SessionState = DeleteAborted;
+    m_ctx.state = SessionState::DeleteAborted;
     sendCommand("QUIT");
 }
 

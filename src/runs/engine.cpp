@@ -70,9 +70,9 @@ void Engine::markReplyAwaited()
     m_progressMarkBytes = m_sessionBytes;
 }
 
-void Engine::reportLine(const QString& text)
+void Engine::report(const SessionReport& report)
 {
-    m_runLog.report(text);
+    m_runLog.report(RunText::sessionLine(report));
 }
 
 void Engine::enableWatchdog()
@@ -83,7 +83,7 @@ void Engine::enableWatchdog()
 
 void Engine::addNoMailRow()
 {
-    m_mails.appendItem(MailItem::noMailRow(m_ctx.DisplayName, m_ctx.UserName));
+    m_mails.appendItem(MailItem::noMailRow(m_ctx.displayName, m_ctx.userName));
     m_noMailRowCount += 1;
 }
 

@@ -128,7 +128,7 @@ private:
     // SessionHost
     SessionOptions sessionOptions() const override;
     void sendCommand(const QByteArray& line) override;
-    void reportLine(const QString& text) override;
+    void report(const SessionReport& report) override;
     void enableWatchdog() override;
     bool connectionEncrypted() const override { return m_socket.isEncrypted(); }
     void startTls() override { m_socket.startTls(); }

@@ -95,6 +95,46 @@ QString linkErrorLine(LinkError error, const QString& description)
     return QStringLiteral("..Winsock1 Error");
 }
 
+QString serverReply(const QString& reply)
+{
+    // A server may send a line of up to 64 KiB; the log keeps its start.
+    constexpr qsizetype kept = 240;
+    if (reply.size() > kept)
+        return QStringLiteral("Chopped To 240 Chrs: ") + reply.left(kept);
+    return reply;
+}
+
+QString sessionLine(const SessionReport& report)
+{
+    switch (report.note) {
+    case SessionNote::ServerReply:
+        break;
+    case SessionNote::UserRefused:
+        return QStringLiteral("Username Logon Error: ") + serverReply(report.reply);
+    case SessionNote::PasswordRefused:
+        return QStringLiteral("Password Logon Error: ") + serverReply(report.reply);
+    case SessionNote::StlsRefused:
+        return QStringLiteral("..TLS Error: STLS Refused: ") + serverReply(report.reply);
+    case SessionNote::CheckingForMail:
+        return QStringLiteral("..Checking For Mail");
+    case SessionNote::CheckingForDeletes:
+        return QStringLiteral("..Checking For Delete Mail Items On Server");
+    case SessionNote::ListingCapped:
+        return QStringLiteral("..Listing Only The First %1 Of %2 Mail Items")
+            .arg(Pop3Session::MaxMessagesPerAccount)
+            .arg(report.total);
+    case SessionNote::TopRefused:
+        return QStringLiteral("Error Using -TOP- Command");
+    case SessionNote::RetrRefused:
+        return QString(); // an empty line, as the log has always shown it
+    case SessionNote::ApopNoSecret:
+        return QStringLiteral("APOP Logon Error - No Shared Secret");
+    case SessionNote::ApopNoTimestamp:
+        return QStringLiteral("APOP Logon Error - No Server TimeStamp");
+    }
+    return serverReply(report.reply);
+}
+
 QString beginCheck(bool selectedOnly)
 {
     return QStringLiteral("..Beginning Process To Check For Mail") +

@@ -59,6 +59,11 @@ QString sessionEndLine(const QString& reason);
 
 QString linkErrorLine(LinkError error, const QString& description);
 
+// A server's reply as the log shows it: cut when long.
+QString serverReply(const QString& reply);
+// The line of what a session told the run.
+QString sessionLine(const SessionReport& report);
+
 QString beginCheck(bool selectedOnly);
 QString beginDelete();
 QString checkComplete(int newMailCount, int totalItems);

@@ -8,7 +8,7 @@
 
 void Engine::Winsock1_Connect()
 {
-    m_ctx.Connected = -1;
+    m_ctx.connected = true;
 }
 
 void Engine::Winsock1_DataArrival()
@@ -26,7 +26,7 @@ void Engine::readArrivals()
     // nothing that arrived during a nested wait is left lying.
     while (!m_session.hasEnded() && m_socket.State() == Winsock1::ConnectedState &&
            m_socket.bytesAvailable() > 0) {
-        m_ctx.LastArrivalTick = tickNow();
+        m_ctx.lastArrivalTick = tickNow();
         const QByteArray bytes = m_socket.GetData();
         if (bytes.isEmpty())
             return;
@@ -37,8 +37,8 @@ void Engine::readArrivals()
 
 void Engine::Winsock1_Close()
 {
-    m_ctx.Connected = 0;
-    m_ctx.ConnectionClosed = -1;
+    m_ctx.connected = false;
+    m_ctx.connectionClosed = true;
     if (m_inConnectWait)
         return; // the connect wait reports the failure
     if (m_session.hasEnded())
@@ -75,8 +75,8 @@ void Engine::onTlsStarted()
 void Engine::Winsock1_Error(int number, const QString& description, bool tls)
 {
     Q_UNUSED(number);
-    m_ctx.ConnectionClosed = -1;
-    m_ctx.Connected = 0;
+    m_ctx.connectionClosed = true;
+    m_ctx.connected = false;
     emit logColoursChanged(false);
     const bool inSession = !m_inConnectWait && !m_session.hasEnded();
     m_runLog.report(RunText::linkErrorLine(tls ? LinkError::Tls : LinkError::Socket, description));
@@ -107,20 +107,20 @@ void Engine::ExtractHeaders(const QByteArray& message, qint32 messageNumber)
     }
 
     const QString shown = displayedMailDate(headers->date, m_settings.DateStyle);
-    const int image = m_matcher.imageFor(m_ctx.UserName, m_ctx.ServerName, m_ctx.PortText,
+    const int image = m_matcher.imageFor(m_ctx.userName, m_ctx.serverName, m_ctx.portText,
                                          headers->from, headers->subject, shown);
     if (image != MailItem::SeenImage)
         m_newMailCount += 1;
 
     MailItem item;
-    item.key = QStringLiteral("K%1P").arg(m_mails.itemCount() + 1) + m_ctx.Password;
-    item.displayName = m_ctx.DisplayName;
+    item.key = QStringLiteral("K%1P").arg(m_mails.itemCount() + 1) + m_ctx.password;
+    item.displayName = m_ctx.displayName;
     item.image = image == MailItem::SeenImage ? MailItem::SeenImage : MailItem::NewImage;
-    item.userName = m_ctx.UserName;
+    item.userName = m_ctx.userName;
     item.from = headers->from;
     item.subject = headers->subject;
     item.dateSent = shown;
-    item.server = m_ctx.ServerName;
-    item.port = m_ctx.PortText;
+    item.server = m_ctx.serverName;
+    item.port = m_ctx.portText;
     m_mails.appendItem(item);
 }

@@ -7,9 +7,9 @@ void Engine::watchdogTick()
     const qint64 now = tickNow();
     // From the connection on (not only after the greeting was answered), so
     // a server that never greets is timed out as well.
-    const qint64 silent = now - m_ctx.LastArrivalTick;
+    const qint64 silent = now - m_ctx.lastArrivalTick;
     if (silent < 0)
-        m_ctx.LastArrivalTick = now; // the tick counter wrapped: measure afresh
+        m_ctx.lastArrivalTick = now; // the tick counter wrapped: measure afresh
     const qint64 sinceMark = now - m_progressMarkTick;
     if (sinceMark < 0)
         m_progressMarkTick = now;

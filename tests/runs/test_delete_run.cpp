@@ -222,7 +222,7 @@ void TestDeleteRun::inconsistentBlockAbortsAccount()
     QVERIFY(ended.wait(10000));
     QVERIFY_PEER_DONE(peer, 5000);
 
-    QCOMPARE(rig.engine->session().SessionState, DeleteAborted);
+    QCOMPARE(rig.engine->session().state, SessionState::DeleteAborted);
     const QStringList log = rig.logLines();
     QCOMPARE(log.mid(log.size() - 3), QStringList({"+OK stopped here", closedLine,
                                                    "..Delete Complete: Deleted 0 Mail Items"}));

@@ -148,7 +148,7 @@ void TestDeleteRunDovecot::lostSessionDeletesNothing()
     QObject::connect(&rig.engine->socket(), &Winsock1::dataArrival, &rig.mails, [&] {
         // After the first DELE was accepted the session asks for message 2.
         if (!dropped && rig.engine->DeletedInAccount() == 1 &&
-            rig.engine->session().SessionState == FetchingHeader) {
+            rig.engine->session().state == SessionState::FetchingHeader) {
             dropped = true;
             rig.engine->socket().Close();
         }

@@ -340,7 +340,7 @@ void TestHostileServers::dripTimedOutFromItsCommand()
     // Past it: silence never exceeded 250 ms, yet the session ends.
     QTest::qWait(int(qMax<qint64>(0, 1200 - sinceStat.elapsed())));
     const qint64 now = qint64(qint32(rig.ticks.tickCount()));
-    QVERIFY(now - rig.engine->session().LastArrivalTick < 1000);
+    QVERIFY(now - rig.engine->session().lastArrivalTick < 1000);
     rig.engine->watchdogTick();
     QVERIFY(rig.logLines().contains(closedLine));
     QVERIFY(ended.wait(5000));
