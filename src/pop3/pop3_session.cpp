@@ -70,6 +70,7 @@ void Pop3Session::dataArrival(const QByteArray& bytes)
             expectsMultiLine() ? m_reader.nextMultiLine() : m_reader.nextLine();
         if (!reply)
             return;
+        m_host.replyTaken();
         handleReply(*reply);
     }
 }

@@ -64,6 +64,8 @@ public:
     virtual void sendCommand(const QByteArray& line) = 0;
     // Something the log and the status line show.
     virtual void report(const SessionReport& report) = 0;
+    // A whole reply was read: the oldest command sent has its answer.
+    virtual void replyTaken() {}
     virtual void enableWatchdog() = 0;
     // True when the connection is TLS already (from its first byte).
     virtual bool connectionEncrypted() const = 0;

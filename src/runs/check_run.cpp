@@ -128,7 +128,7 @@ bool Engine::openAccount()
         return false;
     }
     if (m_cancelRequested != 1) {
-        ConnectToServer(m_ctx.serverName, port);
+        connectAccount(m_ctx.serverName, port);
         return true;
     }
     m_mails.clearItems();

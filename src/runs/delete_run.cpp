@@ -129,7 +129,7 @@ void Engine::startDeleteAccount()
         haltDeleteRun(RunHalt::Canceled);
         return;
     }
-    ConnectToServer(m_ctx.serverName, port);
+    connectAccount(m_ctx.serverName, port);
 }
 
 void Engine::continueDeleteRun()

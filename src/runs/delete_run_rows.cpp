@@ -62,7 +62,7 @@ void Engine::matchForDelete(const MailHeaders& headers, qint32 messageNumber)
             return;
         }
         m_ctx.state = SessionState::SentDele;
-        sendCommand("DELE " + QByteArray::number(messageNumber));
+        m_driver.sendCommand("DELE " + QByteArray::number(messageNumber));
         return;
     }
 }
@@ -70,7 +70,7 @@ void Engine::matchForDelete(const MailHeaders& headers, qint32 messageNumber)
 void Engine::abortDeleteAccount()
 {
     m_ctx.state = SessionState::DeleteAborted;
-    sendCommand("QUIT");
+    m_driver.sendCommand("QUIT");
 }
 
 bool Engine::deleteAccepted()

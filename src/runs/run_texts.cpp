@@ -92,7 +92,7 @@ QString linkErrorLine(LinkError error, const QString& description)
 {
     if (error == LinkError::Tls)
         return QStringLiteral("..TLS Error: ") + description;
-    return QStringLiteral("..Winsock1 Error");
+    return QStringLiteral("..MailSocket Error");
 }
 
 QString serverReply(const QString& reply)

@@ -54,6 +54,7 @@ public:
     int clears = 0;
     int closes = 0;
     int tlsStarts = 0;
+    int replies = 0;
 
     SessionOptions sessionOptions() const override { return options; }
     void sendCommand(const QByteArray& line) override
@@ -62,6 +63,7 @@ public:
         sent.append(QString::fromLatin1(line));
     }
     void report(const SessionReport& r) override { reports.append(r); }
+    void replyTaken() override { ++replies; }
     void enableWatchdog() override {}
     bool connectionEncrypted() const override { return encrypted; }
     void startTls() override { ++tlsStarts; }
@@ -201,6 +203,9 @@ void TestSessionMachine::threeMessages()
                              {"QUIT", split("+OK bye\r\n")}});
     QVERIFY2(c.unexpected.isEmpty(), qPrintable(c.unexpected.join('\n')));
     QCOMPARE(c.host.closes, 1);
+    // Each reply, the greeting too, is announced once, whole, however it
+    // was split: the host pairs replies with the commands it sent.
+    QCOMPARE(c.host.replies, 8);
     QCOMPARE(c.host.reports,
              QList<SessionReport>({greeted, reply("+OK logged in"), checking, reply("+OK bye")}));
     QCOMPARE(c.host.extracted.size(), 3);

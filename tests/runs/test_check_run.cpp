@@ -300,7 +300,7 @@ void TestCheckRun::watchdogTickArithmetic()
         new Engine(rig.settings, rig.accounts, rig.mails, rig.prompter, rig.connectivity, ticks));
     rig.engine->setCloseWaitMs(5);
     rig.engine->setReconnectPauseMs(5);
-    rig.engine->Timer2().setInterval(3600 * 1000); // ticks only by hand
+    rig.engine->watchdogTimer().setInterval(3600 * 1000); // ticks only by hand
     rig.settings.ServerTimeoutMs = 5000;
     rig.addAccount("bob", "pw", peer.port());
     ticks.now = 0x7FFFF000u;

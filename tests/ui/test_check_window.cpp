@@ -105,7 +105,7 @@ void TestCheckWindow::cancelDuringRun()
     CheckWindowRig rig;
     rig.settings.DeleteEnabled = qint16(deleteEnabled);
     rig.window.setDeleteEnabled(qint16(deleteEnabled));
-    rig.engine().Timer2().setInterval(100);
+    rig.engine().watchdogTimer().setInterval(100);
     rig.addAccount(QStringLiteral("amy"), QStringLiteral("pw"), peer.port());
     rig.mails().appendItem(mailRow("old", "110", 1, "left from before"));
     rig.window.selectTab(Form10::SettingsTab);
