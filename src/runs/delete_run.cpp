@@ -67,56 +67,28 @@ void Engine::startDeleteRun()
     emit controlsBusy();
 
     m_deleteRunActive = 1;
-    m_deleteBlockFirstRow = m_deleteBlockLastRow = 0;
     m_deleteBlockIndex = 0;
     m_deletedInAccount = 0;
     m_cancelRequested = 0;
-    buildDeletePlan();
-
-    m_deleteBlockIndex = 7;
-    if (m_deleteBlocks.size() < 8) {
+    m_deletePlan = planDeletion(m_mails);
+    if (m_deletePlan.empty()) {
         haltDeleteRun(RunHalt::NothingMarked);
         return;
     }
     startDeleteAccount();
 }
 
-void Engine::buildDeletePlan()
-{
-    m_deleteBlocks = QStringList{QStringLiteral("0")};
-    const int rows = m_mails.itemCount();
-    for (int i = 1; i <= rows; ++i) {
-        const MailItem& row = m_mails.item(i - 1);
-        if (row.isNoMailRow() || IsRowChecked(m_mails, i) != 1)
-            continue;
-        const QStringList account{row.userName, passwordOfKey(row.key), row.server, row.port};
-        const qsizetype last = m_deleteBlocks.size() - 1;
-        if (last >= 7 && m_deleteBlocks.mid(last - 5, 4) == account) {
-            m_deleteBlockLastRow = i;
-            m_deleteBlocks[last] = QString::number(i);
-            m_deleteBlocks[last - 6] = QString::number(m_deleteBlocks[last - 6].toInt() + 1);
-            continue;
-        }
-        m_deleteBlockFirstRow = m_deleteBlockLastRow = i;
-        m_deleteBlocks.append(QStringLiteral("1"));
-        m_deleteBlocks.append(account);
-        m_deleteBlocks.append(QString::number(i));
-        m_deleteBlocks.append(QString::number(i));
-        m_deleteBlocks[0] = QString::number(m_deleteBlocks.size() - 1);
-    }
-}
-
 void Engine::startDeleteAccount()
 {
-    const qsizetype k = m_deleteBlockIndex;
-    if (k < 7 || k >= m_deleteBlocks.size()) {
+    const DeleteBlock* block = currentDeleteBlock();
+    if (!block) {
         haltDeleteRun(RunHalt::Unknown);
         return;
     }
-    m_ctx.userName = m_deleteBlocks[k - 5];
-    m_ctx.password = m_deleteBlocks[k - 4];
-    m_ctx.serverName = m_deleteBlocks[k - 3];
-    m_ctx.portText = m_deleteBlocks[k - 2];
+    m_ctx.userName = block->userName;
+    m_ctx.password = block->password;
+    m_ctx.serverName = block->server;
+    m_ctx.portText = block->port;
     bool ok = false;
     const qint32 port = m_ctx.portText.trimmed().toInt(&ok);
     if (!ok) {
@@ -139,14 +111,8 @@ void Engine::continueDeleteRun()
         haltDeleteRun(RunHalt::Offline);
         return;
     }
-    m_deleteBlockIndex += 7;
-    bool ok = false;
-    const qint32 lastIndex = deleteBlockNumber(0, &ok);
-    if (!ok) {
-        haltDeleteRun(RunHalt::Unknown);
-        return;
-    }
-    if (m_deleteBlockIndex <= lastIndex)
+    m_deleteBlockIndex += 1;
+    if (m_deleteBlockIndex < m_deletePlan.size())
         startDeleteAccount();
     else
         completeDeleteRun();
@@ -155,7 +121,6 @@ void Engine::continueDeleteRun()
 void Engine::resetDeleteRunState()
 {
     m_deleteRunActive = 0;
-    m_deleteBlockFirstRow = m_deleteBlockLastRow = 0;
     m_deleteBlockIndex = 0;
     m_deletedInAccount = 0;
     m_cancelRequested = 0;
@@ -188,7 +153,6 @@ void Engine::haltDeleteRun(RunHalt why)
     const bool checkRunOwnsState = m_checkRunActive > 0;
     if (checkRunOwnsState) {
         m_deleteRunActive = 0;
-        m_deleteBlockFirstRow = m_deleteBlockLastRow = 0;
         m_deleteBlockIndex = 0;
         m_deletedInAccount = 0;
     } else {
@@ -206,10 +170,7 @@ void Engine::haltDeleteRun(RunHalt why)
         emit runEnded();
 }
 
-qint32 Engine::deleteBlockNumber(qsizetype index, bool* ok) const
+const DeleteBlock* Engine::currentDeleteBlock() const
 {
-    *ok = false;
-    if (index < 0 || index >= m_deleteBlocks.size())
-        return 0;
-    return m_deleteBlocks[index].toInt(ok);
+    return m_deleteBlockIndex < m_deletePlan.size() ? &m_deletePlan[m_deleteBlockIndex] : nullptr;
 }

@@ -30,18 +30,13 @@ int firstMarkedMailRow(const MailListModel& mails)
 
 void Engine::matchForDelete(const MailHeaders& headers, qint32 messageNumber)
 {
-    bool firstOk = false;
-    bool lastOk = false;
-    bool markedOk = false;
-    const qint32 first = deleteBlockNumber(m_deleteBlockIndex - 1, &firstOk);
-    const qint32 last = deleteBlockNumber(m_deleteBlockIndex, &lastOk);
-    const qint32 marked = deleteBlockNumber(m_deleteBlockIndex - 6, &markedOk);
-    if (!firstOk || !lastOk || !markedOk || first < 1 || last > m_mails.itemCount()) {
+    const DeleteBlock* block = currentDeleteBlock();
+    if (!block || block->firstRow < 1 || block->lastRow > m_mails.itemCount()) {
         abortDeleteAccount(); // the list no longer holds the block's rows
         return;
     }
     const QString shown = displayedMailDate(headers.date, m_listDateStyle);
-    for (int i = first; i <= last; ++i) {
+    for (int i = block->firstRow; i <= block->lastRow; ++i) {
         if (IsRowChecked(m_mails, i) != 1)
             continue;
         const MailItem& row = m_mails.item(i - 1);
@@ -57,7 +52,7 @@ void Engine::matchForDelete(const MailHeaders& headers, qint32 messageNumber)
             continue;
         m_deletedInAccount += 1;
         m_deleteRowIndex = i;
-        if (marked < m_deletedInAccount) {
+        if (block->markedRows < m_deletedInAccount) {
             abortDeleteAccount(); // more matches than marked rows
             return;
         }
@@ -80,9 +75,8 @@ bool Engine::deleteAccepted()
     const int row = m_deleteRowIndex - 1;
     if (row >= 0 && row < m_mails.itemCount() && !m_mails.item(row).key.isEmpty())
         m_acceptedDeleteRows.append(m_deleteRowIndex);
-    bool ok = false;
-    const qint32 marked = deleteBlockNumber(m_deleteBlockIndex - 6, &ok);
-    return !ok || m_deletedInAccount >= marked;
+    const DeleteBlock* block = currentDeleteBlock();
+    return !block || m_deletedInAccount >= block->markedRows;
 }
 
 void Engine::settleDeletions(bool quitAnswered)

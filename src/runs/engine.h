@@ -1,6 +1,7 @@
 #pragma once
 
 #include "pop3/snapshot_matcher.h"
+#include "runs/delete_plan.h"
 #include "runs/run_log.h"
 #include "runs/run_texts.h"
 #include "runs/session_driver.h"
@@ -49,9 +50,8 @@ public:
     bool startDeleteFromUser();
     void DeleteRun();
     void ReconcileDeletedRows();
-    // The plan: element 0 the last index, seven elements per account block.
-    const QStringList& DeleteBlocks() const { return m_deleteBlocks; }
-    qint32 DeleteBlockIndex() const { return m_deleteBlockIndex; }
+    // The plan of the last delete run, one block per visit.
+    const std::vector<DeleteBlock>& deletePlan() const { return m_deletePlan; }
     qint32 DeletedInAccount() const { return m_deletedInAccount; }
     qint32 DeleteRowIndex() const { return m_deleteRowIndex; }
 
@@ -149,12 +149,11 @@ private:
     void completeDeleteRun();
     void haltDeleteRun(RunHalt why);
     void resetDeleteRunState();
-    void buildDeletePlan();
     int removeDeletedRows();
     void matchForDelete(const MailHeaders& headers, qint32 messageNumber);
     void abortDeleteAccount();
     void settleDeletions(bool quitAnswered);
-    qint32 deleteBlockNumber(qsizetype index, bool* ok) const;
+    const DeleteBlock* currentDeleteBlock() const;
 
     bool isOnline(int* flags);
 
@@ -185,10 +184,8 @@ private:
 
     bool m_continuationQueued = false;
 
-    QStringList m_deleteBlocks;
-    qint32 m_deleteBlockIndex = 0;
-    qint32 m_deleteBlockFirstRow = 0;
-    qint32 m_deleteBlockLastRow = 0;
+    std::vector<DeleteBlock> m_deletePlan;
+    size_t m_deleteBlockIndex = 0; // the block visited now
     qint32 m_deletedInAccount = 0;
     qint32 m_deleteRowIndex = 0;
     // Rows whose DELE the server accepted in this session: deleted only
