@@ -1,8 +1,8 @@
 #include "app/startup.h"
 
+#include "platform/codepage.h"
 #include "platform/prompter.h"
 #include "storage/atomic_file.h"
-#include "storage/codepage.h"
 #include "storage/scramble.h"
 #include "storage/settings_file.h"
 #include "storage/settings_record.h"

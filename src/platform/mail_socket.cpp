@@ -1,5 +1,7 @@
 #include "platform/mail_socket.h"
 
+#include "platform/diagnostics.h"
+
 #include <QCryptographicHash>
 #include <QSslSocket>
 #include <QStringList>
@@ -39,6 +41,7 @@ void MailSocket::resetSocket()
             onConnected();
     });
     connect(m_socket, &QSslSocket::encrypted, this, [this] {
+        qCDebug(lcPlatform) << "encrypted:" << protocolName() << "with" << m_host << m_port;
         if (m_upgrading) {
             m_upgrading = false;
             emit tlsStarted();
@@ -93,6 +96,8 @@ bool MailSocket::connectTo(const QString& host, qint32 port, QString* error,
         return false;
     }
     m_tls = port == TlsPort;
+    qCDebug(lcPlatform) << "connecting to" << host << port << (m_tls ? "with TLS" : "plain")
+                        << (acceptedSha256.isEmpty() ? "" : "(a user-trusted certificate)");
     // The default configuration is left as it is: it loads the system's
     // trusted certificates on demand, and setting a CA list of our own
     // would switch that off.
@@ -228,6 +233,8 @@ void MailSocket::onSslErrors(const QList<QSslError>& errors)
     if (!m_acceptedSha256.isEmpty() && !presented.isNull() &&
         presented.digest(QCryptographicHash::Sha256) == m_acceptedSha256) {
         // Exactly the certificate the user chose to trust for this server.
+        qCDebug(lcPlatform) << "certificate of" << m_host << m_port
+                            << "unverified but trusted by the user";
         m_socket->ignoreSslErrors(errors);
         return;
     }
@@ -235,6 +242,7 @@ void MailSocket::onSslErrors(const QList<QSslError>& errors)
     for (const QSslError& e : errors)
         texts.append(e.errorString());
     m_sslReason = texts.join(QStringLiteral("; "));
+    qCDebug(lcPlatform) << "certificate of" << m_host << m_port << "refused:" << m_sslReason;
     if (!presented.isNull())
         m_unverified = UnverifiedCertificate{m_host, m_port, presented, m_sslReason};
 }
@@ -244,5 +252,7 @@ void MailSocket::raiseError(int number, const QString& description, bool tls)
     if (m_errorRaised)
         return;
     m_errorRaised = true;
+    qCDebug(lcPlatform) << "error" << number << (tls ? "(TLS)" : "") << description << "on"
+                        << m_host << m_port;
     emit errorRaised(number, description, tls);
 }

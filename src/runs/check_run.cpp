@@ -47,7 +47,7 @@ void Engine::startCheckRun()
     const int rows = m_accounts.rowCount();
     if (m_settings.CheckSelectedOnly == 1) {
         for (int n = 1; n <= rows; ++n) {
-            if (IsRowChecked(m_accounts, n) == 1) {
+            if (isRowChecked(m_accounts, n) == true) {
                 if (m_firstAccountRow == 0)
                     m_firstAccountRow = n;
                 m_lastAccountRow = n;
@@ -87,7 +87,7 @@ void Engine::continueCheckRun()
     if (m_settings.CheckSelectedOnly != 0) {
         int next = 0;
         for (int n = m_currentAccountRow; n <= m_lastAccountRow && next == 0; ++n) {
-            if (IsRowChecked(m_accounts, n) == 1)
+            if (isRowChecked(m_accounts, n) == true)
                 next = n;
         }
         if (next == 0) {
@@ -111,14 +111,12 @@ bool Engine::openAccount()
     m_matcher.beginAccount();
     const AccountRow& account = m_accounts.rowAt(row);
     m_ctx.displayName = account.displayName;
-    const qsizetype p = account.key.indexOf(QLatin1Char('P')) + 1; // 1-based, 0 = none
-    const bool passwordGood = p >= 3 && account.key.size() > p;
     m_ctx.userName = account.userName;
-    if (!passwordGood) {
+    if (account.key.password.isEmpty()) {
         haltCheckRun(RunHalt::BadPassword, m_ctx.userName);
         return false;
     }
-    m_ctx.password = account.key.mid(p);
+    m_ctx.password = account.key.password;
     m_ctx.serverName = account.serverName;
     m_ctx.portText = account.port;
     bool ok = false;

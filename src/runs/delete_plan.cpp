@@ -2,11 +2,10 @@
 
 #include "model/list_rows.h"
 #include "model/mail_list_model.h"
-#include "runs/delete_run_rows.h"
 
 bool DeleteBlock::sameAccount(const MailItem& row) const
 {
-    return userName == row.userName && password == passwordOfKey(row.key) && server == row.server &&
+    return userName == row.userName && password == row.key.password && server == row.server &&
            port == row.port;
 }
 
@@ -15,14 +14,14 @@ std::vector<DeleteBlock> planDeletion(const MailListModel& mails)
     std::vector<DeleteBlock> plan;
     for (int i = 1; i <= mails.itemCount(); ++i) {
         const MailItem& row = mails.item(i - 1);
-        if (row.isNoMailRow() || IsRowChecked(mails, i) != 1)
+        if (row.isNoMailRow() || isRowChecked(mails, i) != true)
             continue;
         if (!plan.empty() && plan.back().sameAccount(row)) {
             plan.back().markedRows += 1;
             plan.back().lastRow = i;
             continue;
         }
-        plan.push_back({1, row.userName, passwordOfKey(row.key), row.server, row.port, i, i});
+        plan.push_back({1, row.userName, row.key.password, row.server, row.port, i, i});
     }
     return plan;
 }

@@ -20,15 +20,15 @@ void Engine::extractHeaders(const QByteArray& message, qint32 messageNumber)
     }
 
     const QString shown = displayedMailDate(headers->date, m_settings.DateStyle);
-    const int image = m_matcher.imageFor(m_ctx.userName, m_ctx.serverName, m_ctx.portText,
-                                         headers->from, headers->subject, shown);
-    if (image != MailItem::SeenImage)
+    const MailImage image = m_matcher.imageFor(m_ctx.userName, m_ctx.serverName, m_ctx.portText,
+                                               headers->from, headers->subject, shown);
+    if (image != MailImage::Seen)
         m_newMailCount += 1;
 
     MailItem item;
-    item.key = QStringLiteral("K%1P").arg(m_mails.itemCount() + 1) + m_ctx.password;
+    item.key = {m_mails.itemCount() + 1, m_ctx.password};
     item.displayName = m_ctx.displayName;
-    item.image = image == MailItem::SeenImage ? MailItem::SeenImage : MailItem::NewImage;
+    item.image = image;
     item.userName = m_ctx.userName;
     item.from = headers->from;
     item.subject = headers->subject;

@@ -38,7 +38,7 @@ MailListActions::MailListActions(Form10& window, Engine& engine, RunSettings& se
 void MailListActions::markAllSeen()
 {
     for (int row = 0; row < m_mails.itemCount(); ++row)
-        m_mails.setImage(row, 1);
+        m_mails.setImage(row, MailImage::Seen);
 }
 
 void MailListActions::cancelRun()
@@ -65,9 +65,9 @@ void MailListActions::checkAll(bool checked)
         return;
     for (int n = 1; n <= m_mails.itemCount(); ++n) {
         if (checked)
-            CheckRow(m_mails, n);
+            checkRow(m_mails, n);
         else
-            UncheckRow(m_mails, n);
+            uncheckRow(m_mails, n);
     }
 }
 
@@ -86,9 +86,9 @@ void MailListActions::checkAllForUser(bool checked)
             row.port != chosen.port)
             continue;
         if (checked)
-            CheckRow(m_mails, n);
+            checkRow(m_mails, n);
         else
-            UncheckRow(m_mails, n);
+            uncheckRow(m_mails, n);
     }
 }
 
