@@ -6,6 +6,7 @@
 #include "platform/connectivity.h"
 #include "platform/prompter.h"
 #include "platform/tick_source.h"
+#include "runs/account_store.h"
 #include "runs/certificate_probe.h"
 #include "runs/certificate_trust.h"
 #include "runs/engine.h"

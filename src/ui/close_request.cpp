@@ -2,6 +2,7 @@
 
 #include "model/account_list_model.h"
 #include "platform/prompter.h"
+#include "runs/account_store.h"
 #include "runs/engine.h"
 #include "storage/run_settings.h"
 #include "storage/settings_file.h"

@@ -3,6 +3,7 @@
 #include "model/account_list_model.h"
 #include "model/mail_list_model.h"
 #include "platform/prompter.h"
+#include "runs/account_store.h"
 #include "runs/engine.h"
 #include "runs/recheck_clock.h"
 #include "storage/settings_file.h"
