@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ui/accounts_page.h"
+
 #include <QObject>
 #include <QString>
 #include <functional>
@@ -58,12 +60,8 @@ private:
 
     AccountListModel& m_accounts;
     Prompter& m_prompter;
-    QTreeView* m_listView2;
+    QTreeView* m_listView; // ListView2
     QMenu* m_menu;
-    QLineEdit* m_text11;
-    QLineEdit* m_text2;
-    QLineEdit* m_text3;
-    QLineEdit* m_text4;
-    QLineEdit* m_text5;
+    AccountEntryBoxes m_entries;
     std::function<void()> m_beep;
 };

@@ -26,12 +26,7 @@ CloseRequest::CloseRequest(Form10& form, CloseRunFlags& flags, RunSettings& sett
     : QObject(parent), m_form(form), m_flags(flags), m_settings(settings), m_accounts(accounts),
       m_prompter(prompter), m_settingsPath(std::move(settingsPath))
 {
-    m_timer4 = form.findChild<QTimer*>(QStringLiteral("Timer4"));
-    if (!m_timer4) {
-        m_timer4 = new QTimer(this);
-        m_timer4->setObjectName(QStringLiteral("Timer4"));
-        m_timer4->setInterval(1000);
-    }
+    m_timer4 = form.timers().closeTick;
     connect(m_timer4, &QTimer::timeout, this, &CloseRequest::Timer4Tick);
     m_canHideToTray = [this] { return m_settings.TrayInEffect == 1; };
     form.installEventFilter(this);

@@ -1,36 +1,35 @@
 #pragma once
 
+#include "ui/column_widths.h"
 #include "ui/twips.h"
+#include "ui/window_look.h"
+#include "ui/window_menus.h"
 
 #include <QMainWindow>
-#include <QRect>
-#include <QStringList>
-#include <array>
 #include <cstdint>
-#include <functional>
+#include <memory>
 #include <optional>
 
 class AccountListModel;
-class BatchedRowsProxy;
+class AccountsPage;
+class BottomBar;
+class LogPane;
 class MailListModel;
 class MailListView;
-class QCheckBox;
-class QComboBox;
+class MailPage;
 class QFrame;
-class QGroupBox;
 class QLabel;
-class QLineEdit;
-class QMenu;
 class QPlainTextEdit;
 class QPushButton;
-class QStatusBar;
-class QTimer;
 class QTreeView;
+class SettingsPages;
 class TabStrip;
 
 // The main window, captioned "Quorvamel email": the tab strip with its three
 // pages, the bottom row of buttons, the log box and the status line. Every
-// control carries its program name as its object name.
+// control carries its program name as its object name; the controllers
+// reach the controls through the typed accessors of the window and its
+// pages.
 class Form10 : public QMainWindow
 {
     Q_OBJECT
@@ -41,21 +40,32 @@ public:
     explicit Form10(QWidget* parent = nullptr);
     ~Form10() override;
 
+    // --- Pages and controls ----------------------------------------------------
+    MailPage& mailPage() const { return *m_mailPage; }
+    SettingsPages& settingsPages() const { return *m_settingsPages; }
+    AccountsPage& accountsPage() const { return *m_accountsPage; }
+    BottomBar& bottomBar() const { return *m_bottomBar; }
+    LogPane& logPane() const { return *m_logPane; }
+    const WindowMenus& menus() const { return m_menus; }
+    const WindowTimers& timers() const { return m_timers; }
+    QPushButton* checkMailButton() const;
+    QPushButton* deleteMailButton() const;
+    QPlainTextEdit* logBox() const;
+    QFrame* alarmBox() const { return m_alarmBox; }     // Picture7
+    QLabel* alarmLabel() const { return m_alarmLabel; } // Label17
+
     // --- Lists -------------------------------------------------------------
-    MailListModel* mailListModel() const { return m_mailModel; }
-    AccountListModel* accountListModel() const { return m_accountModel; }
+    MailListModel* mailListModel() const;
+    AccountListModel* accountListModel() const;
     // The window shows the given models from now on (not taking ownership);
     // null returns to its own.
     void setMailListModel(MailListModel* model);
     void setAccountListModel(AccountListModel* model);
-    MailListView* mailListView() const { return m_listView1; }
-    QTreeView* accountListView() const { return m_listView2; }
-    // Column widths in twips: mail-list columns 1 to 6, account-list columns
-    // 1 to 4. A width below 0 takes its default.
-    using MailWidths = std::array<float, 6>;
-    using AccountWidths = std::array<float, 4>;
-    static constexpr MailWidths DefaultMailColumnWidths{1440, 1440, 2000, 3300, 2200, 1440};
-    static constexpr AccountWidths DefaultAccountColumnWidths{1440, 1440, 1440, 1440};
+    MailListView* mailListView() const;
+    QTreeView* accountListView() const;
+    // Column widths in twips. A width below 0 takes its default.
+    using MailWidths = MailListWidths;
+    using AccountWidths = AccountListWidths;
     void setMailColumnWidths(MailWidths twips);
     void setAccountColumnWidths(AccountWidths twips);
     MailWidths mailColumnWidths() const;
@@ -66,6 +76,8 @@ public:
     // --- Log box and status line ---------------------------------------------
     QString logText() const;
     QString statusText() const;
+    // The log box's colours while a run is active, and back.
+    void showRunColours(bool runActive);
 
     // --- Run state and enabling ------------------------------------------------
     bool runBusy() const { return m_runBusy; }
@@ -74,11 +86,11 @@ public:
     int currentTab() const;
     void selectTab(int tab);
     // 1 to 3: the settings page P. 1 to P. 3 shown inside "Run Settings".
-    int settingsPage() const { return m_settingsPage; }
+    int settingsPage() const;
     void showSettingsPage(int page);
 
     // --- Layout ----------------------------------------------------------------
-    std::int16_t logSplit() const { return m_logSplit; }
+    std::int16_t logSplit() const;
     void setLogSplit(std::int16_t split);
     // Places the log box over the settings frame's area by the split mode.
     void placeLogBox();
@@ -99,37 +111,37 @@ public:
     // Moves and sizes the window's frame to the rectangle (twips).
     void placeWindow(const TwipsRect& placement);
 
-    // --- Colours and tool tips ----------------------------------------------
-    std::uint32_t pageColour() const { return m_pageColour; }
-    void setPageColour(std::uint32_t colour) { m_pageColour = colour; }
+    // --- Colours, tool tips, text font -----------------------------------------
+    std::uint32_t pageColour() const { return m_look.pageColour(); }
+    void setPageColour(std::uint32_t colour) { m_look.setPageColour(colour); }
     void ApplyPageColours();
-    static const QStringList& ToolTipTexts(); // 13 texts, index 0 = tip 1
-    std::int16_t toolTipsOff() const { return m_toolTipsOff; }
-    void setToolTipsOff(std::int16_t off) { m_toolTipsOff = off; }
+    static const QStringList& ToolTipTexts() { return WindowLook::toolTipTexts(); }
+    std::int16_t toolTipsOff() const { return m_look.toolTipsOff(); }
+    void setToolTipsOff(std::int16_t off) { m_look.setToolTipsOff(off); }
     // Re-check interval shown in the indicator's "On" tool tip.
-    void setRecheckIntervalMinutes(std::int32_t minutes) { m_recheckIntervalMinutes = minutes; }
-    void ApplyToolTips();
-
-    // --- Text font ---------------------------------------------------------------
-    struct TextFont
+    void setRecheckIntervalMinutes(std::int32_t minutes)
     {
-        QString name;
-        float size = 8;
-        std::int16_t bold = 0; // -1 bold, 0 not
-    };
-    TextFont textFont() const { return m_textFont; }
-    void setTextFont(const TextFont& font) { m_textFont = font; }
-    // The font at load: the stored one when installed (size kept within 2 to
-    // 12), else the first installed fallback, else the system default font.
+        m_look.setRecheckIntervalMinutes(minutes);
+    }
+    void ApplyToolTips();
+    using TextFont = ::TextFont;
+    TextFont textFont() const { return m_look.textFont(); }
+    void setTextFont(const TextFont& font) { m_look.setTextFont(font); }
     static TextFont chooseStartupFont(TextFont stored, const QStringList& installed,
-                                      const QString& systemDefault);
+                                      const QString& systemDefault)
+    {
+        return WindowLook::chooseStartupFont(std::move(stored), installed, systemDefault);
+    }
     // Shows the font dialog once the window has become active, then applies
     // the text font to the lists, the date style chooser and the text boxes.
     void ApplyTextFont();
     // Replaces the font dialog (tests); it gets the initial font and returns
     // the chosen one, or the initial one when cancelled.
-    using FontDialogRunner = std::function<QFont(const QFont& initial, QWidget* parent)>;
-    void setFontDialogRunner(FontDialogRunner runner) { m_fontDialog = std::move(runner); }
+    using FontDialogRunner = WindowLook::FontDialogRunner;
+    void setFontDialogRunner(FontDialogRunner runner)
+    {
+        m_look.setFontDialogRunner(std::move(runner));
+    }
 
     // --- Activation -------------------------------------------------------------
     bool hasBecomeActive() const { return m_becameActive; }
@@ -155,64 +167,33 @@ signals:
 protected:
     void resizeEvent(QResizeEvent* event) override;
     void changeEvent(QEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    // Construction, one concern per file.
-    void buildWindowControls();
-    void buildBottomRow();
-    void buildTimers();
-    void buildMenus();
-    void buildSettingsPages();
-    QGroupBox* buildSettingsPage(const QString& name, int page, const QString& heading);
-    void buildPageFooter(QGroupBox* page, int pageNumber);
-    void buildSpinBox(QWidget* page, const QString& name, int left, int top,
-                      const QString& downName, const QString& upName);
-    void buildAccountPage();
+    void buildTabStrip();
+    void buildAlarm();
+    void connectControls();
     void applyDesignFonts();
+    void prepareLook();
     void onTabChanged(int index);
     void enforceMinimumSize();
     void rememberPlacement();
-    QList<QWidget*> textFontTargets() const;
-    bool handleRightPress(QObject* watched);
-    bool handleLinkClick(QObject* watched);
+    TwipsRect logArea() const;
 
     QWidget* m_surface = nullptr;
     TabStrip* m_tabStrip = nullptr;
-    MailListView* m_listView1 = nullptr;
-    QTreeView* m_listView2 = nullptr;
-    QGroupBox* m_frame1 = nullptr;
-    QGroupBox* m_frame3 = nullptr;
-    QGroupBox* m_pages[3] = {nullptr, nullptr, nullptr}; // Frame2, Frame4, Frame5
-    QPlainTextEdit* m_text1 = nullptr;
-    QLineEdit* m_text10 = nullptr;
-    QFrame* m_picture7 = nullptr;
-    QLabel* m_label17 = nullptr;
-    QStatusBar* m_statusBar = nullptr;
-    QLabel* m_statusLabel = nullptr;
-    QComboBox* m_imageCombo1 = nullptr;
-    QMenu* m_menuP3Pop4 = nullptr;
-    QTimer* m_timer1 = nullptr;
-    QList<QWidget*> m_bottomRow; // Text10 and the bottom buttons
-
-    MailWidths m_mailColumnWidths = DefaultMailColumnWidths;
-    AccountWidths m_accountColumnWidths = DefaultAccountColumnWidths;
-    MailListModel* m_ownMailModel = nullptr;
-    BatchedRowsProxy* m_mailProxy = nullptr;
-    AccountListModel* m_ownAccountModel = nullptr;
-    MailListModel* m_mailModel = nullptr;
-    AccountListModel* m_accountModel = nullptr;
-
+    std::unique_ptr<MailPage> m_mailPage;
+    LogPane* m_logPane = nullptr;
+    SettingsPages* m_settingsPages = nullptr;
+    std::unique_ptr<AccountsPage> m_accountsPage;
+    std::unique_ptr<BottomBar> m_bottomBar;
+    QFrame* m_alarmBox = nullptr;
+    QLabel* m_alarmLabel = nullptr;
+    WindowMenus m_menus;
+    WindowTimers m_timers;
+    WindowLook m_look;
+    TwipsRect m_placement;
     bool m_runBusy = false;
     bool m_becameActive = false;
     bool m_inLayout = false;
     std::int16_t m_deleteEnabled = 0;
-    std::int16_t m_logSplit = 0;
-    std::int16_t m_toolTipsOff = 0;
-    std::int32_t m_recheckIntervalMinutes = 30;
-    int m_settingsPage = 1;
-    std::uint32_t m_pageColour;
-    TwipsRect m_placement;
-    TextFont m_textFont;
-    FontDialogRunner m_fontDialog;
 };

@@ -1,6 +1,11 @@
-// Resize rules, the log box's place and the window's placement.
+// Resize rules, the log box's place and the window's placement; the log
+// box and the status line.
+#include "ui/accounts_page.h"
+#include "ui/bottom_bar.h"
 #include "ui/form10.h"
+#include "ui/log_pane.h"
 #include "ui/mail_list_view.h"
+#include "ui/settings_pages.h"
 #include "ui/system_colours.h"
 #include "ui/tab_strip.h"
 
@@ -52,72 +57,98 @@ void Form10::enforceMinimumSize()
 
 void Form10::applyLayout()
 {
-    if (isMinimized() || m_inLayout || !m_frame1 || !m_frame3 || !m_listView2)
+    if (isMinimized() || m_inLayout || !m_settingsPages || !m_accountsPage || !m_bottomBar)
         return;
     m_inLayout = true;
     enforceMinimumSize();
 
     const double sw = twipsOf(width());
     const double sh = twipsOf(height());
-    const double e = m_pageColour == SystemColour::WindowBackground ? 30 : 0;
+    const double e = pageColour() == SystemColour::WindowBackground ? 30 : 0;
+    QGroupBox* settingsFrame = m_settingsPages->frame();
+    QGroupBox* accountsFrame = m_accountsPage->frame();
+    QTreeView* accountList = accountListView();
 
     setSizeTwips(m_tabStrip, sw - 105, sh - 810);
-    setSizeTwips(m_listView1, sw - (e + 315), sh - (e + 1305));
-    stretchLastColumn(m_listView1, 6);
-    setSizeTwips(m_frame3, sw - (e + 300), sh - (e + 1275));
-    setSizeTwips(m_frame1, sw - (e + 300), sh - (e + 1275));
+    setSizeTwips(mailListView(), sw - (e + 315), sh - (e + 1305));
+    stretchLastColumn(mailListView(), 6);
+    setSizeTwips(accountsFrame, sw - (e + 300), sh - (e + 1275));
+    setSizeTwips(settingsFrame, sw - (e + 300), sh - (e + 1275));
+    m_settingsPages->centrePages();
 
-    const double frame1Width = twipsOf(m_frame1->width());
-    const double frame1Height = twipsOf(m_frame1->height());
-    const QPoint pageTopLeft(twipsToPixels((frame1Width - twipsOf(m_pages[0]->width())) / 2),
-                             twipsToPixels((frame1Height - twipsOf(m_pages[0]->height())) / 2));
-    for (QGroupBox* page : m_pages)
-        page->move(pageTopLeft);
+    setSizeTwips(accountList, twipsOf(accountsFrame->width()) - 2025,
+                 twipsOf(accountsFrame->height()) - 285);
+    stretchLastColumn(accountList, 4);
 
-    setSizeTwips(m_listView2, twipsOf(m_frame3->width()) - 2025, twipsOf(m_frame3->height()) - 285);
-    stretchLastColumn(m_listView2, 4);
-
-    for (QWidget* control : m_bottomRow)
+    for (QWidget* control : m_bottomBar->controls())
         control->move(control->x(), twipsToPixels(sh - 690));
     placeLogBox();
-    m_picture7->move(twipsToPixels(sw - 690), m_picture7->y());
+    m_alarmBox->move(twipsToPixels(sw - 690), m_alarmBox->y());
 
     rememberPlacement();
     m_inLayout = false;
 }
 
+TwipsRect Form10::logArea() const
+{
+    const QGroupBox* frame = m_settingsPages->frame();
+    return {twipsOf(frame->x()), twipsOf(frame->y()), twipsOf(frame->width()),
+            twipsOf(frame->height())};
+}
+
 void Form10::placeLogBox()
 {
-    const double left = twipsOf(m_frame1->x());
-    const double top = twipsOf(m_frame1->y());
-    const double width = twipsOf(m_frame1->width());
-    const double height = twipsOf(m_frame1->height());
-    const TwipsRect place = m_logSplit != 0
-                                ? TwipsRect{left + width / 2, top + 15, width / 2, height - 30}
-                                : TwipsRect{left, top + 15, width, height - 30};
-    m_text1->setGeometry(twipsRect(place.left, place.top, place.width, place.height));
+    m_logPane->place(logArea());
+}
+
+std::int16_t Form10::logSplit() const
+{
+    return m_logPane->split();
 }
 
 void Form10::setLogSplit(std::int16_t split)
 {
-    m_logSplit = split;
-    placeLogBox();
+    m_logPane->setSplit(split, logArea());
 }
 
 void Form10::flipLogSplit()
 {
-    setLogSplit(m_logSplit != 0 ? 0 : 1);
+    setLogSplit(logSplit() != 0 ? 0 : 1);
 }
 
 void Form10::toggleLogBox()
 {
-    if (m_text1->isVisible()) {
-        m_text1->hide();
-        return;
-    }
-    placeLogBox();
-    m_text1->show();
-    m_text1->raise();
+    m_logPane->toggle(logArea());
+}
+
+QString Form10::logText() const
+{
+    return m_logPane->logText();
+}
+
+void Form10::appendLog(const QString& text)
+{
+    m_logPane->appendLog(text);
+}
+
+void Form10::setLogText(const QString& text)
+{
+    m_logPane->setLogText(text);
+}
+
+QString Form10::statusText() const
+{
+    return m_logPane->statusText();
+}
+
+void Form10::setStatus(const QString& text)
+{
+    m_logPane->setStatus(text);
+}
+
+void Form10::showRunColours(bool runActive)
+{
+    m_logPane->showRunColours(runActive);
 }
 
 void Form10::rememberPlacement()

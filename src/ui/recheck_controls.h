@@ -11,6 +11,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QTimer;
+class SettingsPages;
 struct RunSettings;
 
 // The window side of the timed re-check and the alarm: the indicator Text10
@@ -48,16 +49,15 @@ private:
     Form10& m_window;
     RecheckClock& m_clock;
     RunSettings& m_settings;
-    QLineEdit* m_text10;
-    QLineEdit* m_text6;
-    QLineEdit* m_text9;
-    QTimer* m_timer3;
-    QLabel* m_label17;
-    QWidget* m_picture7;
-    QPushButton* m_command8;
-    QPushButton* m_spins[4];
-    QCheckBox* m_check5;
-    QCheckBox* m_check10;
+    SettingsPages& m_pages;
+    QLineEdit* m_indicator;       // Text10
+    QTimer* m_indicatorPause;     // Timer3
+    QLabel* m_alarmLabel;         // Label17
+    QWidget* m_alarmBox;          // Picture7
+    QPushButton* m_menuButton;    // Command8
+    QPushButton* m_spins[4];      // Command10, Command11, Command6, Command9
+    QCheckBox* m_playSound;       // Check5
+    QCheckBox* m_continuousAlarm; // Check10
     std::int16_t m_intervalSpinHeld = 0;
     std::int16_t m_timeoutSpinHeld = 0;
     int m_firstDelayMs = 750;

@@ -3,6 +3,7 @@
 #include "platform/prompter.h"
 #include "storage/run_settings.h"
 #include "ui/form10.h"
+#include "ui/settings_pages.h"
 
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -36,13 +37,13 @@ QString trimSpaces(const QString& text)
 
 SecretEntry::SecretEntry(Form10& form, RunSettings& settings, Prompter& prompter, QObject* parent)
     : QObject(parent), m_settings(settings), m_prompter(prompter),
-      m_text7(form.findChild<QLineEdit*>(QStringLiteral("Text7"))),
-      m_text8(form.findChild<QPlainTextEdit*>(QStringLiteral("Text8")))
+      m_runPasswordBox(form.settingsPages().runPasswordBox()),
+      m_apopSecretBox(form.settingsPages().apopSecretBox())
 {
-    Q_ASSERT(m_text7 && m_text8);
-    m_text7->installEventFilter(this);
-    m_text8->installEventFilter(this);
-    connect(m_text8, &QPlainTextEdit::textChanged, this, &SecretEntry::keepSecretWithinLimit);
+    m_runPasswordBox->installEventFilter(this);
+    m_apopSecretBox->installEventFilter(this);
+    connect(m_apopSecretBox, &QPlainTextEdit::textChanged, this,
+            &SecretEntry::keepSecretWithinLimit);
 }
 
 bool SecretEntry::eventFilter(QObject* watched, QEvent* event)
@@ -51,9 +52,9 @@ bool SecretEntry::eventFilter(QObject* watched, QEvent* event)
         return QObject::eventFilter(watched, event);
     // The Enter key itself never reaches the box: no new line, no default
     // button.
-    if (watched == m_text7)
+    if (watched == m_runPasswordBox)
         runPasswordEntered();
-    else if (watched == m_text8)
+    else if (watched == m_apopSecretBox)
         apopSecretEntered();
     else
         return QObject::eventFilter(watched, event);
@@ -62,7 +63,7 @@ bool SecretEntry::eventFilter(QObject* watched, QEvent* event)
 
 void SecretEntry::runPasswordEntered()
 {
-    const QString typed = trimSpaces(m_text7->text());
+    const QString typed = trimSpaces(m_runPasswordBox->text());
     if (!m_settings.RunPassword.isEmpty()) {
         // A password is set: the box only serves to delete it.
         if (typed != m_settings.RunPassword) {
@@ -75,29 +76,29 @@ void SecretEntry::runPasswordEntered()
                                    QStringLiteral("Okay, Your Old Password Has Been Deleted.\n"
                                                   "Now, You Can Enter A New Password."));
         }
-        m_text7->clear();
+        m_runPasswordBox->clear();
         return;
     }
     const bool yes = m_prompter.askYesNo(
         messageTitle, QStringLiteral("Confirm: Your New Password To Run Quorvamel Is: \n") + typed);
     if (yes) {
         m_settings.RunPassword = typed;
-        m_text7->clear();
+        m_runPasswordBox->clear();
         m_prompter.showMessage(messageTitle, QStringLiteral("Your New Password Has Been Stored."));
     } else {
         m_prompter.showMessage(messageTitle, QStringLiteral("Your Password Was Not Changed."));
-        m_text7->clear();
+        m_runPasswordBox->clear();
     }
 }
 
 void SecretEntry::apopSecretEntered()
 {
-    const QString typed = trimSpaces(m_text8->toPlainText());
+    const QString typed = trimSpaces(m_apopSecretBox->toPlainText());
     const bool yes =
         m_prompter.askYesNo(messageTitle, QStringLiteral("Confirm Your Shared Secret: \n") + typed);
     if (yes) {
         m_settings.ApopSecret = typed;
-        m_text8->clear();
+        m_apopSecretBox->clear();
         m_prompter.showMessage(messageTitle, QStringLiteral("Your New Secret Has Been Stored."));
     } else {
         // The typed text stays for correction.
@@ -111,10 +112,10 @@ void SecretEntry::keepSecretWithinLimit()
 {
     // A plain-text box has no length limit of its own: cut what typing or
     // pasting put beyond it.
-    const int length = m_text8->document()->characterCount() - 1;
+    const int length = m_apopSecretBox->document()->characterCount() - 1;
     if (length <= SecretLimit)
         return;
-    QTextCursor cursor(m_text8->document());
+    QTextCursor cursor(m_apopSecretBox->document());
     cursor.setPosition(SecretLimit);
     cursor.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
     cursor.removeSelectedText();

@@ -40,6 +40,6 @@ private:
 
     RunSettings& m_settings;
     Prompter& m_prompter;
-    QLineEdit* m_text7;
-    QPlainTextEdit* m_text8;
+    QLineEdit* m_runPasswordBox;
+    QPlainTextEdit* m_apopSecretBox;
 };

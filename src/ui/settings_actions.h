@@ -8,6 +8,8 @@ class MailListModel;
 class Prompter;
 class QCheckBox;
 class QComboBox;
+class SettingsPages;
+enum class OptionBox;
 struct RunSettings;
 
 // What the option controls of the three run-settings pages do when they
@@ -42,16 +44,17 @@ public:
     void dateStyleChosen(int index);
 
 private:
-    void connectBox(const char* name, std::function<void(bool)> action);
+    void connectBox(OptionBox option, std::function<void(bool)> action);
     void deleteFunctionsChanged(bool checked);
     void trayOnCloseChanged(bool checked);
     bool confirmDefaults(const QString& question);
-    void clearBox(const char* name);
+    void clearBox(OptionBox option);
 
     Form10& m_form;
     RunSettings& m_settings;
     MailListModel& m_mailList;
     Prompter& m_prompter;
-    QComboBox* m_imageCombo1;
+    SettingsPages& m_pages;
+    QComboBox* m_dateStyleChooser;
     std::function<void()> m_page1RecheckHook;
 };

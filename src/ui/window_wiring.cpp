@@ -9,7 +9,7 @@
 #include "ui/form10.h"
 #include "ui/mail_list_actions.h"
 #include "ui/recheck_controls.h"
-#include "ui/system_colours.h"
+#include "ui/settings_pages.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -53,19 +53,18 @@ WindowWiring::WindowWiring(Form10& window, RunSettings& settings, Prompter& prom
 {
     m_engine = std::make_unique<Engine>(settings, *window.accountListModel(),
                                         *window.mailListModel(), prompter, connectivity, ticks);
-    m_clock = new RecheckClock(settings, *m_engine, connectivity, prompter,
-                               window.findChild<QTimer*>(QStringLiteral("Timer1")),
-                               window.findChild<QTimer*>(QStringLiteral("Timer5")), this);
+    m_clock = new RecheckClock(settings, *m_engine, connectivity, prompter, window.timers().recheck,
+                               window.timers().alarm, this);
     m_clock->setBeeper([] { QApplication::beep(); });
     m_recheckControls = new RecheckControls(window, *m_clock, settings, this);
     m_mailListActions = new MailListActions(window, *m_engine, settings, this);
 
     connectEngine();
-    connect(window.findChild<QPushButton*>(QStringLiteral("Command1")), &QPushButton::clicked, this,
+    connect(window.checkMailButton(), &QPushButton::clicked, this,
             &WindowWiring::StartCheckFromUser);
     // The delete run asks for its confirmation and takes the controls itself.
-    connect(window.findChild<QPushButton*>(QStringLiteral("Command5")), &QPushButton::clicked,
-            m_engine.get(), &Engine::startDeleteFromUser);
+    connect(window.deleteMailButton(), &QPushButton::clicked, m_engine.get(),
+            &Engine::startDeleteFromUser);
     connect(&window, &Form10::firstActivated, this, &WindowWiring::firstActivation);
     // The window may already have become active before it was wired.
     if (window.hasBecomeActive())
@@ -82,10 +81,8 @@ void WindowWiring::connectEngine()
     connect(engine, &Engine::statusChanged, &m_window, &Form10::setStatus);
     connect(engine, &Engine::logColoursChanged, this, &WindowWiring::setLogColours);
     connect(engine, &Engine::checkRunStarted, m_clock, &RecheckClock::checkRunStarted);
-    connect(engine, &Engine::dateStyleReset, this, [this] {
-        if (auto* chooser = m_window.findChild<QComboBox*>(QStringLiteral("ImageCombo1")))
-            chooser->setCurrentIndex(0);
-    });
+    connect(engine, &Engine::dateStyleReset, this,
+            [this] { m_window.settingsPages().dateStyleChooser()->setCurrentIndex(0); });
     connect(engine, &Engine::controlsRestored, this, [this] {
         m_window.setDeleteEnabled(m_settings.DeleteEnabled);
         m_window.setRunBusy(false);
@@ -99,34 +96,31 @@ void WindowWiring::connectEngine()
 
 void WindowWiring::setLogColours(bool runColours)
 {
-    auto* log = m_window.findChild<QPlainTextEdit*>(QStringLiteral("Text1"));
-    QPalette palette = log->palette();
-    palette.setColor(QPalette::Base,
-                     SystemColour::toColour(runColours ? SystemColour::ToolTipBackground
-                                                       : SystemColour::WindowBackground));
-    palette.setColor(QPalette::Text, SystemColour::toColour(runColours ? SystemColour::ToolTipText
-                                                                       : SystemColour::WindowText));
-    log->setPalette(palette);
+    m_window.showRunColours(runColours);
 }
 
 void WindowWiring::applySettings(const std::optional<TwipsRect>& workArea)
 {
     const RunSettings& s = m_settings;
-    const std::pair<const char*, std::int16_t> boxes[] = {
-        {"Check1", s.CheckSelectedOnly}, {"Check2", s.AutoCheckOnOpen}, {"Check3", s.UseRetr},
-        {"Check4", s.DeleteEnabled},     {"Check5", s.PlaySound},       {"Check6", s.UseApop},
-        {"Check7", s.TrayInEffect},      {"Check8", s.AutoStartTimer},  {"Check9", s.ToolTipsOff},
-        {"Check10", s.ContinuousAlarm},  {"Check11", s.IdleIfOffline},
+    SettingsPages& pages = m_window.settingsPages();
+    const std::pair<OptionBox, bool> boxes[] = {
+        {OptionBox::CheckSelectedOnly, s.CheckSelectedOnly == 1},
+        {OptionBox::AutoCheckOnOpen, s.AutoCheckOnOpen == 1},
+        {OptionBox::UseRetr, s.UseRetr == 1},
+        {OptionBox::DeleteEnabled, s.DeleteEnabled == 1},
+        {OptionBox::PlaySound, s.PlaySound == 1},
+        {OptionBox::UseApop, s.UseApop == 1},
+        {OptionBox::TrayOnClose, s.TrayInEffect == 1},
+        {OptionBox::AutoStartTimer, s.AutoStartTimer == 1},
+        {OptionBox::ToolTipsOff, s.ToolTipsOff == 1},
+        {OptionBox::ContinuousAlarm, s.ContinuousAlarm == 1},
+        {OptionBox::IdleIfOffline, s.IdleIfOffline == 1},
     };
     // Setting a box here is not a click: no click action runs.
-    for (const auto& [name, value] : boxes) {
-        if (auto* box = m_window.findChild<QCheckBox*>(QString::fromLatin1(name)))
-            box->setChecked(value == 1);
-    }
-    m_window.findChild<QLineEdit*>(QStringLiteral("Text9"))
-        ->setText(QString::number(s.ServerTimeoutSeconds));
-    m_window.findChild<QLineEdit*>(QStringLiteral("Text6"))
-        ->setText(QString::number(s.RecheckIntervalMinutes));
+    for (const auto& [box, checked] : boxes)
+        pages.optionBox(box)->setChecked(checked);
+    pages.timeoutBox()->setText(QString::number(s.ServerTimeoutSeconds));
+    pages.intervalBox()->setText(QString::number(s.RecheckIntervalMinutes));
 
     m_window.setTextFont({s.TextFontName, s.TextFontSize, s.TextFontBold});
     m_window.ApplyTextFont();
@@ -178,12 +172,11 @@ void WindowWiring::showRunBusy()
 
 void WindowWiring::firstActivation()
 {
-    m_window.findChild<QLineEdit*>(QStringLiteral("Text6"))
-        ->setText(QString::number(m_settings.RecheckIntervalMinutes));
-    if (auto* chooser = m_window.findChild<QComboBox*>(QStringLiteral("ImageCombo1"))) {
-        if (m_settings.DateStyle >= 1 && m_settings.DateStyle <= chooser->count())
-            chooser->setCurrentIndex(m_settings.DateStyle - 1);
-    }
+    SettingsPages& pages = m_window.settingsPages();
+    pages.intervalBox()->setText(QString::number(m_settings.RecheckIntervalMinutes));
+    QComboBox* chooser = pages.dateStyleChooser();
+    if (m_settings.DateStyle >= 1 && m_settings.DateStyle <= chooser->count())
+        chooser->setCurrentIndex(m_settings.DateStyle - 1);
     if (m_settings.AutoCheckOnOpen != 1)
         return;
     // The run's buttons go busy at once; the tab the window opened on stays.

@@ -62,6 +62,7 @@ private:
     void connectEngine();
     // The run's buttons and tabs go busy on the mail tab.
     void showRunBusy();
+    // The log box takes the run colours while a run is active.
     void setLogColours(bool runColours);
 
     Form10& m_window;

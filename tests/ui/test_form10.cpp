@@ -2,6 +2,7 @@
 #include "model/mail_list_model.h"
 #include "ui/form10.h"
 #include "ui/mail_list_view.h"
+#include "ui/system_colours.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -63,6 +64,7 @@ private slots:
     void toolTipsOff();
     void logBoxShowHideAndSplit();
     void logAppendAndReplace();
+    void logRunColours();
     void statusBarRightClickClears();
 };
 
@@ -472,6 +474,29 @@ void TestForm10::logAppendAndReplace()
     window.setLogText(QString());
     window.appendLog(QStringLiteral("x"));
     QCOMPARE(window.logText(), QStringLiteral("\nx"));
+}
+
+void TestForm10::logRunColours()
+{
+    // The log box wears the tool-tip colours while a run is active and goes
+    // back to the window colours after it; a second call changes nothing.
+    Form10 window;
+    auto* log = window.findChild<QPlainTextEdit*>(QStringLiteral("Text1"));
+    const struct
+    {
+        bool runActive;
+        std::uint32_t base;
+        std::uint32_t text;
+    } steps[] = {
+        {true, SystemColour::ToolTipBackground, SystemColour::ToolTipText},
+        {true, SystemColour::ToolTipBackground, SystemColour::ToolTipText},
+        {false, SystemColour::WindowBackground, SystemColour::WindowText},
+    };
+    for (const auto& step : steps) {
+        window.showRunColours(step.runActive);
+        QCOMPARE(log->palette().color(QPalette::Base), SystemColour::toColour(step.base));
+        QCOMPARE(log->palette().color(QPalette::Text), SystemColour::toColour(step.text));
+    }
 }
 
 void TestForm10::statusBarRightClickClears()
