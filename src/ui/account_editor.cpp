@@ -1,6 +1,7 @@
 #include "ui/account_editor.h"
 
 #include "model/account_list_model.h"
+#include "platform/program_title.h"
 #include "platform/prompter.h"
 #include "storage/account_record.h"
 #include "storage/scramble.h"
@@ -19,7 +20,6 @@
 
 namespace {
 
-const QString messageTitle = QStringLiteral("Quorvamel");
 const QString defaultPort = QStringLiteral("110");
 
 } // namespace
@@ -91,7 +91,7 @@ bool AccountEditor::addAccount()
 {
     const QString invalid = validationMessage();
     if (!invalid.isEmpty()) {
-        m_prompter.showMessage(messageTitle, invalid);
+        m_prompter.showMessage(programTitle(), invalid);
         return false;
     }
     // User and server names are not case-sensitive; the password is, so it
@@ -100,13 +100,13 @@ bool AccountEditor::addAccount()
     m_entries.password->setText(trimSpaces(m_entries.password->text()));
     m_entries.server->setText(trimSpaces(m_entries.server->text()).toLower());
     if (isDuplicate()) {
-        m_prompter.showMessage(messageTitle,
+        m_prompter.showMessage(programTitle(),
                                QStringLiteral("Identical Username / Server Name / Port No. "
                                               "Already On List"));
         return false;
     }
     if (!appendAccount()) {
-        m_prompter.showMessage(messageTitle,
+        m_prompter.showMessage(programTitle(),
                                QStringLiteral("An Error Occurred Adding Username Info To List"));
         return false;
     }
@@ -168,7 +168,7 @@ void AccountEditor::deleteSelected()
         return;
     const QString question =
         QStringLiteral("Confirm: Delete Username .. ") + m_accounts.rowAt(row - 1).userName;
-    if (!m_prompter.askYesNo(messageTitle, question))
+    if (!m_prompter.askYesNo(programTitle(), question))
         return;
     m_accounts.removeAccountRow(row - 1);
     SaveUsersFile(m_accounts, QString(), 0, m_prompter);

@@ -1,6 +1,7 @@
 #include "ui/close_request.h"
 
 #include "model/account_list_model.h"
+#include "platform/program_title.h"
 #include "platform/prompter.h"
 #include "runs/engine.h"
 #include "storage/run_settings.h"
@@ -125,7 +126,7 @@ void CloseRequest::SaveSettings()
         m_settings.TextFontBold = font.bold;
     }
     if (!writeSettingsFile(m_settingsPath, m_settings.toRecord()))
-        m_prompter.showMessage(Engine::Title, SaveFailedText);
+        m_prompter.showMessage(programTitle(), SaveFailedText);
 }
 
 void CloseRequest::captureColumnWidths()

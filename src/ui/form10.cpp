@@ -2,6 +2,7 @@
 
 #include "model/account_list_model.h"
 #include "model/mail_list_model.h"
+#include "platform/program_title.h"
 #include "ui/accounts_page.h"
 #include "ui/bottom_bar.h"
 #include "ui/card_pictures.h"
@@ -38,7 +39,7 @@ Form10::Form10(QWidget* parent)
     : QMainWindow(parent), m_surface(new QWidget(this)), m_look(m_surface)
 {
     setObjectName(QStringLiteral("Form10"));
-    setWindowTitle(QStringLiteral("Quorvamel email"));
+    setWindowTitle(windowCaption());
     setWindowIcon(CardPictures::windowIcon());
     m_surface->setObjectName(QStringLiteral("Form10Surface"));
     setCentralWidget(m_surface);

@@ -102,12 +102,10 @@ public:
     // normal state.
     TwipsRect windowPlacement() const { return m_placement; }
     // The window's first placement in a work area (twips); no work area gives
-    // the fixed placement.
+    // the fixed placement. The settings own the rule.
     static TwipsRect firstRunPlacement(std::optional<TwipsRect> workArea);
     // The primary screen's work area in twips; none when it cannot be read.
     static std::optional<TwipsRect> currentWorkArea();
-    // A stored left or top off the screen (in twips) starts at 0.
-    static TwipsRect checkStoredPosition(TwipsRect stored, double screenWidth, double screenHeight);
     // Moves and sizes the window's frame to the rectangle (twips).
     void placeWindow(const TwipsRect& placement);
 

@@ -1,5 +1,6 @@
 // Resize rules, the log box's place and the window's placement; the log
 // box and the status line.
+#include "storage/run_settings.h"
 #include "ui/accounts_page.h"
 #include "ui/bottom_bar.h"
 #include "ui/form10.h"
@@ -162,16 +163,10 @@ void Form10::rememberPlacement()
 
 TwipsRect Form10::firstRunPlacement(std::optional<TwipsRect> workArea)
 {
-    if (!workArea)
-        return {60.0 * TwipsPerPixel, 60.0 * TwipsPerPixel, 6600, 5400};
-    TwipsRect placed{0, 0, 10230, 5265};
-    if (workArea->width < 10230)
-        placed.width = workArea->width - 1800;
-    if (workArea->height < 5265)
-        placed.height = workArea->height - 1200;
-    placed.left = (workArea->width - placed.width) / 2 + workArea->left;
-    placed.top = (workArea->height - placed.height) / 2 + workArea->top;
-    return placed;
+    std::optional<QRectF> area;
+    if (workArea)
+        area = toRectF(*workArea);
+    return toTwipsRect(RunSettings::firstWindowPlacement(area));
 }
 
 std::optional<TwipsRect> Form10::currentWorkArea()
@@ -182,16 +177,6 @@ std::optional<TwipsRect> Form10::currentWorkArea()
     const QRect area = screen->availableGeometry();
     return TwipsRect{twipsOf(area.x()), twipsOf(area.y()), twipsOf(area.width()),
                      twipsOf(area.height())};
-}
-
-TwipsRect Form10::checkStoredPosition(TwipsRect stored, double screenWidth, double screenHeight)
-{
-    // "Not at least 0" also catches a stored value that is not a number.
-    if (!(stored.left >= 0) || stored.left > screenWidth - 3000)
-        stored.left = 0;
-    if (!(stored.top >= 0) || stored.top > screenHeight - 3000)
-        stored.top = 0;
-    return stored;
 }
 
 void Form10::placeWindow(const TwipsRect& placement)

@@ -1,5 +1,6 @@
 #include "ui/secret_entry.h"
 
+#include "platform/program_title.h"
 #include "platform/prompter.h"
 #include "storage/run_settings.h"
 #include "ui/form10.h"
@@ -11,8 +12,6 @@
 #include <QTextCursor>
 
 namespace {
-
-const QString messageTitle = QStringLiteral("Quorvamel");
 
 bool isEnterKey(const QEvent* event)
 {
@@ -68,11 +67,11 @@ void SecretEntry::runPasswordEntered()
         // A password is set: the box only serves to delete it.
         if (typed != m_settings.RunPassword) {
             m_prompter.showMessage(
-                messageTitle,
+                programTitle(),
                 QStringLiteral("Enter Your Current Password, And Press -Enter- Key To Delete It"));
         } else {
             m_settings.RunPassword.clear();
-            m_prompter.showMessage(messageTitle,
+            m_prompter.showMessage(programTitle(),
                                    QStringLiteral("Okay, Your Old Password Has Been Deleted.\n"
                                                   "Now, You Can Enter A New Password."));
         }
@@ -80,13 +79,15 @@ void SecretEntry::runPasswordEntered()
         return;
     }
     const bool yes = m_prompter.askYesNo(
-        messageTitle, QStringLiteral("Confirm: Your New Password To Run Quorvamel Is: \n") + typed);
+        programTitle(),
+        QStringLiteral("Confirm: Your New Password To Run Quorvamel Is: \n") + typed);
     if (yes) {
         m_settings.RunPassword = typed;
         m_runPasswordBox->clear();
-        m_prompter.showMessage(messageTitle, QStringLiteral("Your New Password Has Been Stored."));
+        m_prompter.showMessage(programTitle(),
+                               QStringLiteral("Your New Password Has Been Stored."));
     } else {
-        m_prompter.showMessage(messageTitle, QStringLiteral("Your Password Was Not Changed."));
+        m_prompter.showMessage(programTitle(), QStringLiteral("Your Password Was Not Changed."));
         m_runPasswordBox->clear();
     }
 }
@@ -94,15 +95,15 @@ void SecretEntry::runPasswordEntered()
 void SecretEntry::apopSecretEntered()
 {
     const QString typed = trimSpaces(m_apopSecretBox->toPlainText());
-    const bool yes =
-        m_prompter.askYesNo(messageTitle, QStringLiteral("Confirm Your Shared Secret: \n") + typed);
+    const bool yes = m_prompter.askYesNo(programTitle(),
+                                         QStringLiteral("Confirm Your Shared Secret: \n") + typed);
     if (yes) {
         m_settings.ApopSecret = typed;
         m_apopSecretBox->clear();
-        m_prompter.showMessage(messageTitle, QStringLiteral("Your New Secret Has Been Stored."));
+        m_prompter.showMessage(programTitle(), QStringLiteral("Your New Secret Has Been Stored."));
     } else {
         // The typed text stays for correction.
-        m_prompter.showMessage(messageTitle,
+        m_prompter.showMessage(programTitle(),
                                QStringLiteral("Your Secret Was Not Changed.\n"
                                               "You Can Make A Correction, Then Enter Again"));
     }

@@ -2,6 +2,7 @@
 
 #include "model/list_rows.h"
 #include "model/mail_list_model.h"
+#include "platform/program_title.h"
 #include "platform/prompter.h"
 #include "storage/run_settings.h"
 #include "ui/bottom_bar.h"
@@ -17,7 +18,6 @@
 
 namespace {
 
-const QString messageTitle = QStringLiteral("Quorvamel");
 const QString defaultsQuestion =
     QStringLiteral("Do You Want To Restore The Original, Default Settings For This Page?");
 
@@ -75,7 +75,7 @@ void SettingsActions::trayOnCloseChanged(bool checked)
         return;
     // The tray behaviour of this run stays; the box only decides the next.
     m_settings.TrayOnClose = flagOf(checked);
-    m_prompter.showMessage(messageTitle,
+    m_prompter.showMessage(programTitle(),
                            m_settings.TrayOnClose == m_settings.TrayInEffect
                                ? QStringLiteral("Your Current Tray Icon Setting Will Remain In "
                                                 "Effect.")
@@ -132,7 +132,7 @@ void SettingsActions::showDateStyle()
 
 bool SettingsActions::confirmDefaults(const QString& question)
 {
-    return m_prompter.askYesNo(messageTitle, question);
+    return m_prompter.askYesNo(programTitle(), question);
 }
 
 void SettingsActions::clearBox(OptionBox option)

@@ -2,6 +2,7 @@
 
 #include "model/account_list_model.h"
 #include "model/mail_list_model.h"
+#include "platform/program_title.h"
 #include "platform/prompter.h"
 #include "runs/engine.h"
 #include "runs/recheck_clock.h"
@@ -145,7 +146,8 @@ void WindowWiring::applySettings(const std::optional<TwipsRect>& workArea)
 bool WindowWiring::loadWindowData(const QString& settingsPath, const QString& usersPath)
 {
     if (!loadRunSettings(settingsPath, currentScreenFacts(), installedFontFacts(), m_settings))
-        m_prompter.showMessage(Engine::Title, QStringLiteral("An Error Occurred Loading App Data"));
+        m_prompter.showMessage(programTitle(),
+                               QStringLiteral("An Error Occurred Loading App Data"));
     else
         applySettings(Form10::currentWorkArea());
     // The accounts are loaded even after a settings failure: the users file

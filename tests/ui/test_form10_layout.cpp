@@ -1,5 +1,6 @@
 // The main window's resize rules, placement, fonts, colours and pictures.
 #include "model/mail_list_model.h"
+#include "storage/run_settings.h"
 #include "ui/form10.h"
 #include "ui/mail_list_view.h"
 
@@ -180,10 +181,17 @@ void TestForm10Layout::storedPositionCheck()
     QFETCH(double, expectedLeft);
     QFETCH(double, expectedTop);
 
-    const TwipsRect checked = Form10::checkStoredPosition({left, top, 9000, 6000}, 19200, 14400);
-    QCOMPARE(checked.left, expectedLeft);
-    QCOMPARE(checked.top, expectedTop);
-    QCOMPARE(checked.width, 9000.0);
+    // The settings own the rule; the window is placed where they say.
+    SettingsRecord record;
+    record.WindowLeft = float(left);
+    record.WindowTop = float(top);
+    record.WindowWidth = 9000;
+    record.WindowHeight = 6000;
+    const RunSettings checked =
+        RunSettings::fromRecord(record, ScreenFacts{19200, 14400}, FontFacts{});
+    QCOMPARE(double(checked.WindowLeft), expectedLeft);
+    QCOMPARE(double(checked.WindowTop), expectedTop);
+    QCOMPARE(double(checked.WindowWidth), 9000.0);
 }
 
 void TestForm10Layout::startupFontChoice_data()
