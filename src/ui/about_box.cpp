@@ -1,8 +1,8 @@
 #include "ui/about_box.h"
 
 #include "ui/card_pictures.h"
-#include "ui/form10_controls.h"
 #include "ui/system_colours.h"
+#include "ui/window_controls.h"
 
 #include <QEvent>
 #include <QLineEdit>

@@ -6,7 +6,7 @@
 #include "storage/account_record.h"
 #include "storage/scramble.h"
 #include "ui/accounts_page.h"
-#include "ui/form10.h"
+#include "ui/mainwindow.h"
 #include "ui/secret_entry.h"
 
 #include <QAction>
@@ -24,7 +24,7 @@ const QString defaultPort = QStringLiteral("110");
 
 } // namespace
 
-AccountEditor::AccountEditor(Form10& form, AccountListModel& accounts, Prompter& prompter,
+AccountEditor::AccountEditor(MainWindow& form, AccountListModel& accounts, Prompter& prompter,
                              QObject* parent)
     : QObject(parent), m_accounts(accounts), m_prompter(prompter),
       m_listView(form.accountListView()), m_menu(form.menus().accountList.menu),

@@ -7,7 +7,7 @@
 #include <functional>
 
 class AccountListModel;
-class Form10;
+class MainWindow;
 class Prompter;
 class QLineEdit;
 class QMenu;
@@ -22,7 +22,7 @@ class AccountEditor : public QObject
 
 public:
     // The form is pointed at the given account list if it shows another.
-    AccountEditor(Form10& form, AccountListModel& accounts, Prompter& prompter,
+    AccountEditor(MainWindow& form, AccountListModel& accounts, Prompter& prompter,
                   QObject* parent = nullptr);
 
     // The sound of a refused port text; QApplication::beep unless replaced.

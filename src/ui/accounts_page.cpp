@@ -1,8 +1,8 @@
 #include "ui/accounts_page.h"
 
 #include "model/account_list_model.h"
-#include "ui/form10_controls.h"
 #include "ui/mail_list_view.h"
+#include "ui/window_controls.h"
 
 #include <QGroupBox>
 #include <QLineEdit>

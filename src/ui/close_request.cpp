@@ -6,8 +6,8 @@
 #include "runs/engine.h"
 #include "storage/run_settings.h"
 #include "storage/settings_file.h"
-#include "ui/form10.h"
 #include "ui/mail_list_view.h"
+#include "ui/mainwindow.h"
 
 #include <QCloseEvent>
 #include <QHeaderView>
@@ -21,7 +21,7 @@ constexpr qint16 NoticeAfterTicks = 6;
 constexpr qint16 ForceAfterTicks = 31;
 } // namespace
 
-CloseRequest::CloseRequest(Form10& form, CloseRunFlags& flags, RunSettings& settings,
+CloseRequest::CloseRequest(MainWindow& form, CloseRunFlags& flags, RunSettings& settings,
                            AccountListModel& accounts, Prompter& prompter, QString settingsPath,
                            QObject* parent)
     : QObject(parent), m_form(form), m_flags(flags), m_settings(settings), m_accounts(accounts),
@@ -119,7 +119,7 @@ void CloseRequest::SaveSettings()
     capturePlacement();
     // Settings the window itself keeps.
     m_settings.LogSplit = m_form.logSplit();
-    const Form10::TextFont font = m_form.textFont();
+    const MainWindow::TextFont font = m_form.textFont();
     if (!font.name.isEmpty()) {
         m_settings.TextFontName = font.name;
         m_settings.TextFontSize = font.size;
@@ -142,8 +142,8 @@ void CloseRequest::captureColumnWidths()
         m_settings.AccountColumnWidths = RunSettings::defaultAccountColumnWidths;
         return;
     }
-    const Form10::MailWidths mail = m_form.mailColumnWidths();
-    const Form10::AccountWidths account = m_form.accountColumnWidths();
+    const MainWindow::MailWidths mail = m_form.mailColumnWidths();
+    const MainWindow::AccountWidths account = m_form.accountColumnWidths();
     std::copy(mail.begin(), mail.end(), m_settings.MailColumnWidths.begin());
     std::copy(account.begin(), account.end(), m_settings.AccountColumnWidths.begin());
 }

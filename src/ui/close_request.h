@@ -5,7 +5,7 @@
 #include <functional>
 
 class AccountListModel;
-class Form10;
+class MainWindow;
 class Prompter;
 class QTimer;
 struct RunSettings;
@@ -42,7 +42,7 @@ public:
         QStringLiteral("An Error Occurred Saving App Data");
 
     // Watches the window's close events from now on.
-    CloseRequest(Form10& form, CloseRunFlags& flags, RunSettings& settings,
+    CloseRequest(MainWindow& form, CloseRunFlags& flags, RunSettings& settings,
                  AccountListModel& accounts, Prompter& prompter, QString settingsPath,
                  QObject* parent = nullptr);
 
@@ -79,7 +79,7 @@ private:
     void captureColumnWidths();
     void capturePlacement();
 
-    Form10& m_form;
+    MainWindow& m_form;
     CloseRunFlags& m_flags;
     RunSettings& m_settings;
     AccountListModel& m_accounts;

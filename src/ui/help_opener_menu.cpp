@@ -1,13 +1,13 @@
 #include "ui/help_opener_menu.h"
 
 #include "ui/about_box.h"
-#include "ui/form10.h"
 #include "ui/help_opener.h"
+#include "ui/mainwindow.h"
 
 #include <QAction>
 #include <QMenu>
 
-void connectHelpMenu(Form10& form, AboutBox& about, const QString& programFolder,
+void connectHelpMenu(MainWindow& form, AboutBox& about, const QString& programFolder,
                      HelpLauncher& launcher)
 {
     const ProgramMenu& menu = form.menus().program;

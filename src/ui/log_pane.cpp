@@ -1,7 +1,7 @@
 #include "ui/log_pane.h"
 
-#include "ui/form10_controls.h"
 #include "ui/system_colours.h"
+#include "ui/window_controls.h"
 
 #include <QLabel>
 #include <QMainWindow>

@@ -5,15 +5,15 @@
 #include "runs/engine.h"
 #include "storage/run_settings.h"
 #include "ui/bottom_bar.h"
-#include "ui/form10.h"
 #include "ui/mail_list_view.h"
+#include "ui/mainwindow.h"
 
 #include <QAction>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPushButton>
 
-MailListActions::MailListActions(Form10& window, Engine& engine, RunSettings& settings,
+MailListActions::MailListActions(MainWindow& window, Engine& engine, RunSettings& settings,
                                  QObject* parent)
     : QObject(parent), m_window(window), m_engine(engine), m_settings(settings),
       m_mails(*window.mailListModel()), m_view(window.mailListView()),

@@ -2,8 +2,8 @@
 
 #include "model/mail_list_model.h"
 #include "ui/card_pictures.h"
-#include "ui/form10_controls.h"
 #include "ui/mail_list_view.h"
+#include "ui/window_controls.h"
 
 MailPage::MailPage(QWidget* surface, QObject* modelOwner)
     : m_ownModel(new MailListModel(modelOwner)), m_proxy(new BatchedRowsProxy(modelOwner)),

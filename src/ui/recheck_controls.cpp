@@ -3,7 +3,7 @@
 #include "platform/wait_with_events.h"
 #include "storage/run_settings.h"
 #include "ui/bottom_bar.h"
-#include "ui/form10.h"
+#include "ui/mainwindow.h"
 #include "ui/settings_pages.h"
 #include "ui/system_colours.h"
 
@@ -25,7 +25,7 @@ constexpr std::int32_t MaxTimeout = 600;
 
 } // namespace
 
-RecheckControls::RecheckControls(Form10& window, RecheckClock& clock, RunSettings& settings,
+RecheckControls::RecheckControls(MainWindow& window, RecheckClock& clock, RunSettings& settings,
                                  QObject* parent)
     : QObject(parent), m_window(window), m_clock(clock), m_settings(settings),
       m_pages(window.settingsPages()), m_indicator(window.bottomBar().recheckIndicator()),

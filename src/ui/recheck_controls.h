@@ -5,7 +5,7 @@
 #include <QObject>
 #include <cstdint>
 
-class Form10;
+class MainWindow;
 class QCheckBox;
 class QLabel;
 class QLineEdit;
@@ -22,7 +22,7 @@ class RecheckControls : public QObject
 {
     Q_OBJECT
 public:
-    RecheckControls(Form10& window, RecheckClock& clock, RunSettings& settings,
+    RecheckControls(MainWindow& window, RecheckClock& clock, RunSettings& settings,
                     QObject* parent = nullptr);
 
     // Shows an indicator state on Text10.
@@ -46,7 +46,7 @@ private:
     void connectOptions();
     void setAlarmLamp(bool lit);
 
-    Form10& m_window;
+    MainWindow& m_window;
     RecheckClock& m_clock;
     RunSettings& m_settings;
     SettingsPages& m_pages;

@@ -3,7 +3,7 @@
 #include "platform/program_title.h"
 #include "platform/prompter.h"
 #include "storage/run_settings.h"
-#include "ui/form10.h"
+#include "ui/mainwindow.h"
 #include "ui/settings_pages.h"
 
 #include <QKeyEvent>
@@ -34,7 +34,8 @@ QString trimSpaces(const QString& text)
     return text.mid(first, last - first);
 }
 
-SecretEntry::SecretEntry(Form10& form, RunSettings& settings, Prompter& prompter, QObject* parent)
+SecretEntry::SecretEntry(MainWindow& form, RunSettings& settings, Prompter& prompter,
+                         QObject* parent)
     : QObject(parent), m_settings(settings), m_prompter(prompter),
       m_runPasswordBox(form.settingsPages().runPasswordBox()),
       m_apopSecretBox(form.settingsPages().apopSecretBox())

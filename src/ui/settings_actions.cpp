@@ -6,7 +6,7 @@
 #include "platform/prompter.h"
 #include "storage/run_settings.h"
 #include "ui/bottom_bar.h"
-#include "ui/form10.h"
+#include "ui/mainwindow.h"
 #include "ui/settings_pages.h"
 
 #include <QCheckBox>
@@ -28,7 +28,7 @@ std::int16_t flagOf(bool checked)
 
 } // namespace
 
-SettingsActions::SettingsActions(Form10& form, RunSettings& settings, MailListModel& mailList,
+SettingsActions::SettingsActions(MainWindow& form, RunSettings& settings, MailListModel& mailList,
                                  Prompter& prompter, QObject* parent)
     : QObject(parent), m_form(form), m_settings(settings), m_mailList(mailList),
       m_prompter(prompter), m_pages(form.settingsPages()),
@@ -46,7 +46,7 @@ SettingsActions::SettingsActions(Form10& form, RunSettings& settings, MailListMo
     connectBox(OptionBox::ToolTipsOff, [this](bool on) {
         m_settings.ToolTipsOff = flagOf(on);
         m_form.setToolTipsOff(m_settings.ToolTipsOff);
-        m_form.ApplyToolTips();
+        m_form.applyToolTips();
     });
     connectBox(OptionBox::TrayOnClose, [this](bool on) { trayOnCloseChanged(on); });
     connectBox(OptionBox::DeleteEnabled, [this](bool on) { deleteFunctionsChanged(on); });
@@ -171,7 +171,7 @@ void SettingsActions::restorePage2()
     clearBox(OptionBox::ToolTipsOff);
     m_form.setToolTipsOff(m_settings.ToolTipsOff);
     if (tipsWereOff)
-        m_form.ApplyToolTips();
+        m_form.applyToolTips();
 }
 
 void SettingsActions::restorePage3()

@@ -3,7 +3,7 @@
 #include <QObject>
 #include <functional>
 
-class Form10;
+class MainWindow;
 class MailListModel;
 class Prompter;
 class QCheckBox;
@@ -23,7 +23,7 @@ class SettingsActions : public QObject
 
 public:
     // The form is pointed at the given mail list if it shows another.
-    SettingsActions(Form10& form, RunSettings& settings, MailListModel& mailList,
+    SettingsActions(MainWindow& form, RunSettings& settings, MailListModel& mailList,
                     Prompter& prompter, QObject* parent = nullptr);
 
     // The re-check clock's part of the P. 1 defaults (the running timer,
@@ -50,7 +50,7 @@ private:
     bool confirmDefaults(const QString& question);
     void clearBox(OptionBox option);
 
-    Form10& m_form;
+    MainWindow& m_form;
     RunSettings& m_settings;
     MailListModel& m_mailList;
     Prompter& m_prompter;

@@ -1,7 +1,7 @@
 #include "ui/settings_pages.h"
 
 #include "ui/card_pictures.h"
-#include "ui/form10_controls.h"
+#include "ui/window_controls.h"
 
 #include <QComboBox>
 #include <QGroupBox>

@@ -1,13 +1,13 @@
 #include "ui/tray_icon.h"
 
 #include "storage/run_settings.h"
-#include "ui/form10.h"
+#include "ui/mainwindow.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QMenu>
 
-TrayIcon::TrayIcon(Form10& form, const RunSettings& settings, Probe probe, QObject* parent)
+TrayIcon::TrayIcon(MainWindow& form, const RunSettings& settings, Probe probe, QObject* parent)
     : QObject(parent), m_form(form), m_settings(settings), m_probe(std::move(probe))
 {
     if (!m_probe)

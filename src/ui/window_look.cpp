@@ -1,9 +1,9 @@
 // Page colours and tool tips.
 #include "ui/window_look.h"
 
-#include "ui/form10_controls.h"
 #include "ui/system_colours.h"
 #include "ui/widget_walk.h"
+#include "ui/window_controls.h"
 
 #include <QGroupBox>
 #include <QLineEdit>

@@ -7,8 +7,8 @@
 #include "runs/engine.h"
 #include "runs/recheck_clock.h"
 #include "storage/settings_file.h"
-#include "ui/form10.h"
 #include "ui/mail_list_actions.h"
+#include "ui/mainwindow.h"
 #include "ui/recheck_controls.h"
 #include "ui/settings_pages.h"
 
@@ -48,7 +48,7 @@ bool loadRunSettings(const QString& settingsPath, const std::optional<ScreenFact
     return true;
 }
 
-WindowWiring::WindowWiring(Form10& window, RunSettings& settings, Prompter& prompter,
+WindowWiring::WindowWiring(MainWindow& window, RunSettings& settings, Prompter& prompter,
                            Connectivity& connectivity, TickSource& ticks, QObject* parent)
     : QObject(parent), m_window(window), m_settings(settings), m_prompter(prompter)
 {
@@ -66,7 +66,7 @@ WindowWiring::WindowWiring(Form10& window, RunSettings& settings, Prompter& prom
     // The delete run asks for its confirmation and takes the controls itself.
     connect(window.deleteMailButton(), &QPushButton::clicked, m_engine.get(),
             &Engine::startDeleteFromUser);
-    connect(&window, &Form10::firstActivated, this, &WindowWiring::firstActivation);
+    connect(&window, &MainWindow::firstActivated, this, &WindowWiring::firstActivation);
     // The window may already have become active before it was wired.
     if (window.hasBecomeActive())
         QMetaObject::invokeMethod(this, &WindowWiring::firstActivation, Qt::QueuedConnection);
@@ -77,9 +77,9 @@ WindowWiring::~WindowWiring() = default;
 void WindowWiring::connectEngine()
 {
     Engine* engine = m_engine.get();
-    connect(engine, &Engine::logAppended, &m_window, &Form10::appendLog);
-    connect(engine, &Engine::logReplaced, &m_window, &Form10::setLogText);
-    connect(engine, &Engine::statusChanged, &m_window, &Form10::setStatus);
+    connect(engine, &Engine::logAppended, &m_window, &MainWindow::appendLog);
+    connect(engine, &Engine::logReplaced, &m_window, &MainWindow::setLogText);
+    connect(engine, &Engine::statusChanged, &m_window, &MainWindow::setStatus);
     connect(engine, &Engine::logColoursChanged, this, &WindowWiring::setLogColours);
     connect(engine, &Engine::checkRunStarted, m_clock, &RecheckClock::checkRunStarted);
     connect(engine, &Engine::dateStyleReset, this,
@@ -124,7 +124,7 @@ void WindowWiring::applySettings(const std::optional<TwipsRect>& workArea)
     pages.intervalBox()->setText(QString::number(s.RecheckIntervalMinutes));
 
     m_window.setTextFont({s.TextFontName, s.TextFontSize, s.TextFontBold});
-    m_window.ApplyTextFont();
+    m_window.applyTextFont();
     m_window.setMailColumnWidths(s.MailColumnWidths);
     m_window.setAccountColumnWidths(s.AccountColumnWidths);
     m_window.setDeleteEnabled(s.DeleteEnabled);
@@ -136,11 +136,11 @@ void WindowWiring::applySettings(const std::optional<TwipsRect>& workArea)
     const bool firstPlacement = m_settings.FirstRunMarker == 0;
     if (firstPlacement) {
         m_settings.FirstRunMarker = 1;
-        m_window.placeWindow(Form10::firstRunPlacement(workArea));
+        m_window.placeWindow(MainWindow::firstRunPlacement(workArea));
     } else {
         m_window.placeWindow({s.WindowLeft, s.WindowTop, s.WindowWidth, s.WindowHeight});
     }
-    m_window.selectTab(firstPlacement ? Form10::AccountsTab : Form10::MailTab);
+    m_window.selectTab(firstPlacement ? MainWindow::AccountsTab : MainWindow::MailTab);
 }
 
 bool WindowWiring::loadWindowData(const QString& settingsPath, const QString& usersPath)
@@ -149,7 +149,7 @@ bool WindowWiring::loadWindowData(const QString& settingsPath, const QString& us
         m_prompter.showMessage(programTitle(),
                                QStringLiteral("An Error Occurred Loading App Data"));
     else
-        applySettings(Form10::currentWorkArea());
+        applySettings(MainWindow::currentWorkArea());
     // The accounts are loaded even after a settings failure: the users file
     // is rewritten from this list at the close, and an empty list would
     // erase every account.
@@ -168,7 +168,7 @@ void WindowWiring::showRunBusy()
 {
     // The mail tab is selected while no run is active yet, so "Seen" comes
     // back enabled when the run ends, whichever tab the run started from.
-    m_window.selectTab(Form10::MailTab);
+    m_window.selectTab(MainWindow::MailTab);
     m_window.setRunBusy(true);
 }
 
@@ -185,7 +185,7 @@ void WindowWiring::firstActivation()
     m_engine->setProcessBusy(1);
     const int tab = m_window.currentTab();
     m_window.setRunBusy(true);
-    if (tab != Form10::MailTab)
+    if (tab != MainWindow::MailTab)
         m_window.selectTab(tab);
     // The run itself starts once the activation is over, so its waits do
     // not nest inside the activation event.

@@ -5,8 +5,8 @@
 #include "storage/settings_file.h"
 #include "support/common_scripted_prompter.h"
 #include "ui/close_request.h"
-#include "ui/form10.h"
 #include "ui/mail_list_view.h"
+#include "ui/mainwindow.h"
 #include "ui/tray_icon.h"
 
 #include <QDir>
@@ -55,7 +55,7 @@ struct CloseRig
     ScriptedPrompter prompter;
     FakeRunFlags flags;
     bool trayAvailable = true;
-    Form10 form;
+    MainWindow form;
     TrayIcon tray{form, settings, [this] { return trayAvailable; }};
     std::unique_ptr<CloseRequest> request;
 

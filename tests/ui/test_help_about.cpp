@@ -1,9 +1,9 @@
 // The help page's rules (companion browser, file URL, a program folder at
 // the root) and the About box.
 #include "ui/about_box.h"
-#include "ui/form10.h"
 #include "ui/help_opener.h"
 #include "ui/help_opener_menu.h"
+#include "ui/mainwindow.h"
 
 #include <QAction>
 #include <QApplication>
@@ -53,7 +53,7 @@ QList<Form3*> aboutBoxes()
     return boxes;
 }
 
-QAction* menuItem(Form10& form, const char* name)
+QAction* menuItem(MainWindow& form, const char* name)
 {
     auto* menu = form.findChild<QMenu*>(QStringLiteral("mnuP3Pop4"));
     return menu ? menu->findChild<QAction*>(QString::fromLatin1(name)) : nullptr;
@@ -182,7 +182,7 @@ void TestHelpAbout::browserThatWillNotStartFallsBackToTheUrl()
 void TestHelpAbout::helpMenuOpensThePageBesideTheProgram()
 {
     QTemporaryDir base;
-    Form10 form;
+    MainWindow form;
     AboutBox about(&form);
     RecordingLauncher launcher;
     connectHelpMenu(form, about, base.path(), launcher);
@@ -240,7 +240,7 @@ void TestHelpAbout::aboutBoxContent()
 
 void TestHelpAbout::aboutShownOnce()
 {
-    Form10 form;
+    MainWindow form;
     AboutBox about(&form);
     RecordingLauncher launcher;
     connectHelpMenu(form, about, QString(), launcher);

@@ -1,4 +1,4 @@
-#include "ui/form10.h"
+#include "ui/mainwindow.h"
 
 #include "model/account_list_model.h"
 #include "model/mail_list_model.h"
@@ -6,13 +6,13 @@
 #include "ui/accounts_page.h"
 #include "ui/bottom_bar.h"
 #include "ui/card_pictures.h"
-#include "ui/form10_controls.h"
 #include "ui/log_pane.h"
 #include "ui/mail_list_view.h"
 #include "ui/mail_page.h"
 #include "ui/settings_pages.h"
 #include "ui/tab_strip.h"
 #include "ui/widget_walk.h"
+#include "ui/window_controls.h"
 
 #include <QComboBox>
 #include <QCursor>
@@ -35,7 +35,7 @@ constexpr int BottomRowHeight = 330;
 
 } // namespace
 
-Form10::Form10(QWidget* parent)
+MainWindow::MainWindow(QWidget* parent)
     : QMainWindow(parent), m_surface(new QWidget(this)), m_look(m_surface)
 {
     setObjectName(QStringLiteral("Form10"));
@@ -66,16 +66,16 @@ Form10::Form10(QWidget* parent)
     selectTab(MailTab);
 }
 
-Form10::~Form10() = default;
+MainWindow::~MainWindow() = default;
 
-void Form10::buildTabStrip()
+void MainWindow::buildTabStrip()
 {
     m_tabStrip =
         makeControl<TabStrip>(m_surface, QStringLiteral("TabStrip1"), {45, 45, 5535, 4185});
     m_tabStrip->addTab(QStringLiteral("Mail Window"));
     m_tabStrip->addTab(QStringLiteral("Run Settings"));
     m_tabStrip->addTab(QStringLiteral("Configure Usernames"));
-    connect(m_tabStrip, &QTabBar::currentChanged, this, &Form10::onTabChanged);
+    connect(m_tabStrip, &QTabBar::currentChanged, this, &MainWindow::onTabChanged);
     connect(m_tabStrip, &QTabBar::tabBarClicked, this, [this](int index) {
         // A click on the tab already selected still runs the page switch.
         if (index >= 0 && index == m_tabStrip->currentIndex())
@@ -83,7 +83,7 @@ void Form10::buildTabStrip()
     });
 }
 
-void Form10::buildAlarm()
+void MainWindow::buildAlarm()
 {
     m_alarmBox = makePictureBox(m_surface, QStringLiteral("Picture7"), {4950, 90, 585, 225});
     m_alarmBox->setFrameShape(QFrame::Box);
@@ -95,18 +95,18 @@ void Form10::buildAlarm()
     m_alarmBox->hide();
 }
 
-void Form10::connectControls()
+void MainWindow::connectControls()
 {
     QMenu* programMenu = m_menus.program.menu;
     connect(m_bottomBar->menuButton(), &QPushButton::clicked, this,
             [programMenu] { programMenu->popup(QCursor::pos()); });
-    connect(m_bottomBar->logButton(), &QPushButton::clicked, this, &Form10::toggleLogBox);
+    connect(m_bottomBar->logButton(), &QPushButton::clicked, this, &MainWindow::toggleLogBox);
     m_logPane->watchLogButton(m_bottomBar->logButton());
-    connect(m_logPane, &LogPane::splitFlipRequested, this, &Form10::flipLogSplit);
-    connect(m_menus.program.textFonts, &QAction::triggered, this, &Form10::ApplyTextFont);
+    connect(m_logPane, &LogPane::splitFlipRequested, this, &MainWindow::flipLogSplit);
+    connect(m_menus.program.textFonts, &QAction::triggered, this, &MainWindow::applyTextFont);
 }
 
-void Form10::prepareLook()
+void MainWindow::prepareLook()
 {
     const SettingsPages& settings = *m_settingsPages;
     const AccountsPage& accounts = *m_accountsPage;
@@ -137,86 +137,86 @@ void Form10::prepareLook()
 
     // The pages are opaque from the start; the first activation colours
     // them again by the rules.
-    ApplyPageColours();
+    applyPageColours();
     m_look.setTextFont(
         chooseStartupFont({QStringLiteral("MS Sans Serif"), 8, 0}, QFontDatabase::families(),
                           QFontDatabase::systemFont(QFontDatabase::GeneralFont).family()));
-    ApplyTextFont();
+    applyTextFont();
 }
 
-QPushButton* Form10::checkMailButton() const
+QPushButton* MainWindow::checkMailButton() const
 {
     return m_bottomBar->checkMailButton();
 }
 
-QPushButton* Form10::deleteMailButton() const
+QPushButton* MainWindow::deleteMailButton() const
 {
     return m_bottomBar->deleteMailButton();
 }
 
-QPlainTextEdit* Form10::logBox() const
+QPlainTextEdit* MainWindow::logBox() const
 {
     return m_logPane->logBox();
 }
 
-MailListModel* Form10::mailListModel() const
+MailListModel* MainWindow::mailListModel() const
 {
     return m_mailPage->model();
 }
 
-AccountListModel* Form10::accountListModel() const
+AccountListModel* MainWindow::accountListModel() const
 {
     return m_accountsPage->model();
 }
 
-MailListView* Form10::mailListView() const
+MailListView* MainWindow::mailListView() const
 {
     return m_mailPage->mailListView();
 }
 
-QTreeView* Form10::accountListView() const
+QTreeView* MainWindow::accountListView() const
 {
     return m_accountsPage->accountListView();
 }
 
-void Form10::setMailListModel(MailListModel* model)
+void MainWindow::setMailListModel(MailListModel* model)
 {
     m_mailPage->setModel(model);
     applyLayout();
 }
 
-void Form10::setAccountListModel(AccountListModel* model)
+void MainWindow::setAccountListModel(AccountListModel* model)
 {
     m_accountsPage->setModel(model);
     applyLayout();
 }
 
-void Form10::setMailColumnWidths(MailWidths twips)
+void MainWindow::setMailColumnWidths(MailWidths twips)
 {
     m_mailPage->setColumnWidths(twips);
 }
 
-void Form10::setAccountColumnWidths(AccountWidths twips)
+void MainWindow::setAccountColumnWidths(AccountWidths twips)
 {
     m_accountsPage->setColumnWidths(twips);
 }
 
-Form10::MailWidths Form10::mailColumnWidths() const
+MainWindow::MailWidths MainWindow::mailColumnWidths() const
 {
     return m_mailPage->columnWidths();
 }
 
-Form10::AccountWidths Form10::accountColumnWidths() const
+MainWindow::AccountWidths MainWindow::accountColumnWidths() const
 {
     return m_accountsPage->columnWidths();
 }
 
-void Form10::showMailCheckBoxes(bool shown)
+void MainWindow::showMailCheckBoxes(bool shown)
 {
     m_mailPage->showCheckBoxes(shown);
 }
 
-void Form10::applyDesignFonts()
+void MainWindow::applyDesignFonts()
 {
     // The design font of labels, check boxes and buttons: small and, where
     // the font has one, condensed; a caption still too wide for its design
@@ -243,12 +243,12 @@ void Form10::applyDesignFonts()
     }
 }
 
-int Form10::currentTab() const
+int MainWindow::currentTab() const
 {
     return m_tabStrip->currentIndex();
 }
 
-void Form10::selectTab(int tab)
+void MainWindow::selectTab(int tab)
 {
     if (tab < MailTab || tab > AccountsTab)
         return;
@@ -258,7 +258,7 @@ void Form10::selectTab(int tab)
         m_tabStrip->setCurrentIndex(tab);
 }
 
-void Form10::onTabChanged(int index)
+void MainWindow::onTabChanged(int index)
 {
     mailListView()->setVisible(index == MailTab);
     m_settingsPages->frame()->setVisible(index == SettingsTab);
@@ -266,17 +266,17 @@ void Form10::onTabChanged(int index)
     m_bottomBar->showTab(index == MailTab, m_runBusy, m_deleteEnabled == 1);
 }
 
-int Form10::settingsPage() const
+int MainWindow::settingsPage() const
 {
     return m_settingsPages->currentPage();
 }
 
-void Form10::showSettingsPage(int page)
+void MainWindow::showSettingsPage(int page)
 {
     m_settingsPages->showPage(page);
 }
 
-void Form10::setRunBusy(bool busy)
+void MainWindow::setRunBusy(bool busy)
 {
     // The mail tab first, while the tab switch still sees the idle state, so
     // the page's buttons come back right after the run.
@@ -287,17 +287,17 @@ void Form10::setRunBusy(bool busy)
     m_tabStrip->setEnabled(!busy);
 }
 
-void Form10::handleFirstActivation()
+void MainWindow::handleFirstActivation()
 {
     if (m_becameActive)
         return;
     m_becameActive = true;
-    ApplyPageColours();
-    ApplyToolTips();
+    applyPageColours();
+    applyToolTips();
     emit firstActivated();
 }
 
-void Form10::changeEvent(QEvent* event)
+void MainWindow::changeEvent(QEvent* event)
 {
     QMainWindow::changeEvent(event);
     switch (event->type()) {
@@ -310,24 +310,24 @@ void Form10::changeEvent(QEvent* event)
         // The system colours changed: decide the page colour again.
         m_look.decidePageColour();
         if (m_becameActive)
-            ApplyPageColours();
+            applyPageColours();
         break;
     default:
         break;
     }
 }
 
-void Form10::ApplyPageColours()
+void MainWindow::applyPageColours()
 {
     m_look.applyPageColours();
 }
 
-void Form10::ApplyToolTips()
+void MainWindow::applyToolTips()
 {
     m_look.applyToolTips();
 }
 
-void Form10::ApplyTextFont()
+void MainWindow::applyTextFont()
 {
     m_look.applyTextFont(m_becameActive, this);
 }

@@ -30,15 +30,15 @@ class TabStrip;
 // control carries its program name as its object name; the controllers
 // reach the controls through the typed accessors of the window and its
 // pages.
-class Form10 : public QMainWindow
+class MainWindow : public QMainWindow
 {
     Q_OBJECT
 
 public:
     enum Tab { MailTab = 0, SettingsTab = 1, AccountsTab = 2 };
 
-    explicit Form10(QWidget* parent = nullptr);
-    ~Form10() override;
+    explicit MainWindow(QWidget* parent = nullptr);
+    ~MainWindow() override;
 
     // --- Pages and controls ----------------------------------------------------
     MailPage& mailPage() const { return *m_mailPage; }
@@ -112,8 +112,8 @@ public:
     // --- Colours, tool tips, text font -----------------------------------------
     std::uint32_t pageColour() const { return m_look.pageColour(); }
     void setPageColour(std::uint32_t colour) { m_look.setPageColour(colour); }
-    void ApplyPageColours();
-    static const QStringList& ToolTipTexts() { return WindowLook::toolTipTexts(); }
+    void applyPageColours();
+    static const QStringList& toolTipTexts() { return WindowLook::toolTipTexts(); }
     std::int16_t toolTipsOff() const { return m_look.toolTipsOff(); }
     void setToolTipsOff(std::int16_t off) { m_look.setToolTipsOff(off); }
     // Re-check interval shown in the indicator's "On" tool tip.
@@ -121,7 +121,7 @@ public:
     {
         m_look.setRecheckIntervalMinutes(minutes);
     }
-    void ApplyToolTips();
+    void applyToolTips();
     using TextFont = ::TextFont;
     TextFont textFont() const { return m_look.textFont(); }
     void setTextFont(const TextFont& font) { m_look.setTextFont(font); }
@@ -132,7 +132,7 @@ public:
     }
     // Shows the font dialog once the window has become active, then applies
     // the text font to the lists, the date style chooser and the text boxes.
-    void ApplyTextFont();
+    void applyTextFont();
     // Replaces the font dialog (tests); it gets the initial font and returns
     // the chosen one, or the initial one when cancelled.
     using FontDialogRunner = WindowLook::FontDialogRunner;

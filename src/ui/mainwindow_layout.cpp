@@ -3,9 +3,9 @@
 #include "storage/run_settings.h"
 #include "ui/accounts_page.h"
 #include "ui/bottom_bar.h"
-#include "ui/form10.h"
 #include "ui/log_pane.h"
 #include "ui/mail_list_view.h"
+#include "ui/mainwindow.h"
 #include "ui/settings_pages.h"
 #include "ui/system_colours.h"
 #include "ui/tab_strip.h"
@@ -40,13 +40,13 @@ void stretchLastColumn(QTreeView* view, int column)
 
 } // namespace
 
-void Form10::resizeEvent(QResizeEvent* event)
+void MainWindow::resizeEvent(QResizeEvent* event)
 {
     QMainWindow::resizeEvent(event);
     applyLayout();
 }
 
-void Form10::enforceMinimumSize()
+void MainWindow::enforceMinimumSize()
 {
     const QSize frameExtra = frameGeometry().size() - size();
     const QSize minimumClient(twipsToPixels(MinimumOuterWidth) - frameExtra.width(),
@@ -56,7 +56,7 @@ void Form10::enforceMinimumSize()
         resize(size().expandedTo(minimumClient));
 }
 
-void Form10::applyLayout()
+void MainWindow::applyLayout()
 {
     if (isMinimized() || m_inLayout || !m_settingsPages || !m_accountsPage || !m_bottomBar)
         return;
@@ -90,69 +90,69 @@ void Form10::applyLayout()
     m_inLayout = false;
 }
 
-TwipsRect Form10::logArea() const
+TwipsRect MainWindow::logArea() const
 {
     const QGroupBox* frame = m_settingsPages->frame();
     return {twipsOf(frame->x()), twipsOf(frame->y()), twipsOf(frame->width()),
             twipsOf(frame->height())};
 }
 
-void Form10::placeLogBox()
+void MainWindow::placeLogBox()
 {
     m_logPane->place(logArea());
 }
 
-std::int16_t Form10::logSplit() const
+std::int16_t MainWindow::logSplit() const
 {
     return m_logPane->split();
 }
 
-void Form10::setLogSplit(std::int16_t split)
+void MainWindow::setLogSplit(std::int16_t split)
 {
     m_logPane->setSplit(split, logArea());
 }
 
-void Form10::flipLogSplit()
+void MainWindow::flipLogSplit()
 {
     setLogSplit(logSplit() != 0 ? 0 : 1);
 }
 
-void Form10::toggleLogBox()
+void MainWindow::toggleLogBox()
 {
     m_logPane->toggle(logArea());
 }
 
-QString Form10::logText() const
+QString MainWindow::logText() const
 {
     return m_logPane->logText();
 }
 
-void Form10::appendLog(const QString& text)
+void MainWindow::appendLog(const QString& text)
 {
     m_logPane->appendLog(text);
 }
 
-void Form10::setLogText(const QString& text)
+void MainWindow::setLogText(const QString& text)
 {
     m_logPane->setLogText(text);
 }
 
-QString Form10::statusText() const
+QString MainWindow::statusText() const
 {
     return m_logPane->statusText();
 }
 
-void Form10::setStatus(const QString& text)
+void MainWindow::setStatus(const QString& text)
 {
     m_logPane->setStatus(text);
 }
 
-void Form10::showRunColours(bool runActive)
+void MainWindow::showRunColours(bool runActive)
 {
     m_logPane->showRunColours(runActive);
 }
 
-void Form10::rememberPlacement()
+void MainWindow::rememberPlacement()
 {
     if (windowState() & (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen))
         return;
@@ -161,7 +161,7 @@ void Form10::rememberPlacement()
                    twipsOf(outer.height())};
 }
 
-TwipsRect Form10::firstRunPlacement(std::optional<TwipsRect> workArea)
+TwipsRect MainWindow::firstRunPlacement(std::optional<TwipsRect> workArea)
 {
     std::optional<QRectF> area;
     if (workArea)
@@ -169,7 +169,7 @@ TwipsRect Form10::firstRunPlacement(std::optional<TwipsRect> workArea)
     return toTwipsRect(RunSettings::firstWindowPlacement(area));
 }
 
-std::optional<TwipsRect> Form10::currentWorkArea()
+std::optional<TwipsRect> MainWindow::currentWorkArea()
 {
     const QScreen* screen = QGuiApplication::primaryScreen();
     if (!screen || screen->availableGeometry().isEmpty())
@@ -179,7 +179,7 @@ std::optional<TwipsRect> Form10::currentWorkArea()
                      twipsOf(area.height())};
 }
 
-void Form10::placeWindow(const TwipsRect& placement)
+void MainWindow::placeWindow(const TwipsRect& placement)
 {
     const QSize frameExtra = frameGeometry().size() - size();
     move(twipsToPixels(placement.left), twipsToPixels(placement.top));
