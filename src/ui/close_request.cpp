@@ -27,15 +27,15 @@ CloseRequest::CloseRequest(MainWindow& form, CloseRunFlags& flags, RunSettings& 
     : QObject(parent), m_form(form), m_flags(flags), m_settings(settings), m_accounts(accounts),
       m_prompter(prompter), m_settingsPath(std::move(settingsPath))
 {
-    m_timer4 = form.timers().closeTick;
-    connect(m_timer4, &QTimer::timeout, this, &CloseRequest::Timer4Tick);
+    m_closeTimer = form.timers().closeTick;
+    connect(m_closeTimer, &QTimer::timeout, this, &CloseRequest::closeTick);
     m_canHideToTray = [this] { return m_settings.TrayInEffect == 1; };
     form.installEventFilter(this);
 }
 
 void CloseRequest::setTickMs(int ms)
 {
-    m_timer4->setInterval(ms);
+    m_closeTimer->setInterval(ms);
 }
 
 bool CloseRequest::eventFilter(QObject* watched, QEvent* event)
@@ -75,10 +75,10 @@ void CloseRequest::beginDelayedClose()
     m_flags.setClosing(1);
     m_flags.setProcessBusy(2);
     m_flags.requestCancel();
-    m_timer4->start();
+    m_closeTimer->start();
 }
 
-void CloseRequest::Timer4Tick()
+void CloseRequest::closeTick()
 {
     m_flags.setClosing(m_flags.Closing() + 1);
     if (m_flags.ProcessBusy() != 0) {
@@ -87,12 +87,12 @@ void CloseRequest::Timer4Tick()
             m_form.setStatus(DelayedText);
         }
         if (m_flags.Closing() > ForceAfterTicks) {
-            m_timer4->stop();
+            m_closeTimer->stop();
             closeFromProgram();
         }
         return;
     }
-    m_timer4->stop();
+    m_closeTimer->stop();
     closeFromProgram();
 }
 
@@ -107,7 +107,7 @@ void CloseRequest::closeFromProgram()
 
 void CloseRequest::finalClose()
 {
-    m_timer4->stop();
+    m_closeTimer->stop();
     SaveSettings();
     m_unloaded = true;
     emit unloading();

@@ -59,9 +59,9 @@ public:
     // Closes the window as the program (tray "Close", the delayed close).
     void closeFromProgram();
     // One tick of the delayed close.
-    void Timer4Tick();
+    void closeTick();
 
-    QTimer& Timer4() const { return *m_timer4; }
+    QTimer& closeTimer() const { return *m_closeTimer; }
     bool hasUnloaded() const { return m_unloaded; }
 
 signals:
@@ -85,7 +85,7 @@ private:
     AccountListModel& m_accounts;
     Prompter& m_prompter;
     QString m_settingsPath;
-    QTimer* m_timer4 = nullptr;
+    QTimer* m_closeTimer = nullptr;
     std::function<bool()> m_canHideToTray;
     bool m_programClose = false;
     bool m_unloaded = false;

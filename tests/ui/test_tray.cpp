@@ -234,7 +234,7 @@ void TestTray::windowClosingWithTheEngine()
 
     // The close box hides; the tray menu's "Close" ends with saving.
     closing->aboutBox().show();
-    QVERIFY(closing->aboutBox().form());
+    QVERIFY(closing->aboutBox().dialog());
     form.close();
     QVERIFY(!form.isVisible());
     QVERIFY(!QFile::exists(settingsPath));
@@ -243,7 +243,7 @@ void TestTray::windowClosingWithTheEngine()
     trayItem(form, "mnuTrayIcoExit")->trigger();
     QVERIFY(closing->closeRequest().hasUnloaded());
     QVERIFY(!closing->trayIcon().hasIcon());
-    QVERIFY(!closing->aboutBox().form());
+    QVERIFY(!closing->aboutBox().dialog());
     SettingsRecord record;
     QVERIFY(readSettingsFile(settingsPath, record));
     QCOMPARE(record.TrayOnClose, qint16(0));
@@ -270,10 +270,10 @@ void TestTray::delayedCloseThroughTheEngineFlags()
     QCOMPARE(engine.engine->ProcessBusy(), qint16(2));
     QCOMPARE(engine.engine->CancelRequested(), qint16(1));
     QCOMPARE(engine.engine->Closing(), qint16(1));
-    QVERIFY(closing->closeRequest().Timer4().isActive());
+    QVERIFY(closing->closeRequest().closeTimer().isActive());
 
     engine.engine->setProcessBusy(0); // the run saw the cancel
-    closing->closeRequest().Timer4Tick();
+    closing->closeRequest().closeTick();
     QVERIFY(closing->closeRequest().hasUnloaded());
     QVERIFY(!form.isVisible());
     QVERIFY(QFile::exists(settingsPath));
