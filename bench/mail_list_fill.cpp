@@ -22,7 +22,7 @@ namespace {
 MailItem row(int n)
 {
     MailItem item;
-    item.key = QStringLiteral("K%1Psecret").arg(n);
+    item.key = {n, QStringLiteral("secret")};
     item.displayName = QStringLiteral("Account %1").arg(n % 4);
     item.userName = QStringLiteral("user%1").arg(n % 4);
     item.from = QStringLiteral("Sender %1 <sender%1@example.org>").arg(n % 997);
@@ -32,7 +32,7 @@ MailItem row(int n)
                         .arg(n % 60, 2, 10, QLatin1Char('0'));
     item.server = QStringLiteral("pop.example.com");
     item.port = QStringLiteral("110");
-    item.image = n % 5 == 0 ? MailItem::NewImage : MailItem::SeenImage;
+    item.image = n % 5 == 0 ? MailImage::New : MailImage::Seen;
     return item;
 }
 

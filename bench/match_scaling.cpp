@@ -66,7 +66,7 @@ void build(Scenario& s, int total)
             row.from = f.from;
             row.subject = f.subject;
             row.dateSent = f.date;
-            row.image = n % 3 == 0 ? MailItem::NewImage : MailItem::SeenImage;
+            row.image = n % 3 == 0 ? MailImage::New : MailImage::Seen;
             rows.append(row);
         }
         for (int n = perAccount / 10 + 1; n <= perAccount + perAccount / 10; ++n)
@@ -81,11 +81,11 @@ class BlockSearch
 public:
     explicit BlockSearch(QVector<PreviousItem> items) : m_items(std::move(items)) {}
     void beginAccount() { m_start = m_end = m_accountFound = 0; }
-    int imageFor(const Fetched& f)
+    MailImage imageFor(const Fetched& f)
     {
         const int blocks = int(m_items.size());
         if (blocks == 0)
-            return 2;
+            return MailImage::New;
         if (m_start == 0)
             m_start = 7;
         if (m_end == 0)
@@ -100,12 +100,12 @@ public:
                     m_start = 7 * block;
                 }
                 if (it.from == f.from && it.subject == f.subject && it.dateSent == f.date)
-                    return it.image == 1 ? 1 : 2;
+                    return it.image;
             } else if (m_accountFound) {
                 m_end = 7 * (block - 1);
             }
         }
-        return 2;
+        return MailImage::New;
     }
 
 private:
@@ -116,7 +116,7 @@ private:
 struct Outcome
 {
     double cpuMs = 0;
-    QVector<int> images;
+    QVector<MailImage> images;
 };
 
 Outcome runMatcher(const Scenario& s)
@@ -190,8 +190,8 @@ int main(int argc, char** argv)
         return 2;
     }
     int seen = 0;
-    for (int image : full.images)
-        seen += image == 1;
+    for (const MailImage image : full.images)
+        seen += image == MailImage::Seen;
 
     const double growth = full.cpuMs / qMax(1e-6, half.cpuMs);
     const double scanGrowth = scanLarger.cpuMs / qMax(1e-6, scanSmall.cpuMs);

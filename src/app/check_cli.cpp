@@ -98,7 +98,7 @@ void printRows(const MailListModel& mails, Format format, QTextStream& out)
                                     {"dateSent", m.dateSent},
                                     {"server", m.server},
                                     {"port", m.port},
-                                    {"isNew", m.image == MailItem::NewImage}});
+                                    {"isNew", m.image == MailImage::New}});
         }
         out << QString::fromUtf8(QJsonDocument(rows).toJson(QJsonDocument::Indented));
         out.flush();
@@ -114,7 +114,7 @@ void printRows(const MailListModel& mails, Format format, QTextStream& out)
             m.dateSent,
             m.server,
             m.port,
-            m.image == MailItem::NewImage ? QStringLiteral("new") : QStringLiteral("seen")};
+            m.image == MailImage::New ? QStringLiteral("new") : QStringLiteral("seen")};
         QStringList flatFields;
         for (const QString& f : fields)
             flatFields.append(terminalSafeField(f));

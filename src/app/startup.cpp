@@ -1,9 +1,9 @@
 #include "app/startup.h"
 
+#include "platform/codepage.h"
 #include "platform/program_title.h"
 #include "platform/prompter.h"
 #include "storage/atomic_file.h"
-#include "storage/codepage.h"
 #include "storage/scramble.h"
 #include "storage/settings_file.h"
 #include "storage/settings_record.h"

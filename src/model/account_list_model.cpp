@@ -14,12 +14,6 @@ const QString messageTitle = QStringLiteral("Quorvamel");
 
 } // namespace
 
-QString AccountRow::password() const
-{
-    const qsizetype p = key.indexOf(QLatin1Char('P'));
-    return p < 0 ? QString() : key.mid(p + 1);
-}
-
 AccountListModel::AccountListModel(QObject* parent) : QAbstractTableModel(parent) {}
 
 int AccountListModel::rowCount(const QModelIndex& parent) const
@@ -38,7 +32,7 @@ QVariant AccountListModel::data(const QModelIndex& index, int role) const
         return {};
     const AccountRow& account = m_rows[index.row()];
     if (role == KeyRole)
-        return account.key;
+        return QVariant::fromValue(account.key);
     if (role == Qt::CheckStateRole && index.column() == DisplayNameColumn)
         return account.checked ? Qt::Checked : Qt::Unchecked;
     if (role != Qt::DisplayRole && role != Qt::EditRole)
@@ -116,7 +110,7 @@ bool AccountListModel::removeRows(int row, int count, const QModelIndex& parent)
     return true;
 }
 
-int AccountListModel::findKey(const QString& key) const
+int AccountListModel::findKey(const AccountKey& key) const
 {
     for (int i = 0; i < m_rows.size(); ++i) {
         if (m_rows[i].key == key)
@@ -174,8 +168,7 @@ bool LoadAccountList(AccountListModel& list, const QString& usersFilePath, QStri
     for (int i = 0; i < records.size(); ++i) {
         const AccountRecord& record = records[i];
         AccountRow account;
-        account.key =
-            QStringLiteral("K%1P").arg(i + 1) + UnscramblePassword(record.ScrambledPassword);
+        account.key = {i + 1, UnscramblePassword(record.ScrambledPassword)};
         account.displayName = record.DisplayName.trimmed();
         account.userName = record.UserName.trimmed();
         account.serverName = record.ServerName.trimmed();
@@ -198,7 +191,7 @@ bool recordFromRow(const AccountRow& account, const QString& displayName, Accoun
         return false;
     out.DisplayName = displayName;
     out.UserName = account.userName;
-    out.ScrambledPassword = ScramblePassword(account.password());
+    out.ScrambledPassword = ScramblePassword(account.key.password);
     out.ServerName = account.serverName;
     out.Checked = account.checked ? 1 : 0;
     return true;
@@ -232,26 +225,13 @@ bool AppendAccountRecord(const AccountListModel& list, const AccountRecord& reco
     return appendUsersRecord(list.usersFilePath(), record, error);
 }
 
-QString NextFreeKeyNumber(const AccountListModel& list, Prompter& prompter)
+int AccountListModel::nextFreeKeyNumber() const
 {
-    // Every key is read before the search, in row order: the first bad one
-    // decides, as a row-by-row search would find it first.
-    QSet<qint64> used;
-    for (const AccountRow& account : list.rows()) {
-        const qsizetype p = account.key.indexOf(QLatin1Char('P'));
-        if (p < 2)
-            return QString();
-        bool ok = false;
-        const qint64 number = account.key.mid(1, p - 1).toLongLong(&ok);
-        if (!ok) {
-            prompter.showMessage(messageTitle,
-                                 QStringLiteral("An Error Occurred Adding Item To List"));
-            return QStringLiteral("0");
-        }
-        used.insert(number);
-    }
-    qint64 candidate = 1;
+    QSet<int> used;
+    for (const AccountRow& account : m_rows)
+        used.insert(account.key.number);
+    int candidate = 1;
     while (used.contains(candidate))
         ++candidate;
-    return QString::number(candidate);
+    return candidate;
 }

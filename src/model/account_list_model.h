@@ -1,5 +1,7 @@
 #pragma once
 
+#include "model/account_key.h"
+
 #include <QAbstractTableModel>
 #include <QList>
 #include <QString>
@@ -7,19 +9,15 @@
 class Prompter;
 struct AccountRecord;
 
-// One row of the account list. The key is "K" + key number + "P" + the
-// plain password: the only place the password lives in memory.
+// One row of the account list.
 struct AccountRow
 {
-    QString key;
+    AccountKey key;
     QString displayName;
     QString userName;
     QString serverName;
     QString port; // decimal text as shown
     bool checked = false;
-
-    // Everything after the first "P" of the key; empty when there is none.
-    QString password() const;
 };
 
 // The account list (ListView2): the working copy of the users file. Column 0
@@ -38,7 +36,7 @@ public:
         FillerColumn, // empty header, only fills the remaining width
         ColumnCount
     };
-    enum Role { KeyRole = Qt::UserRole + 1 };
+    enum Role { KeyRole = Qt::UserRole + 1 }; // AccountKey
 
     explicit AccountListModel(QObject* parent = nullptr);
 
@@ -54,7 +52,9 @@ public:
     // Row helpers, rows counted from 0 as in Qt.
     const QList<AccountRow>& rows() const { return m_rows; }
     const AccountRow& rowAt(int row) const { return m_rows[row]; }
-    int findKey(const QString& key) const;
+    int findKey(const AccountKey& key) const;
+    // The key number for a new row: the smallest one no row uses.
+    int nextFreeKeyNumber() const;
     // Inserts before row (rowCount() appends); refused when the key is taken.
     bool insertAccountRow(int row, const AccountRow& account);
     bool appendAccountRow(const AccountRow& account);
@@ -99,8 +99,3 @@ bool SaveUsersFile(const AccountListModel& list, const QString& newDisplayName, 
 // Writes one record after the records of the current users file.
 bool AppendAccountRecord(const AccountListModel& list, const AccountRecord& record,
                          QString* error = nullptr);
-
-// The key number for a new row: the smallest one no row uses. "0" (after
-// showing "An Error Occurred Adding Item To List") when a key's number
-// cannot be read; empty when a key has no number before its "P".
-QString NextFreeKeyNumber(const AccountListModel& list, Prompter& prompter);

@@ -2,31 +2,30 @@
 
 namespace {
 
-std::int16_t setRowCheck(QAbstractItemModel& list, int n, Qt::CheckState state)
+bool setRowCheck(QAbstractItemModel& list, int n, Qt::CheckState state)
 {
     if (n < 1 || n > list.rowCount())
-        return 0;
+        return false;
     const QModelIndex index = list.index(n - 1, 0);
-    return list.setData(index, int(state), Qt::CheckStateRole) ? -1 : 0;
+    return list.setData(index, int(state), Qt::CheckStateRole);
 }
 
 } // namespace
 
-std::int16_t IsRowChecked(const QAbstractItemModel& list, int n)
+std::optional<bool> isRowChecked(const QAbstractItemModel& list, int n)
 {
     if (n < 1 || n > list.rowCount())
-        return -1;
-    // A row that shows no check box is simply not ticked.
+        return std::nullopt;
     const QVariant state = list.data(list.index(n - 1, 0), Qt::CheckStateRole);
-    return state.isValid() && state.toInt() == Qt::Checked ? 1 : 0;
+    return state.isValid() && state.toInt() == Qt::Checked;
 }
 
-std::int16_t CheckRow(QAbstractItemModel& list, int n)
+bool checkRow(QAbstractItemModel& list, int n)
 {
     return setRowCheck(list, n, Qt::Checked);
 }
 
-std::int16_t UncheckRow(QAbstractItemModel& list, int n)
+bool uncheckRow(QAbstractItemModel& list, int n)
 {
     return setRowCheck(list, n, Qt::Unchecked);
 }

@@ -1,15 +1,15 @@
 #pragma once
 
 #include <QAbstractItemModel>
-#include <cstdint>
+#include <optional>
 
 // Check boxes of list rows, shared by the mail list and the account list.
 // Rows are counted from 1; the check box is Qt::CheckStateRole of column 0.
 
-// 1 when row n is ticked, 0 when not (or it shows no check box), -1 when
-// there is no row n.
-std::int16_t IsRowChecked(const QAbstractItemModel& list, int n);
+// Whether row n is ticked (a row that shows no check box is not); no value
+// when there is no row n.
+std::optional<bool> isRowChecked(const QAbstractItemModel& list, int n);
 
-// Tick or clear row n: -1 (true) when the model took the change, 0 when not.
-std::int16_t CheckRow(QAbstractItemModel& list, int n);
-std::int16_t UncheckRow(QAbstractItemModel& list, int n);
+// Tick or clear row n: true when the model took the change.
+bool checkRow(QAbstractItemModel& list, int n);
+bool uncheckRow(QAbstractItemModel& list, int n);

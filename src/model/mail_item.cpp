@@ -14,7 +14,7 @@ MailItem MailItem::noMailRow(const QString& displayName, const QString& userName
     item.dateSent = kNoMail;
     item.server = kNoMail;
     item.port = kNoMail;
-    item.image = SeenImage;
+    item.image = MailImage::Seen;
     return item;
 }
 

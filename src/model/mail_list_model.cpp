@@ -60,9 +60,11 @@ QVariant MailListModel::data(const QModelIndex& index, int role) const
             return {};
         return item.checked ? Qt::Checked : Qt::Unchecked;
     case KeyRole:
-        return item.key;
+        return QVariant::fromValue(item.key);
     case ImageRole:
-        return item.image;
+        return QVariant::fromValue(item.image);
+    case MarkRole:
+        return QVariant::fromValue(item.mark);
     default:
         return {};
     }
@@ -78,13 +80,11 @@ bool MailListModel::setData(const QModelIndex& index, const QVariant& value, int
             return false;
         setChecked(index.row(), isCheckedValue(value));
         return true;
-    case KeyRole:
-        setKey(index.row(), value.toString());
-        return true;
     case ImageRole: {
-        bool ok = false;
-        const int image = value.toInt(&ok);
-        if (!ok || (image != MailItem::SeenImage && image != MailItem::NewImage))
+        if (value.metaType() != QMetaType::fromType<MailImage>())
+            return false;
+        const auto image = value.value<MailImage>();
+        if (image != MailImage::Seen && image != MailImage::New)
             return false;
         setImage(index.row(), image);
         return true;
@@ -130,15 +130,15 @@ void MailListModel::appendItems(const QVector<MailItem>& items)
     endInsertRows();
 }
 
-void MailListModel::setKey(int row, const QString& key)
+void MailListModel::setMark(int row, RowMark mark)
 {
-    if (!validRow(row) || m_items[row].key == key)
+    if (!validRow(row) || m_items[row].mark == mark)
         return;
-    m_items[row].key = key;
-    emitRowChanged(row, DisplayNameColumn, DisplayNameColumn, {KeyRole});
+    m_items[row].mark = mark;
+    emitRowChanged(row, DisplayNameColumn, DisplayNameColumn, {MarkRole});
 }
 
-void MailListModel::setImage(int row, int image)
+void MailListModel::setImage(int row, MailImage image)
 {
     if (!validRow(row) || m_items[row].image == image)
         return;

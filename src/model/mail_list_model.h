@@ -9,8 +9,8 @@
 #include <QVector>
 
 // The mail list: one MailItem per row, seven columns. The check box lives
-// in column 0; the new/seen image number is a role of its own, drawn by
-// the window.
+// in column 0; the new/seen image is a role of its own, drawn by the
+// window.
 class MailListModel : public QAbstractTableModel
 {
     Q_OBJECT
@@ -27,8 +27,9 @@ public:
         ColumnCount
     };
     enum Role {
-        KeyRole = Qt::UserRole + 1,
-        ImageRole, // 1 seen, 2 new
+        KeyRole = Qt::UserRole + 1, // AccountKey
+        ImageRole,                  // MailImage
+        MarkRole,                   // RowMark
     };
 
     explicit MailListModel(QObject* parent = nullptr);
@@ -46,8 +47,8 @@ public:
 
     void appendItem(const MailItem& item);
     void appendItems(const QVector<MailItem>& items);
-    void setKey(int row, const QString& key);
-    void setImage(int row, int image);
+    void setMark(int row, RowMark mark);
+    void setImage(int row, MailImage image);
     void setChecked(int row, bool checked);
     void clearItems();
     void removeItemAt(int row);

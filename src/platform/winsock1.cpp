@@ -1,5 +1,7 @@
 #include "platform/winsock1.h"
 
+#include "platform/diagnostics.h"
+
 #include <QCryptographicHash>
 #include <QSslSocket>
 #include <QStringList>
@@ -37,6 +39,7 @@ void Winsock1::resetSocket()
             onConnected();
     });
     connect(m_socket, &QSslSocket::encrypted, this, [this] {
+        qCDebug(lcPlatform) << "encrypted:" << protocolName() << "with" << m_host << m_port;
         if (m_upgrading) {
             m_upgrading = false;
             emit tlsStarted();
@@ -91,6 +94,8 @@ bool Winsock1::Connect(const QString& host, qint32 port, QString* error,
         return false;
     }
     m_tls = port == TlsPort;
+    qCDebug(lcPlatform) << "connecting to" << host << port << (m_tls ? "with TLS" : "plain")
+                        << (acceptedSha256.isEmpty() ? "" : "(a user-trusted certificate)");
     // The default configuration is left as it is: it loads the system's
     // trusted certificates on demand, and setting a CA list of our own
     // would switch that off.
@@ -226,6 +231,8 @@ void Winsock1::onSslErrors(const QList<QSslError>& errors)
     if (!m_acceptedSha256.isEmpty() && !presented.isNull() &&
         presented.digest(QCryptographicHash::Sha256) == m_acceptedSha256) {
         // Exactly the certificate the user chose to trust for this server.
+        qCDebug(lcPlatform) << "certificate of" << m_host << m_port
+                            << "unverified but trusted by the user";
         m_socket->ignoreSslErrors(errors);
         return;
     }
@@ -233,6 +240,7 @@ void Winsock1::onSslErrors(const QList<QSslError>& errors)
     for (const QSslError& e : errors)
         texts.append(e.errorString());
     m_sslReason = texts.join(QStringLiteral("; "));
+    qCDebug(lcPlatform) << "certificate of" << m_host << m_port << "refused:" << m_sslReason;
     if (!presented.isNull())
         m_unverified = UnverifiedCertificate{m_host, m_port, presented, m_sslReason};
 }
@@ -242,5 +250,7 @@ void Winsock1::raiseError(int number, const QString& description, bool tls)
     if (m_errorRaised)
         return;
     m_errorRaised = true;
+    qCDebug(lcPlatform) << "error" << number << (tls ? "(TLS)" : "") << description << "on"
+                        << m_host << m_port;
     emit errorEvent(number, description, tls);
 }

@@ -1,6 +1,6 @@
 #include "pop3/apop_digest.h"
 
-#include "storage/codepage.h"
+#include "platform/codepage.h"
 
 #include <QCryptographicHash>
 

@@ -1,7 +1,7 @@
 #include "pop3/pop3_session.h"
 
+#include "platform/codepage.h"
 #include "pop3/apop_digest.h"
-#include "storage/codepage.h"
 
 #include <QList>
 #include <QStringDecoder>

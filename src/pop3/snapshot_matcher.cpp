@@ -69,12 +69,13 @@ int SnapshotMatcher::lastOtherAccountAtOrBefore(int account, int block) const
     return m_runStart[block - 1] - 1;
 }
 
-int SnapshotMatcher::imageFor(const QString& userName, const QString& server, const QString& port,
-                              const QString& from, const QString& subject, const QString& dateShown)
+MailImage SnapshotMatcher::imageFor(const QString& userName, const QString& server,
+                                    const QString& port, const QString& from,
+                                    const QString& subject, const QString& dateShown)
 {
     const int blocks = int(m_items.size());
     if (blocks == 0)
-        return 2;
+        return MailImage::New;
     if (m_searchStart == 0)
         m_searchStart = 7;
     if (m_searchEnd == 0)
@@ -83,14 +84,14 @@ int SnapshotMatcher::imageFor(const QString& userName, const QString& server, co
     const int first = (m_searchStart + 6) / 7;
     const int last = std::min(m_searchEnd / 7, blocks);
     if (first > last)
-        return 2;
+        return MailImage::New;
 
     const int account = accountId(userName, server, port);
     if (account < 0)
-        return 2;
+        return MailImage::New;
     const int accountFirst = firstAtOrAfter(m_accountBlocks[account], first);
     if (accountFirst == 0 || accountFirst > last)
-        return 2;
+        return MailImage::New;
 
     int hit = 0;
     const auto mail = m_mailBlocks.constFind(MailKey{account, from, subject, dateShown});
@@ -113,6 +114,6 @@ int SnapshotMatcher::imageFor(const QString& userName, const QString& server, co
             m_searchEnd = 7 * (other - 1);
     }
     if (hit == 0)
-        return 2;
-    return m_items[hit - 1].image == 1 ? 1 : 2;
+        return MailImage::New;
+    return m_items[hit - 1].image;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "pop3/mail_image.h"
+
 #include <QHash>
 #include <QString>
 #include <QVector>
@@ -7,7 +9,7 @@
 // One mail row of the previous mail list ("(no mail)" rows are never kept).
 struct PreviousItem
 {
-    int image = 1; // 1 seen, 2 new
+    MailImage image = MailImage::Seen;
     QString userName;
     QString server;
     QString port;
@@ -32,9 +34,9 @@ public:
     void reset(QVector<PreviousItem> previous);
     // Before each account: the search window and the found flag go back to 0.
     void beginAccount();
-    // 1 when the mail is known (seen), 2 when it is new.
-    int imageFor(const QString& userName, const QString& server, const QString& port,
-                 const QString& from, const QString& subject, const QString& dateShown);
+    // Seen when the mail is known, New when it is not.
+    MailImage imageFor(const QString& userName, const QString& server, const QString& port,
+                       const QString& from, const QString& subject, const QString& dateShown);
 
     int itemCount() const { return int(m_items.size()); }
     const PreviousItem& item(int block) const { return m_items[block - 1]; }

@@ -53,7 +53,7 @@ void Engine::startCheckRun()
     const int rows = m_accounts.rowCount();
     if (m_settings.CheckSelectedOnly == 1) {
         for (int n = 1; n <= rows; ++n) {
-            if (IsRowChecked(m_accounts, n) == 1) {
+            if (isRowChecked(m_accounts, n) == true) {
                 if (m_firstAccountRow == 0)
                     m_firstAccountRow = n;
                 m_lastAccountRow = n;
@@ -95,7 +95,7 @@ void Engine::continueCheckRun()
     if (m_settings.CheckSelectedOnly != 0) {
         int next = 0;
         for (int n = m_currentAccountRow; n <= m_lastAccountRow && next == 0; ++n) {
-            if (IsRowChecked(m_accounts, n) == 1)
+            if (isRowChecked(m_accounts, n) == true)
                 next = n;
         }
         if (next == 0) {
@@ -119,15 +119,13 @@ bool Engine::openAccount(QString& haltMessage)
     m_matcher.beginAccount();
     const AccountRow& account = m_accounts.rowAt(row);
     m_ctx.DisplayName = account.displayName;
-    const qsizetype p = account.key.indexOf(QLatin1Char('P')) + 1; // 1-based, 0 = none
-    const bool passwordGood = p >= 3 && account.key.size() > p;
     m_ctx.UserName = account.userName;
-    if (!passwordGood) {
+    if (account.key.password.isEmpty()) {
         haltMessage =
             QStringLiteral("Password From Usernames List Not Good For User: ") + m_ctx.UserName;
         return false;
     }
-    m_ctx.Password = account.key.mid(p);
+    m_ctx.Password = account.key.password;
     m_ctx.ServerName = account.serverName;
     m_ctx.PortText = account.port;
     bool ok = false;

@@ -94,9 +94,9 @@ void Engine::buildDeletePlan()
     const int rows = m_mails.itemCount();
     for (int i = 1; i <= rows; ++i) {
         const MailItem& row = m_mails.item(i - 1);
-        if (row.isNoMailRow() || IsRowChecked(m_mails, i) != 1)
+        if (row.isNoMailRow() || isRowChecked(m_mails, i) != true)
             continue;
-        const QStringList account{row.userName, passwordOfKey(row.key), row.server, row.port};
+        const QStringList account{row.userName, row.key.password, row.server, row.port};
         const qsizetype last = m_deleteBlocks.size() - 1;
         if (last >= 7 && m_deleteBlocks.mid(last - 5, 4) == account) {
             m_deleteBlockLastRow = i;

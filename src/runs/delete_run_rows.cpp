@@ -13,16 +13,10 @@
 #include <QVector>
 #include <utility>
 
-QString passwordOfKey(const QString& key)
-{
-    const qsizetype p = key.indexOf(QLatin1Char('P'), 0, Qt::CaseInsensitive);
-    return p < 0 ? QString() : key.mid(p + 1);
-}
-
 int firstMarkedMailRow(const MailListModel& mails)
 {
     for (int i = 1; i <= mails.itemCount(); ++i) {
-        if (!mails.item(i - 1).isNoMailRow() && IsRowChecked(mails, i) == 1)
+        if (!mails.item(i - 1).isNoMailRow() && isRowChecked(mails, i) == true)
             return i;
     }
     return 0;
@@ -42,13 +36,12 @@ void Engine::matchForDelete(const MailHeaders& headers, qint32 messageNumber)
     }
     const QString shown = displayedMailDate(headers.date, m_listDateStyle);
     for (int i = first; i <= last; ++i) {
-        if (IsRowChecked(m_mails, i) != 1)
+        if (isRowChecked(m_mails, i) != true)
             continue;
         const MailItem& row = m_mails.item(i - 1);
         // A row stands for one message: once its message was deleted it
         // matches no other, so a duplicate the user left unmarked stays.
-        if (row.isNoMailRow() || row.key.startsWith(QLatin1Char('D')) ||
-            m_acceptedDeleteRows.contains(i))
+        if (row.isNoMailRow() || row.mark == RowMark::Deleted || m_acceptedDeleteRows.contains(i))
             continue;
         m_deleteRowIndex = 0;
         if (row.userName != m_ctx.UserName || row.from != headers.from ||
@@ -78,7 +71,7 @@ bool Engine::deleteAccepted()
     // The server deletes only when it acknowledges QUIT: the row is marked
     // then (settleDeletions), not now.
     const int row = m_deleteRowIndex - 1;
-    if (row >= 0 && row < m_mails.itemCount() && !m_mails.item(row).key.isEmpty())
+    if (row >= 0 && row < m_mails.itemCount() && !m_mails.item(row).isNoMailRow())
         m_acceptedDeleteRows.append(m_deleteRowIndex);
     bool ok = false;
     const qint32 marked = deleteBlockNumber(m_deleteBlockIndex - 6, &ok);
@@ -103,9 +96,8 @@ void Engine::settleDeletions(bool quitAnswered)
     for (const int i : rows) {
         if (i < 1 || i > m_mails.itemCount())
             continue;
-        const QString key = m_mails.item(i - 1).key;
-        if (!key.isEmpty())
-            m_mails.setKey(i - 1, QLatin1Char('D') + key.mid(1));
+        if (!m_mails.item(i - 1).isNoMailRow())
+            m_mails.setMark(i - 1, RowMark::Deleted);
     }
 }
 
@@ -125,8 +117,8 @@ struct RowGroup
 
     bool sameAccount(const MailItem& row) const
     {
-        return userName == row.userName && password == passwordOfKey(row.key) &&
-               server == row.server && port == row.port;
+        return userName == row.userName && password == row.key.password && server == row.server &&
+               port == row.port;
     }
 };
 
@@ -139,7 +131,7 @@ void Engine::ReconcileDeletedRows()
         const MailItem& row = m_mails.item(i - 1);
         if (row.isNoMailRow())
             continue;
-        const int deleted = row.key.startsWith(QLatin1Char('D')) ? 1 : 0;
+        const int deleted = row.mark == RowMark::Deleted ? 1 : 0;
         if (!groups.isEmpty() && groups.last().sameAccount(row)) {
             RowGroup& group = groups.last();
             group.rows += 1;
@@ -148,13 +140,12 @@ void Engine::ReconcileDeletedRows()
             continue;
         }
         groups.append(
-            RowGroup{deleted, 1, row.userName, passwordOfKey(row.key), row.server, row.port, i, i});
+            RowGroup{deleted, 1, row.userName, row.key.password, row.server, row.port, i, i});
     }
     for (const RowGroup& group : std::as_const(groups)) {
         if (group.deletedRows != group.rows)
             continue;
-        const QString key = m_mails.item(group.firstRow - 1).key;
-        m_mails.setKey(group.firstRow - 1, QLatin1Char('X') + key.mid(1));
+        m_mails.setMark(group.firstRow - 1, RowMark::AccountEmptied);
     }
 }
 
@@ -169,9 +160,9 @@ int Engine::removeDeletedRows()
         const MailItem& row = m_mails.item(i);
         if (row.isNoMailRow()) {
             kept.append(row);
-        } else if (row.key.startsWith(QLatin1Char('D'))) {
+        } else if (row.mark == RowMark::Deleted) {
             count += 1;
-        } else if (row.key.startsWith(QLatin1Char('X'))) {
+        } else if (row.mark == RowMark::AccountEmptied) {
             // The account's last message is gone: its row now says so.
             count += 1;
             kept.append(MailItem::noMailRow(row.displayName, row.userName));

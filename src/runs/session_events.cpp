@@ -142,15 +142,15 @@ void Engine::ExtractHeaders(const QByteArray& message, qint32 messageNumber)
     }
 
     const QString shown = displayedMailDate(headers->date, m_settings.DateStyle);
-    const int image = m_matcher.imageFor(m_ctx.UserName, m_ctx.ServerName, m_ctx.PortText,
-                                         headers->from, headers->subject, shown);
-    if (image != MailItem::SeenImage)
+    const MailImage image = m_matcher.imageFor(m_ctx.UserName, m_ctx.ServerName, m_ctx.PortText,
+                                               headers->from, headers->subject, shown);
+    if (image != MailImage::Seen)
         m_newMailCount += 1;
 
     MailItem item;
-    item.key = QStringLiteral("K%1P").arg(m_mails.itemCount() + 1) + m_ctx.Password;
+    item.key = {m_mails.itemCount() + 1, m_ctx.Password};
     item.displayName = m_ctx.DisplayName;
-    item.image = image == MailItem::SeenImage ? MailItem::SeenImage : MailItem::NewImage;
+    item.image = image;
     item.userName = m_ctx.UserName;
     item.from = headers->from;
     item.subject = headers->subject;

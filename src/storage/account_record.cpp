@@ -1,6 +1,6 @@
 #include "storage/account_record.h"
 
-#include "storage/codepage.h"
+#include "platform/codepage.h"
 #include "storage/record_bytes.h"
 
 using namespace recordbytes;

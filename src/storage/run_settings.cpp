@@ -1,6 +1,6 @@
 #include "storage/run_settings.h"
 
-#include "storage/codepage.h"
+#include "platform/codepage.h"
 #include "storage/rounding.h"
 
 #include <algorithm>

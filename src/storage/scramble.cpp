@@ -1,6 +1,6 @@
 #include "storage/scramble.h"
 
-#include "storage/codepage.h"
+#include "platform/codepage.h"
 
 #include <QRandomGenerator>
 #include <array>

@@ -131,8 +131,7 @@ bool AccountEditor::appendAccount()
     record.Checked = 0;
 
     AccountRow row;
-    row.key = QStringLiteral("K") + NextFreeKeyNumber(m_accounts, m_prompter) +
-              QStringLiteral("P") + m_entries.password->text();
+    row.key = {m_accounts.nextFreeKeyNumber(), m_entries.password->text()};
     row.displayName = record.DisplayName;
     row.userName = record.UserName;
     row.serverName = record.ServerName;

@@ -34,7 +34,7 @@ MailListActions::MailListActions(MainWindow& window, Engine& engine, RunSettings
 void MailListActions::markAllSeen()
 {
     for (int row = 0; row < m_mails.itemCount(); ++row)
-        m_mails.setImage(row, 1);
+        m_mails.setImage(row, MailImage::Seen);
 }
 
 void MailListActions::cancelRun()
@@ -61,9 +61,9 @@ void MailListActions::checkAll(bool checked)
         return;
     for (int n = 1; n <= m_mails.itemCount(); ++n) {
         if (checked)
-            CheckRow(m_mails, n);
+            checkRow(m_mails, n);
         else
-            UncheckRow(m_mails, n);
+            uncheckRow(m_mails, n);
     }
 }
 
@@ -82,9 +82,9 @@ void MailListActions::checkAllForUser(bool checked)
             row.port != chosen.port)
             continue;
         if (checked)
-            CheckRow(m_mails, n);
+            checkRow(m_mails, n);
         else
-            UncheckRow(m_mails, n);
+            uncheckRow(m_mails, n);
     }
 }
 

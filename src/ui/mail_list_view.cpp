@@ -71,8 +71,8 @@ QPixmap MailListView::rowPicture(int row) const
 {
     if (!model() || row < 0 || row >= model()->rowCount())
         return {};
-    const int image = model()->index(row, 0).data(MailListModel::ImageRole).toInt();
-    if (image != 1 && image != 2)
+    const QVariant image = model()->index(row, 0).data(MailListModel::ImageRole);
+    if (image.metaType() != QMetaType::fromType<MailImage>())
         return {};
-    return m_pictures[image - 1];
+    return m_pictures[image.value<MailImage>() == MailImage::Seen ? 0 : 1];
 }

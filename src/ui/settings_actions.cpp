@@ -88,7 +88,7 @@ void SettingsActions::deleteFunctionsChanged(bool checked)
     if (!m_form.hasBecomeActive())
         return;
     // Switching the picture set must not lose any row's new/seen image.
-    QVector<int> images(m_mailList.itemCount());
+    QVector<MailImage> images(m_mailList.itemCount());
     for (int row = 0; row < images.size(); ++row)
         images[row] = m_mailList.item(row).image;
 
@@ -103,7 +103,7 @@ void SettingsActions::deleteFunctionsChanged(bool checked)
     for (int row = 0; row < images.size(); ++row) {
         m_mailList.setImage(row, images[row]);
         if (!checked)
-            UncheckRow(m_mailList, row + 1);
+            uncheckRow(m_mailList, row + 1);
     }
 }
 

@@ -1,8 +1,8 @@
 // quorvamel-check run as a program: a home folder whose data files are
 // written by the storage code, a private Dovecot, and what the program
 // prints and returns.
+#include "platform/codepage.h"
 #include "storage/account_record.h"
-#include "storage/codepage.h"
 #include "storage/scramble.h"
 #include "storage/settings_file.h"
 #include "storage/settings_record.h"

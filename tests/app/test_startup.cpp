@@ -1,5 +1,5 @@
 #include "app/startup.h"
-#include "storage/codepage.h"
+#include "platform/codepage.h"
 #include "storage/scramble.h"
 #include "storage/settings_record.h"
 #include "support/common_scripted_prompter.h"

@@ -4,7 +4,7 @@
 // terminal's slave side open, so it can read the terminal's settings at
 // any moment, also after the program has gone.
 #include "app/terminal_prompt.h"
-#include "storage/codepage.h"
+#include "platform/codepage.h"
 #include "storage/scramble.h"
 #include "storage/settings_file.h"
 #include "storage/settings_record.h"

@@ -11,7 +11,7 @@
 
 namespace {
 
-MailItem mailRow(int n, int image = MailItem::NewImage)
+MailItem mailRow(int n, MailImage image = MailImage::New)
 {
     MailItem item;
     item.displayName = "Home";
@@ -21,7 +21,7 @@ MailItem mailRow(int n, int image = MailItem::NewImage)
     item.dateSent = "Jan 4 2003 9:15 AM";
     item.server = "pop.example.org";
     item.port = "110";
-    item.key = QString("K%1Psecret").arg(n);
+    item.key = {n, "secret"};
     item.image = image;
     return item;
 }
@@ -81,8 +81,9 @@ void TestMailListModel::noMailRow()
     model.appendItem(item);
     QCOMPARE(rowTexts(model, 0), (QStringList{"Work", "bob", "(no mail)", "(no mail)", "(no mail)",
                                               "(no mail)", "(no mail)"}));
-    QCOMPARE(model.index(0, 0).data(MailListModel::KeyRole).toString(), QString());
-    QCOMPARE(model.index(0, 0).data(MailListModel::ImageRole).toInt(), 1);
+    QCOMPARE(model.index(0, 0).data(MailListModel::KeyRole).value<AccountKey>(), AccountKey());
+    QCOMPARE(model.index(0, 0).data(MailListModel::MarkRole).value<RowMark>(), RowMark::None);
+    QCOMPARE(model.index(0, 0).data(MailListModel::ImageRole).value<MailImage>(), MailImage::Seen);
 }
 
 void TestMailListModel::appendRemoveAndClear()
@@ -117,35 +118,40 @@ void TestMailListModel::appendRemoveAndClear()
 void TestMailListModel::keyAndImageRoles()
 {
     MailListModel model;
-    model.appendItems({mailRow(1), mailRow(2, MailItem::SeenImage)});
+    model.appendItems({mailRow(1), mailRow(2, MailImage::Seen)});
     QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
     const QModelIndex first = model.index(0, 0);
-    QCOMPARE(first.data(MailListModel::KeyRole).toString(), "K1Psecret");
-    QCOMPARE(first.data(MailListModel::ImageRole).toInt(), 2);
-    QCOMPARE(model.index(1, 0).data(MailListModel::ImageRole).toInt(), 1);
+    QCOMPARE(first.data(MailListModel::KeyRole).value<AccountKey>(), (AccountKey{1, "secret"}));
+    QCOMPARE(first.data(MailListModel::MarkRole).value<RowMark>(), RowMark::None);
+    QCOMPARE(first.data(MailListModel::ImageRole).value<MailImage>(), MailImage::New);
+    QCOMPARE(model.index(1, 0).data(MailListModel::ImageRole).value<MailImage>(), MailImage::Seen);
 
-    model.setKey(0, "D1Psecret");
-    QCOMPARE(model.item(0).key, "D1Psecret");
-    QCOMPARE(first.data(MailListModel::KeyRole).toString(), "D1Psecret");
+    model.setMark(0, RowMark::Deleted);
+    QCOMPARE(model.item(0).mark, RowMark::Deleted);
+    QCOMPARE(model.item(0).key, (AccountKey{1, "secret"}));
+    QCOMPARE(first.data(MailListModel::MarkRole).value<RowMark>(), RowMark::Deleted);
     QCOMPARE(changed.size(), 1);
-    QVERIFY(changed[0][2].value<QList<int>>().contains(MailListModel::KeyRole));
+    QVERIFY(changed[0][2].value<QList<int>>().contains(MailListModel::MarkRole));
+    model.setMark(0, RowMark::Deleted); // no change, no signal
+    QCOMPARE(changed.size(), 1);
 
-    model.setImage(0, MailItem::SeenImage);
-    QCOMPARE(first.data(MailListModel::ImageRole).toInt(), 1);
+    model.setImage(0, MailImage::Seen);
+    QCOMPARE(first.data(MailListModel::ImageRole).value<MailImage>(), MailImage::Seen);
     QCOMPARE(changed.size(), 2);
     QVERIFY(changed[1][2].value<QList<int>>().contains(MailListModel::ImageRole));
 
-    QVERIFY(model.setData(first, 2, MailListModel::ImageRole));
-    QCOMPARE(model.item(0).image, 2);
-    QVERIFY(!model.setData(first, 3, MailListModel::ImageRole));
+    QVERIFY(model.setData(first, QVariant::fromValue(MailImage::New), MailListModel::ImageRole));
+    QCOMPARE(model.item(0).image, MailImage::New);
+    QVERIFY(!model.setData(first, QVariant::fromValue(MailImage(3)), MailListModel::ImageRole));
+    QVERIFY(!model.setData(first, 1, MailListModel::ImageRole));
     QVERIFY(!model.setData(first, "x", MailListModel::ImageRole));
     QVERIFY(!model.setData(first, "text", Qt::EditRole));
-    QCOMPARE(model.item(0).image, 2);
+    QCOMPARE(model.item(0).image, MailImage::New);
     QCOMPARE(model.item(0).from, "sender1@example.org");
 
     // Out-of-range rows are ignored, not a crash.
-    model.setKey(5, "X");
-    model.setImage(-1, 1);
+    model.setMark(5, RowMark::AccountEmptied);
+    model.setImage(-1, MailImage::Seen);
     QCOMPARE(model.itemCount(), 2);
 }
 
@@ -168,16 +174,16 @@ void TestMailListModel::checkBoxes()
     QCOMPARE(model.index(0, 0).data(Qt::CheckStateRole).isValid(), shown);
     QVERIFY(!model.index(0, 1).data(Qt::CheckStateRole).isValid());
 
-    QCOMPARE(CheckRow(model, 2), std::int16_t(-1));
-    QCOMPARE(CheckRow(model, 4), std::int16_t(0));
-    QCOMPARE(IsRowChecked(model, 4), std::int16_t(-1));
+    QCOMPARE(checkRow(model, 2), true);
+    QCOMPARE(checkRow(model, 4), false);
+    QCOMPARE(isRowChecked(model, 4), std::optional<bool>());
     QVERIFY(model.item(1).checked);
     QVERIFY(!model.item(0).checked);
-    QCOMPARE(IsRowChecked(model, 2), std::int16_t(shown ? 1 : 0));
-    QCOMPARE(IsRowChecked(model, 1), std::int16_t(0));
-    QCOMPARE(UncheckRow(model, 2), std::int16_t(-1));
+    QCOMPARE(isRowChecked(model, 2), std::optional<bool>(shown));
+    QCOMPARE(isRowChecked(model, 1), std::optional<bool>(false));
+    QCOMPARE(uncheckRow(model, 2), true);
     QVERIFY(!model.item(1).checked);
-    QCOMPARE(IsRowChecked(model, 2), std::int16_t(0));
+    QCOMPARE(isRowChecked(model, 2), std::optional<bool>(false));
 
     // A view ticks with an int, some callers with a bool; column 1 has no box.
     QVERIFY(model.setData(model.index(2, 0), true, Qt::CheckStateRole));
@@ -191,39 +197,40 @@ void TestMailListModel::checkBoxes()
 void TestMailListModel::switchingCheckBoxesKeepsImagesAndState()
 {
     MailListModel model;
-    model.appendItems({mailRow(1, 1), mailRow(2, 2), mailRow(3, 2)});
+    model.appendItems(
+        {mailRow(1, MailImage::Seen), mailRow(2, MailImage::New), mailRow(3, MailImage::New)});
     model.setCheckBoxesShown(true);
-    CheckRow(model, 3);
+    checkRow(model, 3);
     QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
 
     model.setCheckBoxesShown(false);
     QCOMPARE(changed.size(), 1);
     QCOMPARE(changed[0][0].toModelIndex().row(), 0);
     QCOMPARE(changed[0][1].toModelIndex().row(), 2);
-    QCOMPARE(IsRowChecked(model, 3), std::int16_t(0));
+    QCOMPARE(isRowChecked(model, 3), std::optional<bool>(false));
 
     model.setCheckBoxesShown(true);
-    QCOMPARE(IsRowChecked(model, 3), std::int16_t(1));
-    QList<int> images;
+    QCOMPARE(isRowChecked(model, 3), std::optional<bool>(true));
+    QList<MailImage> images;
     for (int row = 0; row < model.rowCount(); ++row)
-        images << model.index(row, 0).data(MailListModel::ImageRole).toInt();
-    QCOMPARE(images, (QList<int>{1, 2, 2}));
+        images << model.index(row, 0).data(MailListModel::ImageRole).value<MailImage>();
+    QCOMPARE(images, (QList<MailImage>{MailImage::Seen, MailImage::New, MailImage::New}));
 }
 
 void TestMailListModel::snapshotLeavesOutNoMailRows()
 {
     MailListModel model;
     model.appendItem(MailItem::noMailRow("Empty", "zed"));
-    model.appendItem(mailRow(1, 2));
+    model.appendItem(mailRow(1, MailImage::New));
     MailItem lookalike = MailItem::noMailRow("Odd", "amy");
     lookalike.from = "(no mail) ";
     model.appendItem(lookalike);
     model.appendItem(MailItem::noMailRow("Empty", "zed"));
-    model.appendItem(mailRow(2, 1));
+    model.appendItem(mailRow(2, MailImage::Seen));
 
     const QVector<PreviousItem> snapshot = SnapshotMatcher::snapshotOf(model);
     QCOMPARE(snapshot.size(), 3);
-    QCOMPARE(snapshot[0].image, 2);
+    QCOMPARE(snapshot[0].image, MailImage::New);
     QCOMPARE(snapshot[0].subject, "Subject 1");
     QCOMPARE(snapshot[0].userName, "ann");
     QCOMPARE(snapshot[0].server, "pop.example.org");
@@ -231,7 +238,7 @@ void TestMailListModel::snapshotLeavesOutNoMailRows()
     QCOMPARE(snapshot[0].from, "sender1@example.org");
     QCOMPARE(snapshot[0].dateSent, "Jan 4 2003 9:15 AM");
     QCOMPARE(snapshot[1].userName, "amy");
-    QCOMPARE(snapshot[2].image, 1);
+    QCOMPARE(snapshot[2].image, MailImage::Seen);
     QCOMPARE(snapshot[2].subject, "Subject 2");
 
     model.clearItems();
@@ -342,22 +349,23 @@ void TestMailListModel::proxyPassesCheckBoxesAndRoles()
     BatchedRowsProxy proxy;
     proxy.setSourceModel(&model);
     model.setCheckBoxesShown(true);
-    model.appendItems({mailRow(1, 1), mailRow(2, 2)});
+    model.appendItems({mailRow(1, MailImage::Seen), mailRow(2, MailImage::New)});
     proxy.flush();
     QSignalSpy changed(&proxy, &QAbstractItemModel::dataChanged);
 
-    QCOMPARE(CheckRow(proxy, 2), std::int16_t(-1));
+    QCOMPARE(checkRow(proxy, 2), true);
     QVERIFY(model.item(1).checked);
-    QCOMPARE(IsRowChecked(proxy, 2), std::int16_t(1));
+    QCOMPARE(isRowChecked(proxy, 2), std::optional<bool>(true));
     QCOMPARE(changed.size(), 1);
     QVERIFY(proxy.flags(proxy.index(0, 0)) & Qt::ItemIsUserCheckable);
-    QCOMPARE(proxy.index(0, 0).data(MailListModel::ImageRole).toInt(), 1);
-    QCOMPARE(proxy.index(1, 0).data(MailListModel::KeyRole).toString(), "K2Psecret");
+    QCOMPARE(proxy.index(0, 0).data(MailListModel::ImageRole).value<MailImage>(), MailImage::Seen);
+    QCOMPARE(proxy.index(1, 0).data(MailListModel::KeyRole).value<AccountKey>(),
+             (AccountKey{2, "secret"}));
 
     model.appendItem(mailRow(3));
-    model.setImage(2, 1); // a pending row: nothing to tell the view yet
+    model.setImage(2, MailImage::Seen); // a pending row: nothing to tell the view yet
     QCOMPARE(changed.size(), 1);
-    model.setImage(0, 2);
+    model.setImage(0, MailImage::New);
     QCOMPARE(changed.size(), 2);
     model.setCheckBoxesShown(false); // all rows change; the view knows two
     QCOMPARE(changed.size(), 3);

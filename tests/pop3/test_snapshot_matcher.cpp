@@ -15,8 +15,8 @@ public:
     {
         m_table.append(QString::number(7 * items.size()));
         for (const PreviousItem& it : items)
-            m_table << QString::number(it.image) << it.userName << it.server << it.port << it.from
-                    << it.subject << it.dateSent;
+            m_table << QString::number(int(it.image)) << it.userName << it.server << it.port
+                    << it.from << it.subject << it.dateSent;
     }
 
     void beginAccount() { start = end = accountIn = 0; }
@@ -63,7 +63,7 @@ struct Mail
 
 PreviousItem previous(int image, const Mail& m)
 {
-    return {image, m.user, m.server, m.port, m.from, m.subject, m.date};
+    return {MailImage(image), m.user, m.server, m.port, m.from, m.subject, m.date};
 }
 
 Mail mail(const char* user, const char* subject, const char* port = "110")
@@ -126,7 +126,8 @@ void TestSnapshotMatcher::givesTheFirstMatchingBlocksImage()
     matcher.beginAccount();
     for (int i = 0; i < mails.size(); ++i) {
         const Mail& m = mails[i];
-        QCOMPARE(matcher.imageFor(m.user, m.server, m.port, m.from, m.subject, m.date), images[i]);
+        QCOMPARE(int(matcher.imageFor(m.user, m.server, m.port, m.from, m.subject, m.date)),
+                 images[i]);
     }
 }
 
@@ -140,7 +141,7 @@ void TestSnapshotMatcher::narrowsToTheAccountsBlocks()
                    previous(1, mail("bob", "1")), previous(1, mail("ann", "3"))});
     auto image = [&](const char* user, const char* subject) {
         const Mail m = mail(user, subject);
-        return matcher.imageFor(m.user, m.server, m.port, m.from, m.subject, m.date);
+        return int(matcher.imageFor(m.user, m.server, m.port, m.from, m.subject, m.date));
     };
 
     matcher.beginAccount();
@@ -206,7 +207,7 @@ void TestSnapshotMatcher::agreesWithThePlainSearch()
                 const int expected =
                     reference.imageFor(m.user, m.server, m.port, m.from, m.subject, m.date);
                 const int actual =
-                    matcher.imageFor(m.user, m.server, m.port, m.from, m.subject, m.date);
+                    int(matcher.imageFor(m.user, m.server, m.port, m.from, m.subject, m.date));
                 const QByteArray where = QByteArray::number(round);
                 QVERIFY2(actual == expected, where.constData());
                 QVERIFY2(matcher.searchStart() == reference.start, where.constData());
@@ -240,8 +241,8 @@ void TestSnapshotMatcher::staysLinearOnLargeLists()
     snapshot.reserve(total);
     for (int a = 0; a < accounts; ++a) {
         for (int i = 0; i < perAccount; ++i)
-            snapshot.append({1, user(a), "pop.example.org", "110", "from", QString::number(i),
-                             "Jan 4 2003 9:15 AM"});
+            snapshot.append({MailImage::Seen, user(a), "pop.example.org", "110", "from",
+                             QString::number(i), "Jan 4 2003 9:15 AM"});
     }
     const QString prefix = sameMails ? "" : "other ";
     QVector<QString> subjects(perAccount);
@@ -257,7 +258,7 @@ void TestSnapshotMatcher::staysLinearOnLargeLists()
         const QString name = user(a);
         for (int i = 0; i < perAccount; ++i)
             seen += matcher.imageFor(name, "pop.example.org", "110", "from", subjects[i],
-                                     "Jan 4 2003 9:15 AM") == 1;
+                                     "Jan 4 2003 9:15 AM") == MailImage::Seen;
     }
     const double cpuSeconds = double(std::clock() - cpuStart) / CLOCKS_PER_SEC;
     QCOMPARE(seen, sameMails ? total : 0);

@@ -33,11 +33,11 @@ inline void addRow(EngineRig& rig, const QString& user, const QString& password,
     item.dateSent = QString::fromLatin1(sentDate);
     item.server = QStringLiteral("127.0.0.1");
     item.port = QString::number(port);
-    item.key = QStringLiteral("K%1P").arg(rig.mails.itemCount() + 1) + password;
-    item.image = MailItem::SeenImage;
+    item.key = {rig.mails.itemCount() + 1, password};
+    item.image = MailImage::Seen;
     rig.mails.appendItem(item);
     if (marked)
-        QVERIFY(CheckRow(rig.mails, rig.mails.itemCount()) == -1);
+        QVERIFY(checkRow(rig.mails, rig.mails.itemCount()));
 }
 
 // The log-on and STAT of one account.
@@ -83,10 +83,10 @@ inline QStringList listed(const EngineRig& rig)
     QStringList out;
     for (int i = 0; i < rig.mails.itemCount(); ++i) {
         const MailItem& m = rig.mails.item(i);
-        const QString marker = m.isNoMailRow() ? m.key : m.key.left(1);
-        out.append(QStringList{m.userName, m.subject, marker,
-                               QString::number(IsRowChecked(rig.mails, i + 1))}
-                       .join(QLatin1Char('|')));
+        const QString marker = keyText(m).left(1);
+        out.append(
+            QStringList{m.userName, m.subject, marker, checkedText(isRowChecked(rig.mails, i + 1))}
+                .join(QLatin1Char('|')));
     }
     return out;
 }

@@ -9,6 +9,7 @@
 #include "runs/engine.h"
 #include "storage/run_settings.h"
 #include "support/common_scripted_prompter.h"
+#include "support/model_text.h"
 
 #include <QQueue>
 #include <QSignalSpy>
@@ -60,7 +61,7 @@ struct EngineRig
                     const QString& port, bool checked = false)
     {
         AccountRow row;
-        row.key = QStringLiteral("K%1P").arg(accounts.rowCount() + 1) + password;
+        row.key = {accounts.rowCount() + 1, password};
         row.displayName = QStringLiteral("Name ") + user;
         row.userName = user;
         row.serverName = server;
@@ -97,7 +98,7 @@ struct EngineRig
         for (int i = 0; i < mails.itemCount(); ++i) {
             const MailItem& m = mails.item(i);
             out.append(QStringList{m.userName, m.from, m.subject, m.dateSent, m.server, m.port,
-                                   QString::number(m.image), m.key}
+                                   QString::number(int(m.image)), keyText(m)}
                            .join(QLatin1Char('|')));
         }
         return out;

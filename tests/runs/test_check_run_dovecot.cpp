@@ -93,7 +93,7 @@ void TestCheckRunDovecot::logOnAndFetchModes()
     QCOMPARE(log.mid(5), QStringList({"..Checking For Mail", log.at(6), closedLine,
                                       "..Check Complete: 3 New Mail Items -Total Items: 3"}));
     QVERIFY(log.at(6).startsWith("+OK")); // the reply to QUIT
-    QCOMPARE(rig.mails.item(0).key,
+    QCOMPARE(keyText(rig.mails.item(0).key),
              apop ? QStringLiteral("K1Punused") : QStringLiteral("K1Psecret1"));
 }
 
@@ -152,7 +152,7 @@ void TestCheckRunDovecot::severalAccountsInOrder()
     QCOMPARE(rig.logLines().filter("..Connected-ServerIP: 127.0.0.1").size(), 3);
     QCOMPARE(rig.logLines().filter(closedLine).size(), 3);
     QCOMPARE(rig.logLines().last(), "..Check Complete: 4 New Mail Items -Total Items: 4");
-    QCOMPARE(rig.mails.item(4).key, QStringLiteral("K5Psecret1"));
+    QCOMPARE(rig.mails.item(4).key, (AccountKey{5, "secret1"}));
 }
 
 QTEST_GUILESS_MAIN(TestCheckRunDovecot)

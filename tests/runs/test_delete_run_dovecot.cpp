@@ -16,8 +16,8 @@ QStringList listed(const EngineRig& rig)
     QStringList out;
     for (int i = 0; i < rig.mails.itemCount(); ++i) {
         const MailItem& m = rig.mails.item(i);
-        out.append(QStringList{m.userName, m.subject, m.key.left(1),
-                               QString::number(IsRowChecked(rig.mails, i + 1))}
+        out.append(QStringList{m.userName, m.subject, keyText(m).left(1),
+                               checkedText(isRowChecked(rig.mails, i + 1))}
                        .join(QLatin1Char('|')));
     }
     return out;
@@ -94,7 +94,7 @@ void TestDeleteRunDovecot::deletesExactlyTheMarkedMessages()
     // Marked: alice 1 and 3, bob's only message, carol's second message;
     // that one is then changed on the server.
     for (int row : {1, 3, 4, 6})
-        QVERIFY(CheckRow(rig.mails, row) == -1);
+        QVERIFY(checkRow(rig.mails, row));
     const QStringList carolFiles = m_dovecot.messageFiles("carol");
     QCOMPARE(carolFiles.size(), 2);
     QVERIFY(QFile::remove(carolFiles.at(1)));
@@ -140,7 +140,7 @@ void TestDeleteRunDovecot::lostSessionDeletesNothing()
     QVERIFY(rig.run());
     QCOMPARE(rig.mails.itemCount(), 3);
     for (int row : {1, 3})
-        QVERIFY(CheckRow(rig.mails, row) == -1);
+        QVERIFY(checkRow(rig.mails, row));
 
     rig.settings.ServerTimeoutMs = 1000;
     rig.engine->Timer2().setInterval(100);

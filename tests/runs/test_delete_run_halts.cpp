@@ -64,7 +64,7 @@ void TestDeleteRunHalts::clickThatStartsNothing()
         if (row == QLatin1String("(no mail)")) {
             rig.mails.appendItem(MailItem::noMailRow("Name ann", "ann"));
             if (marked)
-                CheckRow(rig.mails, rig.mails.itemCount());
+                checkRow(rig.mails, rig.mails.itemCount());
         } else {
             addRow(rig, "ann", "pw1", 110, row, marked);
         }

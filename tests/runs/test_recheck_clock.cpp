@@ -309,7 +309,7 @@ void TestRecheckClock::timedRunAgainstServer()
     QCOMPARE(rig.logLines().last(),
              QStringLiteral("..Check Complete: 1 New Mail Item -Total Items: 1"));
     QCOMPARE(rig.mails.itemCount(), 1);
-    QCOMPARE(rig.mails.item(0).image, 2);
+    QCOMPARE(rig.mails.item(0).image, MailImage::New);
     QVERIFY(rig.prompter.texts().isEmpty());
 }
 

@@ -1,4 +1,4 @@
-#include "storage/codepage.h"
+#include "platform/codepage.h"
 #include "storage/run_settings.h"
 #include "storage/scramble.h"
 

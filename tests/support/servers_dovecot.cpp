@@ -364,7 +364,7 @@ QString DovecotFixture::deliver(const QString& user, const QByteArray& lfText)
                              .arg(wireSize);
     const QString maildir = maildirPath(user);
     const QString temporary = maildir + QStringLiteral("/tmp/") + name;
-    const QString final = maildir + QStringLiteral("/cur/") + name;
+    QString final = maildir + QStringLiteral("/cur/") + name;
     if (!writeFile(temporary, lfText, QFile::ReadOwner | QFile::WriteOwner))
         return QString();
     giveToMailUser(temporary);
@@ -422,6 +422,7 @@ QStringList DovecotFixture::messageFiles(const QString& user) const
     return files;
 }
 
+// NOLINTNEXTLINE(readability-make-member-function-const): it empties the mailbox it owns
 void DovecotFixture::removeAllMessages(const QString& user)
 {
     for (const QString& path : messageFiles(user))

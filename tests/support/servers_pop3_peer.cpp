@@ -362,13 +362,10 @@ private:
             endlessTick(*step);
             return;
         }
-        if (step->kind == Step::Pause) {
+        if (step->kind == Step::Send && !sendNextChunk(*step))
+            return; // more chunks to come
+        if (step->kind == Step::Pause || step->kind == Step::Send)
             ++m_index;
-        } else if (step->kind == Step::Send && !sendNextChunk(*step)) {
-            return;
-        } else if (step->kind == Step::Send) {
-            ++m_index;
-        }
         advance();
     }
 

@@ -223,7 +223,7 @@ void TestAccountEditor::addNormalisesAndAppends()
     QCOMPARE(row.userName, QStringLiteral("dave@example.com"));
     QCOMPARE(row.serverName, QStringLiteral("pop.example.com"));
     QCOMPARE(row.port, QStringLiteral("995"));
-    QCOMPARE(row.key, QStringLiteral("K4PPaSsWoRd"));
+    QCOMPARE(row.key, (AccountKey{4, QStringLiteral("PaSsWoRd")}));
     QVERIFY(!row.checked);
 
     // One record appended; the three before it are untouched bytes.
@@ -315,7 +315,7 @@ void TestAccountEditor::addReusesFreedKeyNumber()
     page.fill(QString(), QStringLiteral("dan"), QStringLiteral("pw"), QStringLiteral("pop.d"),
               QStringLiteral("110"));
     page.clickAdd();
-    QCOMPARE(page.list.rowAt(2).key, QStringLiteral("K2Ppw"));
+    QCOMPARE(page.list.rowAt(2).key, (AccountKey{2, QStringLiteral("pw")}));
     // An empty display name is allowed.
     QCOMPARE(page.list.rowAt(2).displayName, QString());
     QCOMPARE(fileDisplayNames(page.path), (QStringList{"Alpha", "Gamma", ""}));
@@ -441,9 +441,8 @@ void TestAccountEditor::moves()
         QCOMPARE(UnscramblePassword(records[i].ScrambledPassword), account.password);
         QCOMPARE(records[i].Port, account.port);
         QCOMPARE(records[i].Checked, account.checked);
-        QCOMPARE(IsRowChecked(page.list, i + 1), account.checked);
-        QCOMPARE(page.list.rowAt(i).key,
-                 QStringLiteral("K%1P").arg(original + 1) + account.password);
+        QCOMPARE(isRowChecked(page.list, i + 1), std::optional<bool>(account.checked == 1));
+        QCOMPARE(page.list.rowAt(i).key, (AccountKey{original + 1, account.password}));
     }
 }
 

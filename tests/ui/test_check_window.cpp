@@ -33,7 +33,7 @@ Pop3Script oneMessageScript(const QByteArray& user)
         .close();
 }
 
-MailItem mailRow(const QString& user, const QString& port, int image, const QString& subject)
+MailItem mailRow(const QString& user, const QString& port, MailImage image, const QString& subject)
 {
     MailItem item;
     item.displayName = user;
@@ -43,7 +43,7 @@ MailItem mailRow(const QString& user, const QString& port, int image, const QStr
     item.dateSent = QStringLiteral("1/6/03");
     item.server = QStringLiteral("pop.example.org");
     item.port = port;
-    item.key = QStringLiteral("K1Ppw");
+    item.key = {1, QStringLiteral("pw")};
     item.image = image;
     return item;
 }
@@ -107,7 +107,7 @@ void TestCheckWindow::cancelDuringRun()
     rig.window.setDeleteEnabled(qint16(deleteEnabled));
     rig.engine().Timer2().setInterval(100);
     rig.addAccount(QStringLiteral("amy"), QStringLiteral("pw"), peer.port());
-    rig.mails().appendItem(mailRow("old", "110", 1, "left from before"));
+    rig.mails().appendItem(mailRow("old", "110", MailImage::Seen, "left from before"));
     rig.window.selectTab(MainWindow::SettingsTab);
 
     QSignalSpy ended(&rig.engine(), &Engine::runEnded);
@@ -319,7 +319,7 @@ void TestCheckWindow::mailListMenu()
     rig.settings.DeleteEnabled = qint16(deleteEnabled);
     rig.window.showMailCheckBoxes(deleteEnabled == 1);
     for (int i = 0; i < rows; ++i)
-        rig.mails().appendItem(mailRow("amy", "110", 2, QString::number(i)));
+        rig.mails().appendItem(mailRow("amy", "110", MailImage::New, QString::number(i)));
     rig.window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&rig.window));
     auto* menu = rig.find<QMenu>("mnuP3Pop1");
@@ -330,10 +330,10 @@ void TestCheckWindow::mailListMenu()
         return;
     menu->findChild<QAction*>("mnuCheckAll")->trigger();
     menu->hide();
-    QCOMPARE(IsRowChecked(rig.mails(), 1), qint16(1));
-    QCOMPARE(IsRowChecked(rig.mails(), rows), qint16(1));
+    QCOMPARE(isRowChecked(rig.mails(), 1), std::optional<bool>(true));
+    QCOMPARE(isRowChecked(rig.mails(), rows), std::optional<bool>(true));
     rig.wiring.mailListActions().checkAll(false);
-    QCOMPARE(IsRowChecked(rig.mails(), 1), qint16(0));
+    QCOMPARE(isRowChecked(rig.mails(), 1), std::optional<bool>(false));
 }
 
 void TestCheckWindow::checkAllForUser_data()
@@ -354,10 +354,10 @@ void TestCheckWindow::checkAllForUser()
     CheckWindowRig rig;
     rig.settings.DeleteEnabled = 1;
     rig.window.showMailCheckBoxes(true);
-    rig.mails().appendItem(mailRow("amy", "110", 2, "a"));
-    rig.mails().appendItem(mailRow("amy", "995", 2, "b"));
-    rig.mails().appendItem(mailRow("bob", "110", 2, "c"));
-    rig.mails().appendItem(mailRow("amy", "110", 1, "d"));
+    rig.mails().appendItem(mailRow("amy", "110", MailImage::New, "a"));
+    rig.mails().appendItem(mailRow("amy", "995", MailImage::New, "b"));
+    rig.mails().appendItem(mailRow("bob", "110", MailImage::New, "c"));
+    rig.mails().appendItem(mailRow("amy", "110", MailImage::Seen, "d"));
     rig.mails().appendItem(MailItem::noMailRow("Amy", "amy"));
     rig.mails().appendItem(MailItem::noMailRow("Amy 2", "amy"));
     MailListView* view = rig.window.mailListView();
@@ -368,12 +368,12 @@ void TestCheckWindow::checkAllForUser()
     rig.find<QMenu>("mnuP3Pop1")->findChild<QAction*>("mnuCheckAllUser")->trigger();
     QString ticked;
     for (int n = 1; n <= rig.mails().itemCount(); ++n)
-        ticked += QString::number(IsRowChecked(rig.mails(), n));
+        ticked += checkedText(isRowChecked(rig.mails(), n));
     QCOMPARE(ticked, checked);
 
     rig.find<QMenu>("mnuP3Pop1")->findChild<QAction*>("mnuUnCheckAllUser")->trigger();
     for (int n = 1; n <= rig.mails().itemCount(); ++n)
-        QCOMPARE(IsRowChecked(rig.mails(), n), qint16(0));
+        QCOMPARE(isRowChecked(rig.mails(), n), std::optional<bool>(false));
 }
 
 void TestCheckWindow::switchingCheckBoxesKeepsImages()
@@ -382,24 +382,24 @@ void TestCheckWindow::switchingCheckBoxesKeepsImages()
     rig.settings.DeleteEnabled = 1;
     MailListActions& actions = rig.wiring.mailListActions();
     actions.switchCheckBoxes(true);
-    rig.mails().appendItem(mailRow("amy", "110", 2, "a"));
-    rig.mails().appendItem(mailRow("amy", "110", 1, "b"));
+    rig.mails().appendItem(mailRow("amy", "110", MailImage::New, "a"));
+    rig.mails().appendItem(mailRow("amy", "110", MailImage::Seen, "b"));
     actions.checkAll(true);
 
     actions.switchCheckBoxes(false);
     QCOMPARE(rig.window.mailListView()->pictureSet(), 1);
     actions.switchCheckBoxes(true);
     QCOMPARE(rig.window.mailListView()->pictureSet(), 2);
-    QCOMPARE(rig.mails().item(0).image, 2);
-    QCOMPARE(rig.mails().item(1).image, 1);
-    QCOMPARE(IsRowChecked(rig.mails(), 1), qint16(0));
-    QCOMPARE(IsRowChecked(rig.mails(), 2), qint16(0));
+    QCOMPARE(rig.mails().item(0).image, MailImage::New);
+    QCOMPARE(rig.mails().item(1).image, MailImage::Seen);
+    QCOMPARE(isRowChecked(rig.mails(), 1), std::optional<bool>(false));
+    QCOMPARE(isRowChecked(rig.mails(), 2), std::optional<bool>(false));
 
     // "Seen" keeps the ticks and marks every row seen.
     actions.checkAll(true);
     QTest::mouseClick(rig.button("Command2"), Qt::LeftButton);
-    QCOMPARE(rig.mails().item(0).image, 1);
-    QCOMPARE(IsRowChecked(rig.mails(), 1), qint16(1));
+    QCOMPARE(rig.mails().item(0).image, MailImage::Seen);
+    QCOMPARE(isRowChecked(rig.mails(), 1), std::optional<bool>(true));
 }
 
 void TestCheckWindow::loadShowsSettingsAndAccounts_data()
@@ -441,7 +441,7 @@ void TestCheckWindow::loadShowsSettingsAndAccounts()
     {
         AccountListModel written;
         AccountRow row;
-        row.key = QStringLiteral("K1Psecret");
+        row.key = {1, QStringLiteral("secret")};
         row.displayName = QStringLiteral("Amy");
         row.userName = QStringLiteral("amy");
         row.serverName = QStringLiteral("pop.example.org");
@@ -456,7 +456,7 @@ void TestCheckWindow::loadShowsSettingsAndAccounts()
     rig.wiring.loadWindowData(settingsPath, usersPath);
 
     QCOMPARE(rig.accounts().rowCount(), 1);
-    QCOMPARE(rig.accounts().rowAt(0).key, QStringLiteral("K1Psecret"));
+    QCOMPARE(rig.accounts().rowAt(0).key, (AccountKey{1, QStringLiteral("secret")}));
     if (!settingsReadable) {
         QCOMPARE(rig.prompter.texts(), QStringList{"An Error Occurred Loading App Data"});
         return;
@@ -510,8 +510,8 @@ void TestCheckWindow::deleteButtonAsksFirst()
     rig.settings.DeleteEnabled = 1;
     rig.window.setDeleteEnabled(1);
     rig.window.showMailCheckBoxes(true);
-    rig.mails().appendItem(mailRow("amy", "110", 2, "a"));
-    CheckRow(rig.mails(), 1);
+    rig.mails().appendItem(mailRow("amy", "110", MailImage::New, "a"));
+    checkRow(rig.mails(), 1);
     rig.window.selectTab(MainWindow::MailTab);
     QCOMPARE(rig.controlState(), QStringLiteral("check seen delete tabs tab1"));
     rig.prompter.queueYesNo(false);

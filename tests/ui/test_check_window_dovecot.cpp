@@ -11,7 +11,8 @@ QStringList rowsOf(MailListModel& mails)
     QStringList out;
     for (int i = 0; i < mails.itemCount(); ++i) {
         const MailItem& m = mails.item(i);
-        out.append(QStringList{m.userName, m.from, m.subject, QString::number(m.image)}.join('|'));
+        out.append(
+            QStringList{m.userName, m.from, m.subject, QString::number(int(m.image))}.join('|'));
     }
     return out;
 }

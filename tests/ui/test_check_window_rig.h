@@ -55,7 +55,7 @@ struct CheckWindowRig
     void addAccount(const QString& user, const QString& password, quint16 port)
     {
         AccountRow row;
-        row.key = QStringLiteral("K%1P").arg(accounts().rowCount() + 1) + password;
+        row.key = {accounts().rowCount() + 1, password};
         row.displayName = QStringLiteral("Name ") + user;
         row.userName = user;
         row.serverName = QStringLiteral("127.0.0.1");

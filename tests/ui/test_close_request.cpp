@@ -35,7 +35,7 @@ struct FakeRunFlags : CloseRunFlags
 AccountRow account(int number, const QString& password)
 {
     AccountRow row;
-    row.key = QStringLiteral("K%1P").arg(number) + password;
+    row.key = {number, password};
     row.displayName = QStringLiteral("Box %1").arg(number);
     row.userName = QStringLiteral("user%1").arg(number);
     row.serverName = QStringLiteral("pop.example.org");
@@ -83,7 +83,7 @@ struct CloseRig
             return {};
         QStringList names;
         for (int i = 0; i < loaded.rowCount(); ++i)
-            names << loaded.rowAt(i).displayName + '|' + loaded.rowAt(i).password();
+            names << loaded.rowAt(i).displayName + '|' + loaded.rowAt(i).key.password;
         return names;
     }
 };

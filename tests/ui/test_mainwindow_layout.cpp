@@ -342,9 +342,9 @@ void TestMainWindowLayout::mailListPictures()
     MainWindow window;
     MailListModel* model = window.mailListModel();
     MailItem seen;
-    seen.image = MailItem::SeenImage;
+    seen.image = MailImage::Seen;
     MailItem fresh;
-    fresh.image = MailItem::NewImage;
+    fresh.image = MailImage::New;
     model->appendItems({seen, fresh});
     MailListView* view = window.mailListView();
 
@@ -377,7 +377,7 @@ void TestMainWindowLayout::mailListPictures()
     QCOMPARE(redPixels(view->rowPicture(1), 0), 24);
 
     // The picture follows the model's image number.
-    model->setImage(1, MailItem::SeenImage);
+    model->setImage(1, MailImage::Seen);
     QCOMPARE(redPixels(view->rowPicture(1), 0), 0);
     window.showMailCheckBoxes(false);
     QCOMPARE(view->rowPicture(1).size(), QSize(16, 16));

@@ -37,13 +37,13 @@ std::int16_t& flag(RunSettings& s, const QString& name)
     return s.*fields.value(name);
 }
 
-MailItem mailRow(const QString& subject, int image, bool checked)
+MailItem mailRow(const QString& subject, MailImage image, bool checked)
 {
     MailItem item;
     item.displayName = QStringLiteral("Home");
     item.userName = QStringLiteral("bob");
     item.subject = subject;
-    item.key = QStringLiteral("K1Ppw");
+    item.key = {1, QStringLiteral("pw")};
     item.image = image;
     item.checked = checked;
     return item;
@@ -69,22 +69,22 @@ struct Pages
     QStringList newTexts(int from) const { return prompter.texts().mid(from); }
     void addMailRows()
     {
-        mail.appendItem(mailRow(QStringLiteral("new one"), MailItem::NewImage, true));
-        mail.appendItem(mailRow(QStringLiteral("seen one"), MailItem::SeenImage, true));
-        mail.appendItem(mailRow(QStringLiteral("new two"), MailItem::NewImage, false));
+        mail.appendItem(mailRow(QStringLiteral("new one"), MailImage::New, true));
+        mail.appendItem(mailRow(QStringLiteral("seen one"), MailImage::Seen, true));
+        mail.appendItem(mailRow(QStringLiteral("new two"), MailImage::New, false));
     }
     QList<int> images() const
     {
         QList<int> all;
         for (int row = 0; row < mail.itemCount(); ++row)
-            all.append(mail.item(row).image);
+            all.append(int(mail.item(row).image));
         return all;
     }
     QList<int> checks() const
     {
         QList<int> all;
         for (int row = 1; row <= mail.itemCount(); ++row)
-            all.append(IsRowChecked(mail, row));
+            all.append(isRowChecked(mail, row).value() ? 1 : 0);
         return all;
     }
 

@@ -3,8 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
-// The data files hold single-byte Windows-1252 text. A character the code
-// page cannot hold is stored as "?".
+// Single-byte Windows-1252 text, as the data files and the POP3 commands
+// carry it. A character the code page cannot hold becomes "?".
 QByteArray toAnsi(const QString& text);
 QString fromAnsi(const QByteArray& bytes);
 

@@ -1,4 +1,4 @@
-#include "storage/codepage.h"
+#include "platform/codepage.h"
 
 #include <QStringDecoder>
 #include <QStringEncoder>
