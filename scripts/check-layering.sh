@@ -8,7 +8,7 @@ allowed() {
     platform) echo "" ;;
     storage) echo "platform" ;;
     pop3) echo "platform" ;;
-    model) echo "pop3 storage platform" ;;
+    model) echo "pop3 platform" ;;
     runs) echo "model pop3 storage platform" ;;
     ui) echo "runs model pop3 storage platform" ;;
     app) echo "ui runs model pop3 storage platform" ;;

@@ -7,6 +7,7 @@
 #include "platform/program_title.h"
 #include "platform/prompter.h"
 #include "platform/tick_source.h"
+#include "runs/account_store.h"
 #include "runs/certificate_probe.h"
 #include "runs/certificate_trust.h"
 #include "runs/engine.h"

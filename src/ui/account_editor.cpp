@@ -3,6 +3,7 @@
 #include "model/account_list_model.h"
 #include "platform/program_title.h"
 #include "platform/prompter.h"
+#include "runs/account_store.h"
 #include "storage/account_record.h"
 #include "storage/scramble.h"
 #include "ui/accounts_page.h"

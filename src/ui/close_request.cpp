@@ -3,6 +3,7 @@
 #include "model/account_list_model.h"
 #include "platform/program_title.h"
 #include "platform/prompter.h"
+#include "runs/account_store.h"
 #include "runs/engine.h"
 #include "storage/run_settings.h"
 #include "storage/settings_file.h"

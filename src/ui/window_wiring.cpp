@@ -4,6 +4,7 @@
 #include "model/mail_list_model.h"
 #include "platform/program_title.h"
 #include "platform/prompter.h"
+#include "runs/account_store.h"
 #include "runs/engine.h"
 #include "runs/recheck_clock.h"
 #include "storage/settings_file.h"

@@ -2,6 +2,7 @@
 // port box, each read back from the users file.
 #include "model/account_list_model.h"
 #include "model/list_rows.h"
+#include "runs/account_store.h"
 #include "storage/account_record.h"
 #include "storage/scramble.h"
 #include "storage/users_file.h"

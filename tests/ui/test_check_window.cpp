@@ -2,6 +2,7 @@
 // re-check and the alarm from the window, the spin buttons, the options, the
 // mail-list menu, and what the window shows after loading its settings.
 #include "model/list_rows.h"
+#include "runs/account_store.h"
 #include "storage/settings_file.h"
 #include "storage/users_file.h"
 #include "support/servers_pop3_peer.h"

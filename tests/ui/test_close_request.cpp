@@ -1,6 +1,7 @@
 // Closing the main window: hiding to the tray, the delayed close during a
 // run, and what the final close writes to the settings file.
 #include "model/account_list_model.h"
+#include "runs/account_store.h"
 #include "storage/run_settings.h"
 #include "storage/settings_file.h"
 #include "support/common_scripted_prompter.h"

@@ -1,0 +1,301 @@
+// The users file behind the account list: loading, saving, appending.
+#include "model/list_rows.h"
+#include "runs/account_store.h"
+#include "storage/account_record.h"
+#include "storage/scramble.h"
+#include "storage/users_file.h"
+#include "support/common_scripted_prompter.h"
+#include "support/model_text.h"
+
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <csignal>
+#include <memory>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+namespace {
+
+const QString saveFailed = QStringLiteral("An Error Occurred Saving Changes To Username File");
+
+AccountRow row(const QString& key, const QString& user, bool checked = false)
+{
+    return {keyFromText(key),
+            QStringLiteral("Name ") + user,
+            user,
+            QStringLiteral("pop.example.org"),
+            QStringLiteral("110"),
+            checked};
+}
+
+AccountRecord record(const QString& display, const QString& user, const QString& password,
+                     qint32 port, qint16 checked)
+{
+    AccountRecord r;
+    r.DisplayName = display;
+    r.UserName = user;
+    r.ScrambledPassword = password.isNull() ? QString(64, QChar(' ')) : ScramblePassword(password);
+    r.ServerName = QStringLiteral("  mail.example.org ");
+    r.Port = port;
+    r.Checked = checked;
+    return r;
+}
+
+QStringList keys(const AccountListModel& list)
+{
+    QStringList all;
+    for (const AccountRow& r : list.rows())
+        all.append(keyText(r.key));
+    return all;
+}
+
+QByteArray fileBytes(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QList<AccountRecord> fileRecords(const QString& path)
+{
+    QList<AccountRecord> records;
+    readUsersFile(path, records);
+    return records;
+}
+
+// Root ignores permissions but not a file-size limit: while one is held,
+// no file larger than the limit can be written.
+class FileSizeLimit
+{
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        std::signal(SIGXFSZ, SIG_IGN);
+        getrlimit(RLIMIT_FSIZE, &m_saved);
+        rlimit limit = m_saved;
+        limit.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &m_saved); }
+
+private:
+    rlimit m_saved{};
+};
+
+} // namespace
+
+class TestAccountStore : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void loadFillsRows();
+    void loadCreatesMissingFile();
+    void saveWritesEveryRow();
+    void renameSavesIntoItsRecord();
+    void saveTrimsOnReloadAndCutsLongValues();
+    void unreadablePasswordRowSurvivesSave();
+    void deletingLastRowDeletesFile();
+    void failedSaveKeepsOldFile();
+    void badPortFailsSave();
+    void appendAddsOneRecord();
+
+private:
+    QString path() const { return m_dir->filePath(UsersFileName); }
+    void loadThree(AccountListModel& list);
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+};
+
+void TestAccountStore::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+}
+
+void TestAccountStore::loadThree(AccountListModel& list)
+{
+    QVERIFY(writeUsersFile(
+        path(),
+        {record(QStringLiteral("  Home  "), QStringLiteral("ann"), QStringLiteral("pw1"), 110, 1),
+         record(QStringLiteral("Work"), QStringLiteral("bob"), QStringLiteral("pw2"), 995, 0),
+         record(QStringLiteral("Other"), QStringLiteral("cy"), QStringLiteral("P3ss"), 1110, 2)}));
+    QVERIFY(LoadAccountList(list, path()));
+}
+
+void TestAccountStore::loadFillsRows()
+{
+    AccountListModel list;
+    list.appendAccountRow(row(QStringLiteral("K9Pold"), QStringLiteral("old")));
+    loadThree(list);
+    QCOMPARE(list.usersFilePath(), path());
+    QCOMPARE(keys(list), (QStringList{"K1Ppw1", "K2Ppw2", "K3PP3ss"}));
+    QCOMPARE(list.rowAt(0).displayName, QStringLiteral("Home"));
+    QCOMPARE(list.rowAt(0).serverName, QStringLiteral("mail.example.org"));
+    QCOMPARE(list.rowAt(1).port, QStringLiteral("995"));
+    QCOMPARE(list.rowAt(2).key.password, QStringLiteral("P3ss"));
+    // Only Checked = 1 ticks the box.
+    QCOMPARE(isRowChecked(list, 1), std::optional<bool>(true));
+    QCOMPARE(isRowChecked(list, 2), std::optional<bool>(false));
+    QCOMPARE(isRowChecked(list, 3), std::optional<bool>(false));
+}
+
+void TestAccountStore::loadCreatesMissingFile()
+{
+    AccountListModel list;
+    QVERIFY(LoadAccountList(list, path()));
+    QCOMPARE(list.rowCount(), 0);
+    QVERIFY(QFile::exists(path()));
+    struct stat info
+    {
+    };
+    QCOMPARE(::stat(QFile::encodeName(path()).constData(), &info), 0);
+    QCOMPARE(info.st_mode & 07777, mode_t(0600));
+
+    QString error;
+    QVERIFY(!LoadAccountList(list, path() + QStringLiteral("/below-a-file"), &error));
+    QVERIFY(!error.isEmpty());
+}
+
+void TestAccountStore::saveWritesEveryRow()
+{
+    AccountListModel list;
+    loadThree(list);
+    checkRow(list, 2);
+    uncheckRow(list, 1);
+    ScriptedPrompter prompter;
+    QVERIFY(SaveUsersFile(list, QString(), 0, prompter));
+    QVERIFY(prompter.shown().isEmpty());
+
+    const QList<AccountRecord> saved = fileRecords(path());
+    QCOMPARE(QFile(path()).size(), 3 * 454);
+    QCOMPARE(saved.size(), 3);
+    QCOMPARE(saved[0].DisplayName.trimmed(), QStringLiteral("Home"));
+    QCOMPARE(saved[1].UserName.trimmed(), QStringLiteral("bob"));
+    QCOMPARE(saved[1].Port, 995);
+    QCOMPARE(saved[0].Checked, qint16(0));
+    QCOMPARE(saved[1].Checked, qint16(1));
+    QCOMPARE(saved[2].Checked, qint16(0));
+    QCOMPARE(UnscramblePassword(saved[2].ScrambledPassword), QStringLiteral("P3ss"));
+}
+
+void TestAccountStore::renameSavesIntoItsRecord()
+{
+    AccountListModel list;
+    loadThree(list);
+    list.appendAccountRow(row(QStringLiteral("K4Pfour"), QStringLiteral("dee")));
+    ScriptedPrompter prompter;
+    QVERIFY(SaveUsersFile(list, QStringLiteral("Fourth"), 4, prompter));
+    QCOMPARE(list.rowAt(3).displayName, QStringLiteral("Name dee")); // list not yet changed
+    const QList<AccountRecord> saved = fileRecords(path());
+    QCOMPARE(saved.size(), 4);
+    QCOMPARE(saved[3].DisplayName.trimmed(), QStringLiteral("Fourth"));
+    QCOMPARE(saved[2].DisplayName.trimmed(), QStringLiteral("Other"));
+}
+
+void TestAccountStore::saveTrimsOnReloadAndCutsLongValues()
+{
+    AccountListModel list;
+    AccountRow r = row(QStringLiteral("K1P") + QString(70, QChar('w')), QStringLiteral("ann"));
+    r.displayName = QStringLiteral("  spaced  ");
+    list.appendAccountRow(r);
+    list.setUsersFilePath(path());
+    ScriptedPrompter prompter;
+    QVERIFY(SaveUsersFile(list, QString(70, QChar('n')), 1, prompter));
+    QVERIFY(LoadAccountList(list, path()));
+    QCOMPARE(list.rowAt(0).displayName, QString(64, QChar('n')));
+    QCOMPARE(keyText(list.rowAt(0).key), QStringLiteral("K1P") + QString(62, QChar('w')));
+
+    list.setData(list.index(0, 0), QStringLiteral("  spaced  "));
+    QVERIFY(SaveUsersFile(list, QString(), 0, prompter));
+    QVERIFY(LoadAccountList(list, path()));
+    QCOMPARE(list.rowAt(0).displayName, QStringLiteral("spaced"));
+}
+
+void TestAccountStore::unreadablePasswordRowSurvivesSave()
+{
+    QVERIFY(writeUsersFile(
+        path(),
+        {record(QStringLiteral("A"), QStringLiteral("ann"), QStringLiteral("pw1"), 110, 0),
+         record(QStringLiteral("B"), QStringLiteral("bob"), QString(), 110, 1),
+         record(QStringLiteral("C"), QStringLiteral("cy"), QStringLiteral("pw3"), 110, 0)}));
+    AccountListModel list;
+    QVERIFY(LoadAccountList(list, path()));
+    QCOMPARE(keyText(list.rowAt(1).key), QStringLiteral("K2P"));
+    ScriptedPrompter prompter;
+    QVERIFY(SaveUsersFile(list, QString(), 0, prompter));
+
+    const QList<AccountRecord> saved = fileRecords(path());
+    QCOMPARE(saved.size(), 3);
+    QCOMPARE(saved[1].UserName.trimmed(), QStringLiteral("bob"));
+    QCOMPARE(saved[1].Checked, qint16(1));
+    QCOMPARE(UnscramblePassword(saved[1].ScrambledPassword), QString());
+    QCOMPARE(UnscramblePassword(saved[2].ScrambledPassword), QStringLiteral("pw3"));
+}
+
+void TestAccountStore::deletingLastRowDeletesFile()
+{
+    AccountListModel list;
+    loadThree(list);
+    ScriptedPrompter prompter;
+    while (list.rowCount() > 0) {
+        list.removeAccountRow(0);
+        QVERIFY(SaveUsersFile(list, QString(), 0, prompter));
+    }
+    QVERIFY(!QFile::exists(path()));
+    QVERIFY(prompter.shown().isEmpty());
+    QVERIFY(LoadAccountList(list, path()));
+    QVERIFY(QFile::exists(path()));
+}
+
+void TestAccountStore::failedSaveKeepsOldFile()
+{
+    AccountListModel list;
+    loadThree(list);
+    const QByteArray before = fileBytes(path());
+    list.removeAccountRow(0);
+    ScriptedPrompter prompter;
+    bool saved = true;
+    {
+        FileSizeLimit limit(300);
+        saved = SaveUsersFile(list, QString(), 0, prompter);
+    }
+    QVERIFY(!saved);
+    QCOMPARE(prompter.texts(), QStringList{saveFailed});
+    QCOMPARE(prompter.shown().at(0).title, QStringLiteral("Quorvamel"));
+    QCOMPARE(fileBytes(path()), before);
+    QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files | QDir::Hidden), QStringList{UsersFileName});
+    QCOMPARE(list.rowCount(), 2);
+}
+
+void TestAccountStore::badPortFailsSave()
+{
+    AccountListModel list;
+    loadThree(list);
+    const QByteArray before = fileBytes(path());
+    AccountRow bad = row(QStringLiteral("K4Px"), QStringLiteral("dee"));
+    bad.port = QStringLiteral("-");
+    list.appendAccountRow(bad);
+    ScriptedPrompter prompter;
+    QVERIFY(!SaveUsersFile(list, QString(), 0, prompter));
+    QCOMPARE(prompter.texts(), QStringList{saveFailed});
+    QCOMPARE(fileBytes(path()), before);
+}
+
+void TestAccountStore::appendAddsOneRecord()
+{
+    AccountListModel list;
+    loadThree(list);
+    AccountRecord added =
+        record(QStringLiteral("New"), QStringLiteral("eve"), QStringLiteral("pw5"), 143, 0);
+    QVERIFY(AppendAccountRecord(list, added));
+    const QList<AccountRecord> saved = fileRecords(path());
+    QCOMPARE(saved.size(), 4);
+    QCOMPARE(saved[3].UserName.trimmed(), QStringLiteral("eve"));
+    QCOMPARE(saved[2].UserName.trimmed(), QStringLiteral("cy"));
+}
+
+QTEST_GUILESS_MAIN(TestAccountStore)
+#include "test_account_store.moc"
