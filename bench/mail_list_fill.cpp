@@ -6,8 +6,8 @@
 // proxy, at a smaller count.
 #include "bench_support.h"
 #include "model/mail_list_model.h"
-#include "ui/form10.h"
 #include "ui/mail_list_view.h"
+#include "ui/mainwindow.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -111,8 +111,8 @@ int main(int argc, char** argv)
     const Fill bareFill = fill(bare, rows, [] { return true; });
 
     // The window's own list, shown on the mail tab.
-    Form10 window;
-    window.selectTab(Form10::MailTab);
+    MainWindow window;
+    window.selectTab(MainWindow::MailTab);
     window.show();
     QElapsedTimer settle;
     settle.start();

@@ -15,7 +15,7 @@
 
 namespace {
 
-bool clickAndWaitForRun(Form10& window, const char* button)
+bool clickAndWaitForRun(MainWindow& window, const char* button)
 {
     auto* command1 = window.findChild<QPushButton*>("Command1");
     window.findChild<QPushButton*>(button)->click();
@@ -48,7 +48,7 @@ int main(int argc, char** argv)
     if (started.outcome != StartupResult::ShowWindow)
         return 1;
     WindowProgram program(started, input.programFolder, prompter);
-    Form10& window = program.window();
+    MainWindow& window = program.window();
     window.resize(900, 420);
     window.show();
 

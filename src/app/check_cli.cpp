@@ -4,6 +4,7 @@
 #include "model/account_list_model.h"
 #include "model/mail_list_model.h"
 #include "platform/connectivity.h"
+#include "platform/program_title.h"
 #include "platform/prompter.h"
 #include "platform/tick_source.h"
 #include "runs/account_store.h"
@@ -224,8 +225,8 @@ int runCheckCli(const QStringList& arguments, const QString& homeFolder, const C
     SettingsRecord record;
     QString error;
     if (!readSettingsFile(settingsPath, record, &error)) {
-        err << terminalSafe(Engine::Title + QStringLiteral(" Unable To Run: No.. ") + settingsPath +
-                            QStringLiteral(" ..Or Error Opening Or Reading It"))
+        err << terminalSafe(programTitle() + QStringLiteral(" Unable To Run: No.. ") +
+                            settingsPath + QStringLiteral(" ..Or Error Opening Or Reading It"))
             << Qt::endl;
         return 2;
     }
@@ -250,7 +251,7 @@ int runCheckCli(const QStringList& arguments, const QString& homeFolder, const C
     AccountListModel accounts;
     const QString usersPath = dataFolder + QLatin1Char('/') + UsersFileName;
     if (QFileInfo::exists(usersPath) && !LoadAccountList(accounts, usersPath, &error)) {
-        err << terminalSafe(Engine::Title + QStringLiteral(" Unable To Run: ") + usersPath +
+        err << terminalSafe(programTitle() + QStringLiteral(" Unable To Run: ") + usersPath +
                             QStringLiteral(": ") + error)
             << Qt::endl;
         return 2;

@@ -2,6 +2,7 @@
 // engine.
 #include "app/startup.h"
 #include "app/window_program.h"
+#include "platform/program_title.h"
 #include "ui/message_box_prompter.h"
 
 #include <QApplication>
@@ -10,7 +11,7 @@
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
-    QApplication::setApplicationName(ApplicationTitle);
+    QApplication::setApplicationName(programTitle());
     QApplication::setApplicationVersion(QStringLiteral(QUORVAMEL_VERSION));
 
     const QString home = QDir::homePath();
@@ -30,8 +31,8 @@ int main(int argc, char** argv)
     WindowProgram program(started, input.programFolder, prompter);
     if (!program.accountsLoaded()) {
         // The settings file's step is still the one in force.
-        prompter.showMessage(ApplicationTitle,
-                             ApplicationTitle + " Unable To Run: " + started.startupStep);
+        prompter.showMessage(programTitle(),
+                             programTitle() + " Unable To Run: " + started.startupStep);
         return 1;
     }
     program.window().show();

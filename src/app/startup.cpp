@@ -1,6 +1,7 @@
 #include "app/startup.h"
 
 #include "platform/codepage.h"
+#include "platform/program_title.h"
 #include "platform/prompter.h"
 #include "storage/atomic_file.h"
 #include "storage/scramble.h"
@@ -57,8 +58,8 @@ bool StartupSteps::fail()
 {
     m_result.outcome = StartupResult::Failed;
     if (m_input.prompter) {
-        m_input.prompter->showMessage(ApplicationTitle,
-                                      ApplicationTitle + " Unable To Run: " + m_result.startupStep);
+        m_input.prompter->showMessage(programTitle(),
+                                      programTitle() + " Unable To Run: " + m_result.startupStep);
     }
     return false;
 }
@@ -96,7 +97,7 @@ bool StartupSteps::makeDataFolders()
     m_result.startupStep = QStringLiteral(
         "App Start-Up, Error Accessing Or Creating App Data Sub-Dirs In XP-NT User Dir");
     const QString appData = m_userFolder + "/Application Data";
-    m_result.dataFolder = appData + '/' + ApplicationTitle;
+    m_result.dataFolder = appData + '/' + programTitle();
     return makeFolder(appData) && makeFolder(m_result.dataFolder);
 }
 
@@ -138,7 +139,7 @@ bool StartupSteps::askRunPassword()
     if (!m_input.prompter)
         return false;
     const QString entered = m_input.prompter->askText(
-        ApplicationTitle, QStringLiteral("Enter Your Password In The Box."));
+        programTitle(), QStringLiteral("Enter Your Password In The Box."));
     return entered == m_result.runPassword;
 }
 

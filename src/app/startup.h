@@ -6,8 +6,6 @@
 
 class Prompter;
 
-inline const QString ApplicationTitle = QStringLiteral("Quorvamel");
-
 // Result codes of the file and folder probes.
 constexpr int NotAFileCode = 9909;
 constexpr int MissingPathCode = 53;

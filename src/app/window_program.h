@@ -3,7 +3,7 @@
 #include "platform/connectivity.h"
 #include "platform/tick_source.h"
 #include "storage/run_settings.h"
-#include "ui/form10.h"
+#include "ui/mainwindow.h"
 
 #include <memory>
 
@@ -29,14 +29,14 @@ public:
     // False when the account list could not be loaded: the program must
     // then end with the start-up failure message instead of opening.
     bool accountsLoaded() const { return m_accountsLoaded; }
-    Form10& window() { return m_window; }
+    MainWindow& window() { return m_window; }
     WindowWiring& wiring() { return *m_wiring; }
 
 private:
     RunSettings m_settings;
     NetworkInformationConnectivity m_connectivity;
     SteadyTickSource m_ticks;
-    Form10 m_window;
+    MainWindow m_window;
     std::unique_ptr<CertificateTrust> m_certificateTrust;
     std::unique_ptr<WindowWiring> m_wiring;
     std::unique_ptr<SettingsActions> m_settingsActions;

@@ -37,14 +37,6 @@ QString Pop3Session::serverText(const QByteArray& bytes)
     return fromAnsi(bytes);
 }
 
-QString Pop3Session::loggedReply(const QString& reply)
-{
-    // A server may send a line of up to 64 KiB; the log keeps its start.
-    if (reply.size() > 242)
-        return replyTextOf(QStringLiteral("Chopped To 240 Chrs: ") + reply.left(242));
-    return replyTextOf(reply);
-}
-
 void Pop3Session::begin()
 {
     m_reader.reset();
@@ -57,14 +49,14 @@ void Pop3Session::begin()
 
 bool Pop3Session::expectsMultiLine() const
 {
-    return m_ctx.SessionState == FetchingHeader || m_ctx.SessionState == SentCapa;
+    return m_ctx.state == SessionState::FetchingHeader || m_ctx.state == SessionState::SentCapa;
 }
 
 void Pop3Session::dataArrival(const QByteArray& bytes)
 {
     if (m_ended)
         return;
-    if (m_ctx.SessionState == FetchingHeader) {
+    if (m_ctx.state == SessionState::FetchingHeader) {
         // Only one fetch is ever in flight: every byte now is its reply's.
         m_replyBytes += bytes.size();
         if (m_replyByteLimit >= 0 && m_replyBytes > m_replyByteLimit) {
@@ -78,16 +70,17 @@ void Pop3Session::dataArrival(const QByteArray& bytes)
             expectsMultiLine() ? m_reader.nextMultiLine() : m_reader.nextLine();
         if (!reply)
             return;
+        m_host.replyTaken();
         handleReply(*reply);
     }
 }
 
 void Pop3Session::tlsStarted()
 {
-    if (m_ended || m_ctx.SessionState != StartingTls)
+    if (m_ended || m_ctx.state != SessionState::StartingTls)
         return;
     // What the server said before TLS may have been tampered with: ask again.
-    send(SentCapa, QStringLiteral("CAPA"));
+    send(SessionState::SentCapa, QStringLiteral("CAPA"));
 }
 
 void Pop3Session::handleReply(const SessionReader::Reply& reply)
@@ -111,17 +104,15 @@ void Pop3Session::handleReply(const SessionReader::Reply& reply)
                 : SessionEnd::BrokenReply);
         return;
     case SessionReader::Reply::MultiError:
-        if (m_ctx.SessionState == SentCapa) {
+        if (m_ctx.state == SessionState::SentCapa) {
             logOn(); // a server without CAPA is used as before
             return;
         }
-        m_host.reportLine(m_host.sessionOptions().useRetr
-                              ? QString()
-                              : QStringLiteral("Error Using -TOP- Command"));
-        send(SentQuit, QStringLiteral("QUIT"));
+        note(m_host.sessionOptions().useRetr ? SessionNote::RetrRefused : SessionNote::TopRefused);
+        send(SessionState::SentQuit, QStringLiteral("QUIT"));
         return;
     case SessionReader::Reply::MultiLine:
-        if (m_ctx.SessionState == SentCapa)
+        if (m_ctx.state == SessionState::SentCapa)
             onCapabilities(reply.message);
         else
             onHeaderBlock(reply.message);
@@ -131,56 +122,56 @@ void Pop3Session::handleReply(const SessionReader::Reply& reply)
 
 void Pop3Session::handlePositive(const QByteArray& line)
 {
-    const QString replyText = loggedReply(serverText(line));
+    const QString replyText = replyTextOf(serverText(line));
     const SessionOptions options = m_host.sessionOptions();
-    switch (m_ctx.SessionState) {
-    case AwaitGreeting:
-        onGreeting(replyTextOf(serverText(line)));
+    switch (m_ctx.state) {
+    case SessionState::AwaitGreeting:
+        onGreeting(replyText);
         return;
-    case SentUser:
-        send(SentPass, QStringLiteral("PASS ") + m_ctx.Password);
+    case SessionState::SentUser:
+        send(SessionState::SentPass, QStringLiteral("PASS ") + m_ctx.password);
         return;
-    case SentPass:
-    case SentApop:
-        m_host.reportLine(replyText);
-        send(SentStat, QStringLiteral("STAT"));
+    case SessionState::SentPass:
+    case SessionState::SentApop:
+        note(SessionNote::ServerReply, replyText);
+        send(SessionState::SentStat, QStringLiteral("STAT"));
         return;
-    case SentStat:
-        onStat(replyTextOf(serverText(line)), line);
+    case SessionState::SentStat:
+        onStat(replyText, line);
         return;
-    case SentQuit:
-        m_host.reportLine(replyText);
+    case SessionState::SentQuit:
+        note(SessionNote::ServerReply, replyText);
         end(SessionEnd::QuitAnswered);
         return;
-    case SentDele:
+    case SessionState::SentDele:
         if (options.deleteEnabled)
             onDeleAccepted();
         return;
-    case DeleteAborted:
+    case SessionState::DeleteAborted:
         if (options.deleteEnabled) {
-            m_host.reportLine(replyText);
+            note(SessionNote::ServerReply, replyText);
             end(SessionEnd::QuitAnswered);
         }
         return;
-    case SentStls:
+    case SessionState::SentStls:
         // Bytes behind the +OK came before TLS and could be anyone's: a
         // session that would read them as the server's is not secure.
         if (m_reader.hasPending()) {
             end(SessionEnd::BrokenReply);
             return;
         }
-        m_ctx.SessionState = StartingTls;
+        m_ctx.state = SessionState::StartingTls;
         m_host.startTls();
         return;
-    case StartingTls:
+    case SessionState::StartingTls:
         end(SessionEnd::BrokenReply); // plain text where the handshake belongs
         return;
-    case SentUtf8:
+    case SessionState::SentUtf8:
         m_utf8 = true;
         logOn();
         return;
-    case FetchingHeader:
-    case SentCapa:
+    case SessionState::FetchingHeader:
+    case SessionState::SentCapa:
         return; // multi-line replies never come here
     }
 }
@@ -188,25 +179,25 @@ void Pop3Session::handlePositive(const QByteArray& line)
 void Pop3Session::onGreeting(const QString& greeting)
 {
     m_host.enableWatchdog();
-    m_ctx.MessageCount = 0;
-    m_ctx.MessageNumber = 0;
+    m_ctx.messageCount = 0;
+    m_ctx.messageNumber = 0;
     m_greeting = greeting;
-    m_host.reportLine(loggedReply(greeting + QStringLiteral("\r\n")));
+    note(SessionNote::ServerReply, greeting);
     if (m_host.connectionEncrypted())
         logOn();
     else
-        send(SentCapa, QStringLiteral("CAPA"));
+        send(SessionState::SentCapa, QStringLiteral("CAPA"));
 }
 
 void Pop3Session::onCapabilities(const QByteArray& list)
 {
     const QList<QByteArray> names = capabilityNames(list);
     if (names.contains("STLS") && !m_host.connectionEncrypted()) {
-        send(SentStls, QStringLiteral("STLS"));
+        send(SessionState::SentStls, QStringLiteral("STLS"));
         return;
     }
     if (names.contains("UTF8") && !m_utf8) {
-        send(SentUtf8, QStringLiteral("UTF8"));
+        send(SessionState::SentUtf8, QStringLiteral("UTF8"));
         return;
     }
     logOn();
@@ -216,31 +207,30 @@ void Pop3Session::logOn()
 {
     const SessionOptions options = m_host.sessionOptions();
     if (!options.useApop) {
-        send(SentUser, QStringLiteral("USER ") + m_ctx.UserName);
+        send(SessionState::SentUser, QStringLiteral("USER ") + m_ctx.userName);
         return;
     }
-    QString reason = QStringLiteral("- No Shared Secret");
+    SessionNote refusal = SessionNote::ApopNoSecret;
     if (!options.apopSecret.isEmpty()) {
-        reason = QStringLiteral("- No Server TimeStamp");
+        refusal = SessionNote::ApopNoTimestamp;
         const qsizetype open = m_greeting.indexOf(QLatin1Char('<'));
         const qsizetype close = open >= 0 ? m_greeting.indexOf(QLatin1Char('>'), open) : -1;
         if (close >= 0) {
             const QString stamp = m_greeting.mid(open, close - open + 1);
-            send(SentApop, QStringLiteral("APOP ") + m_ctx.UserName + QLatin1Char(' ') +
-                               ApopDigest(stamp + options.apopSecret));
+            send(SessionState::SentApop, QStringLiteral("APOP ") + m_ctx.userName +
+                                             QLatin1Char(' ') +
+                                             ApopDigest(stamp + options.apopSecret));
             return;
         }
     }
-    send(SentQuit, QStringLiteral("QUIT"));
-    m_host.reportLine(QStringLiteral("APOP Logon Error ") + reason);
+    send(SessionState::SentQuit, QStringLiteral("QUIT"));
+    note(refusal);
 }
 
 void Pop3Session::onStat(const QString& replyText, const QByteArray& line)
 {
     const SessionOptions options = m_host.sessionOptions();
-    m_host.reportLine(options.deleteRunActive
-                          ? QStringLiteral("..Checking For Delete Mail Items On Server")
-                          : QStringLiteral("..Checking For Mail"));
+    note(options.deleteRunActive ? SessionNote::CheckingForDeletes : SessionNote::CheckingForMail);
     // "+OK <count> <size>": the count runs from the fifth character to the
     // next blank (or the end of a reply that gives no size).
     const qsizetype blank = replyText.indexOf(QLatin1Char(' '), 4);
@@ -265,20 +255,18 @@ void Pop3Session::onStat(const QString& replyText, const QByteArray& line)
     const bool boundable = sizeOk && octets <= (std::numeric_limits<qint64>::max() - margin) / 2;
     m_replyByteLimit = boundable ? 2 * octets + margin : -1;
     if (count > MaxMessagesPerAccount) {
-        m_host.reportLine(QStringLiteral("..Listing Only The First %1 Of %2 Mail Items")
-                              .arg(MaxMessagesPerAccount)
-                              .arg(count));
+        m_host.report({SessionNote::ListingCapped, {}, count});
         count = MaxMessagesPerAccount;
     }
-    m_ctx.MessageCount = count;
+    m_ctx.messageCount = count;
     if (count >= 1) {
-        m_ctx.MessageNumber = 1;
+        m_ctx.messageNumber = 1;
         fetch(1);
         return;
     }
     if (!(options.deleteEnabled && options.deleteRunActive))
         m_host.addNoMailRow();
-    send(SentQuit, QStringLiteral("QUIT"));
+    send(SessionState::SentQuit, QStringLiteral("QUIT"));
 }
 
 void Pop3Session::onHeaderBlock(const QByteArray& message)
@@ -286,52 +274,49 @@ void Pop3Session::onHeaderBlock(const QByteArray& message)
     SessionOptions options = m_host.sessionOptions();
     if (options.cancelRequested) {
         m_host.clearMailList();
-        send(SentQuit, QStringLiteral("QUIT"));
+        send(SessionState::SentQuit, QStringLiteral("QUIT"));
         return;
     }
-    m_host.extractHeaders(message, m_ctx.MessageNumber);
+    m_host.extractHeaders(message, m_ctx.messageNumber);
     options = m_host.sessionOptions();
     if (options.deleteEnabled &&
-        (m_ctx.SessionState == SentDele || m_ctx.SessionState == DeleteAborted))
+        (m_ctx.state == SessionState::SentDele || m_ctx.state == SessionState::DeleteAborted))
         return;
-    if (m_ctx.MessageNumber >= m_ctx.MessageCount) {
-        send(SentQuit, QStringLiteral("QUIT"));
+    if (m_ctx.messageNumber >= m_ctx.messageCount) {
+        send(SessionState::SentQuit, QStringLiteral("QUIT"));
         return;
     }
-    m_ctx.MessageNumber += 1;
-    fetch(m_ctx.MessageNumber);
+    m_ctx.messageNumber += 1;
+    fetch(m_ctx.messageNumber);
 }
 
 void Pop3Session::onDeleAccepted()
 {
     const bool accountDone = m_host.deleteAccepted();
-    if (accountDone || m_ctx.MessageNumber >= m_ctx.MessageCount) {
-        send(SentQuit, QStringLiteral("QUIT"));
+    if (accountDone || m_ctx.messageNumber >= m_ctx.messageCount) {
+        send(SessionState::SentQuit, QStringLiteral("QUIT"));
         return;
     }
-    m_ctx.MessageNumber += 1;
-    fetch(m_ctx.MessageNumber);
+    m_ctx.messageNumber += 1;
+    fetch(m_ctx.messageNumber);
 }
 
 void Pop3Session::handleErrorReply(const QByteArray& line)
 {
-    if (m_ctx.SessionState == SentUtf8) {
+    if (m_ctx.state == SessionState::SentUtf8) {
         logOn(); // the server keeps its own code page; nothing is lost
         return;
     }
-    if (m_ctx.SessionState == SentStls) {
+    if (m_ctx.state == SessionState::SentStls) {
         // Never a fall-back to a log-on in plain text.
-        m_host.reportLine(QStringLiteral("..TLS Error: STLS Refused: ") +
-                          loggedReply(serverText(line)));
+        note(SessionNote::StlsRefused, replyTextOf(serverText(line)));
         end(SessionEnd::TlsRefused);
         return;
     }
-    QString prefix;
-    if (m_ctx.SessionState == SentUser)
-        prefix = QStringLiteral("Username Logon Error: ");
-    else if (m_ctx.SessionState == SentPass)
-        prefix = QStringLiteral("Password Logon Error: ");
-    m_host.reportLine(prefix + loggedReply(serverText(line)));
+    const SessionNote what = m_ctx.state == SessionState::SentUser   ? SessionNote::UserRefused
+                             : m_ctx.state == SessionState::SentPass ? SessionNote::PasswordRefused
+                                                                     : SessionNote::ServerReply;
+    note(what, replyTextOf(serverText(line)));
     end(SessionEnd::ErrorReplyLogged);
 }
 
@@ -339,13 +324,13 @@ void Pop3Session::fetch(qint32 number)
 {
     const bool retr = m_host.sessionOptions().useRetr;
     m_replyBytes = 0;
-    send(FetchingHeader,
+    send(SessionState::FetchingHeader,
          retr ? QStringLiteral("RETR %1").arg(number) : QStringLiteral("TOP %1 2").arg(number));
 }
 
-void Pop3Session::send(::SessionState next, const QString& command)
+void Pop3Session::send(SessionState next, const QString& command)
 {
-    m_ctx.SessionState = next;
+    m_ctx.state = next;
     m_host.sendCommand(m_utf8 ? command.toUtf8() : toAnsi(command));
 }
 

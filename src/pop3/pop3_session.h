@@ -30,6 +30,30 @@ enum class SessionEnd {
     ReplyTooLarge,    // a TOP or RETR reply larger than the whole mailbox
 };
 
+// What a session has to tell the run, for its log and status line.
+enum class SessionNote {
+    ServerReply,        // a reply shown as it came: greeting, log-on accepted, QUIT answered, -ERR
+    UserRefused,        // -ERR to USER
+    PasswordRefused,    // -ERR to PASS
+    StlsRefused,        // -ERR to STLS
+    CheckingForMail,    // STAT answered in a check
+    CheckingForDeletes, // STAT answered in a delete session
+    ListingCapped,      // more messages than MaxMessagesPerAccount
+    TopRefused,         // -ERR to TOP
+    RetrRefused,        // -ERR to RETR
+    ApopNoSecret,       // APOP asked for without a shared secret
+    ApopNoTimestamp,    // APOP asked for, but the greeting has no timestamp
+};
+
+struct SessionReport
+{
+    SessionNote note = SessionNote::ServerReply;
+    QString reply;    // the server's reply without its CR LF, whole; empty where none
+    qint32 total = 0; // ListingCapped: the messages the mailbox holds
+
+    bool operator==(const SessionReport&) const = default;
+};
+
 // What the session needs of the run around it.
 class SessionHost
 {
@@ -38,8 +62,10 @@ public:
     virtual SessionOptions sessionOptions() const = 0;
     // Sends one command line; CR LF is added here.
     virtual void sendCommand(const QByteArray& line) = 0;
-    // The text goes to the log and the status line.
-    virtual void reportLine(const QString& text) = 0;
+    // Something the log and the status line show.
+    virtual void report(const SessionReport& report) = 0;
+    // A whole reply was read: the oldest command sent has its answer.
+    virtual void replyTaken() {}
     virtual void enableWatchdog() = 0;
     // True when the connection is TLS already (from its first byte).
     virtual bool connectionEncrypted() const = 0;
@@ -82,8 +108,6 @@ public:
 
     // Text of server bytes: UTF-8 when valid, else Windows-1252.
     static QString serverText(const QByteArray& bytes);
-    // Server text as the log shows it: without its CR LF, and cut when long.
-    static QString loggedReply(const QString& reply);
 
 private:
     bool expectsMultiLine() const;
@@ -97,7 +121,8 @@ private:
     void onHeaderBlock(const QByteArray& message);
     void onDeleAccepted();
     void fetch(qint32 number);
-    void send(::SessionState next, const QString& command);
+    void send(SessionState next, const QString& command);
+    void note(SessionNote what, const QString& reply = {}) { m_host.report({what, reply}); }
     void end(SessionEnd why);
 
     SessionContext& m_ctx;

@@ -105,7 +105,7 @@ CertificateProbeResult probeCertificate(const QString& host, int port, int timeo
         presented = socket.peerCertificate();
     });
 
-    const bool tlsPort = port == Winsock1::TlsPort;
+    const bool tlsPort = port == MailSocket::TlsPort;
     if (tlsPort)
         socket.connectToHostEncrypted(host, quint16(port));
     else

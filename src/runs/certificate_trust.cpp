@@ -1,7 +1,7 @@
 #include "runs/certificate_trust.h"
 
 #include "platform/prompter.h"
-#include "runs/engine.h"
+#include "runs/run_texts.h"
 
 #include <QCryptographicHash>
 #include <QDateTime>
@@ -93,7 +93,7 @@ bool CertificateTrust::askToTrust(const UnverifiedCertificate& u, QString* error
             : QStringLiteral("The Server's Certificate Could Not Be Verified.\n\n");
     const QString question = opening + describe(u) +
                              QStringLiteral("\n\nTrust This Certificate For This Server And Port?");
-    if (!m_prompter->askYesNo(Engine::Title, question)) {
+    if (!m_prompter->askYesNo(RunText::title, question)) {
         m_refused.insert(asked);
         return false;
     }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/winsock1.h"
+#include "platform/mail_socket.h"
 #include "storage/trusted_certificates.h"
 
 #include <QSet>

@@ -11,15 +11,15 @@ void Engine::CheckRun()
 {
     if (m_cancelRequested == 1) {
         m_mails.clearItems();
-        haltCheckRun(QStringLiteral("Operation Canceled"));
+        haltCheckRun(RunHalt::Canceled);
         return;
     }
     if (m_accounts.rowCount() == 0) {
-        haltCheckRun(QStringLiteral("No Usernames Are Configured."));
+        haltCheckRun(RunHalt::NoAccounts);
         return;
     }
     if (m_deleteRunActive > 0) {
-        haltCheckRun(QStringLiteral("Error..A Delete Process Is Still Running"));
+        haltCheckRun(RunHalt::DeleteRunning);
         return;
     }
     if (m_checkRunActive == 0)
@@ -32,13 +32,7 @@ void Engine::startCheckRun()
 {
     m_minutesSinceCheck = 0;
     emit logColoursChanged(true);
-    const QString suffix = m_settings.CheckSelectedOnly
-                               ? QStringLiteral(" (Check-Selected Usernames, Only)")
-                               : QString();
-    m_log = dateTimeNow();
-    emit logReplaced(m_log);
-    AppendLog(QStringLiteral("..Beginning Process To Check For Mail") + suffix);
-    SetStatus(QStringLiteral("..Beginning Process To Check For Mail") + suffix);
+    m_runLog.startRun(RunText::beginCheck(m_settings.CheckSelectedOnly));
 
     m_newMailCount = 0;
     m_matcher.reset(SnapshotMatcher::snapshotOf(m_mails));
@@ -65,7 +59,7 @@ void Engine::startCheckRun()
     }
     m_currentAccountRow = m_firstAccountRow;
     if (m_firstAccountRow == 0) {
-        haltCheckRun(QStringLiteral("No Usernames Have CheckBox Checked or Error Reading List"));
+        haltCheckRun(RunHalt::NoAccountTicked);
         return;
     }
     if (m_settings.DateStyle < 1) {
@@ -74,9 +68,7 @@ void Engine::startCheckRun()
     }
     m_listDateStyle = m_settings.DateStyle;
 
-    QString haltMessage = QStringLiteral("Unknown Error");
-    if (!openAccount(haltMessage))
-        haltCheckRun(haltMessage);
+    openAccount();
 }
 
 void Engine::continueCheckRun()
@@ -84,7 +76,7 @@ void Engine::continueCheckRun()
     m_minutesSinceCheck = 0;
     int flags = 0;
     if (!isOnline(&flags)) {
-        haltCheckRun(QStringLiteral("Not Connected To The Internet"));
+        haltCheckRun(RunHalt::Offline);
         return;
     }
     m_currentAccountRow += 1;
@@ -105,39 +97,40 @@ void Engine::continueCheckRun()
         }
         m_currentAccountRow = next;
     }
-    QString haltMessage = QStringLiteral("Unknown Error");
-    if (!openAccount(haltMessage))
-        haltCheckRun(haltMessage);
+    openAccount();
 }
 
-// False with the halt message when the run must stop.
-bool Engine::openAccount(QString& haltMessage)
+// False when the run had to halt.
+bool Engine::openAccount()
 {
     const int row = m_currentAccountRow - 1;
-    if (row < 0 || row >= m_accounts.rowCount())
-        return false; // "Unknown Error"
-    m_matcher.beginAccount();
-    const AccountRow& account = m_accounts.rowAt(row);
-    m_ctx.DisplayName = account.displayName;
-    m_ctx.UserName = account.userName;
-    if (account.key.password.isEmpty()) {
-        haltMessage =
-            QStringLiteral("Password From Usernames List Not Good For User: ") + m_ctx.UserName;
+    if (row < 0 || row >= m_accounts.rowCount()) {
+        haltCheckRun(RunHalt::Unknown);
         return false;
     }
-    m_ctx.Password = account.key.password;
-    m_ctx.ServerName = account.serverName;
-    m_ctx.PortText = account.port;
+    m_matcher.beginAccount();
+    const AccountRow& account = m_accounts.rowAt(row);
+    m_ctx.displayName = account.displayName;
+    m_ctx.userName = account.userName;
+    if (account.key.password.isEmpty()) {
+        haltCheckRun(RunHalt::BadPassword, m_ctx.userName);
+        return false;
+    }
+    m_ctx.password = account.key.password;
+    m_ctx.serverName = account.serverName;
+    m_ctx.portText = account.port;
     bool ok = false;
-    const qint32 port = m_ctx.PortText.trimmed().toInt(&ok);
-    if (!ok)
-        return false; // a port that is no 32-bit number: "Unknown Error"
+    const qint32 port = m_ctx.portText.trimmed().toInt(&ok);
+    if (!ok) {
+        haltCheckRun(RunHalt::Unknown); // a port that is no 32-bit number
+        return false;
+    }
     if (m_cancelRequested != 1) {
-        ConnectToServer(m_ctx.ServerName, port);
+        connectAccount(m_ctx.serverName, port);
         return true;
     }
     m_mails.clearItems();
-    haltMessage = QStringLiteral("Operation Canceled");
+    haltCheckRun(RunHalt::Canceled);
     return false;
 }
 
@@ -155,34 +148,29 @@ void Engine::completeCheckRun()
     emit controlsRestored();
     const int total = m_mails.itemCount() - m_noMailRowCount;
     m_noMailRowCount = 0;
-    const QString countWord = m_newMailCount == 0   ? QStringLiteral("No")
-                              : m_newMailCount == 1 ? QStringLiteral("1")
-                                                    : QString::number(m_newMailCount);
-    const QString ending = m_newMailCount == 1 ? QString() : QStringLiteral("s");
     emit logColoursChanged(false);
-    const QString summary = QStringLiteral("..Check Complete: ") + countWord +
-                            QStringLiteral(" New Mail Item") + ending +
-                            QStringLiteral(" -Total Items: ") + QString::number(total);
-    AppendLog(summary);
-    SetStatus(dateTimeNow() + summary);
+    const QString summary = RunText::checkComplete(m_newMailCount, total);
+    m_runLog.append(summary);
+    m_runLog.setDatedStatus(summary);
     emit checkRunCompleted(m_newMailCount, total);
     m_processBusy = 0;
     m_minutesSinceCheck = 0;
     emit runEnded();
 }
 
-void Engine::haltCheckRun(const QString& haltMessage)
+void Engine::haltCheckRun(RunHalt why, const QString& userName)
 {
+    const QString haltMessage = RunText::halt(why, userName);
     resetRunState();
     m_noMailRowCount = 0;
     emit controlsRestored();
     m_processBusy = 0;
     m_minutesSinceCheck = 0;
     emit logColoursChanged(false);
-    AppendLog(QStringLiteral("..Process Halted: ") + haltMessage);
-    SetStatus(dateTimeNow() + QStringLiteral("..Process Halted: ") + haltMessage);
+    m_runLog.append(RunText::haltLine(haltMessage));
+    m_runLog.setDatedStatus(RunText::haltLine(haltMessage));
     emit checkRunHalted(haltMessage);
     if (m_closing < 1)
-        m_prompter.showMessage(Title, QStringLiteral("Process Halted: ") + haltMessage);
+        m_prompter.showMessage(RunText::title, RunText::haltBox(haltMessage));
     emit runEnded();
 }

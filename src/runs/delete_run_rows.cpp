@@ -24,18 +24,13 @@ int firstMarkedMailRow(const MailListModel& mails)
 
 void Engine::matchForDelete(const MailHeaders& headers, qint32 messageNumber)
 {
-    bool firstOk = false;
-    bool lastOk = false;
-    bool markedOk = false;
-    const qint32 first = deleteBlockNumber(m_deleteBlockIndex - 1, &firstOk);
-    const qint32 last = deleteBlockNumber(m_deleteBlockIndex, &lastOk);
-    const qint32 marked = deleteBlockNumber(m_deleteBlockIndex - 6, &markedOk);
-    if (!firstOk || !lastOk || !markedOk || first < 1 || last > m_mails.itemCount()) {
+    const DeleteBlock* block = currentDeleteBlock();
+    if (!block || block->firstRow < 1 || block->lastRow > m_mails.itemCount()) {
         abortDeleteAccount(); // the list no longer holds the block's rows
         return;
     }
     const QString shown = displayedMailDate(headers.date, m_listDateStyle);
-    for (int i = first; i <= last; ++i) {
+    for (int i = block->firstRow; i <= block->lastRow; ++i) {
         if (isRowChecked(m_mails, i) != true)
             continue;
         const MailItem& row = m_mails.item(i - 1);
@@ -44,26 +39,26 @@ void Engine::matchForDelete(const MailHeaders& headers, qint32 messageNumber)
         if (row.isNoMailRow() || row.mark == RowMark::Deleted || m_acceptedDeleteRows.contains(i))
             continue;
         m_deleteRowIndex = 0;
-        if (row.userName != m_ctx.UserName || row.from != headers.from ||
+        if (row.userName != m_ctx.userName || row.from != headers.from ||
             row.subject != headers.subject || row.dateSent != shown ||
-            row.server != m_ctx.ServerName || row.port != m_ctx.PortText)
+            row.server != m_ctx.serverName || row.port != m_ctx.portText)
             continue;
         m_deletedInAccount += 1;
         m_deleteRowIndex = i;
-        if (marked < m_deletedInAccount) {
+        if (block->markedRows < m_deletedInAccount) {
             abortDeleteAccount(); // more matches than marked rows
             return;
         }
-        m_ctx.SessionState = SentDele;
-        sendCommand("DELE " + QByteArray::number(messageNumber));
+        m_ctx.state = SessionState::SentDele;
+        m_driver.sendCommand("DELE " + QByteArray::number(messageNumber));
         return;
     }
 }
 
 void Engine::abortDeleteAccount()
 {
-    m_ctx.SessionState = DeleteAborted;
-    sendCommand("QUIT");
+    m_ctx.state = SessionState::DeleteAborted;
+    m_driver.sendCommand("QUIT");
 }
 
 bool Engine::deleteAccepted()
@@ -73,9 +68,8 @@ bool Engine::deleteAccepted()
     const int row = m_deleteRowIndex - 1;
     if (row >= 0 && row < m_mails.itemCount() && !m_mails.item(row).isNoMailRow())
         m_acceptedDeleteRows.append(m_deleteRowIndex);
-    bool ok = false;
-    const qint32 marked = deleteBlockNumber(m_deleteBlockIndex - 6, &ok);
-    return !ok || m_deletedInAccount >= marked;
+    const DeleteBlock* block = currentDeleteBlock();
+    return !block || m_deletedInAccount >= block->markedRows;
 }
 
 void Engine::settleDeletions(bool quitAnswered)
@@ -85,12 +79,7 @@ void Engine::settleDeletions(bool quitAnswered)
     const QList<int> rows = std::exchange(m_acceptedDeleteRows, {});
     if (!quitAnswered) {
         // The rows stay, still marked, for another try.
-        const QString line =
-            QStringLiteral("..Deletion Not Completed: The Server Kept %1 Mail Item%2")
-                .arg(rows.size())
-                .arg(rows.size() == 1 ? QString() : QStringLiteral("s"));
-        AppendLog(line);
-        SetStatus(line);
+        m_runLog.report(RunText::deletionNotCompleted(int(rows.size())));
         return;
     }
     for (const int i : rows) {

@@ -3,61 +3,22 @@
 #include "model/account_list_model.h"
 #include "model/mail_list_model.h"
 #include "platform/connectivity.h"
-#include "platform/tick_source.h"
 #include "storage/run_settings.h"
-
-#include <QDateTime>
-#include <QLocale>
 
 Engine::Engine(RunSettings& settings, AccountListModel& accounts, MailListModel& mails,
                Prompter& prompter, Connectivity& connectivity, TickSource& ticks, QObject* parent)
     : QObject(parent), m_settings(settings), m_accounts(accounts), m_mails(mails),
-      m_prompter(prompter), m_connectivity(connectivity), m_ticks(ticks), m_socket(this),
-      m_timer2(this), m_session(m_ctx, *this)
+      m_prompter(prompter), m_connectivity(connectivity), m_ticks(ticks),
+      m_driver(settings, *this, m_runLog, ticks, this), m_ctx(m_driver.context())
 {
-    m_timer2.setObjectName(QStringLiteral("Timer2"));
-    // The watchdog looks every second, so a time-out is honoured to about a
-    // second whatever its length.
-    m_timer2.setInterval(1000);
-    connect(&m_timer2, &QTimer::timeout, this, &Engine::watchdogTick);
-    connect(&m_socket, &Winsock1::connectEvent, this, &Engine::Winsock1_Connect);
-    connect(&m_socket, &Winsock1::dataArrival, this, &Engine::Winsock1_DataArrival);
-    connect(&m_socket, &Winsock1::closeEvent, this, &Engine::Winsock1_Close);
-    connect(&m_socket, &Winsock1::errorEvent, this, &Engine::Winsock1_Error);
-    connect(&m_socket, &Winsock1::tlsStarted, this, &Engine::onTlsStarted);
+    connect(&m_runLog, &RunLog::appended, this, &Engine::logAppended);
+    connect(&m_runLog, &RunLog::replaced, this, &Engine::logReplaced);
+    connect(&m_runLog, &RunLog::statusChanged, this, &Engine::statusChanged);
+    connect(&m_driver, &SessionDriver::linkFailed, this, [this] { emit logColoursChanged(false); });
+    connect(&m_driver, &SessionDriver::closed, this, &Engine::sessionClosed);
 }
 
-Engine::~Engine()
-{
-    m_timer2.stop();
-    m_socket.disconnect(this);
-}
-
-void Engine::AppendLog(const QString& text)
-{
-    m_log += QStringLiteral("\r\n") + text;
-    emit logAppended(text);
-}
-
-void Engine::SetStatus(const QString& text)
-{
-    m_status = text;
-    emit statusChanged(text);
-}
-
-QString Engine::dateTimeNow() const
-{
-    const QDateTime now = QDateTime::currentDateTime();
-    const QLocale locale = QLocale::system();
-    return locale.toString(now.date(), QLocale::ShortFormat) + QLatin1Char(' ') +
-           locale.toString(now.time(), QLocale::LongFormat);
-}
-
-qint64 Engine::tickNow() const
-{
-    // The tick count as a signed 32-bit value widened to 64 bits.
-    return qint64(qint32(m_ticks.tickCount()));
-}
+Engine::~Engine() = default;
 
 bool Engine::isOnline(int* flags)
 {
@@ -77,34 +38,9 @@ SessionOptions Engine::sessionOptions() const
     return options;
 }
 
-void Engine::sendCommand(const QByteArray& line)
-{
-    markReplyAwaited();
-    m_socket.SendData(line + "\r\n");
-}
-
-void Engine::markReplyAwaited()
-{
-    m_replyAwaited = true;
-    m_progressMarkTick = tickNow();
-    m_progressMarkBytes = m_sessionBytes;
-}
-
-void Engine::reportLine(const QString& text)
-{
-    AppendLog(text);
-    SetStatus(text);
-}
-
-void Engine::enableWatchdog()
-{
-    if (!m_timer2.isActive())
-        m_timer2.start();
-}
-
 void Engine::addNoMailRow()
 {
-    m_mails.appendItem(MailItem::noMailRow(m_ctx.DisplayName, m_ctx.UserName));
+    m_mails.appendItem(MailItem::noMailRow(m_ctx.displayName, m_ctx.userName));
     m_noMailRowCount += 1;
 }
 

@@ -1,16 +1,16 @@
 #pragma once
 
-#include "platform/winsock1.h"
-#include "pop3/pop3_session.h"
-#include "pop3/session_context.h"
 #include "pop3/snapshot_matcher.h"
+#include "runs/delete_plan.h"
+#include "runs/run_log.h"
+#include "runs/run_texts.h"
+#include "runs/session_driver.h"
 
 #include <QObject>
 #include <QSet>
 #include <QSslCertificate>
 #include <QString>
 #include <QStringList>
-#include <QTimer>
 
 class AccountListModel;
 class CertificateTrust;
@@ -26,11 +26,11 @@ struct RunSettings;
 // watchdog, and the log and status texts. It owns no window: message boxes
 // go through the Prompter and everything the window shows leaves through
 // signals.
-class Engine : public QObject, private SessionHost
+class Engine : public QObject, private SessionClient
 {
     Q_OBJECT
 public:
-    static inline const QString Title = QStringLiteral("Quorvamel");
+    static inline const QString Title = RunText::title;
 
     Engine(RunSettings& settings, AccountListModel& accounts, MailListModel& mails,
            Prompter& prompter, Connectivity& connectivity, TickSource& ticks,
@@ -39,10 +39,8 @@ public:
 
     // The routines of the runs.
     void CheckRun();
-    void CloseConnection();
-    void ConnectToServer(const QString& server, qint32 port);
-    void ExtractHeaders(const QByteArray& message, qint32 messageNumber);
-    void watchdogTick();
+    void closeConnection() { m_driver.close(); }
+    void watchdogTick() { m_driver.watchdogTick(); }
 
     // The delete-mail run. startDeleteFromUser is the click on Command5: it
     // asks for confirmation and calls DeleteRun, and is true once it did
@@ -52,17 +50,17 @@ public:
     bool startDeleteFromUser();
     void DeleteRun();
     void ReconcileDeletedRows();
-    // The plan: element 0 the last index, seven elements per account block.
-    const QStringList& DeleteBlocks() const { return m_deleteBlocks; }
-    qint32 DeleteBlockIndex() const { return m_deleteBlockIndex; }
+    // The plan of the last delete run, one block per visit.
+    const std::vector<DeleteBlock>& deletePlan() const { return m_deletePlan; }
     qint32 DeletedInAccount() const { return m_deletedInAccount; }
     qint32 DeleteRowIndex() const { return m_deleteRowIndex; }
 
     // Log and status line. AppendLog adds CR LF and the text to the log.
-    void AppendLog(const QString& text);
-    void SetStatus(const QString& text);
-    QString logText() const { return m_log; }
-    QString statusText() const { return m_status; }
+    void AppendLog(const QString& text) { m_runLog.append(text); }
+    void SetStatus(const QString& text) { m_runLog.setStatus(text); }
+    QString logText() const { return m_runLog.text(); }
+    QString statusText() const { return m_runLog.status(); }
+    RunLog& runLog() { return m_runLog; }
 
     // Run flags (16- and 32-bit integers as the rest of the program sees them).
     qint32 CheckRunActive() const { return m_checkRunActive; }
@@ -75,24 +73,25 @@ public:
     void setProcessBusy(qint16 value) { m_processBusy = value; }
     qint16 Closing() const { return m_closing; }
     void setClosing(qint16 value) { m_closing = value; }
-    qint16 Reconnecting() const { return m_reconnecting; }
+    bool Reconnecting() const { return m_driver.reconnecting(); }
     qint32 MinutesSinceCheck() const { return m_minutesSinceCheck; }
     void setMinutesSinceCheck(qint32 value) { m_minutesSinceCheck = value; }
     qint32 NewMailCount() const { return m_newMailCount; }
     qint32 NoMailRowCount() const { return m_noMailRowCount; }
     qint32 ListDateStyle() const { return m_listDateStyle; }
     qint32 CurrentAccountRow() const { return m_currentAccountRow; }
-    const SessionContext& session() const { return m_ctx; }
+    const SessionContext& session() const { return m_driver.context(); }
 
     // The certificates the user trusts beyond the system's, and whether to
     // ask about one; none when not set.
-    void setCertificateTrust(CertificateTrust* trust) { m_trust = trust; }
+    void setCertificateTrust(CertificateTrust* trust) { m_driver.setCertificateTrust(trust); }
 
     // The fixed waits, shortened by tests only.
-    void setCloseWaitMs(int ms) { m_closeWaitMs = ms; }
-    void setReconnectPauseMs(int ms) { m_reconnectPauseMs = ms; }
-    QTimer& Timer2() { return m_timer2; }
-    Winsock1& socket() { return m_socket; }
+    void setCloseWaitMs(int ms) { m_driver.waits().closeMs = ms; }
+    void setReconnectPauseMs(int ms) { m_driver.waits().reconnectPauseMs = ms; }
+    QTimer& watchdogTimer() { return m_driver.watchdogTimer(); }
+    MailSocket& socket() { return m_driver.socket(); }
+    SessionDriver& sessionDriver() { return m_driver; }
 
 signals:
     void logAppended(const QString& text);
@@ -122,62 +121,40 @@ signals:
     void runEnded();
 
 private:
-    // SessionHost
+    // SessionClient
     SessionOptions sessionOptions() const override;
-    void sendCommand(const QByteArray& line) override;
-    void reportLine(const QString& text) override;
-    void enableWatchdog() override;
-    bool connectionEncrypted() const override { return m_socket.isEncrypted(); }
-    void startTls() override { m_socket.startTls(); }
-    void extractHeaders(const QByteArray& message, qint32 messageNumber) override
-    {
-        ExtractHeaders(message, messageNumber);
-    }
+    void extractHeaders(const QByteArray& message, qint32 messageNumber) override;
     void addNoMailRow() override;
     void clearMailList() override;
     bool deleteAccepted() override;
-    void endSession(SessionEnd why) override;
+    void settleSession(bool quitAnswered) override { settleDeletions(quitAnswered); }
 
-    // Events of Winsock1.
-    void Winsock1_Connect();
-    void Winsock1_DataArrival();
-    void Winsock1_Close();
-    void Winsock1_Error(int number, const QString& description, bool tls);
-    void onTlsStarted();
-    void readArrivals();
-    // The one log line that says why a session ended early; once a session.
-    void logSessionEnd(const QString& reason);
-    void markReplyAwaited();
-    // A certificate refused in the session just ended: asks whether to
-    // trust it. True when the same account is to be tried again.
-    bool offerCertificateTrust();
+    // Online (or dialled up) first, then the connection of the account.
+    void connectAccount(const QString& server, qint32 port);
+    void sessionClosed();
 
     // Steps of the check run.
     void startCheckRun();
     void continueCheckRun();
-    bool openAccount(QString& haltMessage);
+    bool openAccount();
     void completeCheckRun();
-    void haltCheckRun(const QString& haltMessage);
+    void haltCheckRun(RunHalt why, const QString& userName = {});
     void resetRunState();
     void postContinuation();
-    bool waitForConnect();
 
     // Steps of the delete run.
     void startDeleteRun();
     void continueDeleteRun();
     void startDeleteAccount();
     void completeDeleteRun();
-    void haltDeleteRun(const QString& haltMessage);
+    void haltDeleteRun(RunHalt why);
     void resetDeleteRunState();
-    void buildDeletePlan();
     int removeDeletedRows();
     void matchForDelete(const MailHeaders& headers, qint32 messageNumber);
     void abortDeleteAccount();
     void settleDeletions(bool quitAnswered);
-    qint32 deleteBlockNumber(qsizetype index, bool* ok) const;
+    const DeleteBlock* currentDeleteBlock() const;
 
-    qint64 tickNow() const;
-    QString dateTimeNow() const;
     bool isOnline(int* flags);
 
     RunSettings& m_settings;
@@ -187,19 +164,16 @@ private:
     Connectivity& m_connectivity;
     TickSource& m_ticks;
 
-    Winsock1 m_socket;
-    QTimer m_timer2;
-    SessionContext m_ctx;
-    Pop3Session m_session;
+    RunLog m_runLog;
+    SessionDriver m_driver;
+    SessionContext& m_ctx;
     SnapshotMatcher m_matcher;
 
     qint32 m_checkRunActive = 0;
     qint32 m_deleteRunActive = 0;
     qint16 m_cancelRequested = 0;
     qint16 m_processBusy = 0;
-    qint16 m_reconnecting = 0;
     qint16 m_closing = 0;
-    qint16 m_connectedByModem = 0;
     qint32 m_firstAccountRow = 0;
     qint32 m_lastAccountRow = 0;
     qint32 m_currentAccountRow = 0;
@@ -208,29 +182,10 @@ private:
     qint32 m_minutesSinceCheck = 0;
     qint32 m_listDateStyle = 1;
 
-    QString m_log;
-    QString m_status;
-    int m_closeWaitMs = 200;
-    int m_reconnectPauseMs = 500;
-    bool m_inConnectWait = false;
     bool m_continuationQueued = false;
-    // The watchdog's progress mark: when it was set and how many bytes the
-    // session had received then. A reply must grow by ProgressBytes within
-    // each time-out.
-    static constexpr qint64 ProgressBytes = 1024;
-    qint64 m_progressMarkTick = 0;
-    qint64 m_progressMarkBytes = 0;
-    qint64 m_sessionBytes = 0;
-    bool m_replyAwaited = false;
-    bool m_sessionEndLogged = false;
-    CertificateTrust* m_trust = nullptr;
-    std::optional<UnverifiedCertificate> m_refusedCertificate;
-    bool m_retryAccount = false;
 
-    QStringList m_deleteBlocks;
-    qint32 m_deleteBlockIndex = 0;
-    qint32 m_deleteBlockFirstRow = 0;
-    qint32 m_deleteBlockLastRow = 0;
+    std::vector<DeleteBlock> m_deletePlan;
+    size_t m_deleteBlockIndex = 0; // the block visited now
     qint32 m_deletedInAccount = 0;
     qint32 m_deleteRowIndex = 0;
     // Rows whose DELE the server accepted in this session: deleted only

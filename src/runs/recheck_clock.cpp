@@ -4,6 +4,7 @@
 #include "platform/prompter.h"
 #include "platform/wait_with_events.h"
 #include "runs/engine.h"
+#include "runs/run_texts.h"
 #include "storage/run_settings.h"
 
 #include <QTimer>
@@ -115,7 +116,7 @@ void RecheckClock::toggle()
         emit indicatorChanged({QString::number(m_settings.RecheckIntervalMinutes), WindowBackground,
                                tipUnlessOff(onTip(m_settings.RecheckIntervalMinutes))});
     } else {
-        m_prompter.showMessage(Engine::Title,
+        m_prompter.showMessage(RunText::title,
                                QStringLiteral("Your Timer Setting Should Be Set Greater\n"
                                               "Than 0 Min. To Use Timed Re-Check For Mail."));
     }

@@ -1,8 +1,8 @@
 #include "ui/about_box.h"
 
 #include "ui/card_pictures.h"
-#include "ui/form10_controls.h"
 #include "ui/system_colours.h"
+#include "ui/window_controls.h"
 
 #include <QEvent>
 #include <QLineEdit>
@@ -13,7 +13,7 @@ constexpr int ClientWidth = 4845;
 constexpr int ClientHeight = 3060;
 } // namespace
 
-Form3::Form3(QWidget* parent) : QWidget(parent, Qt::Window)
+AboutDialog::AboutDialog(QWidget* parent) : QWidget(parent, Qt::Window)
 {
     setObjectName(QStringLiteral("Form3"));
     setWindowTitle(QStringLiteral("About"));
@@ -36,39 +36,39 @@ Form3::Form3(QWidget* parent) : QWidget(parent, Qt::Window)
     auto* image2 = makeControl<QLabel>(this, QStringLiteral("Image2"), {480, 1920, 240, 240});
     image2->setPixmap(CardPictures::mailPicture(CardPictures::CardSet, 2));
 
-    m_picture1 = makePictureBox(this, QStringLiteral("Picture1"), {1440, 1845, 1965, 390});
-    m_picture1->setFocusPolicy(Qt::StrongFocus);
-    m_label5 =
-        makeLabel(m_picture1, QStringLiteral("Label5"), programVersionText(), {0, 0, 1965, 390});
-    m_label5->setAlignment(Qt::AlignCenter);
+    m_versionBox = makePictureBox(this, QStringLiteral("Picture1"), {1440, 1845, 1965, 390});
+    m_versionBox->setFocusPolicy(Qt::StrongFocus);
+    m_versionLabel =
+        makeLabel(m_versionBox, QStringLiteral("Label5"), programVersionText(), {0, 0, 1965, 390});
+    m_versionLabel->setAlignment(Qt::AlignCenter);
 
-    m_text2 = makeControl<QLineEdit>(this, QStringLiteral("Text2"), {4560, 2760, 150, 150});
-    m_text2->setFrame(false);
+    m_focusCatcher = makeControl<QLineEdit>(this, QStringLiteral("Text2"), {4560, 2760, 150, 150});
+    m_focusCatcher->setFrame(false);
 }
 
-QString Form3::versionText(int major, int minor, int revision)
+QString AboutDialog::versionText(int major, int minor, int revision)
 {
     return QStringLiteral("Vs.%1.%2.%3").arg(major).arg(minor).arg(revision);
 }
 
-QString Form3::programVersionText()
+QString AboutDialog::programVersionText()
 {
     return versionText(QUORVAMEL_VERSION_MAJOR, QUORVAMEL_VERSION_MINOR, QUORVAMEL_VERSION_PATCH);
 }
 
-void Form3::changeEvent(QEvent* event)
+void AboutDialog::changeEvent(QEvent* event)
 {
     QWidget::changeEvent(event);
     if (event->type() == QEvent::ActivationChange && isActiveWindow())
         focusFirstControl();
 }
 
-void Form3::focusFirstControl()
+void AboutDialog::focusFirstControl()
 {
-    if (m_picture1->isVisible())
-        m_picture1->setFocus(Qt::ActiveWindowFocusReason);
+    if (m_versionBox->isVisible())
+        m_versionBox->setFocus(Qt::ActiveWindowFocusReason);
     else
-        m_text2->setFocus(Qt::ActiveWindowFocusReason);
+        m_focusCatcher->setFocus(Qt::ActiveWindowFocusReason);
 }
 
 AboutBox::AboutBox(QWidget* owner, QObject* parent) : QObject(parent), m_owner(owner) {}
@@ -80,16 +80,16 @@ AboutBox::~AboutBox()
 
 void AboutBox::show()
 {
-    if (!m_form)
-        m_form = new Form3(m_owner);
-    m_form->show();
-    m_form->raise();
+    if (!m_dialog)
+        m_dialog = new AboutDialog(m_owner);
+    m_dialog->show();
+    m_dialog->raise();
     // Focus may be refused (another application is in front): not reported.
-    m_form->activateWindow();
+    m_dialog->activateWindow();
 }
 
 void AboutBox::unload()
 {
-    if (m_form)
-        delete m_form.data();
+    if (m_dialog)
+        delete m_dialog.data();
 }

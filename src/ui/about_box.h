@@ -9,7 +9,7 @@ class QLabel;
 class QLineEdit;
 
 // The About box: a one-sentence description, two pictures and the version.
-class Form3 : public QWidget
+class AboutDialog : public QWidget
 {
     Q_OBJECT
 
@@ -18,7 +18,7 @@ public:
         "With A Single Click, Check The POP3 Servers And List All Of The eMail You Have For "
         "All Of Your Configured eMail Addresses.");
 
-    explicit Form3(QWidget* parent = nullptr);
+    explicit AboutDialog(QWidget* parent = nullptr);
 
     // "Vs." and the three parts of a version, dot separated.
     static QString versionText(int major, int minor, int revision);
@@ -31,9 +31,9 @@ protected:
 private:
     void focusFirstControl();
 
-    QFrame* m_picture1 = nullptr;
-    QLabel* m_label5 = nullptr;
-    QLineEdit* m_text2 = nullptr;
+    QFrame* m_versionBox = nullptr;
+    QLabel* m_versionLabel = nullptr;
+    QLineEdit* m_focusCatcher = nullptr;
 };
 
 // Keeps at most one About box: the first showing creates it, closing it
@@ -50,9 +50,9 @@ public:
     void show();
     // Closes and destroys the box if it exists (the main window's final close).
     void unload();
-    Form3* form() const { return m_form; }
+    AboutDialog* dialog() const { return m_dialog; }
 
 private:
     QWidget* m_owner;
-    QPointer<Form3> m_form;
+    QPointer<AboutDialog> m_dialog;
 };

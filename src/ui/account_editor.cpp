@@ -1,11 +1,13 @@
 #include "ui/account_editor.h"
 
 #include "model/account_list_model.h"
+#include "platform/program_title.h"
 #include "platform/prompter.h"
 #include "runs/account_store.h"
 #include "storage/account_record.h"
 #include "storage/scramble.h"
-#include "ui/form10.h"
+#include "ui/accounts_page.h"
+#include "ui/mainwindow.h"
 #include "ui/secret_entry.h"
 
 #include <QAction>
@@ -19,50 +21,37 @@
 
 namespace {
 
-const QString messageTitle = QStringLiteral("Quorvamel");
 const QString defaultPort = QStringLiteral("110");
-
-template <class Widget> Widget* control(Form10& form, const char* name)
-{
-    auto* found = form.findChild<Widget*>(QString::fromLatin1(name));
-    Q_ASSERT(found);
-    return found;
-}
 
 } // namespace
 
-AccountEditor::AccountEditor(Form10& form, AccountListModel& accounts, Prompter& prompter,
+AccountEditor::AccountEditor(MainWindow& form, AccountListModel& accounts, Prompter& prompter,
                              QObject* parent)
     : QObject(parent), m_accounts(accounts), m_prompter(prompter),
-      m_listView2(form.accountListView()), m_menu(control<QMenu>(form, "mnuP3Pop2")),
-      m_text11(control<QLineEdit>(form, "Text11")), m_text2(control<QLineEdit>(form, "Text2")),
-      m_text3(control<QLineEdit>(form, "Text3")), m_text4(control<QLineEdit>(form, "Text4")),
-      m_text5(control<QLineEdit>(form, "Text5")), m_beep([] { QApplication::beep(); })
+      m_listView(form.accountListView()), m_menu(form.menus().accountList.menu),
+      m_entries(form.accountsPage().entryBoxes()), m_beep([] { QApplication::beep(); })
 {
     if (form.accountListModel() != &accounts)
         form.setAccountListModel(&accounts);
 
-    connect(control<QPushButton>(form, "Command3"), &QPushButton::clicked, this,
+    const AccountListMenu& menu = form.menus().accountList;
+    connect(form.accountsPage().addButton(), &QPushButton::clicked, this,
             &AccountEditor::addAccount);
-    connect(control<QPushButton>(form, "Command4"), &QPushButton::clicked, this,
+    connect(form.accountsPage().deleteButton(), &QPushButton::clicked, this,
             &AccountEditor::deleteSelected);
-    connect(control<QAction>(form, "mnuDelete"), &QAction::triggered, this,
-            &AccountEditor::deleteSelected);
-    connect(control<QAction>(form, "mnuMoveUp"), &QAction::triggered, this, &AccountEditor::moveUp);
-    connect(control<QAction>(form, "mnuMovedown"), &QAction::triggered, this,
-            &AccountEditor::moveDown);
-    connect(control<QAction>(form, "mnuToTop"), &QAction::triggered, this,
-            &AccountEditor::moveToTop);
-    connect(control<QAction>(form, "mnuToBot"), &QAction::triggered, this,
-            &AccountEditor::moveToBottom);
+    connect(menu.deleteSelected, &QAction::triggered, this, &AccountEditor::deleteSelected);
+    connect(menu.moveUp, &QAction::triggered, this, &AccountEditor::moveUp);
+    connect(menu.moveDown, &QAction::triggered, this, &AccountEditor::moveDown);
+    connect(menu.moveToTop, &QAction::triggered, this, &AccountEditor::moveToTop);
+    connect(menu.moveToBottom, &QAction::triggered, this, &AccountEditor::moveToBottom);
     connect(&m_accounts, &AccountListModel::displayNameEdited, this, &AccountEditor::saveRenamed);
-    connect(m_text5, &QLineEdit::textChanged, this, &AccountEditor::checkPortText);
-    m_listView2->viewport()->installEventFilter(this);
+    connect(m_entries.port, &QLineEdit::textChanged, this, &AccountEditor::checkPortText);
+    m_listView->viewport()->installEventFilter(this);
 }
 
 bool AccountEditor::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == m_listView2->viewport() && event->type() == QEvent::MouseButtonRelease) {
+    if (watched == m_listView->viewport() && event->type() == QEvent::MouseButtonRelease) {
         auto* release = static_cast<QMouseEvent*>(event);
         if (release->button() == Qt::RightButton)
             m_menu->popup(release->globalPosition().toPoint());
@@ -76,13 +65,13 @@ QString AccountEditor::validationMessage() const
 {
     // Every test is made; the last one that fails is the one shown.
     QString message;
-    if (trimSpaces(m_text2->text()).isEmpty())
+    if (trimSpaces(m_entries.username->text()).isEmpty())
         message = QStringLiteral("No Username Was Entered In TextBox");
-    if (trimSpaces(m_text3->text()).isEmpty())
+    if (trimSpaces(m_entries.password->text()).isEmpty())
         message = QStringLiteral("No Password Was Entered In TextBox");
-    if (trimSpaces(m_text4->text()).isEmpty())
+    if (trimSpaces(m_entries.server->text()).isEmpty())
         message = QStringLiteral("No Server Name Was Entered In TextBox");
-    if (trimSpaces(m_text5->text()).isEmpty())
+    if (trimSpaces(m_entries.port->text()).isEmpty())
         message = QStringLiteral("No Port No. Was Entered In TextBox");
     return message;
 }
@@ -90,10 +79,10 @@ QString AccountEditor::validationMessage() const
 bool AccountEditor::isDuplicate() const
 {
     // Exact text comparisons: a port typed "0110" differs from "110".
-    const QString port = trimSpaces(m_text5->text());
+    const QString port = trimSpaces(m_entries.port->text());
     for (const AccountRow& row : m_accounts.rows()) {
-        if (row.userName == m_text2->text() && row.serverName == m_text4->text() &&
-            row.port == port)
+        if (row.userName == m_entries.username->text() &&
+            row.serverName == m_entries.server->text() && row.port == port)
             return true;
     }
     return false;
@@ -103,47 +92,47 @@ bool AccountEditor::addAccount()
 {
     const QString invalid = validationMessage();
     if (!invalid.isEmpty()) {
-        m_prompter.showMessage(messageTitle, invalid);
+        m_prompter.showMessage(programTitle(), invalid);
         return false;
     }
     // User and server names are not case-sensitive; the password is, so it
     // is kept as typed.
-    m_text2->setText(trimSpaces(m_text2->text()).toLower());
-    m_text3->setText(trimSpaces(m_text3->text()));
-    m_text4->setText(trimSpaces(m_text4->text()).toLower());
+    m_entries.username->setText(trimSpaces(m_entries.username->text()).toLower());
+    m_entries.password->setText(trimSpaces(m_entries.password->text()));
+    m_entries.server->setText(trimSpaces(m_entries.server->text()).toLower());
     if (isDuplicate()) {
-        m_prompter.showMessage(messageTitle,
+        m_prompter.showMessage(programTitle(),
                                QStringLiteral("Identical Username / Server Name / Port No. "
                                               "Already On List"));
         return false;
     }
     if (!appendAccount()) {
-        m_prompter.showMessage(messageTitle,
+        m_prompter.showMessage(programTitle(),
                                QStringLiteral("An Error Occurred Adding Username Info To List"));
         return false;
     }
-    m_text11->clear();
-    m_text2->clear();
-    m_text3->clear();
+    m_entries.displayName->clear();
+    m_entries.username->clear();
+    m_entries.password->clear();
     return true;
 }
 
 bool AccountEditor::appendAccount()
 {
     AccountRecord record;
-    const QString port = trimSpaces(m_text5->text());
+    const QString port = trimSpaces(m_entries.port->text());
     bool portOk = false;
     record.Port = port.toInt(&portOk);
     if (!portOk)
         return false;
-    record.DisplayName = trimSpaces(m_text11->text());
-    record.UserName = m_text2->text();
-    record.ScrambledPassword = ScramblePassword(m_text3->text());
-    record.ServerName = m_text4->text();
+    record.DisplayName = trimSpaces(m_entries.displayName->text());
+    record.UserName = m_entries.username->text();
+    record.ScrambledPassword = ScramblePassword(m_entries.password->text());
+    record.ServerName = m_entries.server->text();
     record.Checked = 0;
 
     AccountRow row;
-    row.key = {m_accounts.nextFreeKeyNumber(), m_text3->text()};
+    row.key = {m_accounts.nextFreeKeyNumber(), m_entries.password->text()};
     row.displayName = record.DisplayName;
     row.userName = record.UserName;
     row.serverName = record.ServerName;
@@ -157,7 +146,7 @@ bool AccountEditor::appendAccount()
 
 int AccountEditor::selectedRow() const
 {
-    const QItemSelectionModel* selection = m_listView2->selectionModel();
+    const QItemSelectionModel* selection = m_listView->selectionModel();
     if (!selection)
         return 0;
     const QModelIndexList rows = selection->selectedRows();
@@ -167,8 +156,8 @@ int AccountEditor::selectedRow() const
 void AccountEditor::selectRow(int row)
 {
     const QModelIndex index = m_accounts.index(row - 1, 0);
-    m_listView2->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect |
-                                                              QItemSelectionModel::Rows);
+    m_listView->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect |
+                                                             QItemSelectionModel::Rows);
 }
 
 void AccountEditor::deleteSelected()
@@ -179,7 +168,7 @@ void AccountEditor::deleteSelected()
         return;
     const QString question =
         QStringLiteral("Confirm: Delete Username .. ") + m_accounts.rowAt(row - 1).userName;
-    if (!m_prompter.askYesNo(messageTitle, question))
+    if (!m_prompter.askYesNo(programTitle(), question))
         return;
     m_accounts.removeAccountRow(row - 1);
     SaveUsersFile(m_accounts, QString(), 0, m_prompter);
@@ -245,7 +234,7 @@ void AccountEditor::saveRenamed(int row, const QString& newText)
 
 void AccountEditor::checkPortText()
 {
-    const QString text = m_text5->text();
+    const QString text = m_entries.port->text();
     if (text.isEmpty())
         return;
     for (qsizetype i = 0; i < text.size(); ++i) {
@@ -255,14 +244,14 @@ void AccountEditor::checkPortText()
         if (i == 0 && code == u'-')
             return;
         // Setting the text runs this check again, which then passes.
-        m_text5->setText(defaultPort);
+        m_entries.port->setText(defaultPort);
         m_beep();
         return;
     }
     bool fits = false;
     text.toInt(&fits);
     if (!fits) {
-        m_text5->setText(defaultPort);
+        m_entries.port->setText(defaultPort);
         m_beep();
     }
 }

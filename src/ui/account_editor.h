@@ -1,11 +1,13 @@
 #pragma once
 
+#include "ui/accounts_page.h"
+
 #include <QObject>
 #include <QString>
 #include <functional>
 
 class AccountListModel;
-class Form10;
+class MainWindow;
 class Prompter;
 class QLineEdit;
 class QMenu;
@@ -20,7 +22,7 @@ class AccountEditor : public QObject
 
 public:
     // The form is pointed at the given account list if it shows another.
-    AccountEditor(Form10& form, AccountListModel& accounts, Prompter& prompter,
+    AccountEditor(MainWindow& form, AccountListModel& accounts, Prompter& prompter,
                   QObject* parent = nullptr);
 
     // The sound of a refused port text; QApplication::beep unless replaced.
@@ -58,12 +60,8 @@ private:
 
     AccountListModel& m_accounts;
     Prompter& m_prompter;
-    QTreeView* m_listView2;
+    QTreeView* m_listView; // ListView2
     QMenu* m_menu;
-    QLineEdit* m_text11;
-    QLineEdit* m_text2;
-    QLineEdit* m_text3;
-    QLineEdit* m_text4;
-    QLineEdit* m_text5;
+    AccountEntryBoxes m_entries;
     std::function<void()> m_beep;
 };

@@ -1,13 +1,14 @@
 #include "ui/close_request.h"
 
 #include "model/account_list_model.h"
+#include "platform/program_title.h"
 #include "platform/prompter.h"
 #include "runs/account_store.h"
 #include "runs/engine.h"
 #include "storage/run_settings.h"
 #include "storage/settings_file.h"
-#include "ui/form10.h"
 #include "ui/mail_list_view.h"
+#include "ui/mainwindow.h"
 
 #include <QCloseEvent>
 #include <QHeaderView>
@@ -21,26 +22,21 @@ constexpr qint16 NoticeAfterTicks = 6;
 constexpr qint16 ForceAfterTicks = 31;
 } // namespace
 
-CloseRequest::CloseRequest(Form10& form, CloseRunFlags& flags, RunSettings& settings,
+CloseRequest::CloseRequest(MainWindow& form, CloseRunFlags& flags, RunSettings& settings,
                            AccountListModel& accounts, Prompter& prompter, QString settingsPath,
                            QObject* parent)
     : QObject(parent), m_form(form), m_flags(flags), m_settings(settings), m_accounts(accounts),
       m_prompter(prompter), m_settingsPath(std::move(settingsPath))
 {
-    m_timer4 = form.findChild<QTimer*>(QStringLiteral("Timer4"));
-    if (!m_timer4) {
-        m_timer4 = new QTimer(this);
-        m_timer4->setObjectName(QStringLiteral("Timer4"));
-        m_timer4->setInterval(1000);
-    }
-    connect(m_timer4, &QTimer::timeout, this, &CloseRequest::Timer4Tick);
+    m_closeTimer = form.timers().closeTick;
+    connect(m_closeTimer, &QTimer::timeout, this, &CloseRequest::closeTick);
     m_canHideToTray = [this] { return m_settings.TrayInEffect; };
     form.installEventFilter(this);
 }
 
 void CloseRequest::setTickMs(int ms)
 {
-    m_timer4->setInterval(ms);
+    m_closeTimer->setInterval(ms);
 }
 
 bool CloseRequest::eventFilter(QObject* watched, QEvent* event)
@@ -80,10 +76,10 @@ void CloseRequest::beginDelayedClose()
     m_flags.setClosing(1);
     m_flags.setProcessBusy(2);
     m_flags.requestCancel();
-    m_timer4->start();
+    m_closeTimer->start();
 }
 
-void CloseRequest::Timer4Tick()
+void CloseRequest::closeTick()
 {
     m_flags.setClosing(m_flags.Closing() + 1);
     if (m_flags.ProcessBusy() != 0) {
@@ -92,12 +88,12 @@ void CloseRequest::Timer4Tick()
             m_form.setStatus(DelayedText);
         }
         if (m_flags.Closing() > ForceAfterTicks) {
-            m_timer4->stop();
+            m_closeTimer->stop();
             closeFromProgram();
         }
         return;
     }
-    m_timer4->stop();
+    m_closeTimer->stop();
     closeFromProgram();
 }
 
@@ -112,7 +108,7 @@ void CloseRequest::closeFromProgram()
 
 void CloseRequest::finalClose()
 {
-    m_timer4->stop();
+    m_closeTimer->stop();
     SaveSettings();
     m_unloaded = true;
     emit unloading();
@@ -124,14 +120,14 @@ void CloseRequest::SaveSettings()
     capturePlacement();
     // Settings the window itself keeps.
     m_settings.LogSplit = m_form.logSplit() != 0;
-    const Form10::TextFont font = m_form.textFont();
+    const MainWindow::TextFont font = m_form.textFont();
     if (!font.name.isEmpty()) {
         m_settings.TextFontName = font.name;
         m_settings.TextFontSize = font.size;
         m_settings.TextFontBold = font.bold != 0;
     }
     if (!writeSettingsFile(m_settingsPath, m_settings.toRecord()))
-        m_prompter.showMessage(Engine::Title, SaveFailedText);
+        m_prompter.showMessage(programTitle(), SaveFailedText);
 }
 
 void CloseRequest::captureColumnWidths()
@@ -147,8 +143,8 @@ void CloseRequest::captureColumnWidths()
         m_settings.AccountColumnWidths = RunSettings::defaultAccountColumnWidths;
         return;
     }
-    const Form10::MailWidths mail = m_form.mailColumnWidths();
-    const Form10::AccountWidths account = m_form.accountColumnWidths();
+    const MainWindow::MailWidths mail = m_form.mailColumnWidths();
+    const MainWindow::AccountWidths account = m_form.accountColumnWidths();
     std::copy(mail.begin(), mail.end(), m_settings.MailColumnWidths.begin());
     std::copy(account.begin(), account.end(), m_settings.AccountColumnWidths.begin());
 }

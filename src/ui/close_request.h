@@ -5,7 +5,7 @@
 #include <functional>
 
 class AccountListModel;
-class Form10;
+class MainWindow;
 class Prompter;
 class QTimer;
 struct RunSettings;
@@ -42,7 +42,7 @@ public:
         QStringLiteral("An Error Occurred Saving App Data");
 
     // Watches the window's close events from now on.
-    CloseRequest(Form10& form, CloseRunFlags& flags, RunSettings& settings,
+    CloseRequest(MainWindow& form, CloseRunFlags& flags, RunSettings& settings,
                  AccountListModel& accounts, Prompter& prompter, QString settingsPath,
                  QObject* parent = nullptr);
 
@@ -59,9 +59,9 @@ public:
     // Closes the window as the program (tray "Close", the delayed close).
     void closeFromProgram();
     // One tick of the delayed close.
-    void Timer4Tick();
+    void closeTick();
 
-    QTimer& Timer4() const { return *m_timer4; }
+    QTimer& closeTimer() const { return *m_closeTimer; }
     bool hasUnloaded() const { return m_unloaded; }
 
 signals:
@@ -79,13 +79,13 @@ private:
     void captureColumnWidths();
     void capturePlacement();
 
-    Form10& m_form;
+    MainWindow& m_form;
     CloseRunFlags& m_flags;
     RunSettings& m_settings;
     AccountListModel& m_accounts;
     Prompter& m_prompter;
     QString m_settingsPath;
-    QTimer* m_timer4 = nullptr;
+    QTimer* m_closeTimer = nullptr;
     std::function<bool()> m_canHideToTray;
     bool m_programClose = false;
     bool m_unloaded = false;

@@ -1,8 +1,8 @@
 #include "ui/close_request_wiring.h"
 
 #include "runs/engine.h"
-#include "ui/form10.h"
 #include "ui/help_opener_menu.h"
+#include "ui/mainwindow.h"
 
 #include <QApplication>
 
@@ -31,7 +31,7 @@ void EngineRunFlags::setClosing(qint16 value)
     m_engine.setClosing(value);
 }
 
-WindowClosing::WindowClosing(Form10& form, Engine& engine, RunSettings& settings,
+WindowClosing::WindowClosing(MainWindow& form, Engine& engine, RunSettings& settings,
                              AccountListModel& accounts, Prompter& prompter, const Paths& paths,
                              TrayIcon::Probe trayProbe, std::unique_ptr<HelpLauncher> launcher)
     : QObject(&form), m_flags(engine),
@@ -50,7 +50,7 @@ WindowClosing::WindowClosing(Form10& form, Engine& engine, RunSettings& settings
     if (form.hasBecomeActive())
         m_tray.addIcon();
     else
-        connect(&form, &Form10::firstActivated, &m_tray, &TrayIcon::addIcon);
+        connect(&form, &MainWindow::firstActivated, &m_tray, &TrayIcon::addIcon);
 
     connectHelpMenu(form, m_about, paths.programFolder, *m_launcher);
 }

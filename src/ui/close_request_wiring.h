@@ -10,7 +10,7 @@
 
 class AccountListModel;
 class Engine;
-class Form10;
+class MainWindow;
 class Prompter;
 struct RunSettings;
 
@@ -45,9 +45,9 @@ public:
         QString programFolder;
     };
 
-    WindowClosing(Form10& form, Engine& engine, RunSettings& settings, AccountListModel& accounts,
-                  Prompter& prompter, const Paths& paths, TrayIcon::Probe trayProbe = {},
-                  std::unique_ptr<HelpLauncher> launcher = {});
+    WindowClosing(MainWindow& form, Engine& engine, RunSettings& settings,
+                  AccountListModel& accounts, Prompter& prompter, const Paths& paths,
+                  TrayIcon::Probe trayProbe = {}, std::unique_ptr<HelpLauncher> launcher = {});
     ~WindowClosing() override;
 
     TrayIcon& trayIcon() { return m_tray; }

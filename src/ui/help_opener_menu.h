@@ -3,11 +3,11 @@
 #include <QString>
 
 class AboutBox;
-class Form10;
+class MainWindow;
 class HelpLauncher;
 
 // The "Menu" items that lead out of the window: mnuHelp opens the help page
 // beside the program, mnuAbout shows the About box. The launcher and the
 // About box must outlive the window's menu.
-void connectHelpMenu(Form10& form, AboutBox& about, const QString& programFolder,
+void connectHelpMenu(MainWindow& form, AboutBox& about, const QString& programFolder,
                      HelpLauncher& launcher);

@@ -4,34 +4,30 @@
 #include "model/mail_list_model.h"
 #include "runs/engine.h"
 #include "storage/run_settings.h"
-#include "ui/form10.h"
+#include "ui/bottom_bar.h"
 #include "ui/mail_list_view.h"
+#include "ui/mainwindow.h"
 
 #include <QAction>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPushButton>
 
-MailListActions::MailListActions(Form10& window, Engine& engine, RunSettings& settings,
+MailListActions::MailListActions(MainWindow& window, Engine& engine, RunSettings& settings,
                                  QObject* parent)
     : QObject(parent), m_window(window), m_engine(engine), m_settings(settings),
       m_mails(*window.mailListModel()), m_view(window.mailListView()),
-      m_menu(window.findChild<QMenu*>(QStringLiteral("mnuP3Pop1")))
+      m_menu(window.menus().mailList.menu)
 {
-    auto button = [&](const char* name) {
-        return window.findChild<QPushButton*>(QString::fromLatin1(name));
-    };
-    auto action = [&](const char* name) {
-        return m_menu->findChild<QAction*>(QString::fromLatin1(name));
-    };
-    connect(button("Command2"), &QPushButton::clicked, this, &MailListActions::markAllSeen);
-    connect(button("Command7"), &QPushButton::clicked, this, &MailListActions::cancelRun);
-    connect(action("mnuCheckAll"), &QAction::triggered, this, [this] { checkAll(true); });
-    connect(action("mnuUnCheckAll"), &QAction::triggered, this, [this] { checkAll(false); });
-    connect(action("mnuCheckAllUser"), &QAction::triggered, this,
-            [this] { checkAllForUser(true); });
-    connect(action("mnuUnCheckAllUser"), &QAction::triggered, this,
-            [this] { checkAllForUser(false); });
+    const MailListMenu& menu = window.menus().mailList;
+    connect(window.bottomBar().seenButton(), &QPushButton::clicked, this,
+            &MailListActions::markAllSeen);
+    connect(window.bottomBar().cancelButton(), &QPushButton::clicked, this,
+            &MailListActions::cancelRun);
+    connect(menu.checkAll, &QAction::triggered, this, [this] { checkAll(true); });
+    connect(menu.unCheckAll, &QAction::triggered, this, [this] { checkAll(false); });
+    connect(menu.checkAllForUser, &QAction::triggered, this, [this] { checkAllForUser(true); });
+    connect(menu.unCheckAllForUser, &QAction::triggered, this, [this] { checkAllForUser(false); });
     m_view->viewport()->installEventFilter(this);
 }
 

@@ -3,7 +3,7 @@
 #include <QObject>
 
 class Engine;
-class Form10;
+class MainWindow;
 class MailListModel;
 class QMenu;
 class QTreeView;
@@ -17,7 +17,7 @@ class MailListActions : public QObject
 {
     Q_OBJECT
 public:
-    MailListActions(Form10& window, Engine& engine, RunSettings& settings,
+    MailListActions(MainWindow& window, Engine& engine, RunSettings& settings,
                     QObject* parent = nullptr);
 
     // Command2: every row's image becomes "seen", in list order.
@@ -39,7 +39,7 @@ protected:
 private:
     bool listActionsAllowed() const;
 
-    Form10& m_window;
+    MainWindow& m_window;
     Engine& m_engine;
     RunSettings& m_settings;
     MailListModel& m_mails;

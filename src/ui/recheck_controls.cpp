@@ -2,7 +2,9 @@
 
 #include "platform/wait_with_events.h"
 #include "storage/run_settings.h"
-#include "ui/form10.h"
+#include "ui/bottom_bar.h"
+#include "ui/mainwindow.h"
+#include "ui/settings_pages.h"
 #include "ui/system_colours.h"
 
 #include <QCheckBox>
@@ -16,11 +18,6 @@
 
 namespace {
 
-template <class T> T* control(Form10& window, const char* name)
-{
-    return window.findChild<T*>(QString::fromLatin1(name));
-}
-
 constexpr std::int32_t MinInterval = 1;
 constexpr std::int32_t MaxInterval = 9999;
 constexpr std::int32_t MinTimeout = 5;
@@ -28,30 +25,30 @@ constexpr std::int32_t MaxTimeout = 600;
 
 } // namespace
 
-RecheckControls::RecheckControls(Form10& window, RecheckClock& clock, RunSettings& settings,
+RecheckControls::RecheckControls(MainWindow& window, RecheckClock& clock, RunSettings& settings,
                                  QObject* parent)
     : QObject(parent), m_window(window), m_clock(clock), m_settings(settings),
-      m_text10(control<QLineEdit>(window, "Text10")), m_text6(control<QLineEdit>(window, "Text6")),
-      m_text9(control<QLineEdit>(window, "Text9")), m_timer3(control<QTimer>(window, "Timer3")),
-      m_label17(control<QLabel>(window, "Label17")),
-      m_picture7(control<QWidget>(window, "Picture7")),
-      m_command8(control<QPushButton>(window, "Command8")),
-      m_spins{control<QPushButton>(window, "Command10"), control<QPushButton>(window, "Command11"),
-              control<QPushButton>(window, "Command6"), control<QPushButton>(window, "Command9")},
-      m_check5(control<QCheckBox>(window, "Check5")),
-      m_check10(control<QCheckBox>(window, "Check10"))
+      m_pages(window.settingsPages()), m_indicator(window.bottomBar().recheckIndicator()),
+      m_indicatorPause(window.timers().indicatorPause), m_alarmLabel(window.alarmLabel()),
+      m_alarmBox(window.alarmBox()),
+      m_menuButton(window.bottomBar().menuButton()), m_spins{m_pages.intervalDownButton(),
+                                                             m_pages.intervalUpButton(),
+                                                             m_pages.timeoutDownButton(),
+                                                             m_pages.timeoutUpButton()},
+      m_playSound(m_pages.optionBox(OptionBox::PlaySound)),
+      m_continuousAlarm(m_pages.optionBox(OptionBox::ContinuousAlarm))
 {
-    m_text10->installEventFilter(this);
-    m_label17->installEventFilter(this);
+    m_indicator->installEventFilter(this);
+    m_alarmLabel->installEventFilter(this);
     for (QPushButton* spin : m_spins)
         spin->installEventFilter(this);
 
-    connect(m_timer3, &QTimer::timeout, this, [this] {
-        m_text10->setEnabled(true);
-        m_timer3->stop();
+    connect(m_indicatorPause, &QTimer::timeout, this, [this] {
+        m_indicator->setEnabled(true);
+        m_indicatorPause->stop();
     });
     connect(&m_clock, &RecheckClock::indicatorChanged, this, &RecheckControls::showIndicator);
-    connect(&m_clock, &RecheckClock::alarmShown, m_picture7, &QWidget::setVisible);
+    connect(&m_clock, &RecheckClock::alarmShown, m_alarmBox, &QWidget::setVisible);
     connect(&m_clock, &RecheckClock::alarmLamp, this, &RecheckControls::setAlarmLamp);
     connectOptions();
 }
@@ -64,36 +61,36 @@ void RecheckControls::setSpinDelays(int firstMs, int repeatMs)
 
 void RecheckControls::showIndicator(const RecheckIndicator& indicator)
 {
-    m_text10->setText(indicator.text);
+    m_indicator->setText(indicator.text);
     if (indicator.background) {
-        QPalette palette = m_text10->palette();
+        QPalette palette = m_indicator->palette();
         palette.setColor(QPalette::Base, SystemColour::toColour(*indicator.background));
-        m_text10->setPalette(palette);
+        m_indicator->setPalette(palette);
     }
     if (indicator.toolTip)
-        m_text10->setToolTip(*indicator.toolTip);
+        m_indicator->setToolTip(*indicator.toolTip);
 }
 
 void RecheckControls::connectOptions()
 {
     // A box set in code (a "Defaults" button clearing it) acts as a click;
     // the values put in at load only tick boxes whose setting is already 1.
-    connect(m_check5, &QCheckBox::toggled, this,
+    connect(m_playSound, &QCheckBox::toggled, this,
             [this](bool checked) { m_settings.PlaySound = checked; });
-    connect(control<QCheckBox>(m_window, "Check8"), &QCheckBox::toggled, this,
+    connect(m_pages.optionBox(OptionBox::AutoStartTimer), &QCheckBox::toggled, this,
             [this](bool checked) { m_settings.AutoStartTimer = checked; });
-    connect(control<QCheckBox>(m_window, "Check11"), &QCheckBox::toggled, this,
+    connect(m_pages.optionBox(OptionBox::IdleIfOffline), &QCheckBox::toggled, this,
             [this](bool checked) { m_settings.IdleIfOffline = checked; });
     // Ticking the alarm brings the sound with it, but only when the user
     // ticks it: a stored alarm without sound loads as it was saved.
-    connect(m_check10, &QCheckBox::clicked, this, [this](bool checked) {
+    connect(m_continuousAlarm, &QCheckBox::clicked, this, [this](bool checked) {
         if (!checked)
             return;
         m_settings.ContinuousAlarm = true;
-        if (!m_check5->isChecked())
-            m_check5->setChecked(true);
+        if (!m_playSound->isChecked())
+            m_playSound->setChecked(true);
     });
-    connect(m_check10, &QCheckBox::toggled, this, [this](bool checked) {
+    connect(m_continuousAlarm, &QCheckBox::toggled, this, [this](bool checked) {
         if (checked)
             return;
         m_settings.ContinuousAlarm = false;
@@ -103,13 +100,13 @@ void RecheckControls::connectOptions()
 
 void RecheckControls::setAlarmLamp(bool lit)
 {
-    QPalette palette = m_label17->palette();
+    QPalette palette = m_alarmLabel->palette();
     const auto background = lit ? SystemColour::ToolTipBackground : SystemColour::ButtonFace;
     const auto text = lit ? SystemColour::ToolTipText : SystemColour::ButtonText;
     palette.setColor(QPalette::Window, SystemColour::toColour(background));
     palette.setColor(QPalette::WindowText, SystemColour::toColour(text));
-    m_label17->setPalette(palette);
-    m_label17->setAutoFillBackground(true);
+    m_alarmLabel->setPalette(palette);
+    m_alarmLabel->setAutoFillBackground(true);
 }
 
 bool RecheckControls::eventFilter(QObject* watched, QEvent* event)
@@ -120,21 +117,21 @@ bool RecheckControls::eventFilter(QObject* watched, QEvent* event)
         return QObject::eventFilter(watched, event);
     auto* mouse = static_cast<QMouseEvent*>(event);
 
-    if (watched == m_text10) {
+    if (watched == m_indicator) {
         if (type == QEvent::MouseButtonDblClick && mouse->button() == Qt::LeftButton) {
             m_clock.toggle();
-            m_command8->setFocus();
+            m_menuButton->setFocus();
             return true;
         }
         if (type == QEvent::MouseButtonPress && mouse->button() == Qt::RightButton) {
             // Shut for a moment so the right click cannot reach the box.
-            m_text10->setEnabled(false);
-            m_timer3->start();
+            m_indicator->setEnabled(false);
+            m_indicatorPause->start();
             return true;
         }
         return false;
     }
-    if (watched == m_label17) {
+    if (watched == m_alarmLabel) {
         if (type == QEvent::MouseButtonRelease && mouse->button() == Qt::LeftButton)
             m_clock.stopAlarm();
         return false;
@@ -204,13 +201,13 @@ void RecheckControls::spinStep(Spin spin, int step)
     if (spin == Spin::IntervalDown || spin == Spin::IntervalUp) {
         m_settings.RecheckIntervalMinutes =
             std::clamp(m_settings.RecheckIntervalMinutes + step, MinInterval, MaxInterval);
-        m_text6->setText(QString::number(m_settings.RecheckIntervalMinutes));
+        m_pages.intervalBox()->setText(QString::number(m_settings.RecheckIntervalMinutes));
         m_window.setRecheckIntervalMinutes(m_settings.RecheckIntervalMinutes);
         m_clock.intervalStepped();
     } else {
         m_settings.ServerTimeoutSeconds =
             std::clamp(m_settings.ServerTimeoutSeconds + step, MinTimeout, MaxTimeout);
-        m_text9->setText(QString::number(m_settings.ServerTimeoutSeconds));
+        m_pages.timeoutBox()->setText(QString::number(m_settings.ServerTimeoutSeconds));
     }
 }
 

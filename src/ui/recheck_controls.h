@@ -5,12 +5,13 @@
 #include <QObject>
 #include <cstdint>
 
-class Form10;
+class MainWindow;
 class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
 class QTimer;
+class SettingsPages;
 struct RunSettings;
 
 // The window side of the timed re-check and the alarm: the indicator Text10
@@ -21,7 +22,7 @@ class RecheckControls : public QObject
 {
     Q_OBJECT
 public:
-    RecheckControls(Form10& window, RecheckClock& clock, RunSettings& settings,
+    RecheckControls(MainWindow& window, RecheckClock& clock, RunSettings& settings,
                     QObject* parent = nullptr);
 
     // Shows an indicator state on Text10.
@@ -45,19 +46,18 @@ private:
     void connectOptions();
     void setAlarmLamp(bool lit);
 
-    Form10& m_window;
+    MainWindow& m_window;
     RecheckClock& m_clock;
     RunSettings& m_settings;
-    QLineEdit* m_text10;
-    QLineEdit* m_text6;
-    QLineEdit* m_text9;
-    QTimer* m_timer3;
-    QLabel* m_label17;
-    QWidget* m_picture7;
-    QPushButton* m_command8;
-    QPushButton* m_spins[4];
-    QCheckBox* m_check5;
-    QCheckBox* m_check10;
+    SettingsPages& m_pages;
+    QLineEdit* m_indicator;       // Text10
+    QTimer* m_indicatorPause;     // Timer3
+    QLabel* m_alarmLabel;         // Label17
+    QWidget* m_alarmBox;          // Picture7
+    QPushButton* m_menuButton;    // Command8
+    QPushButton* m_spins[4];      // Command10, Command11, Command6, Command9
+    QCheckBox* m_playSound;       // Check5
+    QCheckBox* m_continuousAlarm; // Check10
     std::int16_t m_intervalSpinHeld = 0;
     std::int16_t m_timeoutSpinHeld = 0;
     int m_firstDelayMs = 750;

@@ -1,8 +1,10 @@
 #include "ui/secret_entry.h"
 
+#include "platform/program_title.h"
 #include "platform/prompter.h"
 #include "storage/run_settings.h"
-#include "ui/form10.h"
+#include "ui/mainwindow.h"
+#include "ui/settings_pages.h"
 
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -10,8 +12,6 @@
 #include <QTextCursor>
 
 namespace {
-
-const QString messageTitle = QStringLiteral("Quorvamel");
 
 bool isEnterKey(const QEvent* event)
 {
@@ -34,15 +34,16 @@ QString trimSpaces(const QString& text)
     return text.mid(first, last - first);
 }
 
-SecretEntry::SecretEntry(Form10& form, RunSettings& settings, Prompter& prompter, QObject* parent)
+SecretEntry::SecretEntry(MainWindow& form, RunSettings& settings, Prompter& prompter,
+                         QObject* parent)
     : QObject(parent), m_settings(settings), m_prompter(prompter),
-      m_text7(form.findChild<QLineEdit*>(QStringLiteral("Text7"))),
-      m_text8(form.findChild<QPlainTextEdit*>(QStringLiteral("Text8")))
+      m_runPasswordBox(form.settingsPages().runPasswordBox()),
+      m_apopSecretBox(form.settingsPages().apopSecretBox())
 {
-    Q_ASSERT(m_text7 && m_text8);
-    m_text7->installEventFilter(this);
-    m_text8->installEventFilter(this);
-    connect(m_text8, &QPlainTextEdit::textChanged, this, &SecretEntry::keepSecretWithinLimit);
+    m_runPasswordBox->installEventFilter(this);
+    m_apopSecretBox->installEventFilter(this);
+    connect(m_apopSecretBox, &QPlainTextEdit::textChanged, this,
+            &SecretEntry::keepSecretWithinLimit);
 }
 
 bool SecretEntry::eventFilter(QObject* watched, QEvent* event)
@@ -51,9 +52,9 @@ bool SecretEntry::eventFilter(QObject* watched, QEvent* event)
         return QObject::eventFilter(watched, event);
     // The Enter key itself never reaches the box: no new line, no default
     // button.
-    if (watched == m_text7)
+    if (watched == m_runPasswordBox)
         runPasswordEntered();
-    else if (watched == m_text8)
+    else if (watched == m_apopSecretBox)
         apopSecretEntered();
     else
         return QObject::eventFilter(watched, event);
@@ -62,46 +63,48 @@ bool SecretEntry::eventFilter(QObject* watched, QEvent* event)
 
 void SecretEntry::runPasswordEntered()
 {
-    const QString typed = trimSpaces(m_text7->text());
+    const QString typed = trimSpaces(m_runPasswordBox->text());
     if (!m_settings.RunPassword.isEmpty()) {
         // A password is set: the box only serves to delete it.
         if (typed != m_settings.RunPassword) {
             m_prompter.showMessage(
-                messageTitle,
+                programTitle(),
                 QStringLiteral("Enter Your Current Password, And Press -Enter- Key To Delete It"));
         } else {
             m_settings.RunPassword.clear();
-            m_prompter.showMessage(messageTitle,
+            m_prompter.showMessage(programTitle(),
                                    QStringLiteral("Okay, Your Old Password Has Been Deleted.\n"
                                                   "Now, You Can Enter A New Password."));
         }
-        m_text7->clear();
+        m_runPasswordBox->clear();
         return;
     }
     const bool yes = m_prompter.askYesNo(
-        messageTitle, QStringLiteral("Confirm: Your New Password To Run Quorvamel Is: \n") + typed);
+        programTitle(),
+        QStringLiteral("Confirm: Your New Password To Run Quorvamel Is: \n") + typed);
     if (yes) {
         m_settings.RunPassword = typed;
-        m_text7->clear();
-        m_prompter.showMessage(messageTitle, QStringLiteral("Your New Password Has Been Stored."));
+        m_runPasswordBox->clear();
+        m_prompter.showMessage(programTitle(),
+                               QStringLiteral("Your New Password Has Been Stored."));
     } else {
-        m_prompter.showMessage(messageTitle, QStringLiteral("Your Password Was Not Changed."));
-        m_text7->clear();
+        m_prompter.showMessage(programTitle(), QStringLiteral("Your Password Was Not Changed."));
+        m_runPasswordBox->clear();
     }
 }
 
 void SecretEntry::apopSecretEntered()
 {
-    const QString typed = trimSpaces(m_text8->toPlainText());
-    const bool yes =
-        m_prompter.askYesNo(messageTitle, QStringLiteral("Confirm Your Shared Secret: \n") + typed);
+    const QString typed = trimSpaces(m_apopSecretBox->toPlainText());
+    const bool yes = m_prompter.askYesNo(programTitle(),
+                                         QStringLiteral("Confirm Your Shared Secret: \n") + typed);
     if (yes) {
         m_settings.ApopSecret = typed;
-        m_text8->clear();
-        m_prompter.showMessage(messageTitle, QStringLiteral("Your New Secret Has Been Stored."));
+        m_apopSecretBox->clear();
+        m_prompter.showMessage(programTitle(), QStringLiteral("Your New Secret Has Been Stored."));
     } else {
         // The typed text stays for correction.
-        m_prompter.showMessage(messageTitle,
+        m_prompter.showMessage(programTitle(),
                                QStringLiteral("Your Secret Was Not Changed.\n"
                                               "You Can Make A Correction, Then Enter Again"));
     }
@@ -111,10 +114,10 @@ void SecretEntry::keepSecretWithinLimit()
 {
     // A plain-text box has no length limit of its own: cut what typing or
     // pasting put beyond it.
-    const int length = m_text8->document()->characterCount() - 1;
+    const int length = m_apopSecretBox->document()->characterCount() - 1;
     if (length <= SecretLimit)
         return;
-    QTextCursor cursor(m_text8->document());
+    QTextCursor cursor(m_apopSecretBox->document());
     cursor.setPosition(SecretLimit);
     cursor.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
     cursor.removeSelectedText();

@@ -3,7 +3,7 @@
 #include <QObject>
 #include <QString>
 
-class Form10;
+class MainWindow;
 class Prompter;
 class QLineEdit;
 class QPlainTextEdit;
@@ -24,7 +24,8 @@ public:
     // The most the secret box holds: what the scrambled secret keeps.
     static constexpr int SecretLimit = 248;
 
-    SecretEntry(Form10& form, RunSettings& settings, Prompter& prompter, QObject* parent = nullptr);
+    SecretEntry(MainWindow& form, RunSettings& settings, Prompter& prompter,
+                QObject* parent = nullptr);
 
     // Enter in Text7: deletes the current password (when the box holds it)
     // or sets a new one after a confirmation.
@@ -40,6 +41,6 @@ private:
 
     RunSettings& m_settings;
     Prompter& m_prompter;
-    QLineEdit* m_text7;
-    QPlainTextEdit* m_text8;
+    QLineEdit* m_runPasswordBox;
+    QPlainTextEdit* m_apopSecretBox;
 };

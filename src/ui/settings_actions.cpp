@@ -2,9 +2,12 @@
 
 #include "model/list_rows.h"
 #include "model/mail_list_model.h"
+#include "platform/program_title.h"
 #include "platform/prompter.h"
 #include "storage/run_settings.h"
-#include "ui/form10.h"
+#include "ui/bottom_bar.h"
+#include "ui/mainwindow.h"
+#include "ui/settings_pages.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -15,49 +18,43 @@
 
 namespace {
 
-const QString messageTitle = QStringLiteral("Quorvamel");
 const QString defaultsQuestion =
     QStringLiteral("Do You Want To Restore The Original, Default Settings For This Page?");
 
 } // namespace
 
-SettingsActions::SettingsActions(Form10& form, RunSettings& settings, MailListModel& mailList,
+SettingsActions::SettingsActions(MainWindow& form, RunSettings& settings, MailListModel& mailList,
                                  Prompter& prompter, QObject* parent)
     : QObject(parent), m_form(form), m_settings(settings), m_mailList(mailList),
-      m_prompter(prompter), m_imageCombo1(form.findChild<QComboBox*>(QStringLiteral("ImageCombo1")))
+      m_prompter(prompter), m_pages(form.settingsPages()),
+      m_dateStyleChooser(m_pages.dateStyleChooser())
 {
-    Q_ASSERT(m_imageCombo1);
     if (form.mailListModel() != &mailList)
         form.setMailListModel(&mailList);
 
-    connectBox("Check1", [this](bool on) { m_settings.CheckSelectedOnly = on; });
-    connectBox("Check2", [this](bool on) { m_settings.AutoCheckOnOpen = on; });
-    connectBox("Check3", [this](bool on) { m_settings.UseRetr = on; });
-    connectBox("Check6", [this](bool on) { m_settings.UseApop = on; });
-    connectBox("Check9", [this](bool on) {
+    connectBox(OptionBox::CheckSelectedOnly,
+               [this](bool on) { m_settings.CheckSelectedOnly = on; });
+    connectBox(OptionBox::AutoCheckOnOpen, [this](bool on) { m_settings.AutoCheckOnOpen = on; });
+    connectBox(OptionBox::UseRetr, [this](bool on) { m_settings.UseRetr = on; });
+    connectBox(OptionBox::UseApop, [this](bool on) { m_settings.UseApop = on; });
+    connectBox(OptionBox::ToolTipsOff, [this](bool on) {
         m_settings.ToolTipsOff = on;
         m_form.setToolTipsOff(m_settings.ToolTipsOff);
-        m_form.ApplyToolTips();
+        m_form.applyToolTips();
     });
-    connectBox("Check7", [this](bool on) { trayOnCloseChanged(on); });
-    connectBox("Check4", [this](bool on) { deleteFunctionsChanged(on); });
+    connectBox(OptionBox::TrayOnClose, [this](bool on) { trayOnCloseChanged(on); });
+    connectBox(OptionBox::DeleteEnabled, [this](bool on) { deleteFunctionsChanged(on); });
 
-    connect(m_imageCombo1, &QComboBox::activated, this, &SettingsActions::dateStyleChosen);
+    connect(m_dateStyleChooser, &QComboBox::activated, this, &SettingsActions::dateStyleChosen);
 
-    auto button = [&form](const char* name) {
-        auto* found = form.findChild<QPushButton*>(QString::fromLatin1(name));
-        Q_ASSERT(found);
-        return found;
-    };
-    connect(button("Command14"), &QPushButton::clicked, this, &SettingsActions::restorePage1);
-    connect(button("Command13"), &QPushButton::clicked, this, &SettingsActions::restorePage2);
-    connect(button("Command12"), &QPushButton::clicked, this, &SettingsActions::restorePage3);
+    connect(m_pages.defaultsButton(1), &QPushButton::clicked, this, &SettingsActions::restorePage1);
+    connect(m_pages.defaultsButton(2), &QPushButton::clicked, this, &SettingsActions::restorePage2);
+    connect(m_pages.defaultsButton(3), &QPushButton::clicked, this, &SettingsActions::restorePage3);
 }
 
-void SettingsActions::connectBox(const char* name, std::function<void(bool)> action)
+void SettingsActions::connectBox(OptionBox option, std::function<void(bool)> action)
 {
-    auto* box = m_form.findChild<QCheckBox*>(QString::fromLatin1(name));
-    Q_ASSERT(box);
+    QCheckBox* box = m_pages.optionBox(option);
     // A change made in code (a "Defaults" button clearing the box) runs the
     // same action as a click.
     connect(box, &QCheckBox::toggled, this, std::move(action));
@@ -72,7 +69,7 @@ void SettingsActions::trayOnCloseChanged(bool checked)
         return;
     // The tray behaviour of this run stays; the box only decides the next.
     m_settings.TrayOnClose = checked;
-    m_prompter.showMessage(messageTitle,
+    m_prompter.showMessage(programTitle(),
                            m_settings.TrayOnClose == m_settings.TrayInEffect
                                ? QStringLiteral("Your Current Tray Icon Setting Will Remain In "
                                                 "Effect.")
@@ -95,8 +92,7 @@ void SettingsActions::deleteFunctionsChanged(bool checked)
     if (!checked) {
         // "Delete Mail" comes back only when the mail tab is selected again
         // with the functions on.
-        if (auto* command5 = m_form.findChild<QPushButton*>(QStringLiteral("Command5")))
-            command5->setEnabled(false);
+        m_form.deleteMailButton()->setEnabled(false);
     }
     for (int row = 0; row < images.size(); ++row) {
         m_mailList.setImage(row, images[row]);
@@ -113,7 +109,7 @@ void SettingsActions::dateStyleChosen(int index)
         m_settings.DateStyle = index + 1;
     if (m_settings.DateStyle < 1) {
         m_settings.DateStyle = 1;
-        m_imageCombo1->setCurrentIndex(0);
+        m_dateStyleChooser->setCurrentIndex(0);
     }
 }
 
@@ -122,36 +118,37 @@ void SettingsActions::showDateStyle()
     if (m_settings.DateStyle < 1)
         m_settings.DateStyle = 1;
     // A style with no entry leaves the chooser as it is.
-    if (m_settings.DateStyle <= m_imageCombo1->count())
-        m_imageCombo1->setCurrentIndex(m_settings.DateStyle - 1);
+    if (m_settings.DateStyle <= m_dateStyleChooser->count())
+        m_dateStyleChooser->setCurrentIndex(m_settings.DateStyle - 1);
 }
 
 // --- "Defaults" ----------------------------------------------------------------
 
 bool SettingsActions::confirmDefaults(const QString& question)
 {
-    return m_prompter.askYesNo(messageTitle, question);
+    return m_prompter.askYesNo(programTitle(), question);
 }
 
-void SettingsActions::clearBox(const char* name)
+void SettingsActions::clearBox(OptionBox option)
 {
-    if (auto* box = m_form.findChild<QCheckBox*>(QString::fromLatin1(name)))
-        box->setChecked(false);
+    m_pages.optionBox(option)->setChecked(false);
 }
 
 void SettingsActions::restorePage1()
 {
     if (!confirmDefaults(defaultsQuestion))
         return;
-    for (const char* box : {"Check1", "Check2", "Check5", "Check10", "Check11", "Check8", "Check4"})
+    for (OptionBox box :
+         {OptionBox::CheckSelectedOnly, OptionBox::AutoCheckOnOpen, OptionBox::PlaySound,
+          OptionBox::ContinuousAlarm, OptionBox::IdleIfOffline, OptionBox::AutoStartTimer,
+          OptionBox::DeleteEnabled})
         clearBox(box);
     // A field that held a value other than 1 left its box clear and ran no
     // action: the settings are set here whatever the boxes showed.
     m_settings.restorePage1Defaults();
     m_form.setDeleteEnabled(m_settings.DeleteEnabled);
     m_form.setRecheckIntervalMinutes(m_settings.RecheckIntervalMinutes);
-    if (auto* text6 = m_form.findChild<QLineEdit*>(QStringLiteral("Text6")))
-        text6->setText(QString::number(m_settings.RecheckIntervalMinutes));
+    m_pages.intervalBox()->setText(QString::number(m_settings.RecheckIntervalMinutes));
     if (m_page1RecheckHook)
         m_page1RecheckHook();
 }
@@ -160,25 +157,23 @@ void SettingsActions::restorePage2()
 {
     if (!confirmDefaults(defaultsQuestion + QStringLiteral(" (Except Password)")))
         return;
-    clearBox("Check7");
+    clearBox(OptionBox::TrayOnClose);
     m_settings.restorePage2Defaults();
-    m_imageCombo1->setCurrentIndex(0);
-    if (auto* text9 = m_form.findChild<QLineEdit*>(QStringLiteral("Text9")))
-        text9->setText(QString::number(m_settings.ServerTimeoutSeconds));
+    m_dateStyleChooser->setCurrentIndex(0);
+    m_pages.timeoutBox()->setText(QString::number(m_settings.ServerTimeoutSeconds));
     const bool tipsWereOff = m_form.toolTipsOff() == 1;
-    clearBox("Check9");
+    clearBox(OptionBox::ToolTipsOff);
     m_form.setToolTipsOff(m_settings.ToolTipsOff);
     if (tipsWereOff)
-        m_form.ApplyToolTips();
+        m_form.applyToolTips();
 }
 
 void SettingsActions::restorePage3()
 {
     if (!confirmDefaults(defaultsQuestion))
         return;
-    clearBox("Check3");
-    clearBox("Check6");
-    if (auto* text8 = m_form.findChild<QPlainTextEdit*>(QStringLiteral("Text8")))
-        text8->clear();
+    clearBox(OptionBox::UseRetr);
+    clearBox(OptionBox::UseApop);
+    m_pages.apopSecretBox()->clear();
     m_settings.restorePage3Defaults();
 }

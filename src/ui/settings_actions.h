@@ -3,11 +3,13 @@
 #include <QObject>
 #include <functional>
 
-class Form10;
+class MainWindow;
 class MailListModel;
 class Prompter;
 class QCheckBox;
 class QComboBox;
+class SettingsPages;
+enum class OptionBox;
 struct RunSettings;
 
 // What the option controls of the three run-settings pages do when they
@@ -21,7 +23,7 @@ class SettingsActions : public QObject
 
 public:
     // The form is pointed at the given mail list if it shows another.
-    SettingsActions(Form10& form, RunSettings& settings, MailListModel& mailList,
+    SettingsActions(MainWindow& form, RunSettings& settings, MailListModel& mailList,
                     Prompter& prompter, QObject* parent = nullptr);
 
     // The re-check clock's part of the P. 1 defaults (the running timer,
@@ -42,16 +44,17 @@ public:
     void dateStyleChosen(int index);
 
 private:
-    void connectBox(const char* name, std::function<void(bool)> action);
+    void connectBox(OptionBox option, std::function<void(bool)> action);
     void deleteFunctionsChanged(bool checked);
     void trayOnCloseChanged(bool checked);
     bool confirmDefaults(const QString& question);
-    void clearBox(const char* name);
+    void clearBox(OptionBox option);
 
-    Form10& m_form;
+    MainWindow& m_form;
     RunSettings& m_settings;
     MailListModel& m_mailList;
     Prompter& m_prompter;
-    QComboBox* m_imageCombo1;
+    SettingsPages& m_pages;
+    QComboBox* m_dateStyleChooser;
     std::function<void()> m_page1RecheckHook;
 };

@@ -1,11 +1,12 @@
-// The "Run Settings" frame and its three pages P. 1 to P. 3.
+#include "ui/settings_pages.h"
+
 #include "ui/card_pictures.h"
-#include "ui/form10.h"
-#include "ui/form10_controls.h"
+#include "ui/window_controls.h"
 
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QPlainTextEdit>
 
 namespace {
@@ -26,99 +27,116 @@ QLineEdit* makeValueBox(QWidget* page, const QString& name, TwipsRect rect, cons
 
 } // namespace
 
-void Form10::buildSettingsPages()
+SettingsPages::SettingsPages(QWidget* surface) : QObject(surface)
 {
-    m_frame1 = makeControl<QGroupBox>(m_surface, QStringLiteral("Frame1"),
-                                      {135, 420, Frame1Width, Frame1Height});
-    m_frame1->setTitle(QStringLiteral("Run Settings"));
+    m_frame = makeControl<QGroupBox>(surface, QStringLiteral("Frame1"),
+                                     {135, 420, Frame1Width, Frame1Height});
+    m_frame->setTitle(QStringLiteral("Run Settings"));
+    buildFirstPage();
+    buildSecondPage();
+    buildThirdPage();
+    showPage(1);
+}
 
-    // P. 1
-    QGroupBox* p1 =
-        buildSettingsPage(QStringLiteral("Frame2"), 1, QStringLiteral("General Run Settings"));
-    makeCheckBox(p1, QStringLiteral("Check1"),
-                 QStringLiteral("Check Mail Only For Usernames With Checked Boxes"),
-                 {585, 555, 4275, 345});
-    makeCheckBox(p1, QStringLiteral("Check2"),
-                 QStringLiteral("Automatically Check Mail  When Window Opens"),
-                 {585, 900, 4035, 345});
-    makeCheckBox(p1, QStringLiteral("Check5"),
-                 QStringLiteral("Play Sound  When New Mail Is Found On Server"),
-                 {585, 1245, 4185, 345});
-    makeCheckBox(p1, QStringLiteral("Check10"), QStringLiteral("Sound As Continuous Alarm"),
-                 {2010, 1515, 2565, 330});
-    buildSpinBox(p1, QStringLiteral("IntervalSpinBox"), 165, 1770, QStringLiteral("Command10"),
+QCheckBox* SettingsPages::buildOption(QWidget* page, OptionBox box, const QString& text,
+                                      double left, double top, double width, double height)
+{
+    const auto index = std::size_t(box);
+    m_options[index] = makeCheckBox(page, QStringLiteral("Check%1").arg(index + 1), text,
+                                    {left, top, width, height});
+    return m_options[index];
+}
+
+void SettingsPages::buildFirstPage()
+{
+    QGroupBox* p1 = buildPage(QStringLiteral("Frame2"), 1, QStringLiteral("General Run Settings"));
+    m_pages[0] = p1;
+    buildOption(p1, OptionBox::CheckSelectedOnly,
+                QStringLiteral("Check Mail Only For Usernames With Checked Boxes"), 585, 555, 4275,
+                345);
+    buildOption(p1, OptionBox::AutoCheckOnOpen,
+                QStringLiteral("Automatically Check Mail  When Window Opens"), 585, 900, 4035, 345);
+    buildOption(p1, OptionBox::PlaySound,
+                QStringLiteral("Play Sound  When New Mail Is Found On Server"), 585, 1245, 4185,
+                345);
+    buildOption(p1, OptionBox::ContinuousAlarm, QStringLiteral("Sound As Continuous Alarm"), 2010,
+                1515, 2565, 330);
+    buildSpinBox(p1, QStringLiteral("IntervalSpinBox"), 165, 1770, 0, QStringLiteral("Command10"),
                  QStringLiteral("Command11"));
-    makeValueBox(p1, QStringLiteral("Text6"), {765, 1830, 705, 330}, QStringLiteral("30"));
+    m_intervalBox =
+        makeValueBox(p1, QStringLiteral("Text6"), {765, 1830, 705, 330}, QStringLiteral("30"));
     makeLabel(p1, QStringLiteral("IntervalLabel"),
               QStringLiteral("How Often To Re-Check For Mail  (Minutes)"), {1530, 1890, 3330, 270});
-    makeCheckBox(p1, QStringLiteral("Check11"), QStringLiteral("Idle If Offline"),
-                 {285, 2190, 1320, 330});
-    makeCheckBox(p1, QStringLiteral("Check8"),
-                 QStringLiteral("Auto-Start Timer When Mail Is Checked"), {1590, 2190, 3285, 330});
-    makeCheckBox(p1, QStringLiteral("Check4"),
-                 QStringLiteral("Enable Functions To Delete Messages On POP3 Server"),
-                 {285, 2535, 4560, 345});
+    buildOption(p1, OptionBox::IdleIfOffline, QStringLiteral("Idle If Offline"), 285, 2190, 1320,
+                330);
+    buildOption(p1, OptionBox::AutoStartTimer,
+                QStringLiteral("Auto-Start Timer When Mail Is Checked"), 1590, 2190, 3285, 330);
+    buildOption(p1, OptionBox::DeleteEnabled,
+                QStringLiteral("Enable Functions To Delete Messages On POP3 Server"), 285, 2535,
+                4560, 345);
+}
 
-    // P. 2
-    QGroupBox* p2 =
-        buildSettingsPage(QStringLiteral("Frame4"), 2, QStringLiteral("General Run Settings"));
-    makeCheckBox(p2, QStringLiteral("Check7"),
-                 QStringLiteral("Close With Icon On The Tray (Notification Area)"),
-                 {885, 600, 3945, 345});
+void SettingsPages::buildSecondPage()
+{
+    QGroupBox* p2 = buildPage(QStringLiteral("Frame4"), 2, QStringLiteral("General Run Settings"));
+    m_pages[1] = p2;
+    buildOption(p2, OptionBox::TrayOnClose,
+                QStringLiteral("Close With Icon On The Tray (Notification Area)"), 885, 600, 3945,
+                345);
     makeLabel(p2, QStringLiteral("DateTimeLabel"), QStringLiteral("Date-Time"),
               {240, 1155, 1020, 270});
-    m_imageCombo1 =
+    m_dateStyleChooser =
         makeControl<QComboBox>(p2, QStringLiteral("ImageCombo1"), {1080, 1080, 3600, 330});
     const QIcon entryPicture(CardPictures::dateStylePicture());
     for (const char* style :
          {"As Sent - No Format (Source Time)", "Reg.Setting-Short Date Time (Local Time)",
           "Reg.Setting-Long Date Time (Local Time)", "ex. Mon Jan 4 2003 9:15 AM (Local Time)",
           "ex. Jan 4 2003 9:15 AM (Local Time)"})
-        m_imageCombo1->addItem(entryPicture, QString::fromLatin1(style));
+        m_dateStyleChooser->addItem(entryPicture, QString::fromLatin1(style));
     makeLabel(p2, QStringLiteral("PasswordLabel"), QStringLiteral("Quorvamel Password"),
               {210, 1695, 1695, 210});
-    auto* text7 = makeControl<QLineEdit>(p2, QStringLiteral("Text7"), {1830, 1635, 2835, 300});
-    text7->setMaxLength(62);
-    text7->setEchoMode(QLineEdit::Password);
-    buildSpinBox(p2, QStringLiteral("TimeoutSpinBox"), 345, 2085, QStringLiteral("Command6"),
+    m_runPasswordBox = makeControl<QLineEdit>(p2, QStringLiteral("Text7"), {1830, 1635, 2835, 300});
+    m_runPasswordBox->setMaxLength(62);
+    m_runPasswordBox->setEchoMode(QLineEdit::Password);
+    buildSpinBox(p2, QStringLiteral("TimeoutSpinBox"), 345, 2085, 2, QStringLiteral("Command6"),
                  QStringLiteral("Command9"));
-    makeValueBox(p2, QStringLiteral("Text9"), {930, 2145, 570, 330}, QStringLiteral("180"));
+    m_timeoutBox =
+        makeValueBox(p2, QStringLiteral("Text9"), {930, 2145, 570, 330}, QStringLiteral("180"));
     makeLabel(p2, QStringLiteral("TimeoutLabel"),
               QStringLiteral("Server Connection Time-Out  (Seconds)"), {1560, 2205, 3270, 270});
-    makeCheckBox(p2, QStringLiteral("Check9"), QStringLiteral("Disable Tool Tips"),
-                 {2190, 2535, 1980, 345});
+    buildOption(p2, OptionBox::ToolTipsOff, QStringLiteral("Disable Tool Tips"), 2190, 2535, 1980,
+                345);
+}
 
-    // P. 3
-    QGroupBox* p3 = buildSettingsPage(QStringLiteral("Frame5"), 3, QStringLiteral("Advanced"));
-    makeCheckBox(p3, QStringLiteral("Check3"),
-                 QStringLiteral("Use \"RETR\" Instead Of Default \"TOP\" (See Help File)"),
-                 {255, 480, 4515, 345});
-    makeCheckBox(p3, QStringLiteral("Check6"),
-                 QStringLiteral("Use \"APOP\" Instead Of Default \"USER\\PASS\" (See Help)"),
-                 {255, 840, 4590, 345});
+void SettingsPages::buildThirdPage()
+{
+    QGroupBox* p3 = buildPage(QStringLiteral("Frame5"), 3, QStringLiteral("Advanced"));
+    m_pages[2] = p3;
+    buildOption(p3, OptionBox::UseRetr,
+                QStringLiteral("Use \"RETR\" Instead Of Default \"TOP\" (See Help File)"), 255, 480,
+                4515, 345);
+    buildOption(p3, OptionBox::UseApop,
+                QStringLiteral("Use \"APOP\" Instead Of Default \"USER\\PASS\" (See Help)"), 255,
+                840, 4590, 345);
     makeLabel(p3, QStringLiteral("SecretLabel"),
               QStringLiteral("APOP Shared Secret (max. 248 bytes)"), {870, 1170, 3270, 225});
-    auto* text8 = makeControl<QPlainTextEdit>(p3, QStringLiteral("Text8"), {360, 1395, 4230, 1080});
-    text8->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    text8->setTabChangesFocus(true);
+    m_apopSecretBox =
+        makeControl<QPlainTextEdit>(p3, QStringLiteral("Text8"), {360, 1395, 4230, 1080});
+    m_apopSecretBox->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    m_apopSecretBox->setTabChangesFocus(true);
     QLabel* note = makeLabel(p3, QStringLiteral("NoteLabel"),
                              QStringLiteral("Note: APOP only works on custom servers, and the "
                                             "Shared Secret would be determined by the email "
                                             "service provider."),
                              {240, 2490, 4515, 495});
     note->setWordWrap(true);
-
-    m_pages[0] = p1;
-    m_pages[1] = p2;
-    m_pages[2] = p3;
-    showSettingsPage(1);
 }
 
-QGroupBox* Form10::buildSettingsPage(const QString& name, int page, const QString& heading)
+QGroupBox* SettingsPages::buildPage(const QString& name, int page, const QString& heading)
 {
     const TwipsRect centred{(Frame1Width - PageWidth) / 2, (Frame1Height - PageHeight) / 2,
                             PageWidth, PageHeight};
-    auto* frame = makeControl<QGroupBox>(m_frame1, name, centred);
+    auto* frame = makeControl<QGroupBox>(m_frame, name, centred);
     frame->setAccessibleName(QStringLiteral("P. %1").arg(page));
     QLabel* title = makeLabel(frame, QStringLiteral("Page%1Heading").arg(page), heading,
                               {1320, 210, 2265, 270});
@@ -130,17 +148,18 @@ QGroupBox* Form10::buildSettingsPage(const QString& name, int page, const QStrin
     return frame;
 }
 
-void Form10::buildPageFooter(QGroupBox* page, int pageNumber)
+void SettingsPages::buildPageFooter(QGroupBox* page, int pageNumber)
 {
     static const char* const defaultsButtons[] = {"Command14", "Command13", "Command12"};
     QFrame* box = makePictureBox(page, QStringLiteral("Page%1DefaultsBox").arg(pageNumber),
                                  {375, 2970, 1080, 300});
-    makeButton(box, QString::fromLatin1(defaultsButtons[pageNumber - 1]),
-               QStringLiteral("Defaults"), {45, 15, 975, 270});
+    m_defaultsButtons[std::size_t(pageNumber - 1)] =
+        makeButton(box, QString::fromLatin1(defaultsButtons[pageNumber - 1]),
+                   QStringLiteral("Defaults"), {45, 15, 975, 270});
     makeLabel(page, QStringLiteral("Page%1MoreLabel").arg(pageNumber),
               QStringLiteral("(more settings)"), {1905, 3045, 1170, 195});
 
-    auto link = [&](const char* name, const char* caption, double left) {
+    auto link = [&](const char* name, const char* caption, double left, int target) {
         QLabel* label = makeLabel(page, QString::fromLatin1(name), QString::fromLatin1(caption),
                                   {left, 3030, 210, 240});
         label->setAlignment(Qt::AlignCenter);
@@ -148,47 +167,58 @@ void Form10::buildPageFooter(QGroupBox* page, int pageNumber)
         QFont bold = label->font();
         bold.setBold(true);
         label->setFont(bold);
+        label->setProperty("quorvamelTargetPage", target);
         label->installEventFilter(this);
     };
     if (pageNumber == 1)
-        link("Label8", ">", 3060);
+        link("Label8", ">", 3060, 2);
     if (pageNumber == 2) {
-        link("Label10", "<", 1725);
-        link("Label11", ">", 3060);
+        link("Label10", "<", 1725, 1);
+        link("Label11", ">", 3060, 3);
     }
     if (pageNumber == 3)
-        link("Label13", "<", 1725);
+        link("Label13", "<", 1725, 2);
     makeLabel(page, QStringLiteral("Page%1NumberLabel").arg(pageNumber),
               QStringLiteral("P. %1").arg(pageNumber), {4350, 3045, 435, 210});
 }
 
-void Form10::buildSpinBox(QWidget* page, const QString& name, int left, int top,
-                          const QString& downName, const QString& upName)
+void SettingsPages::buildSpinBox(QWidget* page, const QString& name, int left, int top,
+                                 int firstButton, const QString& downName, const QString& upName)
 {
     QFrame* box = makePictureBox(page, name, {double(left), double(top), 570, 435});
-    makeButton(box, downName, QStringLiteral("<"), {60, 75, 225, 300});
-    makeButton(box, upName, QStringLiteral(">"), {285, 75, 225, 300});
+    m_spinButtons[std::size_t(firstButton)] =
+        makeButton(box, downName, QStringLiteral("<"), {60, 75, 225, 300});
+    m_spinButtons[std::size_t(firstButton + 1)] =
+        makeButton(box, upName, QStringLiteral(">"), {285, 75, 225, 300});
 }
 
-void Form10::showSettingsPage(int page)
+void SettingsPages::showPage(int page)
 {
     if (page < 1 || page > 3)
         return;
-    m_settingsPage = page;
+    m_currentPage = page;
     for (int i = 0; i < 3; ++i)
-        m_pages[i]->setVisible(i == page - 1);
+        m_pages[std::size_t(i)]->setVisible(i == page - 1);
 }
 
-bool Form10::handleLinkClick(QObject* watched)
+void SettingsPages::centrePages()
 {
-    const QString name = watched->objectName();
-    if (name == QLatin1String("Label8") || name == QLatin1String("Label13"))
-        showSettingsPage(2);
-    else if (name == QLatin1String("Label10"))
-        showSettingsPage(1);
-    else if (name == QLatin1String("Label11"))
-        showSettingsPage(3);
-    else
-        return false;
-    return true;
+    const QPoint topLeft(
+        twipsToPixels(pixelsToTwips(m_frame->width() - m_pages[0]->width()) / 2),
+        twipsToPixels(pixelsToTwips(m_frame->height() - m_pages[0]->height()) / 2));
+    for (QGroupBox* page : m_pages)
+        page->move(topLeft);
+}
+
+bool SettingsPages::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::MouseButtonRelease &&
+        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+        const QVariant target = watched->property("quorvamelTargetPage");
+        if (target.isValid()) {
+            showPage(target.toInt());
+            return true;
+        }
+    }
+    return QObject::eventFilter(watched, event);
 }

@@ -1,26 +1,22 @@
 #include "ui/tray_icon.h"
 
 #include "storage/run_settings.h"
-#include "ui/form10.h"
+#include "ui/mainwindow.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QMenu>
 
-TrayIcon::TrayIcon(Form10& form, const RunSettings& settings, Probe probe, QObject* parent)
+TrayIcon::TrayIcon(MainWindow& form, const RunSettings& settings, Probe probe, QObject* parent)
     : QObject(parent), m_form(form), m_settings(settings), m_probe(std::move(probe))
 {
     if (!m_probe)
         m_probe = [] { return QSystemTrayIcon::isSystemTrayAvailable(); };
-    m_menu = form.findChild<QMenu*>(QStringLiteral("mnuTrayIconPop1"));
-    if (!m_menu)
-        return;
-    if (auto* open = m_menu->findChild<QAction*>(QStringLiteral("mnuTrayIcoShow"))) {
-        m_menu->setDefaultAction(open);
-        connect(open, &QAction::triggered, this, &TrayIcon::showWindow);
-    }
-    if (auto* close = m_menu->findChild<QAction*>(QStringLiteral("mnuTrayIcoExit")))
-        connect(close, &QAction::triggered, this, &TrayIcon::closeRequested);
+    const TrayMenu& menu = form.menus().tray;
+    m_menu = menu.menu;
+    m_menu->setDefaultAction(menu.open);
+    connect(menu.open, &QAction::triggered, this, &TrayIcon::showWindow);
+    connect(menu.close, &QAction::triggered, this, &TrayIcon::closeRequested);
     // "Hide Menu" has no action: choosing it just closes the menu.
 }
 

@@ -4,7 +4,7 @@
 #include <QSystemTrayIcon>
 #include <functional>
 
-class Form10;
+class MainWindow;
 class QMenu;
 struct RunSettings;
 
@@ -22,7 +22,7 @@ public:
 
     // probe tells whether the desktop has a notification area (by default
     // QSystemTrayIcon::isSystemTrayAvailable).
-    explicit TrayIcon(Form10& form, const RunSettings& settings, Probe probe = {},
+    explicit TrayIcon(MainWindow& form, const RunSettings& settings, Probe probe = {},
                       QObject* parent = nullptr);
     ~TrayIcon() override;
 
@@ -54,7 +54,7 @@ signals:
     void closeRequested();
 
 private:
-    Form10& m_form;
+    MainWindow& m_form;
     const RunSettings& m_settings;
     Probe m_probe;
     Notifier m_notifier;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QRect>
+#include <QRectF>
 #include <cmath>
 
 // Window geometry is reasoned about in twips (1/1440 inch) and crosses to
@@ -31,4 +32,14 @@ inline QRect twipsRect(double left, double top, double width, double height)
 {
     return QRect(twipsToPixels(left), twipsToPixels(top), twipsToPixels(width),
                  twipsToPixels(height));
+}
+
+inline QRectF toRectF(const TwipsRect& rect)
+{
+    return QRectF(rect.left, rect.top, rect.width, rect.height);
+}
+
+inline TwipsRect toTwipsRect(const QRectF& rect)
+{
+    return {rect.left(), rect.top(), rect.width(), rect.height()};
 }

@@ -2,15 +2,16 @@
 
 #include "model/account_list_model.h"
 #include "model/mail_list_model.h"
+#include "platform/program_title.h"
 #include "platform/prompter.h"
 #include "runs/account_store.h"
 #include "runs/engine.h"
 #include "runs/recheck_clock.h"
 #include "storage/settings_file.h"
-#include "ui/form10.h"
 #include "ui/mail_list_actions.h"
+#include "ui/mainwindow.h"
 #include "ui/recheck_controls.h"
-#include "ui/system_colours.h"
+#include "ui/settings_pages.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -48,26 +49,25 @@ bool loadRunSettings(const QString& settingsPath, const std::optional<ScreenFact
     return true;
 }
 
-WindowWiring::WindowWiring(Form10& window, RunSettings& settings, Prompter& prompter,
+WindowWiring::WindowWiring(MainWindow& window, RunSettings& settings, Prompter& prompter,
                            Connectivity& connectivity, TickSource& ticks, QObject* parent)
     : QObject(parent), m_window(window), m_settings(settings), m_prompter(prompter)
 {
     m_engine = std::make_unique<Engine>(settings, *window.accountListModel(),
                                         *window.mailListModel(), prompter, connectivity, ticks);
-    m_clock = new RecheckClock(settings, *m_engine, connectivity, prompter,
-                               window.findChild<QTimer*>(QStringLiteral("Timer1")),
-                               window.findChild<QTimer*>(QStringLiteral("Timer5")), this);
+    m_clock = new RecheckClock(settings, *m_engine, connectivity, prompter, window.timers().recheck,
+                               window.timers().alarm, this);
     m_clock->setBeeper([] { QApplication::beep(); });
     m_recheckControls = new RecheckControls(window, *m_clock, settings, this);
     m_mailListActions = new MailListActions(window, *m_engine, settings, this);
 
     connectEngine();
-    connect(window.findChild<QPushButton*>(QStringLiteral("Command1")), &QPushButton::clicked, this,
+    connect(window.checkMailButton(), &QPushButton::clicked, this,
             &WindowWiring::StartCheckFromUser);
     // The delete run asks for its confirmation and takes the controls itself.
-    connect(window.findChild<QPushButton*>(QStringLiteral("Command5")), &QPushButton::clicked,
-            m_engine.get(), &Engine::startDeleteFromUser);
-    connect(&window, &Form10::firstActivated, this, &WindowWiring::firstActivation);
+    connect(window.deleteMailButton(), &QPushButton::clicked, m_engine.get(),
+            &Engine::startDeleteFromUser);
+    connect(&window, &MainWindow::firstActivated, this, &WindowWiring::firstActivation);
     // The window may already have become active before it was wired.
     if (window.hasBecomeActive())
         QMetaObject::invokeMethod(this, &WindowWiring::firstActivation, Qt::QueuedConnection);
@@ -78,15 +78,13 @@ WindowWiring::~WindowWiring() = default;
 void WindowWiring::connectEngine()
 {
     Engine* engine = m_engine.get();
-    connect(engine, &Engine::logAppended, &m_window, &Form10::appendLog);
-    connect(engine, &Engine::logReplaced, &m_window, &Form10::setLogText);
-    connect(engine, &Engine::statusChanged, &m_window, &Form10::setStatus);
+    connect(engine, &Engine::logAppended, &m_window, &MainWindow::appendLog);
+    connect(engine, &Engine::logReplaced, &m_window, &MainWindow::setLogText);
+    connect(engine, &Engine::statusChanged, &m_window, &MainWindow::setStatus);
     connect(engine, &Engine::logColoursChanged, this, &WindowWiring::setLogColours);
     connect(engine, &Engine::checkRunStarted, m_clock, &RecheckClock::checkRunStarted);
-    connect(engine, &Engine::dateStyleReset, this, [this] {
-        if (auto* chooser = m_window.findChild<QComboBox*>(QStringLiteral("ImageCombo1")))
-            chooser->setCurrentIndex(0);
-    });
+    connect(engine, &Engine::dateStyleReset, this,
+            [this] { m_window.settingsPages().dateStyleChooser()->setCurrentIndex(0); });
     connect(engine, &Engine::controlsRestored, this, [this] {
         m_window.setDeleteEnabled(m_settings.DeleteEnabled);
         m_window.setRunBusy(false);
@@ -100,37 +98,34 @@ void WindowWiring::connectEngine()
 
 void WindowWiring::setLogColours(bool runColours)
 {
-    auto* log = m_window.findChild<QPlainTextEdit*>(QStringLiteral("Text1"));
-    QPalette palette = log->palette();
-    palette.setColor(QPalette::Base,
-                     SystemColour::toColour(runColours ? SystemColour::ToolTipBackground
-                                                       : SystemColour::WindowBackground));
-    palette.setColor(QPalette::Text, SystemColour::toColour(runColours ? SystemColour::ToolTipText
-                                                                       : SystemColour::WindowText));
-    log->setPalette(palette);
+    m_window.showRunColours(runColours);
 }
 
 void WindowWiring::applySettings(const std::optional<TwipsRect>& workArea)
 {
     const RunSettings& s = m_settings;
-    const std::pair<const char*, bool> boxes[] = {
-        {"Check1", s.CheckSelectedOnly}, {"Check2", s.AutoCheckOnOpen}, {"Check3", s.UseRetr},
-        {"Check4", s.DeleteEnabled},     {"Check5", s.PlaySound},       {"Check6", s.UseApop},
-        {"Check7", s.TrayInEffect},      {"Check8", s.AutoStartTimer},  {"Check9", s.ToolTipsOff},
-        {"Check10", s.ContinuousAlarm},  {"Check11", s.IdleIfOffline},
+    SettingsPages& pages = m_window.settingsPages();
+    const std::pair<OptionBox, bool> boxes[] = {
+        {OptionBox::CheckSelectedOnly, s.CheckSelectedOnly},
+        {OptionBox::AutoCheckOnOpen, s.AutoCheckOnOpen},
+        {OptionBox::UseRetr, s.UseRetr},
+        {OptionBox::DeleteEnabled, s.DeleteEnabled},
+        {OptionBox::PlaySound, s.PlaySound},
+        {OptionBox::UseApop, s.UseApop},
+        {OptionBox::TrayOnClose, s.TrayInEffect},
+        {OptionBox::AutoStartTimer, s.AutoStartTimer},
+        {OptionBox::ToolTipsOff, s.ToolTipsOff},
+        {OptionBox::ContinuousAlarm, s.ContinuousAlarm},
+        {OptionBox::IdleIfOffline, s.IdleIfOffline},
     };
     // Setting a box here is not a click: no click action runs.
-    for (const auto& [name, value] : boxes) {
-        if (auto* box = m_window.findChild<QCheckBox*>(QString::fromLatin1(name)))
-            box->setChecked(value);
-    }
-    m_window.findChild<QLineEdit*>(QStringLiteral("Text9"))
-        ->setText(QString::number(s.ServerTimeoutSeconds));
-    m_window.findChild<QLineEdit*>(QStringLiteral("Text6"))
-        ->setText(QString::number(s.RecheckIntervalMinutes));
+    for (const auto& [box, checked] : boxes)
+        pages.optionBox(box)->setChecked(checked);
+    pages.timeoutBox()->setText(QString::number(s.ServerTimeoutSeconds));
+    pages.intervalBox()->setText(QString::number(s.RecheckIntervalMinutes));
 
     m_window.setTextFont({s.TextFontName, s.TextFontSize, std::int16_t(s.TextFontBold ? -1 : 0)});
-    m_window.ApplyTextFont();
+    m_window.applyTextFont();
     m_window.setMailColumnWidths(s.MailColumnWidths);
     m_window.setAccountColumnWidths(s.AccountColumnWidths);
     m_window.setDeleteEnabled(s.DeleteEnabled);
@@ -142,19 +137,20 @@ void WindowWiring::applySettings(const std::optional<TwipsRect>& workArea)
     const bool firstPlacement = !m_settings.FirstRunMarker;
     if (firstPlacement) {
         m_settings.FirstRunMarker = true;
-        m_window.placeWindow(Form10::firstRunPlacement(workArea));
+        m_window.placeWindow(MainWindow::firstRunPlacement(workArea));
     } else {
         m_window.placeWindow({s.WindowLeft, s.WindowTop, s.WindowWidth, s.WindowHeight});
     }
-    m_window.selectTab(firstPlacement ? Form10::AccountsTab : Form10::MailTab);
+    m_window.selectTab(firstPlacement ? MainWindow::AccountsTab : MainWindow::MailTab);
 }
 
 bool WindowWiring::loadWindowData(const QString& settingsPath, const QString& usersPath)
 {
     if (!loadRunSettings(settingsPath, currentScreenFacts(), installedFontFacts(), m_settings))
-        m_prompter.showMessage(Engine::Title, QStringLiteral("An Error Occurred Loading App Data"));
+        m_prompter.showMessage(programTitle(),
+                               QStringLiteral("An Error Occurred Loading App Data"));
     else
-        applySettings(Form10::currentWorkArea());
+        applySettings(MainWindow::currentWorkArea());
     // The accounts are loaded even after a settings failure: the users file
     // is rewritten from this list at the close, and an empty list would
     // erase every account.
@@ -173,25 +169,24 @@ void WindowWiring::showRunBusy()
 {
     // The mail tab is selected while no run is active yet, so "Seen" comes
     // back enabled when the run ends, whichever tab the run started from.
-    m_window.selectTab(Form10::MailTab);
+    m_window.selectTab(MainWindow::MailTab);
     m_window.setRunBusy(true);
 }
 
 void WindowWiring::firstActivation()
 {
-    m_window.findChild<QLineEdit*>(QStringLiteral("Text6"))
-        ->setText(QString::number(m_settings.RecheckIntervalMinutes));
-    if (auto* chooser = m_window.findChild<QComboBox*>(QStringLiteral("ImageCombo1"))) {
-        if (m_settings.DateStyle >= 1 && m_settings.DateStyle <= chooser->count())
-            chooser->setCurrentIndex(m_settings.DateStyle - 1);
-    }
+    SettingsPages& pages = m_window.settingsPages();
+    pages.intervalBox()->setText(QString::number(m_settings.RecheckIntervalMinutes));
+    QComboBox* chooser = pages.dateStyleChooser();
+    if (m_settings.DateStyle >= 1 && m_settings.DateStyle <= chooser->count())
+        chooser->setCurrentIndex(m_settings.DateStyle - 1);
     if (!m_settings.AutoCheckOnOpen)
         return;
     // The run's buttons go busy at once; the tab the window opened on stays.
     m_engine->setProcessBusy(1);
     const int tab = m_window.currentTab();
     m_window.setRunBusy(true);
-    if (tab != Form10::MailTab)
+    if (tab != MainWindow::MailTab)
         m_window.selectTab(tab);
     // The run itself starts once the activation is over, so its waits do
     // not nest inside the activation event.

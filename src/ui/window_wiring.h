@@ -9,7 +9,7 @@
 
 class Connectivity;
 class Engine;
-class Form10;
+class MainWindow;
 class MailListActions;
 class Prompter;
 class RecheckClock;
@@ -33,7 +33,7 @@ class WindowWiring : public QObject
 {
     Q_OBJECT
 public:
-    WindowWiring(Form10& window, RunSettings& settings, Prompter& prompter,
+    WindowWiring(MainWindow& window, RunSettings& settings, Prompter& prompter,
                  Connectivity& connectivity, TickSource& ticks, QObject* parent = nullptr);
     ~WindowWiring() override;
 
@@ -62,9 +62,10 @@ private:
     void connectEngine();
     // The run's buttons and tabs go busy on the mail tab.
     void showRunBusy();
+    // The log box takes the run colours while a run is active.
     void setLogColours(bool runColours);
 
-    Form10& m_window;
+    MainWindow& m_window;
     RunSettings& m_settings;
     Prompter& m_prompter;
     std::unique_ptr<Engine> m_engine;

@@ -132,7 +132,7 @@ void TestCheckRun::haltsWhileOpeningAccount()
     QCOMPARE(rig.prompter.texts(), QStringList{"Process Halted: " + message});
     QCOMPARE(rig.mails.itemCount(), 0); // cleared at the start
     QCOMPARE(rig.engine->CheckRunActive(), 0);
-    QVERIFY(rig.engine->session().Password.isEmpty());
+    QVERIFY(rig.engine->session().password.isEmpty());
 }
 
 void TestCheckRun::checkSelectedOnly()
@@ -294,18 +294,18 @@ void TestCheckRun::watchdogTickArithmetic()
         new Engine(rig.settings, rig.accounts, rig.mails, rig.prompter, rig.connectivity, ticks));
     rig.engine->setCloseWaitMs(5);
     rig.engine->setReconnectPauseMs(5);
-    rig.engine->Timer2().setInterval(3600 * 1000); // ticks only by hand
+    rig.engine->watchdogTimer().setInterval(3600 * 1000); // ticks only by hand
     rig.settings.ServerTimeoutMs = 5000;
     rig.addAccount("bob", "pw", peer.port());
     ticks.now = 0x7FFFF000u;
     QSignalSpy ended(rig.engine.get(), &Engine::runEnded);
     rig.engine->CheckRun();
     QTRY_COMPARE(peer.commands(), QStringList({"CAPA", "USER bob"}));
-    QCOMPARE(rig.engine->session().LastArrivalTick, qint64(0x7FFFF000));
+    QCOMPARE(rig.engine->session().lastArrivalTick, qint64(0x7FFFF000));
 
     ticks.now = 0x80000100u; // wrapped: elapsed is negative
     rig.engine->watchdogTick();
-    QCOMPARE(rig.engine->session().LastArrivalTick, qint64(qint32(0x80000100u)));
+    QCOMPARE(rig.engine->session().lastArrivalTick, qint64(qint32(0x80000100u)));
     QVERIFY(!rig.logLines().contains(closedLine));
 
     ticks.now += 5000; // not more than the time-out

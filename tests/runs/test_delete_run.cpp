@@ -170,9 +170,9 @@ void TestDeleteRun::accountsInPlanOrder()
     QCOMPARE(peer.connectionCount(), 2);
 
     const QString port = QString::number(peer.port());
-    QCOMPARE(rig.engine->DeleteBlocks(),
-             QStringList({"14", "2", "ann", "pwA", "127.0.0.1", port, "1", "3", "1", "bob", "pwB",
-                          "127.0.0.1", port, "4", "4"}));
+    QVERIFY(rig.engine->deletePlan() ==
+            std::vector<DeleteBlock>({{2, "ann", "pwA", "127.0.0.1", port, 1, 3},
+                                      {1, "bob", "pwB", "127.0.0.1", port, 4, 4}}));
     QCOMPARE(listed(rig),
              QStringList({"ann|Beta|K|0", "bob|(no mail)||0", "cy|Eps|K|0", "dee|(no mail)||1"}));
     QCOMPARE(rig.logLines().last(), QStringLiteral("..Delete Complete: Deleted 3 Mail Items"));
@@ -222,7 +222,7 @@ void TestDeleteRun::inconsistentBlockAbortsAccount()
     QVERIFY(ended.wait(10000));
     QVERIFY_PEER_DONE(peer, 5000);
 
-    QCOMPARE(rig.engine->session().SessionState, DeleteAborted);
+    QCOMPARE(rig.engine->session().state, SessionState::DeleteAborted);
     const QStringList log = rig.logLines();
     QCOMPARE(log.mid(log.size() - 3), QStringList({"+OK stopped here", closedLine,
                                                    "..Delete Complete: Deleted 0 Mail Items"}));

@@ -143,14 +143,14 @@ void TestDeleteRunDovecot::lostSessionDeletesNothing()
         QVERIFY(checkRow(rig.mails, row));
 
     rig.settings.ServerTimeoutMs = 1000;
-    rig.engine->Timer2().setInterval(100);
+    rig.engine->watchdogTimer().setInterval(100);
     bool dropped = false;
-    QObject::connect(&rig.engine->socket(), &Winsock1::dataArrival, &rig.mails, [&] {
+    QObject::connect(&rig.engine->socket(), &MailSocket::dataArrived, &rig.mails, [&] {
         // After the first DELE was accepted the session asks for message 2.
         if (!dropped && rig.engine->DeletedInAccount() == 1 &&
-            rig.engine->session().SessionState == FetchingHeader) {
+            rig.engine->session().state == SessionState::FetchingHeader) {
             dropped = true;
-            rig.engine->socket().Close();
+            rig.engine->socket().close();
         }
     });
     QVERIFY(runDelete(rig));

@@ -271,7 +271,7 @@ void TestDeleteRunHalts::refusedWhileCheckRunLeavesItAlone()
     QCOMPARE(rig.engine->DeleteRunActive(), 0);
     QCOMPARE(rig.engine->CheckRunActive(), 1);
     QCOMPARE(rig.engine->ProcessBusy(), qint16(1));
-    QCOMPARE(rig.engine->session().UserName, QStringLiteral("bob"));
+    QCOMPARE(rig.engine->session().userName, QStringLiteral("bob"));
     QVERIFY(restored.isEmpty());
     QVERIFY(ended.isEmpty());
 

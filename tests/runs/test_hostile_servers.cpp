@@ -221,7 +221,7 @@ void TestHostileServers::costsOneSession()
 
     EngineRig rig;
     rig.settings.ServerTimeoutMs = timeoutMs;
-    rig.engine->Timer2().setInterval(100);
+    rig.engine->watchdogTimer().setInterval(100);
     rig.addAccount("bob", "pw", peer.port());
     rig.addAccount("eve", "pw2", peer.port());
 
@@ -296,7 +296,7 @@ void TestHostileServers::slowRepliesInTimeAreKept()
 
     EngineRig rig;
     rig.settings.ServerTimeoutMs = timeoutMs;
-    rig.engine->Timer2().setInterval(100);
+    rig.engine->watchdogTimer().setInterval(100);
     rig.addAccount("bob", "pw", peer.port());
     QElapsedTimer clock;
     clock.start();
@@ -321,7 +321,7 @@ void TestHostileServers::dripTimedOutFromItsCommand()
 
     EngineRig rig;
     rig.settings.ServerTimeoutMs = 1000;
-    rig.engine->Timer2().setInterval(3600 * 1000); // ticks only by hand
+    rig.engine->watchdogTimer().setInterval(3600 * 1000); // ticks only by hand
     rig.addAccount("bob", "pw", peer.port());
     QSignalSpy ended(rig.engine.get(), &Engine::runEnded);
     rig.engine->setProcessBusy(1);
@@ -340,7 +340,7 @@ void TestHostileServers::dripTimedOutFromItsCommand()
     // Past it: silence never exceeded 250 ms, yet the session ends.
     QTest::qWait(int(qMax<qint64>(0, 1200 - sinceStat.elapsed())));
     const qint64 now = qint64(qint32(rig.ticks.tickCount()));
-    QVERIFY(now - rig.engine->session().LastArrivalTick < 1000);
+    QVERIFY(now - rig.engine->session().lastArrivalTick < 1000);
     rig.engine->watchdogTick();
     QVERIFY(rig.logLines().contains(closedLine));
     QVERIFY(ended.wait(5000));

@@ -221,7 +221,7 @@ void TestSessionPeer::sessionEndings()
 
     EngineRig rig;
     rig.settings.ServerTimeoutMs = 1500; // roomy for a busy machine, short for the silent cases
-    rig.engine->Timer2().setInterval(100);
+    rig.engine->watchdogTimer().setInterval(100);
     rig.addAccount("bob", "pw", peer.port());
     rig.addAccount("eve", "pw2", peer.port());
     QVERIFY(rig.run());
@@ -282,7 +282,7 @@ void TestSessionPeer::unreachableServers()
     QVERIFY_PEER_DONE(peer, 5000);
     const QStringList lines = rig.logLines();
     QCOMPARE(lines.mid(0, 4), QStringList({"..Beginning Process To Check For Mail",
-                                           "..Winsock1 Error", "..Not Connected", closedLine}));
+                                           "..MailSocket Error", "..Not Connected", closedLine}));
     QCOMPARE(lines.at(4), connectedLine);
     QCOMPARE(lines.last(), summary(0, 0));
     QCOMPARE(peer.connectionCount(), 1);
@@ -345,7 +345,7 @@ void TestSessionPeer::closeWaitsAtLeastItsFixedTime()
                                 rig.connectivity, rig.ticks));
     QElapsedTimer clock;
     clock.start();
-    rig.engine->CloseConnection();
+    rig.engine->closeConnection();
     QVERIFY2(clock.elapsed() >= 195, qPrintable(QString::number(clock.elapsed())));
     QVERIFY(clock.elapsed() < 1000);
     QCOMPARE(rig.logLines(), QStringList{closedLine});

@@ -1,7 +1,7 @@
 // The platform pieces the runs rely on: the wait that keeps events flowing
 // without burning a core, and the socket adapter's event contract.
+#include "platform/mail_socket.h"
 #include "platform/wait_with_events.h"
-#include "platform/winsock1.h"
 
 #include <QElapsedTimer>
 #include <QSignalSpy>
@@ -61,15 +61,15 @@ void TestSocketAndWaits::programCloseRaisesNoCloseEvent()
 {
     QTcpServer server;
     QVERIFY(server.listen(QHostAddress::LocalHost));
-    Winsock1 socket;
-    QSignalSpy connected(&socket, &Winsock1::connectEvent);
-    QSignalSpy closed(&socket, &Winsock1::closeEvent);
-    QSignalSpy errors(&socket, &Winsock1::errorEvent);
-    QVERIFY(socket.Connect("127.0.0.1", server.serverPort()));
+    MailSocket socket;
+    QSignalSpy connected(&socket, &MailSocket::connectedToServer);
+    QSignalSpy closed(&socket, &MailSocket::closedByServer);
+    QSignalSpy errors(&socket, &MailSocket::errorRaised);
+    QVERIFY(socket.connectTo("127.0.0.1", server.serverPort()));
     QVERIFY(connected.wait(3000));
-    QCOMPARE(socket.State(), int(Winsock1::ConnectedState));
-    socket.Close();
-    QCOMPARE(socket.State(), int(Winsock1::Closed));
+    QCOMPARE(socket.state(), int(MailSocket::ConnectedState));
+    socket.close();
+    QCOMPARE(socket.state(), int(MailSocket::Closed));
     QTest::qWait(200);
     QCOMPARE(closed.size(), 0);
     QCOMPARE(errors.size(), 0);
@@ -79,23 +79,23 @@ void TestSocketAndWaits::peerCloseRaisesOneCloseEvent()
 {
     QTcpServer server;
     QVERIFY(server.listen(QHostAddress::LocalHost));
-    Winsock1 socket;
-    QSignalSpy closed(&socket, &Winsock1::closeEvent);
-    QSignalSpy arrivals(&socket, &Winsock1::dataArrival);
-    QSignalSpy errors(&socket, &Winsock1::errorEvent);
-    QVERIFY(socket.Connect("127.0.0.1", server.serverPort()));
+    MailSocket socket;
+    QSignalSpy closed(&socket, &MailSocket::closedByServer);
+    QSignalSpy arrivals(&socket, &MailSocket::dataArrived);
+    QSignalSpy errors(&socket, &MailSocket::errorRaised);
+    QVERIFY(socket.connectTo("127.0.0.1", server.serverPort()));
     QVERIFY(server.waitForNewConnection(3000));
     QTcpSocket* peer = server.nextPendingConnection();
-    QTRY_COMPARE(socket.State(), int(Winsock1::ConnectedState));
+    QTRY_COMPARE(socket.state(), int(MailSocket::ConnectedState));
     peer->write("+OK hi\r\n");
     QVERIFY(arrivals.wait(3000));
-    QCOMPARE(socket.GetData(), QByteArray("+OK hi\r\n"));
+    QCOMPARE(socket.takeData(), QByteArray("+OK hi\r\n"));
     peer->disconnectFromHost();
     QVERIFY(closed.wait(3000));
     QTest::qWait(100);
     QCOMPARE(closed.size(), 1);
     QCOMPARE(errors.size(), 0);
-    QCOMPARE(socket.State(), int(Winsock1::Closed));
+    QCOMPARE(socket.state(), int(MailSocket::Closed));
 }
 
 void TestSocketAndWaits::connectRefusedAtOnce_data()
@@ -112,11 +112,11 @@ void TestSocketAndWaits::connectRefusedAtOnce()
 {
     QFETCH(QString, host);
     QFETCH(int, port);
-    Winsock1 socket;
+    MailSocket socket;
     QString error;
-    QVERIFY(!socket.Connect(host, port, &error));
+    QVERIFY(!socket.connectTo(host, port, &error));
     QVERIFY(!error.isEmpty());
-    QCOMPARE(socket.State(), int(Winsock1::Closed));
+    QCOMPARE(socket.state(), int(MailSocket::Closed));
 }
 
 QTEST_GUILESS_MAIN(TestSocketAndWaits)

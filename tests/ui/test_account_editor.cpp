@@ -8,7 +8,7 @@
 #include "storage/users_file.h"
 #include "support/common_scripted_prompter.h"
 #include "ui/account_editor.h"
-#include "ui/form10.h"
+#include "ui/mainwindow.h"
 
 #include <QAction>
 #include <QFile>
@@ -69,7 +69,7 @@ struct Page
 {
     QTemporaryDir dir;
     QString path = dir.filePath(UsersFileName);
-    Form10 form;
+    MainWindow form;
     AccountListModel list;
     ScriptedPrompter prompter;
     std::unique_ptr<AccountEditor> editor;
@@ -464,7 +464,7 @@ void TestAccountEditor::renameSavesIntoItsRecord()
     four.append({"Delta", "dave", "pwD", "pop.d.example", 110, 0});
     Page page(four);
     page.form.show();
-    page.form.selectTab(Form10::AccountsTab);
+    page.form.selectTab(MainWindow::AccountsTab);
     QTreeView* view = page.form.accountListView();
     const QModelIndex index = page.list.index(3, 0);
     view->setCurrentIndex(index);
@@ -490,7 +490,7 @@ void TestAccountEditor::cancelledRenameSavesNothing()
 {
     Page page(threeAccounts);
     page.form.show();
-    page.form.selectTab(Form10::AccountsTab);
+    page.form.selectTab(MainWindow::AccountsTab);
     const QByteArray before = fileBytes(page.path);
     QTreeView* view = page.form.accountListView();
     const QModelIndex index = page.list.index(1, 0);
@@ -569,7 +569,7 @@ void TestAccountEditor::rightReleaseOpensMenu()
 {
     Page page(threeAccounts);
     page.form.show();
-    page.form.selectTab(Form10::AccountsTab);
+    page.form.selectTab(MainWindow::AccountsTab);
     auto* menu = page.find<QMenu>("mnuP3Pop2");
     QVERIFY(!menu->isVisible());
     QWidget* viewport = page.form.accountListView()->viewport();

@@ -106,10 +106,10 @@ void TestCheckWindow::cancelDuringRun()
     CheckWindowRig rig;
     rig.settings.DeleteEnabled = deleteEnabled == 1;
     rig.window.setDeleteEnabled(qint16(deleteEnabled));
-    rig.engine().Timer2().setInterval(100);
+    rig.engine().watchdogTimer().setInterval(100);
     rig.addAccount(QStringLiteral("amy"), QStringLiteral("pw"), peer.port());
     rig.mails().appendItem(mailRow("old", "110", MailImage::Seen, "left from before"));
-    rig.window.selectTab(Form10::SettingsTab);
+    rig.window.selectTab(MainWindow::SettingsTab);
 
     QSignalSpy ended(&rig.engine(), &Engine::runEnded);
     QTest::mouseClick(rig.button("Command1"), Qt::LeftButton);
@@ -484,7 +484,7 @@ void TestCheckWindow::loadShowsSettingsAndAccounts()
     QCOMPARE(rig.settings.FirstRunMarker, true);
     QCOMPARE(rig.settings.toRecord().FirstRunMarker, 1);
     QCOMPARE(rig.window.currentTab(),
-             firstRunMarker == 0 ? int(Form10::AccountsTab) : int(Form10::MailTab));
+             firstRunMarker == 0 ? int(MainWindow::AccountsTab) : int(MainWindow::MailTab));
     // Stored twips at 15 per pixel; the first run is placed in the work area.
     const QRect stored(20, 30, 600, 400);
     QCOMPARE(rig.window.frameGeometry() == stored, firstRunMarker == 1);
@@ -496,7 +496,7 @@ void TestCheckWindow::autoCheckOnFirstActivation()
     CheckWindowRig rig;
     rig.settings.AutoCheckOnOpen = 1;
     rig.settings.DateStyle = 3;
-    rig.window.selectTab(Form10::AccountsTab);
+    rig.window.selectTab(MainWindow::AccountsTab);
     QSignalSpy ended(&rig.engine(), &Engine::runEnded);
     rig.window.handleFirstActivation();
     QCOMPARE(rig.engine().ProcessBusy(), qint16(1));
@@ -516,7 +516,7 @@ void TestCheckWindow::deleteButtonAsksFirst()
     rig.window.showMailCheckBoxes(true);
     rig.mails().appendItem(mailRow("amy", "110", MailImage::New, "a"));
     checkRow(rig.mails(), 1);
-    rig.window.selectTab(Form10::MailTab);
+    rig.window.selectTab(MainWindow::MailTab);
     QCOMPARE(rig.controlState(), QStringLiteral("check seen delete tabs tab1"));
     rig.prompter.queueYesNo(false);
     QTest::mouseClick(rig.button("Command5"), Qt::LeftButton);

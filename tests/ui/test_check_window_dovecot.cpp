@@ -53,7 +53,7 @@ void TestCheckWindowDovecot::newAndSeenAcrossRuns()
     CheckWindowRig rig;
     rig.addAccount(QStringLiteral("alice"), QStringLiteral("secret1"), m_dovecot->plainPort());
     rig.addAccount(QStringLiteral("bob"), QStringLiteral("secret2"), m_dovecot->plainPort());
-    rig.window.selectTab(Form10::SettingsTab);
+    rig.window.selectTab(MainWindow::SettingsTab);
     // The controls as each server connection is made, mid-run.
     QStringList duringRun;
     QObject::connect(&rig.engine(), &Engine::logAppended, &rig.window, [&](const QString& line) {

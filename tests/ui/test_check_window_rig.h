@@ -7,7 +7,7 @@
 #include "runs/engine.h"
 #include "runs/engine_rig.h"
 #include "runs/recheck_clock.h"
-#include "ui/form10.h"
+#include "ui/mainwindow.h"
 #include "ui/recheck_controls.h"
 #include "ui/window_wiring.h"
 
@@ -27,7 +27,7 @@ struct CheckWindowRig
     ScriptedPrompter prompter;
     ScriptedConnectivity connectivity;
     SteadyTickSource ticks;
-    Form10 window;
+    MainWindow window;
     WindowWiring wiring{window, settings, prompter, connectivity, ticks};
     int beeps = 0;
 

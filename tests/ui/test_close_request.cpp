@@ -6,8 +6,8 @@
 #include "storage/settings_file.h"
 #include "support/common_scripted_prompter.h"
 #include "ui/close_request.h"
-#include "ui/form10.h"
 #include "ui/mail_list_view.h"
+#include "ui/mainwindow.h"
 #include "ui/tray_icon.h"
 
 #include <QDir>
@@ -56,7 +56,7 @@ struct CloseRig
     ScriptedPrompter prompter;
     FakeRunFlags flags;
     bool trayAvailable = true;
-    Form10 form;
+    MainWindow form;
     TrayIcon tray{form, settings, [this] { return trayAvailable; }};
     std::unique_ptr<CloseRequest> request;
 
@@ -166,7 +166,7 @@ void TestCloseRequest::closeModes()
     QCOMPARE(QFile::exists(rig.settingsPath), outcome == CloseRequest::Closed);
     QCOMPARE(unloading.count(), outcome == CloseRequest::Closed ? 1 : 0);
     QCOMPARE(rig.form.isVisible(), outcome == CloseRequest::Delayed);
-    QCOMPARE(rig.request->Timer4().isActive(), outcome == CloseRequest::Delayed);
+    QCOMPARE(rig.request->closeTimer().isActive(), outcome == CloseRequest::Delayed);
     QCOMPARE(rig.flags.cancel, qint16(outcome == CloseRequest::Delayed ? 1 : 0));
     QCOMPARE(rig.flags.closing, qint16(outcome == CloseRequest::Delayed ? 1 : 0));
     QVERIFY(rig.prompter.texts().isEmpty());
@@ -209,11 +209,11 @@ void TestCloseRequest::delayedCloseTicks()
     rig.form.setLogText(QStringLiteral("..Checking For Mail"));
     rig.flags.busy = 1;
     rig.form.close();
-    QVERIFY(rig.request->Timer4().isActive());
+    QVERIFY(rig.request->closeTimer().isActive());
 
     // The run never stops.
     for (int i = 0; i < ticks; ++i)
-        rig.request->Timer4Tick();
+        rig.request->closeTick();
 
     QCOMPARE(rig.flags.closing, qint16(ticks + 1));
     QCOMPARE(rig.form.logText(),
@@ -221,7 +221,7 @@ void TestCloseRequest::delayedCloseTicks()
     QCOMPARE(rig.form.statusText() == CloseRequest::DelayedText, notice);
     QCOMPARE(rig.request->hasUnloaded(), closed);
     QCOMPARE(rig.form.isVisible(), !closed);
-    QCOMPARE(rig.request->Timer4().isActive(), !closed);
+    QCOMPARE(rig.request->closeTimer().isActive(), !closed);
     QCOMPARE(QFile::exists(rig.settingsPath), closed);
 }
 
@@ -234,14 +234,14 @@ void TestCloseRequest::delayedCloseEndsWhenRunStops()
     QVERIFY(rig.form.isVisible());
 
     // The run notices the cancel and ends during the third tick.
-    QObject::connect(&rig.request->Timer4(), &QTimer::timeout, [&rig] {
+    QObject::connect(&rig.request->closeTimer(), &QTimer::timeout, [&rig] {
         if (rig.flags.closing == 3)
             rig.flags.busy = 0;
     });
     QTRY_VERIFY_WITH_TIMEOUT(rig.request->hasUnloaded(), 2000);
 
     QVERIFY(!rig.form.isVisible());
-    QVERIFY(!rig.request->Timer4().isActive());
+    QVERIFY(!rig.request->closeTimer().isActive());
     QVERIFY(QFile::exists(rig.settingsPath));
     // Closed on the next tick, without the notice.
     QCOMPARE(rig.flags.closing, qint16(4));

@@ -1,9 +1,9 @@
 // The help page's rules (companion browser, file URL, a program folder at
 // the root) and the About box.
 #include "ui/about_box.h"
-#include "ui/form10.h"
 #include "ui/help_opener.h"
 #include "ui/help_opener_menu.h"
+#include "ui/mainwindow.h"
 
 #include <QAction>
 #include <QApplication>
@@ -43,17 +43,17 @@ void makeFile(const QString& path)
     QVERIFY(file.open(QIODevice::WriteOnly));
 }
 
-QList<Form3*> aboutBoxes()
+QList<AboutDialog*> aboutBoxes()
 {
-    QList<Form3*> boxes;
+    QList<AboutDialog*> boxes;
     for (QWidget* widget : QApplication::allWidgets()) {
-        if (auto* box = qobject_cast<Form3*>(widget))
+        if (auto* box = qobject_cast<AboutDialog*>(widget))
             boxes << box;
     }
     return boxes;
 }
 
-QAction* menuItem(Form10& form, const char* name)
+QAction* menuItem(MainWindow& form, const char* name)
 {
     auto* menu = form.findChild<QMenu*>(QStringLiteral("mnuP3Pop4"));
     return menu ? menu->findChild<QAction*>(QString::fromLatin1(name)) : nullptr;
@@ -182,7 +182,7 @@ void TestHelpAbout::browserThatWillNotStartFallsBackToTheUrl()
 void TestHelpAbout::helpMenuOpensThePageBesideTheProgram()
 {
     QTemporaryDir base;
-    Form10 form;
+    MainWindow form;
     AboutBox about(&form);
     RecordingLauncher launcher;
     connectHelpMenu(form, about, base.path(), launcher);
@@ -209,12 +209,12 @@ void TestHelpAbout::versionText()
     QFETCH(int, minor);
     QFETCH(int, revision);
     QFETCH(QString, text);
-    QCOMPARE(Form3::versionText(major, minor, revision), text);
+    QCOMPARE(AboutDialog::versionText(major, minor, revision), text);
 }
 
 void TestHelpAbout::aboutBoxContent()
 {
-    Form3 box;
+    AboutDialog box;
     QCOMPARE(box.windowTitle(), QStringLiteral("About"));
     QCOMPARE(box.size(), QSize(323, 204)); // 4845 x 3060 twips
     auto* label1 = box.findChild<QLabel*>(QStringLiteral("Label1"));
@@ -240,27 +240,27 @@ void TestHelpAbout::aboutBoxContent()
 
 void TestHelpAbout::aboutShownOnce()
 {
-    Form10 form;
+    MainWindow form;
     AboutBox about(&form);
     RecordingLauncher launcher;
     connectHelpMenu(form, about, QString(), launcher);
     form.show();
 
     menuItem(form, "mnuAbout")->trigger();
-    Form3* first = about.form();
+    AboutDialog* first = about.dialog();
     QVERIFY(first);
     QVERIFY(first->isVisible());
     QVERIFY(form.isEnabled()); // not modal
     menuItem(form, "mnuAbout")->trigger();
-    QCOMPARE(aboutBoxes(), QList<Form3*>{first});
+    QCOMPARE(aboutBoxes(), QList<AboutDialog*>{first});
 
     // Closing it destroys it; the next "About" makes a new one.
-    QPointer<Form3> closed = first;
+    QPointer<AboutDialog> closed = first;
     first->close();
     QTRY_VERIFY(closed.isNull());
     QVERIFY(aboutBoxes().isEmpty());
     menuItem(form, "mnuAbout")->trigger();
-    QVERIFY(about.form());
+    QVERIFY(about.dialog());
     QCOMPARE(aboutBoxes().size(), 1);
 
     about.unload();

@@ -2,7 +2,7 @@
 // the Enter key swallowed.
 #include "storage/run_settings.h"
 #include "support/common_scripted_prompter.h"
-#include "ui/form10.h"
+#include "ui/mainwindow.h"
 #include "ui/secret_entry.h"
 
 #include <QLineEdit>
@@ -29,7 +29,7 @@ enum Answer { NoQuestion, Yes, No };
 
 struct Boxes
 {
-    Form10 form;
+    MainWindow form;
     RunSettings settings;
     ScriptedPrompter prompter;
     SecretEntry entry{form, settings, prompter};

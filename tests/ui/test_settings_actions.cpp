@@ -4,8 +4,8 @@
 #include "model/mail_list_model.h"
 #include "storage/run_settings.h"
 #include "support/common_scripted_prompter.h"
-#include "ui/form10.h"
 #include "ui/mail_list_view.h"
+#include "ui/mainwindow.h"
 #include "ui/settings_actions.h"
 
 #include <QCheckBox>
@@ -51,7 +51,7 @@ MailItem mailRow(const QString& subject, MailImage image, bool checked)
 
 struct Pages
 {
-    Form10 form;
+    MainWindow form;
     RunSettings settings;
     MailListModel mail;
     ScriptedPrompter prompter;
@@ -269,7 +269,7 @@ void TestSettingsActions::trayBox()
 void TestSettingsActions::deleteFunctionsOn()
 {
     Pages pages;
-    pages.form.selectTab(Form10::SettingsTab);
+    pages.form.selectTab(MainWindow::SettingsTab);
     pages.addMailRows();
     pages.form.handleFirstActivation();
     const QList<int> images = pages.images();
@@ -280,7 +280,7 @@ void TestSettingsActions::deleteFunctionsOn()
     QCOMPARE(pages.images(), images);
     auto* command5 = pages.find<QPushButton>("Command5");
     QVERIFY(!command5->isEnabled());
-    pages.form.selectTab(Form10::MailTab);
+    pages.form.selectTab(MainWindow::MailTab);
     QVERIFY(command5->isEnabled());
 }
 
@@ -293,7 +293,7 @@ void TestSettingsActions::deleteFunctionsOff()
     pages.settings.DeleteEnabled = true;
     pages.form.setDeleteEnabled(1);
     pages.form.showMailCheckBoxes(true);
-    pages.form.selectTab(Form10::MailTab);
+    pages.form.selectTab(MainWindow::MailTab);
     auto* command5 = pages.find<QPushButton>("Command5");
     QVERIFY(command5->isEnabled());
     QCOMPARE(pages.checks(), (QList<int>{1, 1, 0}));
@@ -310,8 +310,8 @@ void TestSettingsActions::deleteFunctionsOff()
     pages.mail.setCheckBoxesShown(true);
     QCOMPARE(pages.checks(), (QList<int>{0, 0, 0}));
     // "Delete Mail" stays off on the mail tab now.
-    pages.form.selectTab(Form10::SettingsTab);
-    pages.form.selectTab(Form10::MailTab);
+    pages.form.selectTab(MainWindow::SettingsTab);
+    pages.form.selectTab(MainWindow::MailTab);
     QVERIFY(!command5->isEnabled());
 }
 

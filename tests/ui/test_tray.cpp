@@ -3,7 +3,7 @@
 #include "runs/engine_rig.h"
 #include "storage/settings_file.h"
 #include "ui/close_request_wiring.h"
-#include "ui/form10.h"
+#include "ui/mainwindow.h"
 
 #include <QAction>
 #include <QMenu>
@@ -22,7 +22,7 @@ struct TrayRig
 {
     RunSettings settings;
     bool available = true;
-    Form10 form;
+    MainWindow form;
     TrayIcon tray{form, settings, [this] { return available; }};
     QList<Notice> notices;
 
@@ -40,7 +40,7 @@ struct TrayRig
     }
 };
 
-QAction* trayItem(Form10& form, const char* name)
+QAction* trayItem(MainWindow& form, const char* name)
 {
     auto* menu = form.findChild<QMenu*>(QStringLiteral("mnuTrayIconPop1"));
     return menu ? menu->findChild<QAction*>(QString::fromLatin1(name)) : nullptr;
@@ -217,7 +217,7 @@ void TestTray::windowClosingWithTheEngine()
     engine.settings.TrayOnClose = 0; // unticked during the run
     engine.accounts.setUsersFilePath(dir.filePath(QStringLiteral("pop3user.ini")));
     engine.addAccount(QStringLiteral("ann"), QStringLiteral("pw"), 110);
-    Form10 form;
+    MainWindow form;
     const QString settingsPath = dir.filePath(QStringLiteral("quorvamel.ini"));
     auto* closing = new WindowClosing(
         form, *engine.engine, engine.settings, engine.accounts, engine.prompter,
@@ -237,7 +237,7 @@ void TestTray::windowClosingWithTheEngine()
 
     // The close box hides; the tray menu's "Close" ends with saving.
     closing->aboutBox().show();
-    QVERIFY(closing->aboutBox().form());
+    QVERIFY(closing->aboutBox().dialog());
     form.close();
     QVERIFY(!form.isVisible());
     QVERIFY(!QFile::exists(settingsPath));
@@ -246,7 +246,7 @@ void TestTray::windowClosingWithTheEngine()
     trayItem(form, "mnuTrayIcoExit")->trigger();
     QVERIFY(closing->closeRequest().hasUnloaded());
     QVERIFY(!closing->trayIcon().hasIcon());
-    QVERIFY(!closing->aboutBox().form());
+    QVERIFY(!closing->aboutBox().dialog());
     SettingsRecord record;
     QVERIFY(readSettingsFile(settingsPath, record));
     QCOMPARE(record.TrayOnClose, qint16(0));
@@ -257,7 +257,7 @@ void TestTray::delayedCloseThroughTheEngineFlags()
     QTemporaryDir dir;
     EngineRig engine;
     engine.settings.TrayInEffect = 1;
-    Form10 form;
+    MainWindow form;
     const QString settingsPath = dir.filePath(QStringLiteral("quorvamel.ini"));
     // The tray setting is on but the desktop has no notification area.
     auto* closing = new WindowClosing(
@@ -273,10 +273,10 @@ void TestTray::delayedCloseThroughTheEngineFlags()
     QCOMPARE(engine.engine->ProcessBusy(), qint16(2));
     QCOMPARE(engine.engine->CancelRequested(), qint16(1));
     QCOMPARE(engine.engine->Closing(), qint16(1));
-    QVERIFY(closing->closeRequest().Timer4().isActive());
+    QVERIFY(closing->closeRequest().closeTimer().isActive());
 
     engine.engine->setProcessBusy(0); // the run saw the cancel
-    closing->closeRequest().Timer4Tick();
+    closing->closeRequest().closeTick();
     QVERIFY(closing->closeRequest().hasUnloaded());
     QVERIFY(!form.isVisible());
     QVERIFY(QFile::exists(settingsPath));

@@ -1,7 +1,8 @@
 // The main window's controls, tabs and pages, log box and status line.
 #include "model/mail_list_model.h"
-#include "ui/form10.h"
 #include "ui/mail_list_view.h"
+#include "ui/mainwindow.h"
+#include "ui/system_colours.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -45,7 +46,7 @@ constexpr double Unset = -1;
 
 } // namespace
 
-class TestForm10 : public QObject
+class TestMainWindow : public QObject
 {
     Q_OBJECT
 
@@ -63,10 +64,11 @@ private slots:
     void toolTipsOff();
     void logBoxShowHideAndSplit();
     void logAppendAndReplace();
+    void logRunColours();
     void statusBarRightClickClears();
 };
 
-void TestForm10::controls_data()
+void TestMainWindow::controls_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("kind");
@@ -170,7 +172,7 @@ void TestForm10::controls_data()
     row("ListView2", "QTreeView", none, none, Unset, Unset, Unset, Unset);
 }
 
-void TestForm10::controls()
+void TestMainWindow::controls()
 {
     QFETCH(QString, name);
     QFETCH(QString, kind);
@@ -181,7 +183,7 @@ void TestForm10::controls()
     QFETCH(double, width);
     QFETCH(double, height);
 
-    Form10 window;
+    MainWindow window;
     window.handleFirstActivation(); // applies the tool tips
     auto* control = window.findChild<QWidget*>(name);
     QVERIFY2(control, qPrintable(name));
@@ -199,7 +201,7 @@ void TestForm10::controls()
         QCOMPARE(control->height(), px(height));
 }
 
-void TestForm10::menus_data()
+void TestMainWindow::menus_data()
 {
     QTest::addColumn<QString>("menu");
     // "-" stands for a separator.
@@ -224,13 +226,13 @@ void TestForm10::menus_data()
                                  << QStringList{"&Help", "&About", "&Text Fonts"};
 }
 
-void TestForm10::menus()
+void TestMainWindow::menus()
 {
     QFETCH(QString, menu);
     QFETCH(QStringList, names);
     QFETCH(QStringList, captions);
 
-    Form10 window;
+    MainWindow window;
     auto* popup = window.findChild<QMenu*>(menu);
     QVERIFY(popup);
     const QList<QAction*> actions = popup->actions();
@@ -246,9 +248,9 @@ void TestForm10::menus()
     QVERIFY(!window.findChild<QMenuBar*>());
 }
 
-void TestForm10::timersAreStoppedWithTheirPeriods()
+void TestMainWindow::timersAreStoppedWithTheirPeriods()
 {
-    Form10 window;
+    MainWindow window;
     const int periods[] = {60000, 20000, 600, 1000, 5000};
     for (int i = 0; i < 5; ++i) {
         const QString name = QStringLiteral("Timer%1").arg(i + 1);
@@ -259,9 +261,9 @@ void TestForm10::timersAreStoppedWithTheirPeriods()
     }
 }
 
-void TestForm10::windowCaptionAndTabs()
+void TestMainWindow::windowCaptionAndTabs()
 {
-    Form10 window;
+    MainWindow window;
     QCOMPARE(window.objectName(), QStringLiteral("Form10"));
     QCOMPARE(window.windowTitle(), QStringLiteral("Quorvamel email"));
     auto* tabs = window.findChild<QTabBar*>(QStringLiteral("TabStrip1"));
@@ -300,7 +302,7 @@ void TestForm10::windowCaptionAndTabs()
     }
 }
 
-void TestForm10::tabSwitching_data()
+void TestMainWindow::tabSwitching_data()
 {
     QTest::addColumn<int>("tab");
     QTest::addColumn<int>("deleteEnabled");
@@ -314,7 +316,7 @@ void TestForm10::tabSwitching_data()
     QTest::newRow("accounts, delete on") << 2 << 1 << "Frame3" << false << false;
 }
 
-void TestForm10::tabSwitching()
+void TestMainWindow::tabSwitching()
 {
     QFETCH(int, tab);
     QFETCH(int, deleteEnabled);
@@ -322,7 +324,7 @@ void TestForm10::tabSwitching()
     QFETCH(bool, seenEnabled);
     QFETCH(bool, deleteMailEnabled);
 
-    Form10 window;
+    MainWindow window;
     window.setDeleteEnabled(std::int16_t(deleteEnabled));
     // Start from another tab, then click the wanted one.
     window.selectTab(tab == 1 ? 2 : 1);
@@ -341,24 +343,24 @@ void TestForm10::tabSwitching()
              deleteMailEnabled);
 }
 
-void TestForm10::busyRunDisablesAndRestores()
+void TestMainWindow::busyRunDisablesAndRestores()
 {
-    Form10 window;
+    MainWindow window;
     window.setDeleteEnabled(1);
-    window.selectTab(Form10::AccountsTab);
+    window.selectTab(MainWindow::AccountsTab);
     window.setRunBusy(true);
 
     auto widget = [&](const char* name) {
         return window.findChild<QWidget*>(QString::fromLatin1(name));
     };
-    QCOMPARE(window.currentTab(), int(Form10::MailTab));
+    QCOMPARE(window.currentTab(), int(MainWindow::MailTab));
     QVERIFY(!widget("Command1")->isEnabled());
     QVERIFY(widget("Command2")->isHidden());
     QVERIFY(!widget("Command7")->isHidden());
     QVERIFY(!widget("TabStrip1")->isEnabled());
     QVERIFY(!widget("Command5")->isEnabled());
     // Selecting the mail tab during a run enables nothing.
-    window.selectTab(Form10::MailTab);
+    window.selectTab(MainWindow::MailTab);
     QVERIFY(!widget("Command5")->isEnabled());
 
     window.setRunBusy(false);
@@ -374,9 +376,9 @@ void TestForm10::busyRunDisablesAndRestores()
     QVERIFY(!widget("Command5")->isEnabled());
 }
 
-void TestForm10::settingsPageLinks()
+void TestMainWindow::settingsPageLinks()
 {
-    Form10 window;
+    MainWindow window;
     auto page = [&](const char* name) {
         return !window.findChild<QWidget*>(QString::fromLatin1(name))->isHidden();
     };
@@ -395,9 +397,9 @@ void TestForm10::settingsPageLinks()
     QCOMPARE(window.settingsPage(), 1);
 }
 
-void TestForm10::toolTipsOff()
+void TestMainWindow::toolTipsOff()
 {
-    Form10 window;
+    MainWindow window;
     window.setToolTipsOff(1);
     window.handleFirstActivation();
     const char* tipped[] = {"Command1",  "Command2", "Command3", "Command4",  "Command5",
@@ -409,20 +411,20 @@ void TestForm10::toolTipsOff()
     window.setToolTipsOff(0);
     window.setRecheckIntervalMinutes(7);
     window.findChild<QTimer*>(QStringLiteral("Timer1"))->start();
-    window.ApplyToolTips();
+    window.applyToolTips();
     QCOMPARE(window.findChild<QWidget*>(QStringLiteral("Command12"))->toolTip(),
              QStringLiteral("Restore The Original, Default Settings For This Page"));
     QCOMPARE(window.findChild<QWidget*>(QStringLiteral("Text10"))->toolTip(),
              QStringLiteral("On - Minutes Until Next Timed Re-Check For Mail - Interval Set = 7 "
                             "(dbl-click on/off)"));
-    QCOMPARE(Form10::ToolTipTexts().size(), 13);
-    QCOMPARE(Form10::ToolTipTexts().at(5),
+    QCOMPARE(MainWindow::toolTipTexts().size(), 13);
+    QCOMPARE(MainWindow::toolTipTexts().at(5),
              QStringLiteral("Off- Timed Re-Check For Mail (dbl-click on/off)"));
 }
 
-void TestForm10::logBoxShowHideAndSplit()
+void TestMainWindow::logBoxShowHideAndSplit()
 {
-    Form10 window;
+    MainWindow window;
     window.resize(500, 420);
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
@@ -456,9 +458,9 @@ void TestForm10::logBoxShowHideAndSplit()
     QVERIFY(!log->isVisible());
 }
 
-void TestForm10::logAppendAndReplace()
+void TestMainWindow::logAppendAndReplace()
 {
-    Form10 window;
+    MainWindow window;
     auto* log = window.findChild<QPlainTextEdit*>(QStringLiteral("Text1"));
     window.setLogText(QStringLiteral("..Beginning Process To Check For Mail"));
     window.appendLog(QStringLiteral("..Checking For Mail"));
@@ -474,9 +476,32 @@ void TestForm10::logAppendAndReplace()
     QCOMPARE(window.logText(), QStringLiteral("\nx"));
 }
 
-void TestForm10::statusBarRightClickClears()
+void TestMainWindow::logRunColours()
 {
-    Form10 window;
+    // The log box wears the tool-tip colours while a run is active and goes
+    // back to the window colours after it; a second call changes nothing.
+    MainWindow window;
+    auto* log = window.findChild<QPlainTextEdit*>(QStringLiteral("Text1"));
+    const struct
+    {
+        bool runActive;
+        std::uint32_t base;
+        std::uint32_t text;
+    } steps[] = {
+        {true, SystemColour::ToolTipBackground, SystemColour::ToolTipText},
+        {true, SystemColour::ToolTipBackground, SystemColour::ToolTipText},
+        {false, SystemColour::WindowBackground, SystemColour::WindowText},
+    };
+    for (const auto& step : steps) {
+        window.showRunColours(step.runActive);
+        QCOMPARE(log->palette().color(QPalette::Base), SystemColour::toColour(step.base));
+        QCOMPARE(log->palette().color(QPalette::Text), SystemColour::toColour(step.text));
+    }
+}
+
+void TestMainWindow::statusBarRightClickClears()
+{
+    MainWindow window;
     auto* bar = window.findChild<QStatusBar*>(QStringLiteral("StatusBar1"));
     window.setStatus(QStringLiteral("..Check Complete: 3 New, 5 Total"));
     QTest::mouseClick(bar, Qt::LeftButton);
@@ -488,5 +513,5 @@ void TestForm10::statusBarRightClickClears()
     QCOMPARE(window.statusText(), QString());
 }
 
-QTEST_MAIN(TestForm10)
-#include "test_form10.moc"
+QTEST_MAIN(TestMainWindow)
+#include "test_mainwindow.moc"

@@ -25,7 +25,7 @@ struct UnverifiedCertificate
 // are raised only for the connection in progress: a close made by the
 // program raises none, and a connection lost before it was announced is
 // reported as an error.
-class Winsock1 : public QObject
+class MailSocket : public QObject
 {
     Q_OBJECT
 public:
@@ -40,22 +40,22 @@ public:
     // The most bytes held unread by the socket at once.
     static constexpr qint64 ReadSliceBytes = 256 * 1024;
 
-    explicit Winsock1(QObject* parent = nullptr);
-    ~Winsock1() override;
+    explicit MailSocket(QObject* parent = nullptr);
+    ~MailSocket() override;
 
     // 0 closed, 7 connected (for TLS: once the handshake is done), other
     // values in between.
-    int State() const;
+    int state() const;
     static constexpr int TlsPort = 995;
 
     // Starts connecting. False when the request fails at once (a port
     // outside 1..65535 or an empty host); error then describes why.
     // acceptedSha256: the SHA-256 digest of a certificate the user trusts
     // for this server and port, accepted although unverified (empty: none).
-    bool Connect(const QString& host, qint32 port, QString* error = nullptr,
-                 const QByteArray& acceptedSha256 = {});
+    bool connectTo(const QString& host, qint32 port, QString* error = nullptr,
+                   const QByteArray& acceptedSha256 = {});
     // Upgrades the plain connection to TLS (STLS); tlsStarted follows, or
-    // errorEvent with tls set.
+    // errorRaised with tls set.
     void startTls();
     bool isEncrypted() const;
     // "TLS 1.3" and the like, once encrypted.
@@ -65,22 +65,22 @@ public:
     {
         return m_unverified;
     }
-    void SendData(const QByteArray& bytes);
+    void sendData(const QByteArray& bytes);
     // Everything that has arrived since the last read.
-    QByteArray GetData();
+    QByteArray takeData();
     qint64 bytesAvailable() const;
     // Closes at once, raising no close event.
-    void Close();
-    QString RemoteHostIP() const;
+    void close();
+    QString remoteHostIp() const;
 
 signals:
-    void connectEvent();
-    void dataArrival(qint64 bytesTotal);
-    void closeEvent();
+    void connectedToServer();
+    void dataArrived(qint64 bytesTotal);
+    void closedByServer();
     // The STLS upgrade is done.
     void tlsStarted();
     // tls: the handshake or the certificate check failed.
-    void errorEvent(int number, const QString& description, bool tls);
+    void errorRaised(int number, const QString& description, bool tls);
 
 private:
     void onConnected();
@@ -97,8 +97,8 @@ private:
     std::optional<UnverifiedCertificate> m_unverified;
     bool m_tls = false;         // TLS from the first byte
     bool m_upgrading = false;   // STLS handshake under way
-    bool m_announced = false;   // connectEvent raised for this connection
-    bool m_errorRaised = false; // errorEvent raised for this connection
+    bool m_announced = false;   // connectedToServer raised for this connection
+    bool m_errorRaised = false; // errorRaised raised for this connection
     QString m_sslReason;
-    QByteArray m_readBuffer; // see GetData()
+    QByteArray m_readBuffer; // see takeData()
 };

@@ -1,4 +1,4 @@
-#include "platform/winsock1.h"
+#include "platform/mail_socket.h"
 
 #include "platform/diagnostics.h"
 
@@ -6,12 +6,14 @@
 #include <QSslSocket>
 #include <QStringList>
 
-Winsock1::Winsock1(QObject* parent) : QObject(parent)
+MailSocket::MailSocket(QObject* parent) : QObject(parent)
 {
+    // The name the program's texts give the socket ("..Winsock1 Error").
+    setObjectName(QStringLiteral("Winsock1"));
     resetSocket();
 }
 
-Winsock1::~Winsock1()
+MailSocket::~MailSocket()
 {
     if (m_socket) {
         m_socket->disconnect(this);
@@ -19,7 +21,7 @@ Winsock1::~Winsock1()
     }
 }
 
-void Winsock1::resetSocket()
+void MailSocket::resetSocket()
 {
     // A fresh socket per connection: nothing of an earlier connection
     // (buffered bytes, a pending handshake, queued signals) can leak into
@@ -49,15 +51,15 @@ void Winsock1::resetSocket()
     });
     connect(m_socket, &QSslSocket::readyRead, this, [this] {
         if (m_announced)
-            emit dataArrival(m_socket->bytesAvailable());
+            emit dataArrived(m_socket->bytesAvailable());
     });
-    connect(m_socket, &QSslSocket::disconnected, this, &Winsock1::onDisconnected);
+    connect(m_socket, &QSslSocket::disconnected, this, &MailSocket::onDisconnected);
     connect(m_socket, &QSslSocket::errorOccurred, this,
             [this](QAbstractSocket::SocketError e) { onErrorOccurred(int(e)); });
-    connect(m_socket, &QSslSocket::sslErrors, this, &Winsock1::onSslErrors);
+    connect(m_socket, &QSslSocket::sslErrors, this, &MailSocket::onSslErrors);
 }
 
-int Winsock1::State() const
+int MailSocket::state() const
 {
     switch (m_socket->state()) {
     case QAbstractSocket::UnconnectedState:
@@ -75,8 +77,8 @@ int Winsock1::State() const
     }
 }
 
-bool Winsock1::Connect(const QString& host, qint32 port, QString* error,
-                       const QByteArray& acceptedSha256)
+bool MailSocket::connectTo(const QString& host, qint32 port, QString* error,
+                           const QByteArray& acceptedSha256)
 {
     resetSocket();
     m_announced = false;
@@ -107,13 +109,13 @@ bool Winsock1::Connect(const QString& host, qint32 port, QString* error,
     return true;
 }
 
-void Winsock1::SendData(const QByteArray& bytes)
+void MailSocket::sendData(const QByteArray& bytes)
 {
     if (m_socket->state() == QAbstractSocket::ConnectedState)
         m_socket->write(bytes);
 }
 
-QByteArray Winsock1::GetData()
+QByteArray MailSocket::takeData()
 {
     // One buffer serves every read while no caller still holds the last
     // one: the slices of a long reply then reuse the same memory instead of
@@ -127,12 +129,12 @@ QByteArray Winsock1::GetData()
     return m_readBuffer;
 }
 
-qint64 Winsock1::bytesAvailable() const
+qint64 MailSocket::bytesAvailable() const
 {
     return m_socket->bytesAvailable();
 }
 
-void Winsock1::Close()
+void MailSocket::close()
 {
     m_socket->disconnect(this);
     m_socket->abort();
@@ -140,12 +142,12 @@ void Winsock1::Close()
     resetSocket();
 }
 
-QString Winsock1::RemoteHostIP() const
+QString MailSocket::remoteHostIp() const
 {
     return m_socket->peerAddress().toString();
 }
 
-void Winsock1::startTls()
+void MailSocket::startTls()
 {
     if (m_socket->state() != QAbstractSocket::ConnectedState || m_socket->isEncrypted())
         return;
@@ -154,12 +156,12 @@ void Winsock1::startTls()
     m_socket->startClientEncryption();
 }
 
-bool Winsock1::isEncrypted() const
+bool MailSocket::isEncrypted() const
 {
     return m_socket->isEncrypted();
 }
 
-QString Winsock1::protocolName() const
+QString MailSocket::protocolName() const
 {
     switch (m_socket->sessionProtocol()) {
     case QSsl::TlsV1_3:
@@ -171,19 +173,19 @@ QString Winsock1::protocolName() const
     }
 }
 
-void Winsock1::onConnected()
+void MailSocket::onConnected()
 {
     if (m_announced || m_errorRaised)
         return;
     m_announced = true;
-    emit connectEvent();
+    emit connectedToServer();
 }
 
-void Winsock1::onDisconnected()
+void MailSocket::onDisconnected()
 {
     if (m_announced) {
         m_announced = false;
-        emit closeEvent();
+        emit closedByServer();
         return;
     }
     // An upgrade the peer broke off is a TLS failure of the session.
@@ -195,7 +197,7 @@ void Winsock1::onDisconnected()
                    true);
         if (m_announced) {
             m_announced = false;
-            emit closeEvent();
+            emit closedByServer();
         }
         return;
     }
@@ -208,7 +210,7 @@ void Winsock1::onDisconnected()
                    QStringLiteral("The remote host closed the connection"), m_tls);
 }
 
-void Winsock1::onErrorOccurred(int error)
+void MailSocket::onErrorOccurred(int error)
 {
     const auto code = QAbstractSocket::SocketError(error);
     const bool handshaking = (m_tls && !m_announced) || m_upgrading;
@@ -225,7 +227,7 @@ void Winsock1::onErrorOccurred(int error)
     raiseError(error, description, tlsFailure);
 }
 
-void Winsock1::onSslErrors(const QList<QSslError>& errors)
+void MailSocket::onSslErrors(const QList<QSslError>& errors)
 {
     const QSslCertificate presented = m_socket->peerCertificate();
     if (!m_acceptedSha256.isEmpty() && !presented.isNull() &&
@@ -245,12 +247,12 @@ void Winsock1::onSslErrors(const QList<QSslError>& errors)
         m_unverified = UnverifiedCertificate{m_host, m_port, presented, m_sslReason};
 }
 
-void Winsock1::raiseError(int number, const QString& description, bool tls)
+void MailSocket::raiseError(int number, const QString& description, bool tls)
 {
     if (m_errorRaised)
         return;
     m_errorRaised = true;
     qCDebug(lcPlatform) << "error" << number << (tls ? "(TLS)" : "") << description << "on"
                         << m_host << m_port;
-    emit errorEvent(number, description, tls);
+    emit errorRaised(number, description, tls);
 }

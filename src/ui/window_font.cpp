@@ -1,12 +1,8 @@
 // The text font of the lists, the date style chooser and the text boxes.
-#include "ui/form10.h"
-#include "ui/mail_list_view.h"
+#include "ui/window_look.h"
 
-#include <QComboBox>
 #include <QFontDialog>
-#include <QLineEdit>
-#include <QPlainTextEdit>
-#include <QTreeView>
+#include <QWidget>
 
 namespace {
 
@@ -28,8 +24,8 @@ QFont runFontDialog(const QFont& initial, QWidget* parent)
 
 } // namespace
 
-Form10::TextFont Form10::chooseStartupFont(TextFont stored, const QStringList& installed,
-                                           const QString& systemDefault)
+TextFont WindowLook::chooseStartupFont(TextFont stored, const QStringList& installed,
+                                       const QString& systemDefault)
 {
     stored.name = trimTrailing(stored.name);
     const bool sizeCheckOnly = installed.isEmpty() || installed.contains(stored.name);
@@ -54,26 +50,14 @@ Form10::TextFont Form10::chooseStartupFont(TextFont stored, const QStringList& i
     return fallback;
 }
 
-QList<QWidget*> Form10::textFontTargets() const
+void WindowLook::applyTextFont(bool askUser, QWidget* dialogParent)
 {
-    QList<QWidget*> targets{m_listView2, m_listView1, m_imageCombo1};
-    for (QLineEdit* box : m_surface->findChildren<QLineEdit*>()) {
-        if (box->objectName().startsWith(QLatin1String("Text")))
-            targets.append(box);
-    }
-    for (QPlainTextEdit* box : m_surface->findChildren<QPlainTextEdit*>())
-        targets.append(box);
-    return targets;
-}
-
-void Form10::ApplyTextFont()
-{
-    if (m_becameActive) {
+    if (askUser) {
         QFont initial(m_textFont.name.isEmpty() ? QStringLiteral("Arial") : m_textFont.name);
         initial.setPointSizeF(m_textFont.size == 0 ? 9 : m_textFont.size);
         initial.setBold(m_textFont.bold != 0);
-        const QFont chosen =
-            m_fontDialog ? m_fontDialog(initial, this) : runFontDialog(initial, this);
+        const QFont chosen = m_fontDialog ? m_fontDialog(initial, dialogParent)
+                                          : runFontDialog(initial, dialogParent);
         m_textFont.name = chosen.family();
         m_textFont.bold = chosen.bold() ? -1 : 0;
         m_textFont.size = float(chosen.pointSizeF());
@@ -81,7 +65,7 @@ void Form10::ApplyTextFont()
             m_textFont.size = 12;
     }
 
-    for (QWidget* target : textFontTargets()) {
+    for (QWidget* target : m_fontTargets) {
         QFont font = target->font();
         font.setFamily(m_textFont.name);
         if (m_textFont.size > 0)

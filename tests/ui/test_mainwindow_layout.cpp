@@ -1,7 +1,8 @@
 // The main window's resize rules, placement, fonts, colours and pictures.
 #include "model/mail_list_model.h"
-#include "ui/form10.h"
+#include "storage/run_settings.h"
 #include "ui/mail_list_view.h"
+#include "ui/mainwindow.h"
 
 #include <QMenu>
 #include <QTreeView>
@@ -18,7 +19,7 @@ int px(double twips)
 
 } // namespace
 
-class TestForm10Layout : public QObject
+class TestMainWindowLayout : public QObject
 {
     Q_OBJECT
 
@@ -40,7 +41,7 @@ private slots:
     void columnWidths();
 };
 
-void TestForm10Layout::resizeRules_data()
+void TestMainWindowLayout::resizeRules_data()
 {
     // Client sizes asked for; the outer size may not go below 5760 x 5505
     // twips, that is 384 x 367 pixels.
@@ -55,12 +56,12 @@ void TestForm10Layout::resizeRules_data()
     QTest::newRow("too low") << QSize(500, 300) << false;
 }
 
-void TestForm10Layout::resizeRules()
+void TestMainWindowLayout::resizeRules()
 {
     QFETCH(QSize, requested);
     QFETCH(bool, theme);
 
-    Form10 window;
+    MainWindow window;
     window.setPageColour(theme ? 0x80000005 : 0x8000000F);
     window.setLogSplit(theme ? 1 : 0);
     window.show();
@@ -113,9 +114,9 @@ void TestForm10Layout::resizeRules()
     QCOMPARE(placed.height, window.frameGeometry().height() * 15.0);
 }
 
-void TestForm10Layout::minimisedWindowKeepsItsLayout()
+void TestMainWindowLayout::minimisedWindowKeepsItsLayout()
 {
-    Form10 window;
+    MainWindow window;
     window.resize(600, 450);
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
@@ -130,7 +131,7 @@ void TestForm10Layout::minimisedWindowKeepsItsLayout()
     QCOMPARE(window.windowPlacement().width, placed.width);
 }
 
-void TestForm10Layout::firstRunPlacement_data()
+void TestMainWindowLayout::firstRunPlacement_data()
 {
     QTest::addColumn<bool>("haveWorkArea");
     QTest::addColumn<QRectF>("workArea");
@@ -145,7 +146,7 @@ void TestForm10Layout::firstRunPlacement_data()
     QTest::newRow("no work area") << false << QRectF() << QRectF(900, 900, 6600, 5400);
 }
 
-void TestForm10Layout::firstRunPlacement()
+void TestMainWindowLayout::firstRunPlacement()
 {
     QFETCH(bool, haveWorkArea);
     QFETCH(QRectF, workArea);
@@ -154,11 +155,11 @@ void TestForm10Layout::firstRunPlacement()
     std::optional<TwipsRect> area;
     if (haveWorkArea)
         area = TwipsRect{workArea.x(), workArea.y(), workArea.width(), workArea.height()};
-    const TwipsRect placed = Form10::firstRunPlacement(area);
+    const TwipsRect placed = MainWindow::firstRunPlacement(area);
     QCOMPARE(QRectF(placed.left, placed.top, placed.width, placed.height), expected);
 }
 
-void TestForm10Layout::storedPositionCheck_data()
+void TestMainWindowLayout::storedPositionCheck_data()
 {
     QTest::addColumn<double>("left");
     QTest::addColumn<double>("top");
@@ -173,20 +174,27 @@ void TestForm10Layout::storedPositionCheck_data()
     QTest::newRow("not a number") << std::nan("") << 900.0 << 0.0 << 900.0;
 }
 
-void TestForm10Layout::storedPositionCheck()
+void TestMainWindowLayout::storedPositionCheck()
 {
     QFETCH(double, left);
     QFETCH(double, top);
     QFETCH(double, expectedLeft);
     QFETCH(double, expectedTop);
 
-    const TwipsRect checked = Form10::checkStoredPosition({left, top, 9000, 6000}, 19200, 14400);
-    QCOMPARE(checked.left, expectedLeft);
-    QCOMPARE(checked.top, expectedTop);
-    QCOMPARE(checked.width, 9000.0);
+    // The settings own the rule; the window is placed where they say.
+    SettingsRecord record;
+    record.WindowLeft = float(left);
+    record.WindowTop = float(top);
+    record.WindowWidth = 9000;
+    record.WindowHeight = 6000;
+    const RunSettings checked =
+        RunSettings::fromRecord(record, ScreenFacts{19200, 14400}, FontFacts{});
+    QCOMPARE(double(checked.WindowLeft), expectedLeft);
+    QCOMPARE(double(checked.WindowTop), expectedTop);
+    QCOMPARE(double(checked.WindowWidth), 9000.0);
 }
 
-void TestForm10Layout::startupFontChoice_data()
+void TestMainWindowLayout::startupFontChoice_data()
 {
     QTest::addColumn<QString>("storedName");
     QTest::addColumn<float>("storedSize");
@@ -215,7 +223,7 @@ void TestForm10Layout::startupFontChoice_data()
         << "Gone Font" << 30.0f << -1 << QStringList{} << "Gone Font" << 12.0f << -1;
 }
 
-void TestForm10Layout::startupFontChoice()
+void TestMainWindowLayout::startupFontChoice()
 {
     QFETCH(QString, storedName);
     QFETCH(float, storedSize);
@@ -225,15 +233,15 @@ void TestForm10Layout::startupFontChoice()
     QFETCH(float, size);
     QFETCH(int, bold);
 
-    const Form10::TextFont chosen =
-        Form10::chooseStartupFont({storedName, storedSize, std::int16_t(storedBold)}, installed,
-                                  QStringLiteral("Noto Sans UI"));
+    const MainWindow::TextFont chosen =
+        MainWindow::chooseStartupFont({storedName, storedSize, std::int16_t(storedBold)}, installed,
+                                      QStringLiteral("Noto Sans UI"));
     QCOMPARE(chosen.name, name);
     QCOMPARE(chosen.size, size);
     QCOMPARE(int(chosen.bold), bold);
 }
 
-void TestForm10Layout::fontDialogCapsAtTwelve_data()
+void TestMainWindowLayout::fontDialogCapsAtTwelve_data()
 {
     QTest::addColumn<double>("chosenSize");
     QTest::addColumn<double>("storedSize");
@@ -244,12 +252,12 @@ void TestForm10Layout::fontDialogCapsAtTwelve_data()
     QTest::newRow("9 stays") << 9.0 << 9.0;
 }
 
-void TestForm10Layout::fontDialogCapsAtTwelve()
+void TestMainWindowLayout::fontDialogCapsAtTwelve()
 {
     QFETCH(double, chosenSize);
     QFETCH(double, storedSize);
 
-    Form10 window;
+    MainWindow window;
     int shown = 0;
     QFont offered;
     window.setFontDialogRunner([&](const QFont& initial, QWidget*) {
@@ -262,7 +270,7 @@ void TestForm10Layout::fontDialogCapsAtTwelve()
     });
     window.setTextFont({QString(), 0, 0});
     // While loading, no dialog.
-    window.ApplyTextFont();
+    window.applyTextFont();
     QCOMPARE(shown, 0);
 
     window.handleFirstActivation();
@@ -286,7 +294,7 @@ void TestForm10Layout::fontDialogCapsAtTwelve()
     QVERIFY(!window.findChild<QWidget*>(QStringLiteral("Command1"))->font().bold());
 }
 
-void TestForm10Layout::pageColours_data()
+void TestMainWindowLayout::pageColours_data()
 {
     QTest::addColumn<uint>("pageColour");
     QTest::addColumn<int>("backgroundRole");
@@ -296,7 +304,7 @@ void TestForm10Layout::pageColours_data()
     QTest::newRow("classic") << 0x8000000Fu << int(QPalette::Button) << int(QPalette::ButtonText);
 }
 
-void TestForm10Layout::pageColours()
+void TestMainWindowLayout::pageColours()
 {
     QFETCH(uint, pageColour);
     QFETCH(int, backgroundRole);
@@ -309,9 +317,9 @@ void TestForm10Layout::pageColours()
     palette.setColor(QPalette::ButtonText, QColor(40, 50, 60));
     QApplication::setPalette(palette);
 
-    Form10 window;
+    MainWindow window;
     window.setPageColour(pageColour);
-    window.ApplyPageColours();
+    window.applyPageColours();
     const QColor background = palette.color(QPalette::ColorRole(backgroundRole));
     const QColor text = palette.color(QPalette::ColorRole(textRole));
     for (const char* name : {"Label8", "Check4", "Frame1", "Frame2", "Picture7"}) {
@@ -329,9 +337,9 @@ void TestForm10Layout::pageColours()
     QApplication::setPalette(QPalette());
 }
 
-void TestForm10Layout::mailListPictures()
+void TestMainWindowLayout::mailListPictures()
 {
-    Form10 window;
+    MainWindow window;
     MailListModel* model = window.mailListModel();
     MailItem seen;
     seen.image = MailImage::Seen;
@@ -375,9 +383,9 @@ void TestForm10Layout::mailListPictures()
     QCOMPARE(view->rowPicture(1).size(), QSize(16, 16));
 }
 
-void TestForm10Layout::columnWidths()
+void TestMainWindowLayout::columnWidths()
 {
-    Form10 window;
+    MainWindow window;
     auto* mail = window.findChild<QTreeView*>(QStringLiteral("ListView1"));
     auto* accounts = window.findChild<QTreeView*>(QStringLiteral("ListView2"));
     // Defaults at start: 1440, 1440, 2000, 3300, 2200, 1440 twips.
@@ -393,11 +401,11 @@ void TestForm10Layout::columnWidths()
     QCOMPARE(mail->columnWidth(1), 100);
     QCOMPARE(mail->columnWidth(2), 0);
     QCOMPARE(mail->columnWidth(3), 200);
-    const Form10::MailWidths back = window.mailColumnWidths();
+    const MainWindow::MailWidths back = window.mailColumnWidths();
     QCOMPARE(back[0], 1440.0f);
     QCOMPARE(back[3], 3000.0f);
     window.setAccountColumnWidths({900, -30, 1440, 1440});
-    const Form10::AccountWidths accountBack = window.accountColumnWidths();
+    const MainWindow::AccountWidths accountBack = window.accountColumnWidths();
     QCOMPARE(accountBack[0], 900.0f);
     QCOMPARE(accountBack[1], 1440.0f);
 
@@ -408,5 +416,5 @@ void TestForm10Layout::columnWidths()
     window.setMailListModel(nullptr);
 }
 
-QTEST_MAIN(TestForm10Layout)
-#include "test_form10_layout.moc"
+QTEST_MAIN(TestMainWindowLayout)
+#include "test_mainwindow_layout.moc"

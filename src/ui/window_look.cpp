@@ -1,25 +1,15 @@
 // Page colours and tool tips.
-#include "ui/form10.h"
-#include "ui/form10_controls.h"
+#include "ui/window_look.h"
+
 #include "ui/system_colours.h"
+#include "ui/widget_walk.h"
+#include "ui/window_controls.h"
 
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QTimer>
 
 namespace {
-
-// Which controls carry which entry of the tool-tip table (entries counted
-// from 1; entry 6 belongs to no control).
-const struct
-{
-    const char* control;
-    int tip;
-} ToolTipTargets[] = {
-    {"Command1", 1},   {"Command2", 2}, {"Command3", 3}, {"Command4", 4},   {"Command5", 5},
-    {"Command7", 7},   {"Text1", 8},    {"Text8", 9},    {"Command12", 10}, {"Command13", 10},
-    {"Command14", 10}, {"Text7", 11},   {"Label17", 12}, {"Command15", 13},
-};
 
 void paintBackground(QWidget* widget, const QColor& background, const QColor* text)
 {
@@ -37,7 +27,17 @@ void paintBackground(QWidget* widget, const QColor& background, const QColor* te
 
 } // namespace
 
-const QStringList& Form10::ToolTipTexts()
+WindowLook::WindowLook(QWidget* surface) : m_surface(surface)
+{
+    decidePageColour();
+}
+
+void WindowLook::decidePageColour()
+{
+    m_pageColour = SystemColour::decidePageColour(2, true);
+}
+
+const QStringList& WindowLook::toolTipTexts()
 {
     static const QStringList texts{
         QStringLiteral("Check For Mail As Configured"),
@@ -60,36 +60,40 @@ const QStringList& Form10::ToolTipTexts()
     return texts;
 }
 
-void Form10::ApplyToolTips()
+void WindowLook::setRecheckIndicator(QLineEdit* indicator, const QTimer* recheckTimer)
+{
+    m_indicator = indicator;
+    m_recheckTimer = recheckTimer;
+}
+
+void WindowLook::applyToolTips()
 {
     const bool off = m_toolTipsOff == 1;
-    for (const auto& target : ToolTipTargets) {
-        if (auto* control = findChild<QWidget*>(QString::fromLatin1(target.control)))
-            control->setToolTip(off ? QString() : ToolTipTexts().at(target.tip - 1));
-    }
+    for (const ToolTipTarget& target : m_tipTargets)
+        target.control->setToolTip(off ? QString() : toolTipTexts().at(target.tip - 1));
     QString indicatorTip;
-    if (!off && m_timer1->isActive())
+    if (!off && m_recheckTimer->isActive())
         indicatorTip = QStringLiteral("On - Minutes Until Next Timed Re-Check For Mail - "
                                       "Interval Set = %1 (dbl-click on/off)")
                            .arg(m_recheckIntervalMinutes);
     else if (!off)
         indicatorTip = QStringLiteral("Off - Timed Re-Check For Mail (dbl-click on/off)");
-    m_text10->setToolTip(indicatorTip);
+    m_indicator->setToolTip(indicatorTip);
 }
 
-void Form10::ApplyPageColours()
+void WindowLook::applyPageColours()
 {
     const QColor background = SystemColour::toColour(m_pageColour);
     const QColor text = SystemColour::toColour(m_pageColour == SystemColour::WindowBackground
                                                    ? SystemColour::WindowText
                                                    : SystemColour::ButtonText);
-    for (QLabel* label : m_surface->findChildren<QLabel*>())
+    for (QLabel* label : descendantsOfType<QLabel>(m_surface))
         paintBackground(label, background, &text);
-    for (QGroupBox* frame : m_surface->findChildren<QGroupBox*>())
+    for (QGroupBox* frame : descendantsOfType<QGroupBox>(m_surface))
         paintBackground(frame, background, nullptr);
-    for (QCheckBox* box : m_surface->findChildren<QCheckBox*>())
+    for (QCheckBox* box : descendantsOfType<QCheckBox>(m_surface))
         paintBackground(box, background, &text);
-    for (QFrame* box : m_surface->findChildren<QFrame*>()) {
+    for (QFrame* box : descendantsOfType<QFrame>(m_surface)) {
         if (box->property(PictureBoxProperty).toBool())
             paintBackground(box, background, nullptr);
     }
