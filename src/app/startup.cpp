@@ -35,7 +35,7 @@ private:
     bool makeDataFolders();
     bool copyTemplateIfMissing();
     bool readSettings();
-    bool askRunPassword();
+    bool askRunPassword() const;
 
     const StartupInput& m_input;
     StartupResult m_result;
@@ -132,7 +132,7 @@ bool StartupSteps::readSettings()
     return true;
 }
 
-bool StartupSteps::askRunPassword()
+bool StartupSteps::askRunPassword() const
 {
     if (m_result.runPassword.isEmpty())
         return true;

@@ -31,7 +31,7 @@ QList<QByteArray> capabilityNames(const QByteArray& list)
 QString Pop3Session::serverText(const QByteArray& bytes)
 {
     QStringDecoder utf8(QStringDecoder::Utf8);
-    const QString text = utf8.decode(bytes);
+    QString text = utf8.decode(bytes);
     if (!utf8.hasError())
         return text;
     return fromAnsi(bytes);

@@ -114,7 +114,7 @@ private:
     void handleReply(const SessionReader::Reply& reply);
     void handlePositive(const QByteArray& line);
     void handleErrorReply(const QByteArray& line);
-    void onGreeting(const QString& replyText);
+    void onGreeting(const QString& greeting);
     void onCapabilities(const QByteArray& list);
     void logOn();
     void onStat(const QString& replyText, const QByteArray& line);

@@ -160,14 +160,12 @@ std::optional<SessionReader::Reply> SessionReader::feedMultiLine(const QByteArra
     const qsizetype from = qMax<qsizetype>(0, m_kept.size() - 3);
     m_kept.append(rest);
     const qsizetype at = m_kept.indexOf(emptyLine, from);
-    if (at > MaxHeaderBytes) {
-        // The same limit whether the empty line came with the rest or later.
+    // The same limit whether the empty line came with the rest or later.
+    if (at > MaxHeaderBytes || (at < 0 && m_kept.size() > MaxHeaderBytes + 3))
         return headerTooLarge();
-    } else if (at >= 0) {
+    if (at >= 0) {
         m_kept.truncate(at + emptyLine.size());
         m_headerDone = true;
-    } else if (m_kept.size() > MaxHeaderBytes + 3) {
-        return headerTooLarge();
     }
     return std::nullopt;
 }

@@ -147,11 +147,10 @@ int Engine::removeDeletedRows()
     int count = 0;
     for (int i = 0; i < m_mails.itemCount(); ++i) {
         const MailItem& row = m_mails.item(i);
-        if (row.isNoMailRow()) {
-            kept.append(row);
-        } else if (row.mark == RowMark::Deleted) {
+        const RowMark mark = row.isNoMailRow() ? RowMark::None : row.mark;
+        if (mark == RowMark::Deleted) {
             count += 1;
-        } else if (row.mark == RowMark::AccountEmptied) {
+        } else if (mark == RowMark::AccountEmptied) {
             // The account's last message is gone: its row now says so.
             count += 1;
             kept.append(MailItem::noMailRow(row.displayName, row.userName));

@@ -188,7 +188,7 @@ void SettingsPages::buildSpinBox(QWidget* page, const QString& name, int left, i
     QFrame* box = makePictureBox(page, name, {double(left), double(top), 570, 435});
     m_spinButtons[std::size_t(firstButton)] =
         makeButton(box, downName, QStringLiteral("<"), {60, 75, 225, 300});
-    m_spinButtons[std::size_t(firstButton + 1)] =
+    m_spinButtons[std::size_t(firstButton) + 1] =
         makeButton(box, upName, QStringLiteral(">"), {285, 75, 225, 300});
 }
 
