@@ -73,6 +73,10 @@ public:
     void setProcessBusy(qint16 value) { m_processBusy = value; }
     qint16 Closing() const { return m_closing; }
     void setClosing(qint16 value) { m_closing = value; }
+    // A check or delete run is under way.
+    bool isRunActive() const { return m_checkRunActive > 0 || m_deleteRunActive > 0; }
+    // A run, or the window's closing, holds the process.
+    bool isBusy() const { return m_processBusy != 0; }
     bool Reconnecting() const { return m_driver.reconnecting(); }
     qint32 MinutesSinceCheck() const { return m_minutesSinceCheck; }
     void setMinutesSinceCheck(qint32 value) { m_minutesSinceCheck = value; }
