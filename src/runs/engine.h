@@ -37,7 +37,14 @@ public:
            QObject* parent = nullptr);
     ~Engine() override;
 
-    // The routines of the runs.
+    // The routines of the runs. startCheck takes the process for a check
+    // run and starts it; CheckRun starts or continues a run whose caller
+    // already holds the process.
+    void startCheck()
+    {
+        m_processBusy = 1;
+        CheckRun();
+    }
     void CheckRun();
     void closeConnection() { m_driver.close(); }
     void watchdogTick() { m_driver.watchdogTick(); }
