@@ -32,7 +32,7 @@ void Engine::startCheckRun()
 {
     m_minutesSinceCheck = 0;
     emit logColoursChanged(true);
-    m_runLog.startRun(RunText::beginCheck(m_settings.CheckSelectedOnly == 1));
+    m_runLog.startRun(RunText::beginCheck(m_settings.CheckSelectedOnly));
 
     m_newMailCount = 0;
     m_matcher.reset(SnapshotMatcher::snapshotOf(m_mails));
@@ -45,7 +45,7 @@ void Engine::startCheckRun()
     emit checkRunStarted();
 
     const int rows = m_accounts.rowCount();
-    if (m_settings.CheckSelectedOnly == 1) {
+    if (m_settings.CheckSelectedOnly) {
         for (int n = 1; n <= rows; ++n) {
             if (isRowChecked(m_accounts, n) == true) {
                 if (m_firstAccountRow == 0)
@@ -84,7 +84,7 @@ void Engine::continueCheckRun()
         completeCheckRun();
         return;
     }
-    if (m_settings.CheckSelectedOnly != 0) {
+    if (m_settings.CheckSelectedOnly) {
         int next = 0;
         for (int n = m_currentAccountRow; n <= m_lastAccountRow && next == 0; ++n) {
             if (isRowChecked(m_accounts, n) == true)

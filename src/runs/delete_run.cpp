@@ -16,7 +16,7 @@ bool Engine::startDeleteFromUser()
     m_processBusy = 1;
     emit controlsBusy();
 
-    if (m_settings.DeleteEnabled == 1) {
+    if (m_settings.DeleteEnabled) {
         if (m_mails.itemCount() == 0) {
             m_prompter.showMessage(RunText::title, RunText::noItemsOnList());
         } else if (firstMarkedMailRow(m_mails) == 0) {
@@ -34,7 +34,7 @@ bool Engine::startDeleteFromUser()
 
 void Engine::DeleteRun()
 {
-    if (m_settings.DeleteEnabled != 1) {
+    if (!m_settings.DeleteEnabled) {
         // A run already under way must still end, or the controls it took
         // would never come back.
         if (m_deleteRunActive > 0)

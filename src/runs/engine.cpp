@@ -29,10 +29,10 @@ bool Engine::isOnline(int* flags)
 SessionOptions Engine::sessionOptions() const
 {
     SessionOptions options;
-    options.useRetr = m_settings.UseRetr == 1;
-    options.useApop = m_settings.UseApop != 0;
+    options.useRetr = m_settings.UseRetr;
+    options.useApop = m_settings.UseApop;
     options.apopSecret = m_settings.ApopSecret;
-    options.deleteEnabled = m_settings.DeleteEnabled == 1;
+    options.deleteEnabled = m_settings.DeleteEnabled;
     options.deleteRunActive = m_deleteRunActive == 1;
     options.cancelRequested = m_cancelRequested == 1;
     return options;

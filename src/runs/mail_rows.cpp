@@ -14,7 +14,7 @@ void Engine::extractHeaders(const QByteArray& message, qint32 messageNumber)
     if (m_deleteRunActive == 1) {
         // A delete run adds no row: it looks for the marked row showing
         // this message.
-        if (m_settings.DeleteEnabled == 1)
+        if (m_settings.DeleteEnabled)
             matchForDelete(*headers, messageNumber);
         return;
     }

@@ -63,7 +63,7 @@ bool RecheckClock::alarmActive() const
 
 std::optional<QString> RecheckClock::tipUnlessOff(const QString& tip) const
 {
-    return m_settings.ToolTipsOff == 1 ? QString() : tip;
+    return m_settings.ToolTipsOff ? QString() : tip;
 }
 
 RecheckIndicator RecheckClock::countingIndicator() const
@@ -83,7 +83,7 @@ void RecheckClock::TimedRecheckTick()
         return;
     const std::int32_t interval = m_settings.RecheckIntervalMinutes;
     m_engine.setMinutesSinceCheck(m_engine.MinutesSinceCheck() + 1);
-    if (m_settings.IdleIfOffline == 1 && m_engine.MinutesSinceCheck() >= interval) {
+    if (m_settings.IdleIfOffline && m_engine.MinutesSinceCheck() >= interval) {
         int flags = 0;
         if (!m_connectivity.InternetGetConnectedState(&flags)) {
             // Tested again at the next tick.
@@ -132,7 +132,7 @@ void RecheckClock::userRunStarting()
 
 void RecheckClock::checkRunStarted()
 {
-    if (m_settings.AutoStartTimer != 1 || m_settings.RecheckIntervalMinutes <= 0 ||
+    if (!m_settings.AutoStartTimer || m_settings.RecheckIntervalMinutes <= 0 ||
         m_timer1->isActive())
         return;
     m_engine.setMinutesSinceCheck(0);
@@ -148,10 +148,10 @@ void RecheckClock::runEnded()
 
 void RecheckClock::checkRunCompleted(int newMailCount)
 {
-    if (m_settings.PlaySound != 1 || newMailCount < 1)
+    if (!m_settings.PlaySound || newMailCount < 1)
         return;
     beep();
-    if (m_settings.ContinuousAlarm == 1) {
+    if (m_settings.ContinuousAlarm) {
         m_timer5->start();
         emit alarmShown(true);
     }

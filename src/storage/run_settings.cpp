@@ -16,6 +16,34 @@ constexpr std::int32_t maxTimeoutSeconds = 600;
 constexpr std::int32_t defaultTimeoutSeconds = 180;
 constexpr float defaultFontSize = 8;
 
+// How a stored yes/no field reads and what the program writes for "yes"
+// ("no" is always 0). The check boxes are on only at exactly 1; the log
+// layout and the first-run marker take any non-zero value; the font
+// dialog's bold flag is -1. APOP is used on any non-zero value, so its box
+// shows that too.
+struct FlagCoding
+{
+    std::int32_t yes;
+    bool anyNonZeroIsYes;
+};
+constexpr FlagCoding boxFlag{1, false};
+constexpr FlagCoding nonZeroFlag{1, true};
+constexpr FlagCoding boldFlag{-1, true};
+
+bool readFlag(std::int32_t stored, FlagCoding coding)
+{
+    return coding.anyNonZeroIsYes ? stored != 0 : stored == 1;
+}
+
+// An unchanged reading writes back the stored value itself, so an odd value
+// the user never touched survives byte for byte.
+template <typename Int> Int writeFlag(bool value, Int asRead, FlagCoding coding)
+{
+    if (readFlag(asRead, coding) == value)
+        return asRead;
+    return Int(value ? coding.yes : 0);
+}
+
 void copyFields(RunSettings& s, const SettingsRecord& r)
 {
     s.WindowLeft = r.WindowLeft;
@@ -26,24 +54,14 @@ void copyFields(RunSettings& s, const SettingsRecord& r)
     s.MailColumnWidths = r.MailColumnWidths;
     s.AccountColumnWidths = r.AccountColumnWidths;
     s.RecheckIntervalMinutes = r.RecheckIntervalMinutes;
-    s.CheckSelectedOnly = r.CheckSelectedOnly;
-    s.AutoCheckOnOpen = r.AutoCheckOnOpen;
-    s.UseRetr = r.UseRetr;
-    s.DeleteEnabled = r.DeleteEnabled;
-    s.PlaySound = r.PlaySound;
-    s.UseApop = r.UseApop;
-    s.TrayOnClose = r.TrayOnClose;
-    s.FirstRunMarker = r.FirstRunMarker;
+    s.FirstRunMarker = readFlag(r.FirstRunMarker, nonZeroFlag);
     s.TextFontName = r.TextFontName.trimmed();
-    s.TextFontBold = r.TextFontBold;
+    s.TextFontBold = readFlag(r.TextFontBold, boldFlag);
     s.TextFontSize = r.TextFontSize;
     s.DateStyle = r.DateStyle;
-    s.AutoStartTimer = r.AutoStartTimer;
-    s.ToolTipsOff = r.ToolTipsOff;
-    s.ContinuousAlarm = r.ContinuousAlarm;
-    s.IdleIfOffline = r.IdleIfOffline;
-    s.LogSplit = r.LogSplit;
-    s.TrayInEffect = r.TrayOnClose;
+    s.UseApop = readFlag(r.UseApop, nonZeroFlag);
+    s.LogSplit = readFlag(r.LogSplit, nonZeroFlag);
+    s.TrayInEffect = readFlag(r.TrayOnClose, boxFlag);
     s.ApopSecret = UnscrambleSecret(fromAnsi(r.ScrambledApopSecret));
     s.RunPassword = UnscramblePassword(fromAnsi(r.ScrambledRunPassword));
 }
@@ -92,7 +110,7 @@ void applyFont(RunSettings& s, const FontFacts& fonts)
         }
     }
     s.TextFontSize = defaultFontSize;
-    s.TextFontBold = 0;
+    s.TextFontBold = false;
 }
 
 void applyTimeout(RunSettings& s)
@@ -128,6 +146,27 @@ std::int64_t toFixedPoint(double ms)
     return std::int64_t(fixed);
 }
 
+// The settings shown as check boxes, read and written by boxFlag.
+struct BoxField
+{
+    std::int16_t SettingsRecord::*stored;
+    bool RunSettings::*typed;
+};
+// clang-format off
+constexpr BoxField boxFields[] = {
+    {&SettingsRecord::CheckSelectedOnly, &RunSettings::CheckSelectedOnly},
+    {&SettingsRecord::AutoCheckOnOpen, &RunSettings::AutoCheckOnOpen},
+    {&SettingsRecord::UseRetr, &RunSettings::UseRetr},
+    {&SettingsRecord::DeleteEnabled, &RunSettings::DeleteEnabled},
+    {&SettingsRecord::PlaySound, &RunSettings::PlaySound},
+    {&SettingsRecord::TrayOnClose, &RunSettings::TrayOnClose},
+    {&SettingsRecord::AutoStartTimer, &RunSettings::AutoStartTimer},
+    {&SettingsRecord::ToolTipsOff, &RunSettings::ToolTipsOff},
+    {&SettingsRecord::ContinuousAlarm, &RunSettings::ContinuousAlarm},
+    {&SettingsRecord::IdleIfOffline, &RunSettings::IdleIfOffline},
+};
+// clang-format on
+
 } // namespace
 
 RunSettings RunSettings::fromRecord(const SettingsRecord& record,
@@ -137,6 +176,8 @@ RunSettings RunSettings::fromRecord(const SettingsRecord& record,
     RunSettings s;
     s.readRecord = record;
     copyFields(s, record);
+    for (const BoxField& field : boxFields)
+        s.*field.typed = readFlag(record.*field.stored, boxFlag);
     if (s.DateStyle < 1)
         s.DateStyle = 1;
     applyWindowEdges(s, screen);
@@ -161,53 +202,45 @@ SettingsRecord RunSettings::toRecord(const RandomUnit& random) const
     r.MailColumnWidths = MailColumnWidths;
     r.AccountColumnWidths = AccountColumnWidths;
     r.RecheckIntervalMinutes = RecheckIntervalMinutes;
-    r.CheckSelectedOnly = CheckSelectedOnly;
-    r.AutoCheckOnOpen = AutoCheckOnOpen;
-    r.UseRetr = UseRetr;
-    r.DeleteEnabled = DeleteEnabled;
-    r.PlaySound = PlaySound;
-    r.UseApop = UseApop;
+    for (const BoxField& field : boxFields)
+        r.*field.stored = writeFlag(this->*field.typed, readRecord.*field.stored, boxFlag);
+    r.UseApop = writeFlag(UseApop, readRecord.UseApop, nonZeroFlag);
     r.ScrambledApopSecret = toAnsi(ScrambleSecret(ApopSecret, random));
-    r.TrayOnClose = TrayOnClose;
-    r.FirstRunMarker = FirstRunMarker;
+    r.FirstRunMarker = writeFlag(FirstRunMarker, readRecord.FirstRunMarker, nonZeroFlag);
     r.TextFontName = TextFontName;
-    r.TextFontBold = TextFontBold;
+    r.TextFontBold = writeFlag(TextFontBold, readRecord.TextFontBold, boldFlag);
     r.TextFontSize = TextFontSize;
     r.DateStyle = DateStyle;
-    r.AutoStartTimer = AutoStartTimer;
-    r.ToolTipsOff = ToolTipsOff;
     r.ScrambledRunPassword = toAnsi(ScramblePassword(RunPassword, random));
-    r.ContinuousAlarm = ContinuousAlarm;
-    r.IdleIfOffline = IdleIfOffline;
-    r.LogSplit = LogSplit;
+    r.LogSplit = writeFlag(LogSplit, readRecord.LogSplit, nonZeroFlag);
     return r;
 }
 
 void RunSettings::restorePage1Defaults()
 {
-    CheckSelectedOnly = 0;
-    AutoCheckOnOpen = 0;
-    PlaySound = 0;
-    ContinuousAlarm = 0;
-    IdleIfOffline = 0;
+    CheckSelectedOnly = false;
+    AutoCheckOnOpen = false;
+    PlaySound = false;
+    ContinuousAlarm = false;
+    IdleIfOffline = false;
     RecheckIntervalMinutes = defaultIntervalMinutes;
-    AutoStartTimer = 0;
-    DeleteEnabled = 0;
+    AutoStartTimer = false;
+    DeleteEnabled = false;
 }
 
 void RunSettings::restorePage2Defaults()
 {
-    TrayOnClose = 0;
+    TrayOnClose = false;
     DateStyle = 1;
     ServerTimeoutSeconds = defaultTimeoutSeconds;
     ServerTimeoutMs = defaultTimeoutSeconds * 1000;
-    ToolTipsOff = 0;
+    ToolTipsOff = false;
 }
 
 void RunSettings::restorePage3Defaults()
 {
-    UseRetr = 0;
-    UseApop = 0;
+    UseRetr = false;
+    UseApop = false;
     ApopSecret.clear();
 }
 

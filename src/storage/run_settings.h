@@ -29,8 +29,8 @@ struct FontFacts
 
 // The window's settings in memory: one variable per record field (same
 // names, the plain run password and secret instead of their scrambled
-// forms) plus the values derived at load. Default values are those of a
-// fresh installation.
+// forms, yes/no fields as bool) plus the values derived at load. Default
+// values are those of a fresh installation.
 struct RunSettings
 {
     static constexpr std::array<float, 6> defaultMailColumnWidths{1440, 1440, 2000,
@@ -47,31 +47,34 @@ struct RunSettings
     std::array<float, 6> MailColumnWidths = defaultMailColumnWidths;
     std::array<float, 4> AccountColumnWidths = defaultAccountColumnWidths;
     std::int32_t RecheckIntervalMinutes = 30;
-    std::int16_t CheckSelectedOnly = 0;
-    std::int16_t AutoCheckOnOpen = 0;
-    std::int16_t UseRetr = 0;
-    std::int16_t DeleteEnabled = 0;
-    std::int16_t PlaySound = 0;
-    std::int16_t UseApop = 0;
-    std::int16_t TrayOnClose = 0;
-    std::int32_t FirstRunMarker = 0;
+    bool CheckSelectedOnly = false;
+    bool AutoCheckOnOpen = false;
+    bool UseRetr = false;
+    bool DeleteEnabled = false;
+    bool PlaySound = false;
+    bool UseApop = false;
+    bool TrayOnClose = false;
+    // The window has been placed once.
+    bool FirstRunMarker = false;
     QString TextFontName = QStringLiteral("MS Sans Serif");
-    std::int16_t TextFontBold = 0;
+    bool TextFontBold = false;
     float TextFontSize = 8;
     std::int32_t DateStyle = 1;
-    std::int16_t AutoStartTimer = 0;
-    std::int16_t ToolTipsOff = 0;
-    std::int16_t ContinuousAlarm = 0;
-    std::int16_t IdleIfOffline = 0;
-    std::int16_t LogSplit = 0;
+    bool AutoStartTimer = false;
+    bool ToolTipsOff = false;
+    bool ContinuousAlarm = false;
+    bool IdleIfOffline = false;
+    bool LogSplit = false;
 
     // TrayOnClose as read: decides how this run of the program closes.
-    std::int16_t TrayInEffect = 0;
+    bool TrayInEffect = false;
     std::int32_t ServerTimeoutSeconds = 180;
     QString ApopSecret;
     QString RunPassword;
 
-    // The record as read; its reserved fields are written back unchanged.
+    // The record as read; its reserved fields are written back unchanged, and
+    // so is a stored yes/no whose reading the run did not change (a stored 2
+    // reads as "no" and stays 2).
     SettingsRecord readRecord;
 
     // Copies the record and applies the load rules. Without screen facts the

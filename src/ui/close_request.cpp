@@ -30,7 +30,7 @@ CloseRequest::CloseRequest(MainWindow& form, CloseRunFlags& flags, RunSettings& 
 {
     m_closeTimer = form.timers().closeTick;
     connect(m_closeTimer, &QTimer::timeout, this, &CloseRequest::closeTick);
-    m_canHideToTray = [this] { return m_settings.TrayInEffect == 1; };
+    m_canHideToTray = [this] { return m_settings.TrayInEffect; };
     form.installEventFilter(this);
 }
 
@@ -119,12 +119,12 @@ void CloseRequest::SaveSettings()
     captureColumnWidths();
     capturePlacement();
     // Settings the window itself keeps.
-    m_settings.LogSplit = m_form.logSplit();
+    m_settings.LogSplit = m_form.logSplit() != 0;
     const MainWindow::TextFont font = m_form.textFont();
     if (!font.name.isEmpty()) {
         m_settings.TextFontName = font.name;
         m_settings.TextFontSize = font.size;
-        m_settings.TextFontBold = font.bold;
+        m_settings.TextFontBold = font.bold != 0;
     }
     if (!writeSettingsFile(m_settingsPath, m_settings.toRecord()))
         m_prompter.showMessage(programTitle(), SaveFailedText);

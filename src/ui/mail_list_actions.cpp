@@ -44,7 +44,7 @@ void MailListActions::cancelRun()
 
 bool MailListActions::listActionsAllowed() const
 {
-    return m_mails.itemCount() > 0 && m_settings.DeleteEnabled == 1;
+    return m_mails.itemCount() > 0 && m_settings.DeleteEnabled;
 }
 
 bool MailListActions::openMenu(const QPoint& globalPos)

@@ -75,26 +75,25 @@ void RecheckControls::connectOptions()
 {
     // A box set in code (a "Defaults" button clearing it) acts as a click;
     // the values put in at load only tick boxes whose setting is already 1.
-    auto flag = [](bool checked) { return std::int16_t(checked ? 1 : 0); };
     connect(m_playSound, &QCheckBox::toggled, this,
-            [this, flag](bool checked) { m_settings.PlaySound = flag(checked); });
+            [this](bool checked) { m_settings.PlaySound = checked; });
     connect(m_pages.optionBox(OptionBox::AutoStartTimer), &QCheckBox::toggled, this,
-            [this, flag](bool checked) { m_settings.AutoStartTimer = flag(checked); });
+            [this](bool checked) { m_settings.AutoStartTimer = checked; });
     connect(m_pages.optionBox(OptionBox::IdleIfOffline), &QCheckBox::toggled, this,
-            [this, flag](bool checked) { m_settings.IdleIfOffline = flag(checked); });
+            [this](bool checked) { m_settings.IdleIfOffline = checked; });
     // Ticking the alarm brings the sound with it, but only when the user
     // ticks it: a stored alarm without sound loads as it was saved.
     connect(m_continuousAlarm, &QCheckBox::clicked, this, [this](bool checked) {
         if (!checked)
             return;
-        m_settings.ContinuousAlarm = 1;
+        m_settings.ContinuousAlarm = true;
         if (!m_playSound->isChecked())
             m_playSound->setChecked(true);
     });
     connect(m_continuousAlarm, &QCheckBox::toggled, this, [this](bool checked) {
         if (checked)
             return;
-        m_settings.ContinuousAlarm = 0;
+        m_settings.ContinuousAlarm = false;
         m_clock.stopAlarm();
     });
 }

@@ -21,11 +21,6 @@ namespace {
 const QString defaultsQuestion =
     QStringLiteral("Do You Want To Restore The Original, Default Settings For This Page?");
 
-std::int16_t flagOf(bool checked)
-{
-    return checked ? 1 : 0;
-}
-
 } // namespace
 
 SettingsActions::SettingsActions(MainWindow& form, RunSettings& settings, MailListModel& mailList,
@@ -38,13 +33,12 @@ SettingsActions::SettingsActions(MainWindow& form, RunSettings& settings, MailLi
         form.setMailListModel(&mailList);
 
     connectBox(OptionBox::CheckSelectedOnly,
-               [this](bool on) { m_settings.CheckSelectedOnly = flagOf(on); });
-    connectBox(OptionBox::AutoCheckOnOpen,
-               [this](bool on) { m_settings.AutoCheckOnOpen = flagOf(on); });
-    connectBox(OptionBox::UseRetr, [this](bool on) { m_settings.UseRetr = flagOf(on); });
-    connectBox(OptionBox::UseApop, [this](bool on) { m_settings.UseApop = flagOf(on); });
+               [this](bool on) { m_settings.CheckSelectedOnly = on; });
+    connectBox(OptionBox::AutoCheckOnOpen, [this](bool on) { m_settings.AutoCheckOnOpen = on; });
+    connectBox(OptionBox::UseRetr, [this](bool on) { m_settings.UseRetr = on; });
+    connectBox(OptionBox::UseApop, [this](bool on) { m_settings.UseApop = on; });
     connectBox(OptionBox::ToolTipsOff, [this](bool on) {
-        m_settings.ToolTipsOff = flagOf(on);
+        m_settings.ToolTipsOff = on;
         m_form.setToolTipsOff(m_settings.ToolTipsOff);
         m_form.applyToolTips();
     });
@@ -74,7 +68,7 @@ void SettingsActions::trayOnCloseChanged(bool checked)
     if (!m_form.hasBecomeActive())
         return;
     // The tray behaviour of this run stays; the box only decides the next.
-    m_settings.TrayOnClose = flagOf(checked);
+    m_settings.TrayOnClose = checked;
     m_prompter.showMessage(programTitle(),
                            m_settings.TrayOnClose == m_settings.TrayInEffect
                                ? QStringLiteral("Your Current Tray Icon Setting Will Remain In "
@@ -92,7 +86,7 @@ void SettingsActions::deleteFunctionsChanged(bool checked)
     for (int row = 0; row < images.size(); ++row)
         images[row] = m_mailList.item(row).image;
 
-    m_settings.DeleteEnabled = flagOf(checked);
+    m_settings.DeleteEnabled = checked;
     m_form.setDeleteEnabled(m_settings.DeleteEnabled);
     m_form.showMailCheckBoxes(checked);
     if (!checked) {

@@ -106,17 +106,17 @@ void WindowWiring::applySettings(const std::optional<TwipsRect>& workArea)
     const RunSettings& s = m_settings;
     SettingsPages& pages = m_window.settingsPages();
     const std::pair<OptionBox, bool> boxes[] = {
-        {OptionBox::CheckSelectedOnly, s.CheckSelectedOnly == 1},
-        {OptionBox::AutoCheckOnOpen, s.AutoCheckOnOpen == 1},
-        {OptionBox::UseRetr, s.UseRetr == 1},
-        {OptionBox::DeleteEnabled, s.DeleteEnabled == 1},
-        {OptionBox::PlaySound, s.PlaySound == 1},
-        {OptionBox::UseApop, s.UseApop == 1},
-        {OptionBox::TrayOnClose, s.TrayInEffect == 1},
-        {OptionBox::AutoStartTimer, s.AutoStartTimer == 1},
-        {OptionBox::ToolTipsOff, s.ToolTipsOff == 1},
-        {OptionBox::ContinuousAlarm, s.ContinuousAlarm == 1},
-        {OptionBox::IdleIfOffline, s.IdleIfOffline == 1},
+        {OptionBox::CheckSelectedOnly, s.CheckSelectedOnly},
+        {OptionBox::AutoCheckOnOpen, s.AutoCheckOnOpen},
+        {OptionBox::UseRetr, s.UseRetr},
+        {OptionBox::DeleteEnabled, s.DeleteEnabled},
+        {OptionBox::PlaySound, s.PlaySound},
+        {OptionBox::UseApop, s.UseApop},
+        {OptionBox::TrayOnClose, s.TrayInEffect},
+        {OptionBox::AutoStartTimer, s.AutoStartTimer},
+        {OptionBox::ToolTipsOff, s.ToolTipsOff},
+        {OptionBox::ContinuousAlarm, s.ContinuousAlarm},
+        {OptionBox::IdleIfOffline, s.IdleIfOffline},
     };
     // Setting a box here is not a click: no click action runs.
     for (const auto& [box, checked] : boxes)
@@ -124,19 +124,19 @@ void WindowWiring::applySettings(const std::optional<TwipsRect>& workArea)
     pages.timeoutBox()->setText(QString::number(s.ServerTimeoutSeconds));
     pages.intervalBox()->setText(QString::number(s.RecheckIntervalMinutes));
 
-    m_window.setTextFont({s.TextFontName, s.TextFontSize, s.TextFontBold});
+    m_window.setTextFont({s.TextFontName, s.TextFontSize, std::int16_t(s.TextFontBold ? -1 : 0)});
     m_window.applyTextFont();
     m_window.setMailColumnWidths(s.MailColumnWidths);
     m_window.setAccountColumnWidths(s.AccountColumnWidths);
     m_window.setDeleteEnabled(s.DeleteEnabled);
-    m_window.showMailCheckBoxes(s.DeleteEnabled == 1);
+    m_window.showMailCheckBoxes(s.DeleteEnabled);
     m_window.setLogSplit(s.LogSplit);
     m_window.setToolTipsOff(s.ToolTipsOff);
     m_window.setRecheckIntervalMinutes(s.RecheckIntervalMinutes);
 
-    const bool firstPlacement = m_settings.FirstRunMarker == 0;
+    const bool firstPlacement = !m_settings.FirstRunMarker;
     if (firstPlacement) {
-        m_settings.FirstRunMarker = 1;
+        m_settings.FirstRunMarker = true;
         m_window.placeWindow(MainWindow::firstRunPlacement(workArea));
     } else {
         m_window.placeWindow({s.WindowLeft, s.WindowTop, s.WindowWidth, s.WindowHeight});
@@ -180,7 +180,7 @@ void WindowWiring::firstActivation()
     QComboBox* chooser = pages.dateStyleChooser();
     if (m_settings.DateStyle >= 1 && m_settings.DateStyle <= chooser->count())
         chooser->setCurrentIndex(m_settings.DateStyle - 1);
-    if (m_settings.AutoCheckOnOpen != 1)
+    if (!m_settings.AutoCheckOnOpen)
         return;
     // The run's buttons go busy at once; the tab the window opened on stays.
     m_engine->setProcessBusy(1);

@@ -228,8 +228,10 @@ void TestSnapshotMatcher::staysLinearOnLargeLists_data()
     QTest::newRow("100 accounts, all new") << 100 << false;
 }
 
-// 100,000 mails against 100,000 previous rows within one second of CPU;
-// the plain search would compare about 10^10 blocks in the worst cases.
+// 100,000 mails against 100,000 previous rows within a few seconds of CPU
+// (a fraction of one in an optimised build, a little over one under the
+// sanitizers); the plain search would compare about 10^10 blocks in the
+// worst cases, minutes of CPU.
 void TestSnapshotMatcher::staysLinearOnLargeLists()
 {
     QFETCH(int, accounts);
@@ -262,7 +264,7 @@ void TestSnapshotMatcher::staysLinearOnLargeLists()
     }
     const double cpuSeconds = double(std::clock() - cpuStart) / CLOCKS_PER_SEC;
     QCOMPARE(seen, sameMails ? total : 0);
-    QVERIFY2(cpuSeconds < 1.0, qPrintable(QString::number(cpuSeconds) + " s"));
+    QVERIFY2(cpuSeconds < 5.0, qPrintable(QString::number(cpuSeconds) + " s"));
 }
 
 QTEST_GUILESS_MAIN(TestSnapshotMatcher)

@@ -179,24 +179,28 @@ void TestRunSettings::font_data()
     QTest::addColumn<QStringList>("installed");
     QTest::addColumn<QString>("name");
     QTest::addColumn<float>("loadedSize");
-    QTest::addColumn<int>("bold");
+    QTest::addColumn<bool>("bold");
     const QStringList all = commonFonts().installedFamilies;
     QTest::newRow("installed, size kept, bold kept")
-        << "Verdana" << 10.f << all << "Verdana" << 10.f << -1;
+        << "Verdana" << 10.f << all << "Verdana" << 10.f << true;
     QTest::newRow("padded name is trimmed")
-        << "Arial" + QString(123, QChar(' ')) << 9.f << all << "Arial" << 9.f << -1;
-    QTest::newRow("too small") << "Verdana" << 1.5f << all << "Verdana" << 8.f << -1;
-    QTest::newRow("too large") << "Verdana" << 13.f << all << "Verdana" << 12.f << -1;
-    QTest::newRow("size not a number") << "Verdana" << notANumber << all << "Verdana" << 8.f << -1;
-    QTest::newRow("missing: MS Sans Serif") << "Gone" << 11.f << all << "MS Sans Serif" << 8.f << 0;
+        << "Arial" + QString(123, QChar(' ')) << 9.f << all << "Arial" << 9.f << true;
+    QTest::newRow("too small") << "Verdana" << 1.5f << all << "Verdana" << 8.f << true;
+    QTest::newRow("too large") << "Verdana" << 13.f << all << "Verdana" << 12.f << true;
+    QTest::newRow("size not a number")
+        << "Verdana" << notANumber << all << "Verdana" << 8.f << true;
+    QTest::newRow("missing: MS Sans Serif")
+        << "Gone" << 11.f << all << "MS Sans Serif" << 8.f << false;
     QTest::newRow("missing: Arial next")
-        << "Gone" << 11.f << QStringList{"Abyssinica", "Verdana", "Arial"} << "Arial" << 8.f << 0;
+        << "Gone" << 11.f << QStringList{"Abyssinica", "Verdana", "Arial"} << "Arial" << 8.f
+        << false;
     QTest::newRow("missing: Verdana last")
-        << "Gone" << 11.f << QStringList{"Abyssinica", "Verdana"} << "Verdana" << 8.f << 0;
+        << "Gone" << 11.f << QStringList{"Abyssinica", "Verdana"} << "Verdana" << 8.f << false;
     QTest::newRow("none of the three: system font, not the first family")
-        << "Gone" << 11.f << QStringList{"Abyssinica", "DejaVu Sans"} << "DejaVu Sans" << 8.f << 0;
+        << "Gone" << 11.f << QStringList{"Abyssinica", "DejaVu Sans"} << "DejaVu Sans" << 8.f
+        << false;
     QTest::newRow("case differs: not the same font")
-        << "verdana" << 10.f << QStringList{"Verdana"} << "Verdana" << 8.f << 0;
+        << "verdana" << 10.f << QStringList{"Verdana"} << "Verdana" << 8.f << false;
 }
 
 void TestRunSettings::font()
@@ -206,7 +210,7 @@ void TestRunSettings::font()
     QFETCH(QStringList, installed);
     QFETCH(QString, name);
     QFETCH(float, loadedSize);
-    QFETCH(int, bold);
+    QFETCH(bool, bold);
     SettingsRecord r = SettingsRecord::templateRecord();
     r.TextFontName = stored;
     r.TextFontSize = size;
@@ -215,22 +219,27 @@ void TestRunSettings::font()
         RunSettings::fromRecord(r, std::nullopt, {installed, QStringLiteral("DejaVu Sans")});
     QCOMPARE(s.TextFontName, name);
     QCOMPARE(s.TextFontSize, loadedSize);
-    QCOMPARE(int(s.TextFontBold), bold);
+    QCOMPARE(s.TextFontBold, bold);
+    QCOMPARE(s.toRecord().TextFontBold, qint16(bold ? -1 : 0));
 }
 
 void TestRunSettings::flagsAndTray()
 {
     SettingsRecord r = SettingsRecord::templateRecord();
     r.TrayOnClose = 1;
-    r.PlaySound = 3; // not a clean flag: kept as read
+    r.PlaySound = 3; // not a clean flag: reads as off, saved as read
     r.FirstRunMarker = 1;
     r.LogSplit = -1;
     const RunSettings s = load(r);
-    QCOMPARE(s.TrayInEffect, qint16(1));
-    QCOMPARE(s.TrayOnClose, qint16(1));
-    QCOMPARE(s.PlaySound, qint16(3));
-    QCOMPARE(s.FirstRunMarker, 1);
-    QCOMPARE(s.LogSplit, qint16(-1));
+    QCOMPARE(s.TrayInEffect, true);
+    QCOMPARE(s.TrayOnClose, true);
+    QCOMPARE(s.PlaySound, false);
+    QCOMPARE(s.FirstRunMarker, true);
+    QCOMPARE(s.LogSplit, true);
+    const SettingsRecord saved = s.toRecord();
+    QCOMPARE(saved.PlaySound, qint16(3));
+    QCOMPARE(saved.LogSplit, qint16(-1));
+    QCOMPARE(saved.FirstRunMarker, 1);
 }
 
 void TestRunSettings::secretsAreUnscrambled()
@@ -251,12 +260,12 @@ void TestRunSettings::saveRecordKeepsReservedAndTakesTrayOnClose()
     r.Reserved378 = QByteArray("abcdefghijkl");
     r.TrayOnClose = 1;
     RunSettings s = load(r);
-    s.TrayOnClose = 0; // the user cleared Check7 during this run
+    s.TrayOnClose = false; // the user cleared Check7 during this run
     s.RunPassword = QStringLiteral("pw");
     s.ApopSecret = QString(130, QChar('x'));
     s.TextFontName = QStringLiteral("Verdana");
     s.WindowLeft = 1234;
-    s.FirstRunMarker = 1;
+    s.FirstRunMarker = true;
 
     const SettingsRecord saved = s.toRecord();
     QCOMPARE(saved.TrayOnClose, qint16(0));
@@ -302,7 +311,7 @@ void TestRunSettings::pageDefaultsTouchOnlyTheirPage()
     QCOMPARE(p2.ServerTimeoutSeconds, 180);
     QCOMPARE(p2.ServerTimeoutMs, 180000.0);
     QCOMPARE(p2.RunPassword, QStringLiteral("run"));
-    QCOMPARE(p2.TrayInEffect, qint16(1));
+    QCOMPARE(p2.TrayInEffect, true);
     QCOMPARE(p2.CheckSelectedOnly + p2.UseRetr + p2.UseApop, 3);
 
     RunSettings p3 = before;

@@ -104,7 +104,7 @@ void TestCheckWindow::cancelDuringRun()
     QVERIFY2(peer.listen(), qPrintable(peer.errorString()));
 
     CheckWindowRig rig;
-    rig.settings.DeleteEnabled = qint16(deleteEnabled);
+    rig.settings.DeleteEnabled = deleteEnabled == 1;
     rig.window.setDeleteEnabled(qint16(deleteEnabled));
     rig.engine().watchdogTimer().setInterval(100);
     rig.addAccount(QStringLiteral("amy"), QStringLiteral("pw"), peer.port());
@@ -265,12 +265,12 @@ void TestCheckWindow::alarmAndTimerOptions()
     // The continuous alarm brings the sound with it.
     QTest::mouseClick(check10, Qt::LeftButton);
     QVERIFY(check5->isChecked());
-    QCOMPARE(rig.settings.ContinuousAlarm, qint16(1));
-    QCOMPARE(rig.settings.PlaySound, qint16(1));
+    QCOMPARE(rig.settings.ContinuousAlarm, true);
+    QCOMPARE(rig.settings.PlaySound, true);
     // Clearing the sound leaves the alarm box ticked, and then nothing sounds.
     QTest::mouseClick(check5, Qt::LeftButton);
     QVERIFY(check10->isChecked());
-    QCOMPARE(rig.settings.PlaySound, qint16(0));
+    QCOMPARE(rig.settings.PlaySound, false);
     rig.wiring.clock().checkRunCompleted(3);
     QCOMPARE(rig.beeps, 0);
     QVERIFY(!rig.wiring.clock().alarmActive());
@@ -281,7 +281,7 @@ void TestCheckWindow::alarmAndTimerOptions()
     QVERIFY(rig.wiring.clock().alarmActive());
     QVERIFY(rig.find("Picture7")->isVisibleTo(&rig.window));
     QTest::mouseClick(check10, Qt::LeftButton);
-    QCOMPARE(rig.settings.ContinuousAlarm, qint16(0));
+    QCOMPARE(rig.settings.ContinuousAlarm, false);
     QVERIFY(!rig.wiring.clock().alarmActive());
     QVERIFY(!rig.find("Picture7")->isVisibleTo(&rig.window));
     // Cleared in code, as the page's Defaults do, it stops the alarm too.
@@ -289,15 +289,15 @@ void TestCheckWindow::alarmAndTimerOptions()
     rig.wiring.clock().checkRunCompleted(1);
     QVERIFY(rig.wiring.clock().alarmActive());
     check10->setChecked(false);
-    QCOMPARE(rig.settings.ContinuousAlarm, qint16(0));
+    QCOMPARE(rig.settings.ContinuousAlarm, false);
     QVERIFY(!rig.wiring.clock().alarmActive());
 
     QTest::mouseClick(rig.find<QCheckBox>("Check8"), Qt::LeftButton);
     QTest::mouseClick(rig.find<QCheckBox>("Check11"), Qt::LeftButton);
-    QCOMPARE(rig.settings.AutoStartTimer, qint16(1));
-    QCOMPARE(rig.settings.IdleIfOffline, qint16(1));
+    QCOMPARE(rig.settings.AutoStartTimer, true);
+    QCOMPARE(rig.settings.IdleIfOffline, true);
     QTest::mouseClick(rig.find<QCheckBox>("Check11"), Qt::LeftButton);
-    QCOMPARE(rig.settings.IdleIfOffline, qint16(0));
+    QCOMPARE(rig.settings.IdleIfOffline, false);
 }
 
 void TestCheckWindow::mailListMenu_data()
@@ -317,7 +317,7 @@ void TestCheckWindow::mailListMenu()
     QFETCH(bool, opens);
 
     CheckWindowRig rig;
-    rig.settings.DeleteEnabled = qint16(deleteEnabled);
+    rig.settings.DeleteEnabled = deleteEnabled == 1;
     rig.window.showMailCheckBoxes(deleteEnabled == 1);
     for (int i = 0; i < rows; ++i)
         rig.mails().appendItem(mailRow("amy", "110", MailImage::New, QString::number(i)));
@@ -469,8 +469,10 @@ void TestCheckWindow::loadShowsSettingsAndAccounts()
                      ? '1'
                      : '0';
     QCOMPARE(boxes, QStringLiteral("00010000010"));
-    QCOMPARE(rig.settings.PlaySound, qint16(0));
-    QCOMPARE(rig.settings.IdleIfOffline, qint16(2));
+    QCOMPARE(rig.settings.PlaySound, false);
+    QCOMPARE(rig.settings.IdleIfOffline, false);
+    // An odd stored value the run never touched goes back as it came.
+    QCOMPARE(rig.settings.toRecord().IdleIfOffline, qint16(2));
     QCOMPARE(rig.find<QLineEdit>("Text9")->text(), QStringLiteral("5"));
     QCOMPARE(rig.settings.ServerTimeoutMs, 5000.0);
     QCOMPARE(rig.find<QLineEdit>("Text6")->text(), QStringLiteral("30"));
@@ -479,7 +481,8 @@ void TestCheckWindow::loadShowsSettingsAndAccounts()
     QCOMPARE(rig.window.mailListView()->columnWidth(2), 0);
     QCOMPARE(rig.window.mailListView()->pictureSet(), 2);
     QCOMPARE(rig.mails().checkBoxesShown(), true);
-    QCOMPARE(rig.settings.FirstRunMarker, 1);
+    QCOMPARE(rig.settings.FirstRunMarker, true);
+    QCOMPARE(rig.settings.toRecord().FirstRunMarker, 1);
     QCOMPARE(rig.window.currentTab(),
              firstRunMarker == 0 ? int(MainWindow::AccountsTab) : int(MainWindow::MailTab));
     // Stored twips at 15 per pixel; the first run is placed in the work area.

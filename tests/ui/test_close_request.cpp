@@ -251,12 +251,12 @@ void TestCloseRequest::delayedCloseEndsWhenRunStops()
 void TestCloseRequest::settingsFileAfterFinalClose()
 {
     CloseRig rig;
-    rig.settings.TrayOnClose = 1; // changed during the run; TrayInEffect stays 0
+    rig.settings.TrayOnClose = true; // changed during the run; TrayInEffect stays 0
     rig.settings.RunPassword = QStringLiteral("Open Sesame 7");
     rig.settings.ApopSecret = QStringLiteral("shared apop secret, with blanks");
     rig.settings.RecheckIntervalMinutes = 45;
     rig.settings.DateStyle = 4;
-    rig.settings.FirstRunMarker = 1;
+    rig.settings.FirstRunMarker = true;
     rig.settings.readRecord.Reserved64 = QByteArray(48, 'r');
     rig.form.placeWindow({1500, 1200, 9000, 6000});
     rig.form.setLogSplit(1);
@@ -277,12 +277,13 @@ void TestCloseRequest::settingsFileAfterFinalClose()
     QCOMPARE(record.Reserved64, QByteArray(48, 'r'));
     QCOMPARE(record.LogSplit, qint16(1));
     const RunSettings loaded = RunSettings::fromRecord(record, std::nullopt, FontFacts{});
-    QCOMPARE(loaded.TrayInEffect, qint16(1));
+    QCOMPARE(loaded.TrayInEffect, true);
     QCOMPARE(loaded.RunPassword, QStringLiteral("Open Sesame 7"));
     QCOMPARE(loaded.ApopSecret, QStringLiteral("shared apop secret, with blanks"));
     QCOMPARE(loaded.RecheckIntervalMinutes, 45);
     QCOMPARE(loaded.DateStyle, 4);
-    QCOMPARE(loaded.FirstRunMarker, 1);
+    QCOMPARE(loaded.FirstRunMarker, true);
+    QCOMPARE(record.FirstRunMarker, 1);
     for (int i = 0; i < 6; ++i)
         QCOMPARE(loaded.MailColumnWidths[i], float(mailPixels[i] * 15));
     for (int i = 0; i < 4; ++i)

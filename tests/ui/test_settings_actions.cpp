@@ -25,9 +25,9 @@ const QString trayKept = QStringLiteral("Your Current Tray Icon Setting Will Rem
 const QString trayNext = QStringLiteral("Tray Icon Setting Change Will Be Applied Next App Run.");
 const QString defaultsTip = QStringLiteral("Restore The Original, Default Settings For This Page");
 
-std::int16_t& flag(RunSettings& s, const QString& name)
+bool& flag(RunSettings& s, const QString& name)
 {
-    static const QMap<QString, std::int16_t RunSettings::*> fields{
+    static const QMap<QString, bool RunSettings::*> fields{
         {"CheckSelectedOnly", &RunSettings::CheckSelectedOnly},
         {"AutoCheckOnOpen", &RunSettings::AutoCheckOnOpen},
         {"UseRetr", &RunSettings::UseRetr},
@@ -204,12 +204,12 @@ void TestSettingsActions::boxSetsItsSetting()
     QFETCH(QString, box);
     QFETCH(QString, field);
     Pages pages;
-    // A stored value other than 1 left the box clear; a click sets 1 or 0.
-    flag(pages.settings, field) = 2;
+    // The box starts clear; each click sets the setting to the box's state.
+    flag(pages.settings, field) = false;
     pages.box(box)->click();
-    QCOMPARE(flag(pages.settings, field), std::int16_t(1));
+    QCOMPARE(flag(pages.settings, field), true);
     pages.box(box)->click();
-    QCOMPARE(flag(pages.settings, field), std::int16_t(0));
+    QCOMPARE(flag(pages.settings, field), false);
     QVERIFY(pages.prompter.shown().isEmpty());
 }
 
@@ -229,7 +229,7 @@ void TestSettingsActions::toolTipsBox()
         QVERIFY2(tip(name).isEmpty(), name);
 
     pages.box("Check9")->click();
-    QCOMPARE(pages.settings.ToolTipsOff, std::int16_t(0));
+    QCOMPARE(pages.settings.ToolTipsOff, false);
     QCOMPARE(tip("Command14"), defaultsTip);
     QCOMPARE(tip("Text7"), passwordTip);
     QVERIFY(!tip("Text10").isEmpty());
@@ -245,7 +245,7 @@ void TestSettingsActions::trayBox_data()
 void TestSettingsActions::trayBox()
 {
     QFETCH(int, inEffect);
-    const auto stored = std::int16_t(inEffect);
+    const bool stored = inEffect == 1;
     Pages pages;
     pages.settings.TrayInEffect = pages.settings.TrayOnClose = stored;
     QCheckBox* check7 = pages.box("Check7");
@@ -257,7 +257,7 @@ void TestSettingsActions::trayBox()
 
     pages.form.handleFirstActivation();
     check7->click();
-    QCOMPARE(pages.settings.TrayOnClose, std::int16_t(1 - inEffect));
+    QCOMPARE(pages.settings.TrayOnClose, !stored);
     QCOMPARE(pages.prompter.texts(), QStringList{trayNext});
     check7->click();
     QCOMPARE(pages.prompter.texts(), (QStringList{trayNext, trayKept}));
@@ -274,7 +274,7 @@ void TestSettingsActions::deleteFunctionsOn()
     pages.form.handleFirstActivation();
     const QList<int> images = pages.images();
     pages.box("Check4")->click();
-    QCOMPARE(pages.settings.DeleteEnabled, std::int16_t(1));
+    QCOMPARE(pages.settings.DeleteEnabled, true);
     QVERIFY(pages.mail.checkBoxesShown());
     QCOMPARE(pages.form.mailListView()->pictureSet(), 2);
     QCOMPARE(pages.images(), images);
@@ -290,7 +290,7 @@ void TestSettingsActions::deleteFunctionsOff()
     pages.addMailRows();
     pages.box("Check4")->setChecked(true);
     pages.form.handleFirstActivation();
-    pages.settings.DeleteEnabled = 1;
+    pages.settings.DeleteEnabled = true;
     pages.form.setDeleteEnabled(1);
     pages.form.showMailCheckBoxes(true);
     pages.form.selectTab(MainWindow::MailTab);
@@ -300,7 +300,7 @@ void TestSettingsActions::deleteFunctionsOff()
     const QList<int> images = pages.images();
 
     pages.box("Check4")->click();
-    QCOMPARE(pages.settings.DeleteEnabled, std::int16_t(0));
+    QCOMPARE(pages.settings.DeleteEnabled, false);
     QCOMPARE(pages.form.deleteEnabled(), std::int16_t(0));
     QVERIFY(!command5->isEnabled());
     QVERIFY(!pages.mail.checkBoxesShown());
@@ -320,7 +320,7 @@ void TestSettingsActions::deleteFunctionsWaitForActivation()
     Pages pages;
     pages.addMailRows();
     pages.box("Check4")->setChecked(true);
-    QCOMPARE(pages.settings.DeleteEnabled, std::int16_t(0));
+    QCOMPARE(pages.settings.DeleteEnabled, false);
     QVERIFY(!pages.mail.checkBoxesShown());
     pages.box("Check4")->setChecked(false);
     // Nothing ran: the marks are still there under the hidden boxes.

@@ -26,9 +26,12 @@ struct TrayRig
     TrayIcon tray{form, settings, [this] { return available; }};
     QList<Notice> notices;
 
-    explicit TrayRig(qint16 trayInEffect)
+    // The tray setting comes as stored, through the load.
+    explicit TrayRig(qint16 storedTrayOnClose)
     {
-        settings.TrayInEffect = trayInEffect;
+        SettingsRecord record = SettingsRecord::templateRecord();
+        record.TrayOnClose = storedTrayOnClose;
+        settings = RunSettings::fromRecord(record, std::nullopt, FontFacts{});
         tray.setNotifier([this](const QString& title, const QString& text) {
             notices.append({title, text});
         });
@@ -96,7 +99,7 @@ void TestTray::iconExistsOnlyWithTheTraySetting()
     QCOMPARE(rig.tray.isInEffect(), inEffect);
 
     // Decided once for the run: a later call neither adds nor removes it.
-    rig.settings.TrayInEffect = trayInEffect == 1 ? 0 : 1;
+    rig.settings.TrayInEffect = !rig.settings.TrayInEffect;
     rig.tray.addIcon();
     QCOMPARE(rig.tray.hasIcon(), icon);
 
