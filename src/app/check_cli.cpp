@@ -276,10 +276,7 @@ int runCheckCli(const QStringList& arguments, const QString& homeFolder, const C
     QObject::connect(
         &engine, &Engine::runEnded, QCoreApplication::instance(), [] { QCoreApplication::exit(0); },
         Qt::QueuedConnection);
-    QTimer::singleShot(0, &engine, [&] {
-        engine.setProcessBusy(1);
-        engine.CheckRun();
-    });
+    QTimer::singleShot(0, &engine, [&] { engine.startCheck(); });
     QCoreApplication::exec();
     printRows(mails, parsed.format, *io.out);
     return completed ? 0 : 1;

@@ -11,7 +11,7 @@ bool Engine::startDeleteFromUser()
 {
     // The button is disabled while anything runs; a click that still gets
     // through (a queued event, a second face) is refused here.
-    if (m_processBusy != 0 || m_checkRunActive > 0 || m_deleteRunActive > 0)
+    if (isBusy() || isRunActive())
         return false;
     m_processBusy = 1;
     emit controlsBusy();

@@ -37,7 +37,14 @@ public:
            QObject* parent = nullptr);
     ~Engine() override;
 
-    // The routines of the runs.
+    // The routines of the runs. startCheck takes the process for a check
+    // run and starts it; CheckRun starts or continues a run whose caller
+    // already holds the process.
+    void startCheck()
+    {
+        m_processBusy = 1;
+        CheckRun();
+    }
     void CheckRun();
     void closeConnection() { m_driver.close(); }
     void watchdogTick() { m_driver.watchdogTick(); }
@@ -73,6 +80,10 @@ public:
     void setProcessBusy(qint16 value) { m_processBusy = value; }
     qint16 Closing() const { return m_closing; }
     void setClosing(qint16 value) { m_closing = value; }
+    // A check or delete run is under way.
+    bool isRunActive() const { return m_checkRunActive > 0 || m_deleteRunActive > 0; }
+    // A run, or the window's closing, holds the process.
+    bool isBusy() const { return m_processBusy != 0; }
     bool Reconnecting() const { return m_driver.reconnecting(); }
     qint32 MinutesSinceCheck() const { return m_minutesSinceCheck; }
     void setMinutesSinceCheck(qint32 value) { m_minutesSinceCheck = value; }

@@ -79,7 +79,7 @@ void RecheckClock::TimedRecheckTick()
         m_engine.setMinutesSinceCheck(0);
         return;
     }
-    if (m_engine.ProcessBusy() == 1 || m_engine.ProcessBusy() == 2)
+    if (m_engine.isBusy())
         return;
     const std::int32_t interval = m_settings.RecheckIntervalMinutes;
     m_engine.setMinutesSinceCheck(m_engine.MinutesSinceCheck() + 1);

@@ -18,7 +18,7 @@ void Engine::connectAccount(const QString& server, qint32 port)
 
 void Engine::sessionClosed()
 {
-    if (m_checkRunActive > 0 || m_deleteRunActive > 0)
+    if (isRunActive())
         postContinuation();
 }
 

@@ -49,7 +49,7 @@ bool MailListActions::listActionsAllowed() const
 
 bool MailListActions::openMenu(const QPoint& globalPos)
 {
-    if (!listActionsAllowed() || m_engine.CheckRunActive() != 0 || m_engine.DeleteRunActive() != 0)
+    if (!listActionsAllowed() || m_engine.isRunActive())
         return false;
     m_menu->popup(globalPos);
     return true;

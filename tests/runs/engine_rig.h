@@ -78,8 +78,7 @@ struct EngineRig
     bool run(int timeoutMs = 30000)
     {
         QSignalSpy ended(engine.get(), &Engine::runEnded);
-        engine->setProcessBusy(1);
-        engine->CheckRun();
+        engine->startCheck();
         return !ended.isEmpty() || ended.wait(timeoutMs);
     }
 

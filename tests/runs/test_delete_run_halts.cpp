@@ -257,8 +257,7 @@ void TestDeleteRunHalts::refusedWhileCheckRunLeavesItAlone()
     EngineRig rig;
     prepare(rig);
     rig.addAccount("bob", "pw", peer.port());
-    rig.engine->setProcessBusy(1);
-    rig.engine->CheckRun();
+    rig.engine->startCheck();
     QVERIFY(QTest::qWaitFor([&] { return peer.commands().contains("USER bob"); }, 5000));
     addRow(rig, "ann", "pw1", 110, "Alpha", true);
 

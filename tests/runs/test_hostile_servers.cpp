@@ -324,8 +324,7 @@ void TestHostileServers::dripTimedOutFromItsCommand()
     rig.engine->watchdogTimer().setInterval(3600 * 1000); // ticks only by hand
     rig.addAccount("bob", "pw", peer.port());
     QSignalSpy ended(rig.engine.get(), &Engine::runEnded);
-    rig.engine->setProcessBusy(1);
-    rig.engine->CheckRun();
+    rig.engine->startCheck();
     QTRY_COMPARE(peer.commands(), QStringList({"CAPA", "USER bob", "PASS pw", "STAT"}));
     QElapsedTimer sinceStat;
     sinceStat.start();
