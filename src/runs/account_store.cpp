@@ -1,16 +1,10 @@
 #include "runs/account_store.h"
 
+#include "platform/program_title.h"
 #include "platform/prompter.h"
 #include "storage/account_record.h"
 #include "storage/scramble.h"
 #include "storage/users_file.h"
-
-namespace {
-
-// The caption of every message box; the same text as the program's title.
-const QString messageTitle = QStringLiteral("Quorvamel");
-
-} // namespace
 
 bool LoadAccountList(AccountListModel& list, const QString& usersFilePath, QString* error)
 {
@@ -69,7 +63,7 @@ bool SaveUsersFile(const AccountListModel& list, const QString& newDisplayName, 
     if (ok)
         ok = writeUsersFile(list.usersFilePath(), records);
     if (!ok)
-        prompter.showMessage(messageTitle,
+        prompter.showMessage(programTitle(),
                              QStringLiteral("An Error Occurred Saving Changes To Username File"));
     return ok;
 }

@@ -1,5 +1,6 @@
 #include "runs/certificate_trust.h"
 
+#include "platform/program_title.h"
 #include "platform/prompter.h"
 #include "runs/run_texts.h"
 
@@ -93,7 +94,7 @@ bool CertificateTrust::askToTrust(const UnverifiedCertificate& u, QString* error
             : QStringLiteral("The Server's Certificate Could Not Be Verified.\n\n");
     const QString question = opening + describe(u) +
                              QStringLiteral("\n\nTrust This Certificate For This Server And Port?");
-    if (!m_prompter->askYesNo(RunText::title, question)) {
+    if (!m_prompter->askYesNo(programTitle(), question)) {
         m_refused.insert(asked);
         return false;
     }

@@ -3,6 +3,7 @@
 #include "model/account_list_model.h"
 #include "model/list_rows.h"
 #include "model/mail_list_model.h"
+#include "platform/program_title.h"
 #include "platform/prompter.h"
 #include "runs/engine.h"
 #include "storage/run_settings.h"
@@ -171,6 +172,6 @@ void Engine::haltCheckRun(RunHalt why, const QString& userName)
     m_runLog.setDatedStatus(RunText::haltLine(haltMessage));
     emit checkRunHalted(haltMessage);
     if (m_closing < 1)
-        m_prompter.showMessage(RunText::title, RunText::haltBox(haltMessage));
+        m_prompter.showMessage(programTitle(), RunText::haltBox(haltMessage));
     emit runEnded();
 }

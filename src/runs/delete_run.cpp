@@ -2,6 +2,7 @@
 // visiting the next account that owns marked rows of the mail list.
 #include "model/list_rows.h"
 #include "model/mail_list_model.h"
+#include "platform/program_title.h"
 #include "platform/prompter.h"
 #include "runs/delete_run_rows.h"
 #include "runs/engine.h"
@@ -18,10 +19,10 @@ bool Engine::startDeleteFromUser()
 
     if (m_settings.DeleteEnabled) {
         if (m_mails.itemCount() == 0) {
-            m_prompter.showMessage(RunText::title, RunText::noItemsOnList());
+            m_prompter.showMessage(programTitle(), RunText::noItemsOnList());
         } else if (firstMarkedMailRow(m_mails) == 0) {
-            m_prompter.showMessage(RunText::title, RunText::noItemsMarked());
-        } else if (m_prompter.askYesNo(RunText::title, RunText::confirmDelete())) {
+            m_prompter.showMessage(programTitle(), RunText::noItemsMarked());
+        } else if (m_prompter.askYesNo(programTitle(), RunText::confirmDelete())) {
             DeleteRun(); // the run gives the controls back when it ends
             return true;
         }
@@ -165,7 +166,7 @@ void Engine::haltDeleteRun(RunHalt why)
     m_runLog.setDatedStatus(RunText::haltLine(haltMessage));
     emit deleteRunHalted(haltMessage);
     if (m_closing < 1)
-        m_prompter.showMessage(RunText::title, RunText::haltBox(haltMessage));
+        m_prompter.showMessage(programTitle(), RunText::haltBox(haltMessage));
     if (!checkRunOwnsState)
         emit runEnded();
 }

@@ -30,8 +30,6 @@ class Engine : public QObject, private SessionClient
 {
     Q_OBJECT
 public:
-    static inline const QString Title = RunText::title;
-
     Engine(RunSettings& settings, AccountListModel& accounts, MailListModel& mails,
            Prompter& prompter, Connectivity& connectivity, TickSource& ticks,
            QObject* parent = nullptr);

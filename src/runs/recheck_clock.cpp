@@ -1,6 +1,7 @@
 #include "runs/recheck_clock.h"
 
 #include "platform/connectivity.h"
+#include "platform/program_title.h"
 #include "platform/prompter.h"
 #include "platform/wait_with_events.h"
 #include "runs/engine.h"
@@ -116,7 +117,7 @@ void RecheckClock::toggle()
         emit indicatorChanged({QString::number(m_settings.RecheckIntervalMinutes), WindowBackground,
                                tipUnlessOff(onTip(m_settings.RecheckIntervalMinutes))});
     } else {
-        m_prompter.showMessage(RunText::title,
+        m_prompter.showMessage(programTitle(),
                                QStringLiteral("Your Timer Setting Should Be Set Greater\n"
                                               "Than 0 Min. To Use Timed Re-Check For Mail."));
     }

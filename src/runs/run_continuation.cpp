@@ -1,5 +1,6 @@
 // Opening an account's connection and going on with the run after it.
 #include "platform/connectivity.h"
+#include "platform/program_title.h"
 #include "platform/prompter.h"
 #include "runs/engine.h"
 
@@ -9,7 +10,7 @@ void Engine::connectAccount(const QString& server, qint32 port)
     const bool online = isOnline(&flags);
     const bool byModem = (flags & Connectivity::ModemConnection) != 0;
     if (!online) {
-        if (byModem || m_prompter.askYesNo(RunText::title, RunText::dialUpQuestion()))
+        if (byModem || m_prompter.askYesNo(programTitle(), RunText::dialUpQuestion()))
             m_connectivity.InternetAutodial();
     }
     m_acceptedDeleteRows.clear();

@@ -43,9 +43,6 @@ enum class LinkError {
 
 namespace RunText {
 
-// The title of every message box.
-inline const QString title = QStringLiteral("Quorvamel");
-
 QString halt(RunHalt why, const QString& userName = {});
 // The log line and the message box of a halted run.
 QString haltLine(const QString& haltText);
