@@ -94,8 +94,7 @@ void RecheckClock::timedRecheckTick()
     const std::int32_t interval = m_settings.RecheckIntervalMinutes;
     m_minutesSinceCheck += 1;
     if (m_settings.IdleIfOffline && m_minutesSinceCheck >= interval) {
-        int flags = 0;
-        if (!m_connectivity.InternetGetConnectedState(&flags)) {
+        if (!m_connectivity.onlineState().online) {
             // Tested again at the next tick.
             m_minutesSinceCheck = interval - 1;
             emit indicatorChanged({QStringLiteral("Idle"), std::nullopt, IdleTip});

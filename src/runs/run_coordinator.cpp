@@ -55,10 +55,9 @@ void RunCoordinator::showHaltBox(const QString& haltMessage)
         m_prompter.showMessage(programTitle(), RunText::haltBox(haltMessage));
 }
 
-bool RunCoordinator::isOnline(int* flags)
+bool RunCoordinator::isOnline()
 {
-    *flags = 0;
-    return m_connectivity.InternetGetConnectedState(flags);
+    return m_connectivity.onlineState().online;
 }
 
 SessionOptions RunCoordinator::sessionOptions() const
@@ -95,12 +94,10 @@ void RunCoordinator::clearMailList()
 
 void RunCoordinator::connectAccount(const QString& server, qint32 port)
 {
-    int flags = 0;
-    const bool online = isOnline(&flags);
-    const bool byModem = (flags & Connectivity::ModemConnection) != 0;
-    if (!online) {
-        if (byModem || m_prompter.askYesNo(programTitle(), RunText::dialUpQuestion()))
-            m_connectivity.InternetAutodial();
+    const OnlineState link = m_connectivity.onlineState();
+    if (!link.online) {
+        if (link.byModem || m_prompter.askYesNo(programTitle(), RunText::dialUpQuestion()))
+            m_connectivity.dialUp();
     }
     m_delete.sessionStarting();
     m_driver.connectTo(server, port);

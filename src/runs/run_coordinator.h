@@ -101,7 +101,7 @@ private:
     void settleSession(bool quitAnswered) override { m_delete.settle(quitAnswered); }
 
     void setState(RunState state);
-    bool isOnline(int* flags);
+    bool isOnline();
     // Online (or dialled up) first, then the connection of the account.
     void connectAccount(const QString& server, qint32 port);
     void sessionClosed();

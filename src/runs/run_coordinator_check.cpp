@@ -29,8 +29,7 @@ void RunCoordinator::checkStep()
         beginCheck();
         return;
     }
-    int flags = 0;
-    if (!isOnline(&flags)) {
+    if (!isOnline()) {
         haltCheck(RunHalt::Offline);
         return;
     }

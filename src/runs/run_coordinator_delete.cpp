@@ -62,8 +62,7 @@ void RunCoordinator::deleteStep()
         beginDelete();
         return;
     }
-    int flags = 0;
-    if (!isOnline(&flags)) {
+    if (!isOnline()) {
         haltDelete(RunHalt::Offline);
         return;
     }

@@ -20,23 +20,16 @@
 class ScriptedConnectivity : public Connectivity
 {
 public:
-    struct Answer
-    {
-        bool online;
-        int flags;
-    };
-    QQueue<Answer> answers;
+    QQueue<OnlineState> answers;
     int tests = 0;
     int dialUps = 0;
 
-    bool InternetGetConnectedState(int* flags) override
+    OnlineState onlineState() override
     {
         ++tests;
-        const Answer a = answers.isEmpty() ? Answer{true, 0} : answers.dequeue();
-        *flags = a.flags;
-        return a.online;
+        return answers.isEmpty() ? OnlineState{} : answers.dequeue();
     }
-    void InternetAutodial() override { ++dialUps; }
+    void dialUp() override { ++dialUps; }
 };
 
 struct RunRig

@@ -161,21 +161,21 @@ void TestCheckRun::noRowChecked()
 void TestCheckRun::connectivity_data()
 {
     QTest::addColumn<bool>("onlineAtConnect");
-    QTest::addColumn<int>("flags");
+    QTest::addColumn<bool>("byModem");
     QTest::addColumn<int>("answer"); // -1: no question expected, 0 No, 1 Yes
     QTest::addColumn<bool>("onlineBetween");
     QTest::addColumn<int>("dialUps");
-    QTest::newRow("on line") << true << 0 << -1 << true << 0;
-    QTest::newRow("off line, dial-up declined") << false << 0 << 0 << true << 0;
-    QTest::newRow("off line, dial-up accepted") << false << 0 << 1 << true << 1;
-    QTest::newRow("off line by modem: no question") << false << 1 << -1 << true << 1;
-    QTest::newRow("lost between accounts") << true << 0 << -1 << false << 0;
+    QTest::newRow("on line") << true << false << -1 << true << 0;
+    QTest::newRow("off line, dial-up declined") << false << false << 0 << true << 0;
+    QTest::newRow("off line, dial-up accepted") << false << false << 1 << true << 1;
+    QTest::newRow("off line by modem: no question") << false << true << -1 << true << 1;
+    QTest::newRow("lost between accounts") << true << false << -1 << false << 0;
 }
 
 void TestCheckRun::connectivity()
 {
     QFETCH(bool, onlineAtConnect);
-    QFETCH(int, flags);
+    QFETCH(bool, byModem);
     QFETCH(int, answer);
     QFETCH(bool, onlineBetween);
     QFETCH(int, dialUps);
@@ -186,8 +186,8 @@ void TestCheckRun::connectivity()
     RunRig rig;
     rig.addAccount("bob", "pw", peer.port());
     rig.addAccount("eve", "pw2", peer.port());
-    rig.connectivity.answers.enqueue({onlineAtConnect, flags});
-    rig.connectivity.answers.enqueue({onlineBetween, 0});
+    rig.connectivity.answers.enqueue({onlineAtConnect, byModem});
+    rig.connectivity.answers.enqueue({onlineBetween, false});
     if (answer >= 0)
         rig.prompter.queueYesNo(answer == 1);
     QVERIFY(rig.run());

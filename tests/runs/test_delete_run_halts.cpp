@@ -230,8 +230,8 @@ void TestDeleteRunHalts::lostConnectionBetweenAccounts()
     prepare(rig);
     addRow(rig, "ann", "pwA", peer.port(), "Alpha", true);
     addRow(rig, "bob", "pwB", peer.port(), "Beta", true);
-    rig.connectivity.answers.enqueue({true, 0});  // the connect
-    rig.connectivity.answers.enqueue({false, 0}); // the continuation
+    rig.connectivity.answers.enqueue({true, false});  // the connect
+    rig.connectivity.answers.enqueue({false, false}); // the continuation
 
     QVERIFY(deleteRun(rig));
     QVERIFY_PEER_DONE(peer, 5000);

@@ -113,7 +113,7 @@ void TestRecheckClock::minuteTicks()
     rig.settings.RecheckIntervalMinutes = interval;
     rig.settings.IdleIfOffline = qint16(idleIfOffline);
     for (int i = 0; i < offlineAnswers; ++i)
-        rig.connectivity.answers.enqueue({false, 0});
+        rig.connectivity.answers.enqueue({false, false});
     rig.clock.toggle();
     QVERIFY(rig.clock.isRunning());
     if (processHeld >= 1)
