@@ -200,7 +200,7 @@ void RecheckClock::alarmTick()
     m_inAlarmTick = true;
     emit alarmLamp(true);
     beep();
-    WaitWithEvents(m_flashMs);
+    waitWithEvents(m_flashMs);
     emit alarmLamp(false);
     m_inAlarmTick = false;
 }

@@ -46,13 +46,13 @@ bool CloseRequest::eventFilter(QObject* watched, QEvent* event)
         return false;
     // Every close that the program did not start itself counts as the
     // user's (the close box, the system menu, another part of the program).
-    if (QueryUnload(!m_programClose) == Closed)
+    if (queryUnload(!m_programClose) == Closed)
         return false;
     event->ignore();
     return true;
 }
 
-CloseRequest::Outcome CloseRequest::QueryUnload(bool userClose)
+CloseRequest::Outcome CloseRequest::queryUnload(bool userClose)
 {
     // The account list is saved even when the close is then refused.
     if (m_accounts.rowCount() > 0)
@@ -107,12 +107,12 @@ void CloseRequest::closeFromProgram()
 void CloseRequest::finalClose()
 {
     m_closeTimer->stop();
-    SaveSettings();
+    saveSettings();
     m_unloaded = true;
     emit unloading();
 }
 
-void CloseRequest::SaveSettings()
+void CloseRequest::saveSettings()
 {
     captureColumnWidths();
     capturePlacement();

@@ -55,7 +55,7 @@ public:
 
     // The window's query-unload: userClose is the close box or system menu;
     // anything else is the program itself or the session ending.
-    Outcome QueryUnload(bool userClose);
+    Outcome queryUnload(bool userClose);
     // Closes the window as the program (tray "Close", the delayed close).
     void closeFromProgram();
     // One tick of the delayed close.
@@ -77,7 +77,7 @@ protected:
 private:
     void beginDelayedClose();
     void finalClose();
-    void SaveSettings();
+    void saveSettings();
     void captureColumnWidths();
     void capturePlacement();
 

@@ -142,7 +142,7 @@ void TestUsersFile::recordCount()
 {
     QFETCH(qint64, length);
     QFETCH(int, count);
-    QCOMPARE(UsersRecordCount(length), count);
+    QCOMPARE(usersRecordCount(length), count);
 }
 
 void TestUsersFile::shortLastRecordReadsBlanksAndZero()
