@@ -62,8 +62,8 @@ void copyFields(RunSettings& s, const SettingsRecord& r)
     s.UseApop = readFlag(r.UseApop, nonZeroFlag);
     s.LogSplit = readFlag(r.LogSplit, nonZeroFlag);
     s.TrayInEffect = readFlag(r.TrayOnClose, boxFlag);
-    s.ApopSecret = UnscrambleSecret(fromAnsi(r.ScrambledApopSecret));
-    s.RunPassword = UnscramblePassword(fromAnsi(r.ScrambledRunPassword));
+    s.ApopSecret = unscrambleSecret(fromAnsi(r.ScrambledApopSecret));
+    s.RunPassword = unscramblePassword(fromAnsi(r.ScrambledRunPassword));
 }
 
 // "Not >= 0" also catches NaN.
@@ -205,13 +205,13 @@ SettingsRecord RunSettings::toRecord(const RandomUnit& random) const
     for (const BoxField& field : boxFields)
         r.*field.stored = writeFlag(this->*field.typed, readRecord.*field.stored, boxFlag);
     r.UseApop = writeFlag(UseApop, readRecord.UseApop, nonZeroFlag);
-    r.ScrambledApopSecret = toAnsi(ScrambleSecret(ApopSecret, random));
+    r.ScrambledApopSecret = toAnsi(scrambleSecret(ApopSecret, random));
     r.FirstRunMarker = writeFlag(FirstRunMarker, readRecord.FirstRunMarker, nonZeroFlag);
     r.TextFontName = TextFontName;
     r.TextFontBold = writeFlag(TextFontBold, readRecord.TextFontBold, boldFlag);
     r.TextFontSize = TextFontSize;
     r.DateStyle = DateStyle;
-    r.ScrambledRunPassword = toAnsi(ScramblePassword(RunPassword, random));
+    r.ScrambledRunPassword = toAnsi(scramblePassword(RunPassword, random));
     r.LogSplit = writeFlag(LogSplit, readRecord.LogSplit, nonZeroFlag);
     return r;
 }

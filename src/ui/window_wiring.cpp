@@ -152,7 +152,7 @@ bool WindowWiring::loadWindowData(const QString& settingsPath, const QString& us
     // The accounts are loaded even after a settings failure: the users file
     // is rewritten from this list at the close, and an empty list would
     // erase every account.
-    return LoadAccountList(*m_window.accountListModel(), usersPath);
+    return loadAccountList(*m_window.accountListModel(), usersPath);
 }
 
 void WindowWiring::startCheckFromUser()

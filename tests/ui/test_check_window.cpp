@@ -450,7 +450,7 @@ void TestCheckWindow::loadShowsSettingsAndAccounts()
         written.appendAccountRow(row);
         written.setUsersFilePath(usersPath);
         ScriptedPrompter quiet;
-        QVERIFY(SaveUsersFile(written, QString(), 0, quiet));
+        QVERIFY(saveUsersFile(written, QString(), 0, quiet));
     }
 
     CheckWindowRig rig;

@@ -78,7 +78,7 @@ struct CloseRig
     QStringList usersOnDisk() const
     {
         AccountListModel loaded;
-        if (!QFile::exists(usersPath) || !LoadAccountList(loaded, usersPath))
+        if (!QFile::exists(usersPath) || !loadAccountList(loaded, usersPath))
             return {};
         QStringList names;
         for (int i = 0; i < loaded.rowCount(); ++i)
