@@ -4,7 +4,6 @@
 #include "platform/program_title.h"
 #include "platform/prompter.h"
 #include "runs/account_store.h"
-#include "runs/engine.h"
 #include "storage/run_settings.h"
 #include "storage/settings_file.h"
 #include "ui/mail_list_view.h"
@@ -18,8 +17,8 @@
 namespace {
 // The delayed close shows its notice after this many ticks and gives up
 // waiting for the run after this many.
-constexpr qint16 NoticeAfterTicks = 6;
-constexpr qint16 ForceAfterTicks = 31;
+constexpr int NoticeAfterTicks = 6;
+constexpr int ForceAfterTicks = 31;
 } // namespace
 
 CloseRequest::CloseRequest(MainWindow& form, CloseRunFlags& flags, RunSettings& settings,
@@ -63,7 +62,7 @@ CloseRequest::Outcome CloseRequest::QueryUnload(bool userClose)
         m_form.hide();
         return Hidden;
     }
-    if (userClose && m_flags.ProcessBusy() == 1) {
+    if (userClose && m_flags.isBusy() && !m_flags.isClosing()) {
         beginDelayedClose();
         return Delayed;
     }
@@ -73,21 +72,20 @@ CloseRequest::Outcome CloseRequest::QueryUnload(bool userClose)
 
 void CloseRequest::beginDelayedClose()
 {
-    m_flags.setClosing(1);
-    m_flags.setProcessBusy(2);
-    m_flags.requestCancel();
+    m_closeTicks = 1;
+    m_flags.beginClosing();
     m_closeTimer->start();
 }
 
 void CloseRequest::closeTick()
 {
-    m_flags.setClosing(m_flags.Closing() + 1);
-    if (m_flags.ProcessBusy() != 0) {
-        if (m_flags.Closing() > NoticeAfterTicks) {
+    m_closeTicks += 1;
+    if (m_flags.isBusy()) {
+        if (m_closeTicks > NoticeAfterTicks) {
             m_form.setLogText(DelayedText);
             m_form.setStatus(DelayedText);
         }
-        if (m_flags.Closing() > ForceAfterTicks) {
+        if (m_closeTicks > ForceAfterTicks) {
             m_closeTimer->stop();
             closeFromProgram();
         }
