@@ -14,7 +14,6 @@ constexpr std::int32_t defaultIntervalMinutes = 30;
 constexpr std::int32_t minTimeoutSeconds = 5;
 constexpr std::int32_t maxTimeoutSeconds = 600;
 constexpr std::int32_t defaultTimeoutSeconds = 180;
-constexpr float defaultFontSize = 8;
 
 // How a stored yes/no field reads and what the program writes for "yes"
 // ("no" is always 0). The check boxes are on only at exactly 1; the log
@@ -93,24 +92,10 @@ void applyWindowEdges(RunSettings& s, const std::optional<ScreenFacts>& screen)
 
 void applyFont(RunSettings& s, const FontFacts& fonts)
 {
-    if (fonts.isInstalled(s.TextFontName)) {
-        if (s.TextFontSize < 2 || std::isnan(s.TextFontSize))
-            s.TextFontSize = defaultFontSize;
-        else if (s.TextFontSize > 12)
-            s.TextFontSize = 12;
-        return;
-    }
-    // The system's own interface font beats the alphabetically first family,
-    // which may well be a symbol font.
-    s.TextFontName = fonts.systemDefaultFamily;
-    for (const char* family : {"MS Sans Serif", "Arial", "Verdana"}) {
-        if (fonts.isInstalled(QLatin1String(family))) {
-            s.TextFontName = QLatin1String(family);
-            break;
-        }
-    }
-    s.TextFontSize = defaultFontSize;
-    s.TextFontBold = false;
+    const TextFont font = chooseTextFont({s.TextFontName, s.TextFontSize, s.TextFontBold}, fonts);
+    s.TextFontName = font.name;
+    s.TextFontSize = font.size;
+    s.TextFontBold = font.bold;
 }
 
 void applyTimeout(RunSettings& s)

@@ -2,10 +2,10 @@
 
 #include "storage/scramble.h"
 #include "storage/settings_record.h"
+#include "storage/text_font.h"
 
 #include <QRectF>
 #include <QString>
-#include <QStringList>
 #include <array>
 #include <cstdint>
 #include <optional>
@@ -15,16 +15,6 @@ struct ScreenFacts
 {
     double widthTwips = 0;
     double heightTwips = 0;
-};
-
-// What the loader needs to know about the installed fonts; the window fills
-// it from QFontDatabase.
-struct FontFacts
-{
-    QStringList installedFamilies;
-    QString systemDefaultFamily;
-
-    bool isInstalled(const QString& family) const { return installedFamilies.contains(family); }
 };
 
 // The window's settings in memory: one variable per record field (same

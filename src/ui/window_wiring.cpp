@@ -122,7 +122,7 @@ void WindowWiring::applySettings(const std::optional<TwipsRect>& workArea)
     pages.timeoutBox()->setText(QString::number(s.ServerTimeoutSeconds));
     pages.intervalBox()->setText(QString::number(s.RecheckIntervalMinutes));
 
-    m_window.setTextFont({s.TextFontName, s.TextFontSize, std::int16_t(s.TextFontBold ? -1 : 0)});
+    m_window.setTextFont({s.TextFontName, s.TextFontSize, s.TextFontBold});
     m_window.applyTextFont();
     m_window.setMailColumnWidths(s.MailColumnWidths);
     m_window.setAccountColumnWidths(s.AccountColumnWidths);

@@ -201,6 +201,8 @@ void TestRunSettings::font_data()
         << false;
     QTest::newRow("case differs: not the same font")
         << "verdana" << 10.f << QStringList{"Verdana"} << "Verdana" << 8.f << false;
+    QTest::newRow("no fonts known: only size-checked")
+        << "Gone" << 13.f << QStringList{} << "Gone" << 12.f << true;
 }
 
 void TestRunSettings::font()
