@@ -59,7 +59,7 @@ MainWindow::MainWindow(QWidget* parent)
     setMailListModel(nullptr);
     setAccountListModel(nullptr);
     logBox()->raise();
-    m_alarmBox->raise();
+    m_alarm.box->raise();
     prepareLook();
 
     resize(twipsToPixels(DesignClientWidth), twipsToPixels(DesignClientHeight));
@@ -85,14 +85,14 @@ void MainWindow::buildTabStrip()
 
 void MainWindow::buildAlarm()
 {
-    m_alarmBox = makePictureBox(m_surface, QStringLiteral("Picture7"), {4950, 90, 585, 225});
-    m_alarmBox->setFrameShape(QFrame::Box);
-    m_alarmLabel =
-        makeLabel(m_alarmBox, QStringLiteral("Label17"), QStringLiteral("Alarm"), {0, 0, 585, 225});
-    m_alarmLabel->setAlignment(Qt::AlignCenter);
-    m_alarmLabel->setCursor(Qt::PointingHandCursor);
+    m_alarm.box = makePictureBox(m_surface, QStringLiteral("Picture7"), {4950, 90, 585, 225});
+    m_alarm.box->setFrameShape(QFrame::Box);
+    m_alarm.label = makeLabel(m_alarm.box, QStringLiteral("Label17"), QStringLiteral("Alarm"),
+                              {0, 0, 585, 225});
+    m_alarm.label->setAlignment(Qt::AlignCenter);
+    m_alarm.label->setCursor(Qt::PointingHandCursor);
     // The alarm indicator is only shown while an alarm sounds.
-    m_alarmBox->hide();
+    m_alarm.box->hide();
 }
 
 void MainWindow::connectControls()
@@ -124,7 +124,7 @@ void MainWindow::prepareLook()
         {settings.defaultsButton(2), 10},
         {settings.defaultsButton(1), 10},
         {settings.runPasswordBox(), 11},
-        {m_alarmLabel, 12},
+        {m_alarm.label, 12},
         {bottom.logButton(), 13},
     });
     m_look.setRecheckIndicator(bottom.recheckIndicator(), m_timers.recheck);
@@ -264,7 +264,7 @@ void MainWindow::onTabChanged(int index)
     mailListView()->setVisible(index == MailTab);
     m_settingsPages->frame()->setVisible(index == SettingsTab);
     m_accountsPage->frame()->setVisible(index == AccountsTab);
-    m_bottomBar->showTab(index == MailTab, m_runBusy, m_deleteEnabled);
+    m_bottomBar->showTab(index == MailTab, m_status.runBusy, m_status.deleteEnabled);
 }
 
 int MainWindow::settingsPage() const
@@ -283,16 +283,16 @@ void MainWindow::setRunBusy(bool busy)
     // the page's buttons come back right after the run.
     if (busy)
         selectTab(MailTab);
-    m_runBusy = busy;
-    m_bottomBar->showRunBusy(busy, m_deleteEnabled);
+    m_status.runBusy = busy;
+    m_bottomBar->showRunBusy(busy, m_status.deleteEnabled);
     m_tabStrip->setEnabled(!busy);
 }
 
 void MainWindow::handleFirstActivation()
 {
-    if (m_becameActive)
+    if (m_status.becameActive)
         return;
-    m_becameActive = true;
+    m_status.becameActive = true;
     applyPageColours();
     applyToolTips();
     emit firstActivated();
@@ -310,7 +310,7 @@ void MainWindow::changeEvent(QEvent* event)
     case QEvent::ThemeChange:
         // The system colours changed: decide the page colour again.
         m_look.decidePageColour();
-        if (m_becameActive)
+        if (m_status.becameActive)
             applyPageColours();
         break;
     default:
@@ -330,5 +330,5 @@ void MainWindow::applyToolTips()
 
 void MainWindow::applyTextFont()
 {
-    m_look.applyTextFont(m_becameActive, this);
+    m_look.applyTextFont(m_status.becameActive, this);
 }

@@ -51,8 +51,8 @@ public:
     QPushButton* checkMailButton() const;
     QPushButton* deleteMailButton() const;
     QPlainTextEdit* logBox() const;
-    QFrame* alarmBox() const { return m_alarmBox; }     // Picture7
-    QLabel* alarmLabel() const { return m_alarmLabel; } // Label17
+    QFrame* alarmBox() const { return m_alarm.box; }     // Picture7
+    QLabel* alarmLabel() const { return m_alarm.label; } // Label17
 
     // --- Lists -------------------------------------------------------------
     MailListModel* mailListModel() const;
@@ -80,9 +80,9 @@ public:
     void showRunColours(bool runActive);
 
     // --- Run state and enabling ------------------------------------------------
-    bool runBusy() const { return m_runBusy; }
-    bool deleteEnabled() const { return m_deleteEnabled; }
-    void setDeleteEnabled(bool enabled) { m_deleteEnabled = enabled; }
+    bool runBusy() const { return m_status.runBusy; }
+    bool deleteEnabled() const { return m_status.deleteEnabled; }
+    void setDeleteEnabled(bool enabled) { m_status.deleteEnabled = enabled; }
     int currentTab() const;
     void selectTab(int tab);
     // 1 to 3: the settings page P. 1 to P. 3 shown inside "Run Settings".
@@ -138,7 +138,7 @@ public:
     }
 
     // --- Activation -------------------------------------------------------------
-    bool hasBecomeActive() const { return m_becameActive; }
+    bool hasBecomeActive() const { return m_status.becameActive; }
     // The first activation's window-side steps (colours, tool tips); also
     // called by the window's own activation.
     void handleFirstActivation();
@@ -180,14 +180,25 @@ private:
     SettingsPages* m_settingsPages = nullptr;
     std::unique_ptr<AccountsPage> m_accountsPage;
     std::unique_ptr<BottomBar> m_bottomBar;
-    QFrame* m_alarmBox = nullptr;
-    QLabel* m_alarmLabel = nullptr;
+    // The flashing alarm panel (Picture7) and its label (Label17).
+    struct AlarmPanel
+    {
+        QFrame* box = nullptr;
+        QLabel* label = nullptr;
+    };
+    // Where the window stands.
+    struct Status
+    {
+        bool runBusy = false;
+        bool becameActive = false;
+        bool inLayout = false;
+        bool deleteEnabled = false;
+    };
+
+    AlarmPanel m_alarm;
     WindowMenus m_menus;
     WindowTimers m_timers;
     WindowLook m_look;
     TwipsRect m_placement;
-    bool m_runBusy = false;
-    bool m_becameActive = false;
-    bool m_inLayout = false;
-    bool m_deleteEnabled = false;
+    Status m_status;
 };

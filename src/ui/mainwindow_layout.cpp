@@ -58,9 +58,9 @@ void MainWindow::enforceMinimumSize()
 
 void MainWindow::applyLayout()
 {
-    if (isMinimized() || m_inLayout || !m_settingsPages || !m_accountsPage || !m_bottomBar)
+    if (isMinimized() || m_status.inLayout || !m_settingsPages || !m_accountsPage || !m_bottomBar)
         return;
-    m_inLayout = true;
+    m_status.inLayout = true;
     enforceMinimumSize();
 
     const double sw = twipsOf(width());
@@ -84,10 +84,10 @@ void MainWindow::applyLayout()
     for (QWidget* control : m_bottomBar->controls())
         control->move(control->x(), twipsToPixels(sh - 690));
     placeLogBox();
-    m_alarmBox->move(twipsToPixels(sw - 690), m_alarmBox->y());
+    m_alarm.box->move(twipsToPixels(sw - 690), m_alarm.box->y());
 
     rememberPlacement();
-    m_inLayout = false;
+    m_status.inLayout = false;
 }
 
 TwipsRect MainWindow::logArea() const

@@ -29,54 +29,56 @@ constexpr std::int32_t MaxTimeout = 600;
 RecheckControls::RecheckControls(MainWindow& window, RecheckClock& clock, RunSettings& settings,
                                  QObject* parent)
     : QObject(parent), m_window(window), m_clock(clock), m_settings(settings),
-      m_pages(window.settingsPages()), m_indicator(window.bottomBar().recheckIndicator()),
-      m_indicatorPause(window.timers().indicatorPause), m_alarmLabel(window.alarmLabel()),
-      m_alarmBox(window.alarmBox()),
-      m_menuButton(window.bottomBar().menuButton()), m_spins{m_pages.intervalDownButton(),
-                                                             m_pages.intervalUpButton(),
-                                                             m_pages.timeoutDownButton(),
-                                                             m_pages.timeoutUpButton()},
-      m_playSound(m_pages.optionBox(OptionBox::PlaySound)),
-      m_continuousAlarm(m_pages.optionBox(OptionBox::ContinuousAlarm))
+      m_pages(window.settingsPages()), m_controls{window.bottomBar().recheckIndicator(),
+                                                  window.timers().indicatorPause,
+                                                  window.alarmLabel(),
+                                                  window.alarmBox(),
+                                                  window.bottomBar().menuButton(),
+                                                  {m_pages.intervalDownButton(),
+                                                   m_pages.intervalUpButton(),
+                                                   m_pages.timeoutDownButton(),
+                                                   m_pages.timeoutUpButton()},
+                                                  m_pages.optionBox(OptionBox::PlaySound),
+                                                  m_pages.optionBox(OptionBox::ContinuousAlarm)}
 {
-    m_indicator->installEventFilter(this);
-    m_alarmLabel->installEventFilter(this);
-    for (QPushButton* spin : m_spins)
+    m_controls.indicator->installEventFilter(this);
+    m_controls.alarmLabel->installEventFilter(this);
+    for (QPushButton* spin : m_controls.spins)
         spin->installEventFilter(this);
 
-    connect(m_indicatorPause, &QTimer::timeout, this, [this] {
-        m_indicator->setEnabled(true);
-        m_indicatorPause->stop();
+    connect(m_controls.indicatorPause, &QTimer::timeout, this, [this] {
+        m_controls.indicator->setEnabled(true);
+        m_controls.indicatorPause->stop();
     });
     connect(&m_clock, &RecheckClock::indicatorChanged, this, &RecheckControls::showIndicator);
-    connect(&m_clock, &RecheckClock::alarmShown, m_alarmBox, &QWidget::setVisible);
+    connect(&m_clock, &RecheckClock::alarmShown, m_controls.alarmBox, &QWidget::setVisible);
     connect(&m_clock, &RecheckClock::alarmLamp, this, &RecheckControls::setAlarmLamp);
     connectOptions();
 }
 
 void RecheckControls::setSpinDelays(int firstMs, int repeatMs)
 {
-    m_firstDelayMs = firstMs;
-    m_repeatDelayMs = repeatMs;
+    m_repeat.firstDelayMs = firstMs;
+    m_repeat.repeatDelayMs = repeatMs;
 }
 
 void RecheckControls::showIndicator(const RecheckIndicator& indicator)
 {
-    m_indicator->setText(indicator.text);
+    m_controls.indicator->setText(indicator.text);
     if (indicator.background) {
-        QPalette palette = m_indicator->palette();
+        QPalette palette = m_controls.indicator->palette();
         palette.setColor(QPalette::Base, SystemColour::toColour(*indicator.background));
-        m_indicator->setPalette(palette);
+        m_controls.indicator->setPalette(palette);
     }
     if (indicator.toolTip)
-        m_indicator->setToolTip(*indicator.toolTip);
+        m_controls.indicator->setToolTip(*indicator.toolTip);
 }
 
 void RecheckControls::connectOptions()
 {
     // A box set in code (a "Defaults" button clearing it) acts as a click;
     // the values put in at load only tick boxes whose setting is already 1.
-    connect(m_playSound, &QCheckBox::toggled, this,
+    connect(m_controls.playSound, &QCheckBox::toggled, this,
             [this](bool checked) { m_settings.PlaySound = checked; });
     connect(m_pages.optionBox(OptionBox::AutoStartTimer), &QCheckBox::toggled, this,
             [this](bool checked) { m_settings.AutoStartTimer = checked; });
@@ -84,14 +86,14 @@ void RecheckControls::connectOptions()
             [this](bool checked) { m_settings.IdleIfOffline = checked; });
     // Ticking the alarm brings the sound with it, but only when the user
     // ticks it: a stored alarm without sound loads as it was saved.
-    connect(m_continuousAlarm, &QCheckBox::clicked, this, [this](bool checked) {
+    connect(m_controls.continuousAlarm, &QCheckBox::clicked, this, [this](bool checked) {
         if (!checked)
             return;
         m_settings.ContinuousAlarm = true;
-        if (!m_playSound->isChecked())
-            m_playSound->setChecked(true);
+        if (!m_controls.playSound->isChecked())
+            m_controls.playSound->setChecked(true);
     });
-    connect(m_continuousAlarm, &QCheckBox::toggled, this, [this](bool checked) {
+    connect(m_controls.continuousAlarm, &QCheckBox::toggled, this, [this](bool checked) {
         if (checked)
             return;
         m_settings.ContinuousAlarm = false;
@@ -101,13 +103,13 @@ void RecheckControls::connectOptions()
 
 void RecheckControls::setAlarmLamp(bool lit)
 {
-    QPalette palette = m_alarmLabel->palette();
+    QPalette palette = m_controls.alarmLabel->palette();
     const auto background = lit ? SystemColour::ToolTipBackground : SystemColour::ButtonFace;
     const auto text = lit ? SystemColour::ToolTipText : SystemColour::ButtonText;
     palette.setColor(QPalette::Window, SystemColour::toColour(background));
     palette.setColor(QPalette::WindowText, SystemColour::toColour(text));
-    m_alarmLabel->setPalette(palette);
-    m_alarmLabel->setAutoFillBackground(true);
+    m_controls.alarmLabel->setPalette(palette);
+    m_controls.alarmLabel->setAutoFillBackground(true);
 }
 
 bool RecheckControls::eventFilter(QObject* watched, QEvent* event)
@@ -118,21 +120,21 @@ bool RecheckControls::eventFilter(QObject* watched, QEvent* event)
         return QObject::eventFilter(watched, event);
     auto* mouse = static_cast<QMouseEvent*>(event);
 
-    if (watched == m_indicator) {
+    if (watched == m_controls.indicator) {
         if (type == QEvent::MouseButtonDblClick && mouse->button() == Qt::LeftButton) {
             m_clock.toggle();
-            m_menuButton->setFocus();
+            m_controls.menuButton->setFocus();
             return true;
         }
         if (type == QEvent::MouseButtonPress && mouse->button() == Qt::RightButton) {
             // Shut for a moment so the right click cannot reach the box.
-            m_indicator->setEnabled(false);
-            m_indicatorPause->start();
+            m_controls.indicator->setEnabled(false);
+            m_controls.indicatorPause->start();
             return true;
         }
         return false;
     }
-    if (watched == m_alarmLabel) {
+    if (watched == m_controls.alarmLabel) {
         if (type == QEvent::MouseButtonRelease && mouse->button() == Qt::LeftButton)
             m_clock.stopAlarm();
         return false;
@@ -155,7 +157,7 @@ bool RecheckControls::eventFilter(QObject* watched, QEvent* event)
 bool RecheckControls::isSpin(QObject* watched, Spin* spin) const
 {
     for (int i = 0; i < 4; ++i) {
-        if (watched == m_spins[i]) {
+        if (watched == m_controls.spins[i]) {
             *spin = Spin(i);
             return true;
         }
@@ -165,8 +167,8 @@ bool RecheckControls::isSpin(QObject* watched, Spin* spin) const
 
 bool& RecheckControls::spinHeld(Spin spin)
 {
-    return spin == Spin::IntervalDown || spin == Spin::IntervalUp ? m_intervalSpinHeld
-                                                                  : m_timeoutSpinHeld;
+    return spin == Spin::IntervalDown || spin == Spin::IntervalUp ? m_repeat.intervalHeld
+                                                                  : m_repeat.timeoutHeld;
 }
 
 void RecheckControls::spinPressed(Spin spin, Qt::MouseButton button,
@@ -177,20 +179,20 @@ void RecheckControls::spinPressed(Spin spin, Qt::MouseButton button,
         return;
     }
     QPointer<RecheckControls> alive(this);
-    QPointer<QPushButton> pressed(m_spins[int(spin)]);
+    QPointer<QPushButton> pressed(m_controls.spins[int(spin)]);
     // Ctrl alone gives the long step; with Shift or Alt it is the short one.
     const int size = modifiers == Qt::ControlModifier ? 10 : 1;
     const bool down = spin == Spin::IntervalDown || spin == Spin::TimeoutDown;
     spinHeld(spin) = true;
     pressed->setDown(true);
-    int delay = m_firstDelayMs;
+    int delay = m_repeat.firstDelayMs;
     do {
         spinStep(spin, down ? -size : size);
         // The release arrives during the wait and ends the loop.
         waitWithEvents(delay);
         if (!alive)
             return;
-        delay = m_repeatDelayMs;
+        delay = m_repeat.repeatDelayMs;
     } while (spinHeld(spin));
     if (pressed)
         pressed->setDown(false);

@@ -29,8 +29,8 @@ public:
     // The spin repeat pauses: first after the press, then between steps.
     void setSpinDelays(int firstMs, int repeatMs);
     // Whether a spin button of the interval / the time-out is held down.
-    bool intervalSpinHeld() const { return m_intervalSpinHeld; }
-    bool timeoutSpinHeld() const { return m_timeoutSpinHeld; }
+    bool intervalSpinHeld() const { return m_repeat.intervalHeld; }
+    bool timeoutSpinHeld() const { return m_repeat.timeoutHeld; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -49,16 +49,27 @@ private:
     RecheckClock& m_clock;
     RunSettings& m_settings;
     SettingsPages& m_pages;
-    QLineEdit* m_indicator;       // Text10
-    QTimer* m_indicatorPause;     // Timer3
-    QLabel* m_alarmLabel;         // Label17
-    QWidget* m_alarmBox;          // Picture7
-    QPushButton* m_menuButton;    // Command8
-    QPushButton* m_spins[4];      // Command10, Command11, Command6, Command9
-    QCheckBox* m_playSound;       // Check5
-    QCheckBox* m_continuousAlarm; // Check10
-    bool m_intervalSpinHeld = false;
-    bool m_timeoutSpinHeld = false;
-    int m_firstDelayMs = 750;
-    int m_repeatDelayMs = 50;
+    // The controls it works on, from the window's accessors.
+    struct Controls
+    {
+        QLineEdit* indicator;       // Text10
+        QTimer* indicatorPause;     // Timer3
+        QLabel* alarmLabel;         // Label17
+        QWidget* alarmBox;          // Picture7
+        QPushButton* menuButton;    // Command8
+        QPushButton* spins[4];      // Command10, Command11, Command6, Command9
+        QCheckBox* playSound;       // Check5
+        QCheckBox* continuousAlarm; // Check10
+    };
+    // The spin buttons' repeat: which is held, and its pauses.
+    struct SpinRepeat
+    {
+        bool intervalHeld = false;
+        bool timeoutHeld = false;
+        int firstDelayMs = 750;
+        int repeatDelayMs = 50;
+    };
+
+    Controls m_controls;
+    SpinRepeat m_repeat;
 };
