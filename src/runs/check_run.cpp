@@ -63,8 +63,8 @@ void Engine::startCheckRun()
         haltCheckRun(RunHalt::NoAccountTicked);
         return;
     }
-    if (m_settings.DateStyle < 1) {
-        m_settings.DateStyle = 1;
+    if (isBelowAsSent(m_settings.DateStyle)) {
+        m_settings.DateStyle = DateStyle::AsSent;
         emit dateStyleReset();
     }
     m_listDateStyle = m_settings.DateStyle;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/date_style.h"
 #include "pop3/snapshot_matcher.h"
 #include "runs/delete_plan.h"
 #include "runs/run_log.h"
@@ -87,7 +88,7 @@ public:
     void setMinutesSinceCheck(qint32 value) { m_minutesSinceCheck = value; }
     qint32 NewMailCount() const { return m_newMailCount; }
     qint32 NoMailRowCount() const { return m_noMailRowCount; }
-    qint32 ListDateStyle() const { return m_listDateStyle; }
+    DateStyle ListDateStyle() const { return m_listDateStyle; }
     qint32 CurrentAccountRow() const { return m_currentAccountRow; }
     const SessionContext& session() const { return m_driver.context(); }
 
@@ -189,7 +190,7 @@ private:
     qint32 m_noMailRowCount = 0;
     qint32 m_newMailCount = 0;
     qint32 m_minutesSinceCheck = 0;
-    qint32 m_listDateStyle = 1;
+    DateStyle m_listDateStyle = DateStyle::AsSent;
 
     bool m_continuationQueued = false;
 

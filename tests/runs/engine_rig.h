@@ -51,7 +51,7 @@ struct EngineRig
 
     explicit EngineRig(int fixedWaitMs = 5)
     {
-        settings.ServerTimeoutMs = 5000;
+        settings.ServerTimeout = std::chrono::seconds(5);
         engine = std::make_unique<Engine>(settings, accounts, mails, prompter, connectivity, ticks);
         engine->setCloseWaitMs(fixedWaitMs);
         engine->setReconnectPauseMs(fixedWaitMs);

@@ -295,7 +295,7 @@ void TestCheckRun::watchdogTickArithmetic()
     rig.engine->setCloseWaitMs(5);
     rig.engine->setReconnectPauseMs(5);
     rig.engine->watchdogTimer().setInterval(3600 * 1000); // ticks only by hand
-    rig.settings.ServerTimeoutMs = 5000;
+    rig.settings.ServerTimeout = std::chrono::seconds(5);
     rig.addAccount("bob", "pw", peer.port());
     ticks.now = 0x7FFFF000u;
     QSignalSpy ended(rig.engine.get(), &Engine::runEnded);

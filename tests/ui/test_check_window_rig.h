@@ -33,7 +33,7 @@ struct CheckWindowRig
 
     CheckWindowRig()
     {
-        settings.ServerTimeoutMs = 5000;
+        settings.ServerTimeout = std::chrono::seconds(5);
         wiring.engine().setCloseWaitMs(5);
         wiring.engine().setReconnectPauseMs(5);
         wiring.clock().setBeeper([this] { ++beeps; });
