@@ -98,11 +98,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // The count for any length a file system may report.
     if (size >= 8) {
         const qint64 length = qFromLittleEndian<qint64>(data);
-        const qint64 count = UsersRecordCount(length);
+        const qint64 count = usersRecordCount(length);
         const qint64 expected = expectedCount(length);
         FUZZ_CHECK(count == qMin<qint64>(expected, std::numeric_limits<int>::max()));
     }
-    FUZZ_CHECK(UsersRecordCount(qint64(size)) == expectedCount(qint64(size)));
+    FUZZ_CHECK(usersRecordCount(qint64(size)) == expectedCount(qint64(size)));
     checkUsersFile(bytes);
     return 0;
 }

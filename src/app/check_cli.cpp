@@ -10,7 +10,7 @@
 #include "runs/account_store.h"
 #include "runs/certificate_probe.h"
 #include "runs/certificate_trust.h"
-#include "runs/engine.h"
+#include "runs/run_coordinator.h"
 #include "storage/run_settings.h"
 #include "storage/settings_file.h"
 #include "storage/users_file.h"
@@ -261,22 +261,22 @@ int runCheckCli(const QStringList& arguments, const QString& homeFolder, const C
     TerminalPrompter prompter(io);
     NetworkInformationConnectivity connectivity;
     SteadyTickSource ticks;
-    Engine engine(settings, accounts, mails, prompter, connectivity, ticks);
+    RunCoordinator runs(settings, accounts, mails, prompter, connectivity, ticks);
     // Without a prompter it never asks: it only accepts what --trust stored.
     CertificateTrust trust(dataFolder + QLatin1Char('/') + TrustedCertificates::FileName, nullptr);
-    engine.setCertificateTrust(&trust);
+    runs.setCertificateTrust(&trust);
     // Log lines quote the server (greetings, error replies): nothing in them
     // may steer the terminal. The whole log keeps its line breaks.
-    QObject::connect(&engine, &Engine::logReplaced, &engine,
+    QObject::connect(&runs.log(), &RunLog::replaced, &runs,
                      [&](const QString& text) { err << terminalSafeLines(text) << Qt::endl; });
-    QObject::connect(&engine, &Engine::logAppended, &engine,
+    QObject::connect(&runs.log(), &RunLog::appended, &runs,
                      [&](const QString& text) { err << terminalSafe(text) << Qt::endl; });
     bool completed = false;
-    QObject::connect(&engine, &Engine::checkRunCompleted, &engine, [&] { completed = true; });
+    QObject::connect(&runs, &RunCoordinator::checkRunCompleted, &runs, [&] { completed = true; });
     QObject::connect(
-        &engine, &Engine::runEnded, QCoreApplication::instance(), [] { QCoreApplication::exit(0); },
-        Qt::QueuedConnection);
-    QTimer::singleShot(0, &engine, [&] { engine.startCheck(); });
+        &runs, &RunCoordinator::runEnded, QCoreApplication::instance(),
+        [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
+    QTimer::singleShot(0, &runs, [&] { runs.startCheck(); });
     QCoreApplication::exec();
     printRows(mails, parsed.format, *io.out);
     return completed ? 0 : 1;

@@ -1,5 +1,5 @@
 // The window program: start-up sequence, then the main window joined to the
-// engine.
+// runs.
 #include "app/startup.h"
 #include "app/window_program.h"
 #include "platform/program_title.h"

@@ -72,7 +72,7 @@ bool StartupSteps::findUserFolder()
     m_userFolder = m_input.homeFolder;
     while (m_userFolder.size() > 1 && m_userFolder.endsWith('/'))
         m_userFolder.chop(1);
-    if (m_userFolder.isEmpty() || CheckFolder(m_userFolder) != 0) {
+    if (m_userFolder.isEmpty() || checkFolder(m_userFolder) != 0) {
         m_result.startupStep =
             QStringLiteral("App Start-Up, Error Geting Your XP-NT User Dir, Then Default User Dir");
         return fail();
@@ -85,7 +85,7 @@ bool StartupSteps::findUserFolder()
 bool StartupSteps::makeFolder(const QString& path)
 {
     m_result.startupStep = path + " Dir, or Error Creating It";
-    if (CheckFolder(path) == 0)
+    if (checkFolder(path) == 0)
         return true;
     if (!QDir().mkdir(path, OwnerOnlyFolder))
         return fail();
@@ -105,10 +105,10 @@ bool StartupSteps::copyTemplateIfMissing()
 {
     m_result.startupStep = QStringLiteral("No App Data\\App\\Ini File, Error Copying It");
     const QString templatePath = m_input.programFolder + "/quorvamel.ini";
-    if (CheckFile(templatePath) != 0 || QFileInfo(templatePath).size() < MinimumTemplateSize)
+    if (checkFile(templatePath) != 0 || QFileInfo(templatePath).size() < MinimumTemplateSize)
         return fail();
     m_result.settingsPath = m_result.dataFolder + "/quorvamel.ini";
-    if (CheckFile(m_result.settingsPath) == 0)
+    if (checkFile(m_result.settingsPath) == 0)
         return true;
 
     QFile source(templatePath);
@@ -145,7 +145,7 @@ bool StartupSteps::askRunPassword() const
 
 } // namespace
 
-int CheckFile(const QString& path)
+int checkFile(const QString& path)
 {
     const QFileInfo info(path);
     if (!info.exists())
@@ -153,7 +153,7 @@ int CheckFile(const QString& path)
     return info.isDir() ? NotAFileCode : 0;
 }
 
-int CheckFolder(const QString& path)
+int checkFolder(const QString& path)
 {
     const QFileInfo info(path);
     if (!info.exists())

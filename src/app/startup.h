@@ -10,8 +10,8 @@ class Prompter;
 constexpr int NotAFileCode = 9909;
 constexpr int MissingPathCode = 53;
 
-int CheckFile(const QString& path);
-int CheckFolder(const QString& path);
+int checkFile(const QString& path);
+int checkFolder(const QString& path);
 
 // The folder of the running program without a trailing separator; a file
 // system root becomes the empty text, so paths built as folder + "/name"

@@ -2,8 +2,8 @@
 
 #include "app/startup.h"
 #include "runs/certificate_trust.h"
-#include "runs/engine.h"
 #include "runs/recheck_clock.h"
+#include "runs/run_coordinator.h"
 #include "storage/users_file.h"
 #include "ui/account_editor.h"
 #include "ui/close_request_wiring.h"
@@ -25,7 +25,7 @@ WindowProgram::WindowProgram(const StartupResult& started, const QString& progra
     // A certificate the system does not vouch for is put to the user.
     m_certificateTrust = std::make_unique<CertificateTrust>(
         started.dataFolder + QLatin1Char('/') + TrustedCertificates::FileName, &prompter);
-    m_wiring->engine().setCertificateTrust(m_certificateTrust.get());
+    m_wiring->runs().setCertificateTrust(m_certificateTrust.get());
     // The settings pages' boxes and Defaults buttons; built after loading so
     // the values put in at load run no actions. The timed re-check follows
     // the interval the P. 1 defaults bring back.
@@ -37,7 +37,7 @@ WindowProgram::WindowProgram(const StartupResult& started, const QString& progra
     m_secretEntry = std::make_unique<SecretEntry>(m_window, m_settings, prompter);
     // Tray icon, closing with saving, help and About; owned by the window.
     auto* closing =
-        new WindowClosing(m_window, m_wiring->engine(), m_settings, *m_window.accountListModel(),
+        new WindowClosing(m_window, m_wiring->runs(), m_settings, *m_window.accountListModel(),
                           prompter, {started.settingsPath, programFolder});
     closing->quitApplicationOnUnload();
 }

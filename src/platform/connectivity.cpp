@@ -8,12 +8,10 @@ NetworkInformationConnectivity::NetworkInformationConnectivity()
         QNetworkInformation::loadBackendByFeatures(QNetworkInformation::Feature::Reachability);
 }
 
-bool NetworkInformationConnectivity::InternetGetConnectedState(int* flags)
+OnlineState NetworkInformationConnectivity::onlineState()
 {
-    if (flags)
-        *flags = 0;
     const QNetworkInformation* info = QNetworkInformation::instance();
     if (!info)
-        return true;
-    return info->reachability() != QNetworkInformation::Reachability::Disconnected;
+        return {};
+    return {info->reachability() != QNetworkInformation::Reachability::Disconnected, false};
 }

@@ -1,19 +1,20 @@
 #pragma once
 
-#include <memory>
+// Whether the computer is on line, and how.
+struct OnlineState
+{
+    bool online = true;
+    bool byModem = false; // a dial-up (modem) connection, up or not
+};
 
 // The system's view of whether the computer is on line, and its dial-up.
 class Connectivity
 {
 public:
-    // Bit of the flags word that marks a modem (dial-up) connection.
-    static constexpr int ModemConnection = 1;
-
     virtual ~Connectivity() = default;
-    // True when on line; flags receives the connection-type bits.
-    virtual bool InternetGetConnectedState(int* flags) = 0;
+    virtual OnlineState onlineState() = 0;
     // Offers the system's dial-up connection; the outcome is not reported.
-    virtual void InternetAutodial() = 0;
+    virtual void dialUp() = 0;
 };
 
 // Reachability as the network-information backend reports it: Disconnected
@@ -23,19 +24,14 @@ class NetworkInformationConnectivity : public Connectivity
 {
 public:
     NetworkInformationConnectivity();
-    bool InternetGetConnectedState(int* flags) override;
-    void InternetAutodial() override {}
+    OnlineState onlineState() override;
+    void dialUp() override {}
 };
 
 // Always on line; for programs and tests that must not depend on the host.
 class AlwaysOnlineConnectivity : public Connectivity
 {
 public:
-    bool InternetGetConnectedState(int* flags) override
-    {
-        if (flags)
-            *flags = 0;
-        return true;
-    }
-    void InternetAutodial() override {}
+    OnlineState onlineState() override { return {}; }
+    void dialUp() override {}
 };

@@ -3,7 +3,7 @@
 #include <QEventLoop>
 #include <QTimer>
 
-void WaitWithEvents(qint32 ms)
+void waitWithEvents(qint32 ms)
 {
     if (ms < 1)
         return;

@@ -4,7 +4,7 @@
 
 #include <QCryptographicHash>
 
-QString ApopDigest(const QString& text)
+QString apopDigest(const QString& text)
 {
     const QByteArray digest = QCryptographicHash::hash(toAnsi(text), QCryptographicHash::Md5);
     return QString::fromLatin1(digest.toHex()).toLower();

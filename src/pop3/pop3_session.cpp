@@ -219,7 +219,7 @@ void Pop3Session::logOn()
             const QString stamp = m_greeting.mid(open, close - open + 1);
             send(SessionState::SentApop, QStringLiteral("APOP ") + m_ctx.userName +
                                              QLatin1Char(' ') +
-                                             ApopDigest(stamp + options.apopSecret));
+                                             apopDigest(stamp + options.apopSecret));
             return;
         }
     }

@@ -1,177 +1,111 @@
-// The check-mail run: one step per call, started by a trigger and continued
-// after each account's session.
+// The check-mail run's steps: the accounts it visits, in list order.
+#include "runs/check_run.h"
+
 #include "model/account_list_model.h"
 #include "model/list_rows.h"
 #include "model/mail_list_model.h"
-#include "platform/program_title.h"
-#include "platform/prompter.h"
-#include "runs/engine.h"
+#include "pop3/session_context.h"
 #include "storage/run_settings.h"
 
-void Engine::CheckRun()
+CheckRun::CheckRun(RunSettings& settings, AccountListModel& accounts, MailListModel& mails,
+                   SessionContext& session, QObject* parent)
+    : QObject(parent), m_settings(settings), m_accounts(accounts), m_mails(mails),
+      m_session(session)
 {
-    if (m_cancelRequested == 1) {
-        m_mails.clearItems();
-        haltCheckRun(RunHalt::Canceled);
-        return;
-    }
-    if (m_accounts.rowCount() == 0) {
-        haltCheckRun(RunHalt::NoAccounts);
-        return;
-    }
-    if (m_deleteRunActive > 0) {
-        haltCheckRun(RunHalt::DeleteRunning);
-        return;
-    }
-    if (m_checkRunActive == 0)
-        startCheckRun();
-    else
-        continueCheckRun();
 }
 
-void Engine::startCheckRun()
+void CheckRun::prepare()
 {
-    m_minutesSinceCheck = 0;
-    emit logColoursChanged(true);
-    m_runLog.startRun(RunText::beginCheck(m_settings.CheckSelectedOnly));
-
     m_newMailCount = 0;
     m_matcher.reset(SnapshotMatcher::snapshotOf(m_mails));
     m_mails.clearItems();
+    reset();
+}
 
-    m_checkRunActive = 1;
-    m_firstAccountRow = m_lastAccountRow = m_currentAccountRow = 0;
-    m_noMailRowCount = 0;
-    m_cancelRequested = 0;
-    emit checkRunStarted();
-
+RunStep CheckRun::firstAccount()
+{
     const int rows = m_accounts.rowCount();
     if (m_settings.CheckSelectedOnly) {
         for (int n = 1; n <= rows; ++n) {
             if (isRowChecked(m_accounts, n) == true) {
-                if (m_firstAccountRow == 0)
-                    m_firstAccountRow = n;
-                m_lastAccountRow = n;
+                if (m_firstRow == 0)
+                    m_firstRow = n;
+                m_lastRow = n;
             }
         }
     } else {
-        m_firstAccountRow = 1;
-        m_lastAccountRow = rows;
+        m_firstRow = 1;
+        m_lastRow = rows;
     }
-    m_currentAccountRow = m_firstAccountRow;
-    if (m_firstAccountRow == 0) {
-        haltCheckRun(RunHalt::NoAccountTicked);
-        return;
-    }
+    m_currentRow = m_firstRow;
+    if (m_firstRow == 0)
+        return RunStep::stop(RunHalt::NoAccountTicked);
     if (isBelowAsSent(m_settings.DateStyle)) {
         m_settings.DateStyle = DateStyle::AsSent;
         emit dateStyleReset();
     }
     m_listDateStyle = m_settings.DateStyle;
-
-    openAccount();
+    return openAccount();
 }
 
-void Engine::continueCheckRun()
+RunStep CheckRun::nextAccount()
 {
-    m_minutesSinceCheck = 0;
-    int flags = 0;
-    if (!isOnline(&flags)) {
-        haltCheckRun(RunHalt::Offline);
-        return;
-    }
-    m_currentAccountRow += 1;
-    if (m_currentAccountRow > m_lastAccountRow) {
-        completeCheckRun();
-        return;
-    }
+    m_currentRow += 1;
+    if (m_currentRow > m_lastRow)
+        return RunStep::complete();
     if (m_settings.CheckSelectedOnly) {
         int next = 0;
-        for (int n = m_currentAccountRow; n <= m_lastAccountRow && next == 0; ++n) {
+        for (int n = m_currentRow; n <= m_lastRow && next == 0; ++n) {
             if (isRowChecked(m_accounts, n) == true)
                 next = n;
         }
-        if (next == 0) {
-            // The list changed under the run: nothing is left to visit.
-            completeCheckRun();
-            return;
-        }
-        m_currentAccountRow = next;
+        // The list changed under the run: nothing is left to visit.
+        if (next == 0)
+            return RunStep::complete();
+        m_currentRow = next;
     }
-    openAccount();
+    return openAccount();
 }
 
-// False when the run had to halt.
-bool Engine::openAccount()
+RunStep CheckRun::openAccount()
 {
-    const int row = m_currentAccountRow - 1;
-    if (row < 0 || row >= m_accounts.rowCount()) {
-        haltCheckRun(RunHalt::Unknown);
-        return false;
-    }
+    const int row = m_currentRow - 1;
+    if (row < 0 || row >= m_accounts.rowCount())
+        return RunStep::stop(RunHalt::Unknown);
     m_matcher.beginAccount();
     const AccountRow& account = m_accounts.rowAt(row);
-    m_ctx.displayName = account.displayName;
-    m_ctx.userName = account.userName;
-    if (account.key.password.isEmpty()) {
-        haltCheckRun(RunHalt::BadPassword, m_ctx.userName);
-        return false;
-    }
-    m_ctx.password = account.key.password;
-    m_ctx.serverName = account.serverName;
-    m_ctx.portText = account.port;
+    m_session.displayName = account.displayName;
+    m_session.userName = account.userName;
+    if (account.key.password.isEmpty())
+        return RunStep::stop(RunHalt::BadPassword, m_session.userName);
+    m_session.password = account.key.password;
+    m_session.serverName = account.serverName;
+    m_session.portText = account.port;
     bool ok = false;
-    const qint32 port = m_ctx.portText.trimmed().toInt(&ok);
-    if (!ok) {
-        haltCheckRun(RunHalt::Unknown); // a port that is no 32-bit number
-        return false;
-    }
-    if (m_cancelRequested != 1) {
-        connectAccount(m_ctx.serverName, port);
-        return true;
-    }
-    m_mails.clearItems();
-    haltCheckRun(RunHalt::Canceled);
-    return false;
+    const qint32 port = m_session.portText.trimmed().toInt(&ok);
+    if (!ok)
+        return RunStep::stop(RunHalt::Unknown); // a port that is no 32-bit number
+    return RunStep::visit(m_session.serverName, port);
 }
 
-void Engine::resetRunState()
+void CheckRun::reset()
 {
-    m_checkRunActive = 0;
-    m_firstAccountRow = m_lastAccountRow = m_currentAccountRow = 0;
-    m_cancelRequested = 0;
-    m_ctx.clearAccount();
+    m_firstRow = m_lastRow = m_currentRow = 0;
+    m_noMailRows = 0;
 }
 
-void Engine::completeCheckRun()
+bool CheckRun::hasAccounts() const
 {
-    resetRunState();
-    emit controlsRestored();
-    const int total = m_mails.itemCount() - m_noMailRowCount;
-    m_noMailRowCount = 0;
-    emit logColoursChanged(false);
-    const QString summary = RunText::checkComplete(m_newMailCount, total);
-    m_runLog.append(summary);
-    m_runLog.setDatedStatus(summary);
-    emit checkRunCompleted(m_newMailCount, total);
-    m_processBusy = 0;
-    m_minutesSinceCheck = 0;
-    emit runEnded();
+    return m_accounts.rowCount() > 0;
 }
 
-void Engine::haltCheckRun(RunHalt why, const QString& userName)
+void CheckRun::addNoMailRow()
 {
-    const QString haltMessage = RunText::halt(why, userName);
-    resetRunState();
-    m_noMailRowCount = 0;
-    emit controlsRestored();
-    m_processBusy = 0;
-    m_minutesSinceCheck = 0;
-    emit logColoursChanged(false);
-    m_runLog.append(RunText::haltLine(haltMessage));
-    m_runLog.setDatedStatus(RunText::haltLine(haltMessage));
-    emit checkRunHalted(haltMessage);
-    if (m_closing < 1)
-        m_prompter.showMessage(programTitle(), RunText::haltBox(haltMessage));
-    emit runEnded();
+    m_mails.appendItem(MailItem::noMailRow(m_session.displayName, m_session.userName));
+    m_noMailRows += 1;
+}
+
+int CheckRun::totalItems() const
+{
+    return m_mails.itemCount() - m_noMailRows;
 }

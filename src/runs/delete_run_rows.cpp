@@ -7,8 +7,9 @@
 #include "model/mail_list_model.h"
 #include "pop3/header_block.h"
 #include "pop3/mail_date.h"
-#include "runs/engine.h"
-#include "storage/run_settings.h"
+#include "runs/delete_run.h"
+#include "runs/run_log.h"
+#include "runs/session_driver.h"
 
 #include <QVector>
 #include <utility>
@@ -22,64 +23,65 @@ int firstMarkedMailRow(const MailListModel& mails)
     return 0;
 }
 
-void Engine::matchForDelete(const MailHeaders& headers, qint32 messageNumber)
+void DeleteRun::matchHeaders(const MailHeaders& headers, qint32 messageNumber,
+                             DateStyle listDateStyle)
 {
-    const DeleteBlock* block = currentDeleteBlock();
+    const DeleteBlock* block = currentBlock();
     if (!block || block->firstRow < 1 || block->lastRow > m_mails.itemCount()) {
-        abortDeleteAccount(); // the list no longer holds the block's rows
+        abortAccount(); // the list no longer holds the block's rows
         return;
     }
-    const QString shown = displayedMailDate(headers.date, m_listDateStyle);
+    const QString shown = displayedMailDate(headers.date, listDateStyle);
     for (int i = block->firstRow; i <= block->lastRow; ++i) {
         if (isRowChecked(m_mails, i) != true)
             continue;
         const MailItem& row = m_mails.item(i - 1);
         // A row stands for one message: once its message was deleted it
         // matches no other, so a duplicate the user left unmarked stays.
-        if (row.isNoMailRow() || row.mark == RowMark::Deleted || m_acceptedDeleteRows.contains(i))
+        if (row.isNoMailRow() || row.mark == RowMark::Deleted || m_acceptedRows.contains(i))
             continue;
-        m_deleteRowIndex = 0;
-        if (row.userName != m_ctx.userName || row.from != headers.from ||
+        m_matchedRow = 0;
+        if (row.userName != m_session.userName || row.from != headers.from ||
             row.subject != headers.subject || row.dateSent != shown ||
-            row.server != m_ctx.serverName || row.port != m_ctx.portText)
+            row.server != m_session.serverName || row.port != m_session.portText)
             continue;
         m_deletedInAccount += 1;
-        m_deleteRowIndex = i;
+        m_matchedRow = i;
         if (block->markedRows < m_deletedInAccount) {
-            abortDeleteAccount(); // more matches than marked rows
+            abortAccount(); // more matches than marked rows
             return;
         }
-        m_ctx.state = SessionState::SentDele;
+        m_session.state = SessionState::SentDele;
         m_driver.sendCommand("DELE " + QByteArray::number(messageNumber));
         return;
     }
 }
 
-void Engine::abortDeleteAccount()
+void DeleteRun::abortAccount()
 {
-    m_ctx.state = SessionState::DeleteAborted;
+    m_session.state = SessionState::DeleteAborted;
     m_driver.sendCommand("QUIT");
 }
 
-bool Engine::deleteAccepted()
+bool DeleteRun::deleteAccepted()
 {
     // The server deletes only when it acknowledges QUIT: the row is marked
-    // then (settleDeletions), not now.
-    const int row = m_deleteRowIndex - 1;
+    // then (settle), not now.
+    const int row = m_matchedRow - 1;
     if (row >= 0 && row < m_mails.itemCount() && !m_mails.item(row).isNoMailRow())
-        m_acceptedDeleteRows.append(m_deleteRowIndex);
-    const DeleteBlock* block = currentDeleteBlock();
+        m_acceptedRows.append(m_matchedRow);
+    const DeleteBlock* block = currentBlock();
     return !block || m_deletedInAccount >= block->markedRows;
 }
 
-void Engine::settleDeletions(bool quitAnswered)
+void DeleteRun::settle(bool quitAnswered)
 {
-    if (m_acceptedDeleteRows.isEmpty())
+    if (m_acceptedRows.isEmpty())
         return;
-    const QList<int> rows = std::exchange(m_acceptedDeleteRows, {});
+    const QList<int> rows = std::exchange(m_acceptedRows, {});
     if (!quitAnswered) {
         // The rows stay, still marked, for another try.
-        m_runLog.report(RunText::deletionNotCompleted(int(rows.size())));
+        m_log.report(RunText::deletionNotCompleted(int(rows.size())));
         return;
     }
     for (const int i : rows) {
@@ -111,13 +113,13 @@ struct RowGroup
     }
 };
 
-} // namespace
-
-void Engine::ReconcileDeletedRows()
+// An account whose every mail row was deleted gets its first row marked:
+// that row becomes the account's "(no mail)" row.
+void reconcileDeletedRows(MailListModel& mails)
 {
     QVector<RowGroup> groups;
-    for (int i = 1; i <= m_mails.itemCount(); ++i) {
-        const MailItem& row = m_mails.item(i - 1);
+    for (int i = 1; i <= mails.itemCount(); ++i) {
+        const MailItem& row = mails.item(i - 1);
         if (row.isNoMailRow())
             continue;
         const int deleted = row.mark == RowMark::Deleted ? 1 : 0;
@@ -134,12 +136,17 @@ void Engine::ReconcileDeletedRows()
     for (const RowGroup& group : std::as_const(groups)) {
         if (group.deletedRows != group.rows)
             continue;
-        m_mails.setMark(group.firstRow - 1, RowMark::AccountEmptied);
+        mails.setMark(group.firstRow - 1, RowMark::AccountEmptied);
     }
 }
 
-int Engine::removeDeletedRows()
+} // namespace
+
+int DeleteRun::removeDeletedRows()
 {
+    if (m_mails.itemCount() == 0)
+        return 0;
+    reconcileDeletedRows(m_mails);
     // Built anew in one pass and swapped in at once: removing rows one by
     // one would cost the whole list for every deleted row.
     QVector<MailItem> kept;

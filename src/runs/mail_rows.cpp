@@ -2,38 +2,28 @@
 #include "model/mail_list_model.h"
 #include "pop3/header_block.h"
 #include "pop3/mail_date.h"
-#include "runs/engine.h"
+#include "pop3/session_context.h"
+#include "runs/check_run.h"
 #include "storage/run_settings.h"
 
-void Engine::extractHeaders(const QByteArray& message, qint32 messageNumber)
+void CheckRun::addMailRow(const MailHeaders& headers)
 {
-    Q_UNUSED(messageNumber);
-    const std::optional<MailHeaders> headers = parseHeaderBlock(message);
-    if (!headers)
-        return;
-    if (m_deleteRunActive == 1) {
-        // A delete run adds no row: it looks for the marked row showing
-        // this message.
-        if (m_settings.DeleteEnabled)
-            matchForDelete(*headers, messageNumber);
-        return;
-    }
-
-    const QString shown = displayedMailDate(headers->date, m_settings.DateStyle);
-    const MailImage image = m_matcher.imageFor(m_ctx.userName, m_ctx.serverName, m_ctx.portText,
-                                               headers->from, headers->subject, shown);
+    const QString shown = displayedMailDate(headers.date, m_settings.DateStyle);
+    const MailImage image =
+        m_matcher.imageFor(m_session.userName, m_session.serverName, m_session.portText,
+                           headers.from, headers.subject, shown);
     if (image != MailImage::Seen)
         m_newMailCount += 1;
 
     MailItem item;
-    item.key = {m_mails.itemCount() + 1, m_ctx.password};
-    item.displayName = m_ctx.displayName;
+    item.key = {m_mails.itemCount() + 1, m_session.password};
+    item.displayName = m_session.displayName;
     item.image = image;
-    item.userName = m_ctx.userName;
-    item.from = headers->from;
-    item.subject = headers->subject;
+    item.userName = m_session.userName;
+    item.from = headers.from;
+    item.subject = headers.subject;
     item.dateSent = shown;
-    item.server = m_ctx.serverName;
-    item.port = m_ctx.portText;
+    item.server = m_session.serverName;
+    item.port = m_session.portText;
     m_mails.appendItem(item);
 }

@@ -4,7 +4,7 @@
 #include "platform/program_title.h"
 #include "platform/prompter.h"
 #include "platform/wait_with_events.h"
-#include "runs/engine.h"
+#include "runs/run_coordinator.h"
 #include "runs/run_texts.h"
 #include "storage/run_settings.h"
 
@@ -30,16 +30,25 @@ QString RecheckClock::onTip(std::int32_t intervalMinutes)
            QString::number(intervalMinutes) + QStringLiteral(" (dbl-click on/off)");
 }
 
-RecheckClock::RecheckClock(RunSettings& settings, Engine& engine, Connectivity& connectivity,
+RecheckClock::RecheckClock(RunSettings& settings, RunCoordinator& runs, Connectivity& connectivity,
                            Prompter& prompter, QTimer* timer1, QTimer* timer5, QObject* parent)
-    : QObject(parent), m_settings(settings), m_engine(engine), m_connectivity(connectivity),
+    : QObject(parent), m_settings(settings), m_runs(runs), m_connectivity(connectivity),
       m_prompter(prompter), m_timer1(ownTimer(timer1, this, "Timer1", 60000)),
       m_timer5(ownTimer(timer5, this, "Timer5", 5000))
 {
     m_timer1->stop();
     m_timer5->stop();
-    connect(m_timer1, &QTimer::timeout, this, &RecheckClock::TimedRecheckTick);
+    connect(m_timer1, &QTimer::timeout, this, &RecheckClock::timedRecheckTick);
     connect(m_timer5, &QTimer::timeout, this, &RecheckClock::alarmTick);
+    // The minutes of a check run are not counted.
+    connect(&runs, &RunCoordinator::stateChanged, this, [this](RunState state) {
+        if (state == RunState::Checking)
+            m_minutesSinceCheck = 0;
+    });
+    connect(&runs, &RunCoordinator::checkRunStarted, this, &RecheckClock::checkRunStarted);
+    connect(&runs, &RunCoordinator::checkRunCompleted, this,
+            [this](int newMailCount, int) { checkRunCompleted(newMailCount); });
+    connect(&runs, &RunCoordinator::runEnded, this, &RecheckClock::runEnded);
 }
 
 void RecheckClock::setMinuteMs(int ms)
@@ -69,50 +78,49 @@ std::optional<QString> RecheckClock::tipUnlessOff(const QString& tip) const
 
 RecheckIndicator RecheckClock::countingIndicator() const
 {
-    return {QString::number(m_settings.RecheckIntervalMinutes - m_engine.MinutesSinceCheck()),
-            std::nullopt, tipUnlessOff(onTip(m_settings.RecheckIntervalMinutes))};
+    return {QString::number(m_settings.RecheckIntervalMinutes - m_minutesSinceCheck), std::nullopt,
+            tipUnlessOff(onTip(m_settings.RecheckIntervalMinutes))};
 }
 
-void RecheckClock::TimedRecheckTick()
+void RecheckClock::timedRecheckTick()
 {
-    if (m_engine.CheckRunActive() != 0) {
+    if (m_runs.state() == RunState::Checking) {
         // The minutes of a run are not counted.
-        m_engine.setMinutesSinceCheck(0);
+        m_minutesSinceCheck = 0;
         return;
     }
-    if (m_engine.isBusy())
+    if (m_runs.isBusy())
         return;
     const std::int32_t interval = m_settings.RecheckIntervalMinutes;
-    m_engine.setMinutesSinceCheck(m_engine.MinutesSinceCheck() + 1);
-    if (m_settings.IdleIfOffline && m_engine.MinutesSinceCheck() >= interval) {
-        int flags = 0;
-        if (!m_connectivity.InternetGetConnectedState(&flags)) {
+    m_minutesSinceCheck += 1;
+    if (m_settings.IdleIfOffline && m_minutesSinceCheck >= interval) {
+        if (!m_connectivity.onlineState().online) {
             // Tested again at the next tick.
-            m_engine.setMinutesSinceCheck(interval - 1);
+            m_minutesSinceCheck = interval - 1;
             emit indicatorChanged({QStringLiteral("Idle"), std::nullopt, IdleTip});
             return;
         }
     }
-    if (m_engine.MinutesSinceCheck() < interval) {
+    if (m_minutesSinceCheck < interval) {
         emit indicatorChanged(
-            {QString::number(interval - m_engine.MinutesSinceCheck()), std::nullopt, std::nullopt});
+            {QString::number(interval - m_minutesSinceCheck), std::nullopt, std::nullopt});
         return;
     }
-    m_engine.setProcessBusy(1);
+    m_runs.reserve();
     emit timedRunStarting();
-    m_engine.setMinutesSinceCheck(0);
+    m_minutesSinceCheck = 0;
     emit indicatorChanged({QStringLiteral("0"), std::nullopt, std::nullopt});
-    m_engine.CheckRun();
+    m_runs.startCheck();
 }
 
 void RecheckClock::toggle()
 {
     if (m_timer1->isActive()) {
-        m_engine.setMinutesSinceCheck(0);
+        m_minutesSinceCheck = 0;
         m_timer1->stop();
         emit indicatorChanged({QString(), ButtonFace, tipUnlessOff(OffTip)});
     } else if (m_settings.RecheckIntervalMinutes > 0) {
-        m_engine.setMinutesSinceCheck(0);
+        m_minutesSinceCheck = 0;
         m_timer1->start();
         emit indicatorChanged({QString::number(m_settings.RecheckIntervalMinutes), WindowBackground,
                                tipUnlessOff(onTip(m_settings.RecheckIntervalMinutes))});
@@ -125,7 +133,7 @@ void RecheckClock::toggle()
 
 void RecheckClock::userRunStarting()
 {
-    m_engine.setMinutesSinceCheck(0);
+    m_minutesSinceCheck = 0;
     if (m_timer1->isActive())
         emit indicatorChanged(
             {QString::number(m_settings.RecheckIntervalMinutes), std::nullopt, std::nullopt});
@@ -136,7 +144,7 @@ void RecheckClock::checkRunStarted()
     if (!m_settings.AutoStartTimer || m_settings.RecheckIntervalMinutes <= 0 ||
         m_timer1->isActive())
         return;
-    m_engine.setMinutesSinceCheck(0);
+    m_minutesSinceCheck = 0;
     m_timer1->start();
     emit indicatorChanged({QString::number(m_settings.RecheckIntervalMinutes), WindowBackground,
                            tipUnlessOff(onTip(m_settings.RecheckIntervalMinutes))});
@@ -168,8 +176,8 @@ void RecheckClock::intervalReleased(bool decreasing)
 {
     if (!m_timer1->isActive())
         return;
-    if (decreasing && m_engine.MinutesSinceCheck() >= m_settings.RecheckIntervalMinutes)
-        TimedRecheckTick();
+    if (decreasing && m_minutesSinceCheck >= m_settings.RecheckIntervalMinutes)
+        timedRecheckTick();
     emit indicatorChanged(countingIndicator());
 }
 
@@ -192,7 +200,7 @@ void RecheckClock::alarmTick()
     m_inAlarmTick = true;
     emit alarmLamp(true);
     beep();
-    WaitWithEvents(m_flashMs);
+    waitWithEvents(m_flashMs);
     emit alarmLamp(false);
     m_inAlarmTick = false;
 }

@@ -8,7 +8,7 @@
 #include <optional>
 
 class Connectivity;
-class Engine;
+class RunCoordinator;
 class Prompter;
 class QTimer;
 struct RunSettings;
@@ -43,7 +43,7 @@ public:
 
     // Timer1 and Timer5 may be the window's own timers; without them the
     // clock makes its own.
-    RecheckClock(RunSettings& settings, Engine& engine, Connectivity& connectivity,
+    RecheckClock(RunSettings& settings, RunCoordinator& runs, Connectivity& connectivity,
                  Prompter& prompter, QTimer* timer1 = nullptr, QTimer* timer5 = nullptr,
                  QObject* parent = nullptr);
 
@@ -55,18 +55,21 @@ public:
     // The pause between the alarm's lamp going on and off again.
     void setAlarmFlashMs(int ms) { m_flashMs = ms; }
 
-    bool isRunning() const;   // Timer1
+    bool isRunning() const; // Timer1
+    // The minutes counted towards the next timed check.
+    int minutesSinceCheck() const { return m_minutesSinceCheck; }
+    void setMinutesSinceCheck(int minutes) { m_minutesSinceCheck = minutes; }
     bool alarmActive() const; // Timer5
-    QTimer& Timer1() { return *m_timer1; }
-    QTimer& Timer5() { return *m_timer5; }
+    QTimer& recheckTimer() { return *m_timer1; }
+    QTimer& alarmTimer() { return *m_timer5; }
 
     // One minute has passed (Timer1); also called when a shortened interval
     // is already reached.
-    void TimedRecheckTick();
+    void timedRecheckTick();
     // Double click on the indicator: on, off, or the message that the
     // interval must be above 0.
     void toggle();
-    // StartCheckFromUser: the counter restarts and the indicator shows the
+    // A user starts a check: the counter restarts and the indicator shows the
     // whole interval.
     void userRunStarting();
     // A run has started: the timer switches itself on when so configured.
@@ -104,12 +107,13 @@ private:
     std::optional<QString> tipUnlessOff(const QString& tip) const;
 
     RunSettings& m_settings;
-    Engine& m_engine;
+    RunCoordinator& m_runs;
     Connectivity& m_connectivity;
     Prompter& m_prompter;
     QTimer* m_timer1;
     QTimer* m_timer5;
     std::function<void()> m_beep;
     int m_flashMs = 750;
+    int m_minutesSinceCheck = 0;
     bool m_inAlarmTick = false;
 };

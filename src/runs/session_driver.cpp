@@ -33,7 +33,7 @@ void SessionDriver::connectTo(const QString& server, qint32 port)
     m_ctx.state = SessionState::AwaitGreeting;
     m_reconnecting = true;
     close();
-    WaitWithEvents(m_waits.reconnectPauseMs);
+    waitWithEvents(m_waits.reconnectPauseMs);
     m_reconnecting = false;
 
     beginConnection();
@@ -128,7 +128,7 @@ void SessionDriver::close()
 
     // Up to 26 waits; the state is tested after each of the first 25.
     for (int call = 1; call <= 26; ++call) {
-        WaitWithEvents(m_waits.closeMs);
+        waitWithEvents(m_waits.closeMs);
         if (call <= 25 && m_socket.state() == MailSocket::Closed)
             break;
     }

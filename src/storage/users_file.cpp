@@ -37,11 +37,11 @@ bool readCountedBytes(const QString& path, QByteArray& out, QString* error)
     }
     const qint64 length = file.size();
     // A damaged (or sparse) file of gigabytes must not be read into memory.
-    if (UsersRecordCount(length) > MaxUsersRecords) {
+    if (usersRecordCount(length) > MaxUsersRecords) {
         setError(error, QStringLiteral("The users file is too large (%1 bytes)").arg(length));
         return false;
     }
-    const qint64 wanted = qint64(UsersRecordCount(length)) * AccountRecord::Size;
+    const qint64 wanted = qint64(usersRecordCount(length)) * AccountRecord::Size;
     out = file.read(std::min(length, wanted));
     if (file.error() != QFileDevice::NoError) {
         setError(error, file.errorString());
@@ -55,7 +55,7 @@ bool readCountedBytes(const QString& path, QByteArray& out, QString* error)
 
 } // namespace
 
-int UsersRecordCount(qint64 fileLength)
+int usersRecordCount(qint64 fileLength)
 {
     if (fileLength <= 0)
         return 0;

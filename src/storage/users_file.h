@@ -16,7 +16,7 @@ constexpr int MaxUsersRecords = 100000;
 // The number of records in a file of that length: length / record size
 // rounded to the nearest whole number, a tie to the even one. A file cut
 // inside its last record is not rejected.
-int UsersRecordCount(qint64 fileLength);
+int usersRecordCount(qint64 fileLength);
 
 // Reads every counted record; a last record the file ends inside reads its
 // missing bytes as blanks and zero, and nothing past the end is read. A

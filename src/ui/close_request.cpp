@@ -4,7 +4,6 @@
 #include "platform/program_title.h"
 #include "platform/prompter.h"
 #include "runs/account_store.h"
-#include "runs/engine.h"
 #include "storage/run_settings.h"
 #include "storage/settings_file.h"
 #include "ui/mail_list_view.h"
@@ -18,8 +17,8 @@
 namespace {
 // The delayed close shows its notice after this many ticks and gives up
 // waiting for the run after this many.
-constexpr qint16 NoticeAfterTicks = 6;
-constexpr qint16 ForceAfterTicks = 31;
+constexpr int NoticeAfterTicks = 6;
+constexpr int ForceAfterTicks = 31;
 } // namespace
 
 CloseRequest::CloseRequest(MainWindow& form, CloseRunFlags& flags, RunSettings& settings,
@@ -47,13 +46,13 @@ bool CloseRequest::eventFilter(QObject* watched, QEvent* event)
         return false;
     // Every close that the program did not start itself counts as the
     // user's (the close box, the system menu, another part of the program).
-    if (QueryUnload(!m_programClose) == Closed)
+    if (queryUnload(!m_programClose) == Closed)
         return false;
     event->ignore();
     return true;
 }
 
-CloseRequest::Outcome CloseRequest::QueryUnload(bool userClose)
+CloseRequest::Outcome CloseRequest::queryUnload(bool userClose)
 {
     // The account list is saved even when the close is then refused.
     if (m_accounts.rowCount() > 0)
@@ -63,7 +62,7 @@ CloseRequest::Outcome CloseRequest::QueryUnload(bool userClose)
         m_form.hide();
         return Hidden;
     }
-    if (userClose && m_flags.ProcessBusy() == 1) {
+    if (userClose && m_flags.isBusy() && !m_flags.isClosing()) {
         beginDelayedClose();
         return Delayed;
     }
@@ -73,21 +72,20 @@ CloseRequest::Outcome CloseRequest::QueryUnload(bool userClose)
 
 void CloseRequest::beginDelayedClose()
 {
-    m_flags.setClosing(1);
-    m_flags.setProcessBusy(2);
-    m_flags.requestCancel();
+    m_closeTicks = 1;
+    m_flags.beginClosing();
     m_closeTimer->start();
 }
 
 void CloseRequest::closeTick()
 {
-    m_flags.setClosing(m_flags.Closing() + 1);
-    if (m_flags.ProcessBusy() != 0) {
-        if (m_flags.Closing() > NoticeAfterTicks) {
+    m_closeTicks += 1;
+    if (m_flags.isBusy()) {
+        if (m_closeTicks > NoticeAfterTicks) {
             m_form.setLogText(DelayedText);
             m_form.setStatus(DelayedText);
         }
-        if (m_flags.Closing() > ForceAfterTicks) {
+        if (m_closeTicks > ForceAfterTicks) {
             m_closeTimer->stop();
             closeFromProgram();
         }
@@ -109,12 +107,12 @@ void CloseRequest::closeFromProgram()
 void CloseRequest::finalClose()
 {
     m_closeTimer->stop();
-    SaveSettings();
+    saveSettings();
     m_unloaded = true;
     emit unloading();
 }
 
-void CloseRequest::SaveSettings()
+void CloseRequest::saveSettings()
 {
     captureColumnWidths();
     capturePlacement();

@@ -10,19 +10,19 @@ class Prompter;
 class QTimer;
 struct RunSettings;
 
-// The run flags a close request reads and sets; the engine's in the program,
-// a plain record in tests.
+// What a close request needs of the runs: the run coordinator in the
+// program, a plain record in tests.
 class CloseRunFlags
 {
 public:
     virtual ~CloseRunFlags() = default;
-    // 0 idle, 1 a user-started run is busy, 2 busy with a close pending.
-    virtual qint16 ProcessBusy() const = 0;
-    virtual void setProcessBusy(qint16 value) = 0;
-    virtual void requestCancel() = 0;
-    // Ticks of a pending delayed close, from 1; 0 when none is pending.
-    virtual qint16 Closing() const = 0;
-    virtual void setClosing(qint16 value) = 0;
+    // A run, or a user's action, holds the process.
+    virtual bool isBusy() const = 0;
+    // A delayed close is pending.
+    virtual bool isClosing() const = 0;
+    // The close waits for the run: it is asked to cancel and shows no more
+    // message boxes.
+    virtual void beginClosing() = 0;
 };
 
 // What happens when the main window is asked to close, in this order: the
@@ -55,7 +55,7 @@ public:
 
     // The window's query-unload: userClose is the close box or system menu;
     // anything else is the program itself or the session ending.
-    Outcome QueryUnload(bool userClose);
+    Outcome queryUnload(bool userClose);
     // Closes the window as the program (tray "Close", the delayed close).
     void closeFromProgram();
     // One tick of the delayed close.
@@ -63,6 +63,8 @@ public:
 
     QTimer& closeTimer() const { return *m_closeTimer; }
     bool hasUnloaded() const { return m_unloaded; }
+    // Ticks of the pending delayed close, from 1; 0 when none is pending.
+    int closeTicks() const { return m_closeTicks; }
 
 signals:
     // The close was allowed and the settings written (or their failure
@@ -75,7 +77,7 @@ protected:
 private:
     void beginDelayedClose();
     void finalClose();
-    void SaveSettings();
+    void saveSettings();
     void captureColumnWidths();
     void capturePlacement();
 
@@ -87,6 +89,7 @@ private:
     QString m_settingsPath;
     QTimer* m_closeTimer = nullptr;
     std::function<bool()> m_canHideToTray;
+    int m_closeTicks = 0;
     bool m_programClose = false;
     bool m_unloaded = false;
 };

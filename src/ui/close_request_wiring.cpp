@@ -1,40 +1,30 @@
 #include "ui/close_request_wiring.h"
 
-#include "runs/engine.h"
+#include "runs/run_coordinator.h"
 #include "ui/help_opener_menu.h"
 #include "ui/mainwindow.h"
 
 #include <QApplication>
 
-qint16 EngineRunFlags::ProcessBusy() const
+bool CoordinatorRunFlags::isBusy() const
 {
-    return m_engine.ProcessBusy();
+    return m_runs.isBusy();
 }
 
-void EngineRunFlags::setProcessBusy(qint16 value)
+bool CoordinatorRunFlags::isClosing() const
 {
-    m_engine.setProcessBusy(value);
+    return m_runs.isClosing();
 }
 
-void EngineRunFlags::requestCancel()
+void CoordinatorRunFlags::beginClosing()
 {
-    m_engine.requestCancel();
+    m_runs.beginClosing();
 }
 
-qint16 EngineRunFlags::Closing() const
-{
-    return m_engine.Closing();
-}
-
-void EngineRunFlags::setClosing(qint16 value)
-{
-    m_engine.setClosing(value);
-}
-
-WindowClosing::WindowClosing(MainWindow& form, Engine& engine, RunSettings& settings,
+WindowClosing::WindowClosing(MainWindow& form, RunCoordinator& runs, RunSettings& settings,
                              AccountListModel& accounts, Prompter& prompter, const Paths& paths,
                              TrayIcon::Probe trayProbe, std::unique_ptr<HelpLauncher> launcher)
-    : QObject(&form), m_flags(engine),
+    : QObject(&form), m_flags(runs),
       m_launcher(launcher ? std::move(launcher) : std::make_unique<DesktopHelpLauncher>()),
       m_tray(form, settings, std::move(trayProbe)), m_about(&form),
       m_closeRequest(form, m_flags, settings, accounts, prompter, paths.settingsFile)
@@ -45,7 +35,7 @@ WindowClosing::WindowClosing(MainWindow& form, Engine& engine, RunSettings& sett
         m_tray.removeIcon();
     });
     connect(&m_tray, &TrayIcon::closeRequested, &m_closeRequest, &CloseRequest::closeFromProgram);
-    connect(&engine, &Engine::checkRunCompleted, &m_tray, &TrayIcon::announceNewMail);
+    connect(&runs, &RunCoordinator::checkRunCompleted, &m_tray, &TrayIcon::announceNewMail);
 
     if (form.hasBecomeActive())
         m_tray.addIcon();

@@ -9,24 +9,22 @@
 #include <memory>
 
 class AccountListModel;
-class Engine;
+class RunCoordinator;
 class MainWindow;
 class Prompter;
 struct RunSettings;
 
-// The engine's run flags as the close request sees them.
-class EngineRunFlags : public CloseRunFlags
+// The run coordinator as the close request sees it.
+class CoordinatorRunFlags : public CloseRunFlags
 {
 public:
-    explicit EngineRunFlags(Engine& engine) : m_engine(engine) {}
-    qint16 ProcessBusy() const override;
-    void setProcessBusy(qint16 value) override;
-    void requestCancel() override;
-    qint16 Closing() const override;
-    void setClosing(qint16 value) override;
+    explicit CoordinatorRunFlags(RunCoordinator& runs) : m_runs(runs) {}
+    bool isBusy() const override;
+    bool isClosing() const override;
+    void beginClosing() override;
 
 private:
-    Engine& m_engine;
+    RunCoordinator& m_runs;
 };
 
 // Tray icon, close request, About box and help menu of the main window, put
@@ -45,7 +43,7 @@ public:
         QString programFolder;
     };
 
-    WindowClosing(MainWindow& form, Engine& engine, RunSettings& settings,
+    WindowClosing(MainWindow& form, RunCoordinator& runs, RunSettings& settings,
                   AccountListModel& accounts, Prompter& prompter, const Paths& paths,
                   TrayIcon::Probe trayProbe = {}, std::unique_ptr<HelpLauncher> launcher = {});
     ~WindowClosing() override;
@@ -59,7 +57,7 @@ public:
     void quitApplicationOnUnload();
 
 private:
-    EngineRunFlags m_flags;
+    CoordinatorRunFlags m_flags;
     std::unique_ptr<HelpLauncher> m_launcher;
     TrayIcon m_tray;
     AboutBox m_about;

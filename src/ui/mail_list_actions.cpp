@@ -2,7 +2,7 @@
 
 #include "model/list_rows.h"
 #include "model/mail_list_model.h"
-#include "runs/engine.h"
+#include "runs/run_coordinator.h"
 #include "storage/run_settings.h"
 #include "ui/bottom_bar.h"
 #include "ui/mail_list_view.h"
@@ -13,9 +13,9 @@
 #include <QMouseEvent>
 #include <QPushButton>
 
-MailListActions::MailListActions(MainWindow& window, Engine& engine, RunSettings& settings,
+MailListActions::MailListActions(MainWindow& window, RunCoordinator& runs, RunSettings& settings,
                                  QObject* parent)
-    : QObject(parent), m_window(window), m_engine(engine), m_settings(settings),
+    : QObject(parent), m_window(window), m_runs(runs), m_settings(settings),
       m_mails(*window.mailListModel()), m_view(window.mailListView()),
       m_menu(window.menus().mailList.menu)
 {
@@ -39,7 +39,7 @@ void MailListActions::markAllSeen()
 
 void MailListActions::cancelRun()
 {
-    m_engine.requestCancel();
+    m_runs.requestCancel();
 }
 
 bool MailListActions::listActionsAllowed() const
@@ -49,7 +49,7 @@ bool MailListActions::listActionsAllowed() const
 
 bool MailListActions::openMenu(const QPoint& globalPos)
 {
-    if (!listActionsAllowed() || m_engine.isRunActive())
+    if (!listActionsAllowed() || m_runs.isRunActive())
         return false;
     m_menu->popup(globalPos);
     return true;

@@ -2,7 +2,7 @@
 
 #include <QObject>
 
-class Engine;
+class RunCoordinator;
 class MainWindow;
 class MailListModel;
 class QMenu;
@@ -17,7 +17,7 @@ class MailListActions : public QObject
 {
     Q_OBJECT
 public:
-    MailListActions(MainWindow& window, Engine& engine, RunSettings& settings,
+    MailListActions(MainWindow& window, RunCoordinator& runs, RunSettings& settings,
                     QObject* parent = nullptr);
 
     // Command2: every row's image becomes "seen", in list order.
@@ -40,7 +40,7 @@ private:
     bool listActionsAllowed() const;
 
     MainWindow& m_window;
-    Engine& m_engine;
+    RunCoordinator& m_runs;
     RunSettings& m_settings;
     MailListModel& m_mails;
     QTreeView* m_view;

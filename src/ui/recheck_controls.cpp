@@ -186,7 +186,7 @@ void RecheckControls::spinPressed(Spin spin, Qt::MouseButton button,
     do {
         spinStep(spin, down ? -size : size);
         // The release arrives during the wait and ends the loop.
-        WaitWithEvents(delay);
+        waitWithEvents(delay);
         if (!alive)
             return;
         delay = m_repeatDelayMs;

@@ -5,8 +5,8 @@
 #include "platform/program_title.h"
 #include "platform/prompter.h"
 #include "runs/account_store.h"
-#include "runs/engine.h"
 #include "runs/recheck_clock.h"
+#include "runs/run_coordinator.h"
 #include "storage/settings_file.h"
 #include "ui/mail_list_actions.h"
 #include "ui/mainwindow.h"
@@ -53,20 +53,21 @@ WindowWiring::WindowWiring(MainWindow& window, RunSettings& settings, Prompter& 
                            Connectivity& connectivity, TickSource& ticks, QObject* parent)
     : QObject(parent), m_window(window), m_settings(settings), m_prompter(prompter)
 {
-    m_engine = std::make_unique<Engine>(settings, *window.accountListModel(),
-                                        *window.mailListModel(), prompter, connectivity, ticks);
-    m_clock = new RecheckClock(settings, *m_engine, connectivity, prompter, window.timers().recheck,
+    m_runs =
+        std::make_unique<RunCoordinator>(settings, *window.accountListModel(),
+                                         *window.mailListModel(), prompter, connectivity, ticks);
+    m_clock = new RecheckClock(settings, *m_runs, connectivity, prompter, window.timers().recheck,
                                window.timers().alarm, this);
     m_clock->setBeeper([] { QApplication::beep(); });
     m_recheckControls = new RecheckControls(window, *m_clock, settings, this);
-    m_mailListActions = new MailListActions(window, *m_engine, settings, this);
+    m_mailListActions = new MailListActions(window, *m_runs, settings, this);
 
-    connectEngine();
+    connectRuns();
     connect(window.checkMailButton(), &QPushButton::clicked, this,
-            &WindowWiring::StartCheckFromUser);
+            &WindowWiring::startCheckFromUser);
     // The delete run asks for its confirmation and takes the controls itself.
-    connect(window.deleteMailButton(), &QPushButton::clicked, m_engine.get(),
-            &Engine::startDeleteFromUser);
+    connect(window.deleteMailButton(), &QPushButton::clicked, m_runs.get(),
+            &RunCoordinator::startDeleteFromUser);
     connect(&window, &MainWindow::firstActivated, this, &WindowWiring::firstActivation);
     // The window may already have become active before it was wired.
     if (window.hasBecomeActive())
@@ -75,30 +76,27 @@ WindowWiring::WindowWiring(MainWindow& window, RunSettings& settings, Prompter& 
 
 WindowWiring::~WindowWiring() = default;
 
-void WindowWiring::connectEngine()
+void WindowWiring::connectRuns()
 {
-    Engine* engine = m_engine.get();
-    connect(engine, &Engine::logAppended, &m_window, &MainWindow::appendLog);
-    connect(engine, &Engine::logReplaced, &m_window, &MainWindow::setLogText);
-    connect(engine, &Engine::statusChanged, &m_window, &MainWindow::setStatus);
-    connect(engine, &Engine::logColoursChanged, this, &WindowWiring::setLogColours);
-    connect(engine, &Engine::checkRunStarted, m_clock, &RecheckClock::checkRunStarted);
-    connect(engine, &Engine::dateStyleReset, this,
+    RunCoordinator* runs = m_runs.get();
+    RunLog* log = &runs->log();
+    connect(log, &RunLog::appended, &m_window, &MainWindow::appendLog);
+    connect(log, &RunLog::replaced, &m_window, &MainWindow::setLogText);
+    connect(log, &RunLog::statusChanged, &m_window, &MainWindow::setStatus);
+    // The log box takes the run colours while a run is active, and the
+    // window's again when a connection fails.
+    connect(runs, &RunCoordinator::stateChanged, this, [this](RunState state) {
+        m_window.showRunColours(state == RunState::Checking || state == RunState::Deleting);
+    });
+    connect(runs, &RunCoordinator::linkFailed, this, [this] { m_window.showRunColours(false); });
+    connect(runs, &RunCoordinator::dateStyleReset, this,
             [this] { m_window.settingsPages().dateStyleChooser()->setCurrentIndex(0); });
-    connect(engine, &Engine::controlsRestored, this, [this] {
+    connect(runs, &RunCoordinator::controlsRestored, this, [this] {
         m_window.setDeleteEnabled(m_settings.DeleteEnabled);
         m_window.setRunBusy(false);
     });
-    connect(engine, &Engine::checkRunCompleted, m_clock,
-            [this](int newMail, int) { m_clock->checkRunCompleted(newMail); });
-    connect(engine, &Engine::runEnded, m_clock, &RecheckClock::runEnded);
     connect(m_clock, &RecheckClock::timedRunStarting, this, &WindowWiring::showRunBusy);
-    connect(engine, &Engine::controlsBusy, this, &WindowWiring::showRunBusy);
-}
-
-void WindowWiring::setLogColours(bool runColours)
-{
-    m_window.showRunColours(runColours);
+    connect(runs, &RunCoordinator::controlsBusy, this, &WindowWiring::showRunBusy);
 }
 
 void WindowWiring::applySettings(const std::optional<TwipsRect>& workArea)
@@ -157,12 +155,12 @@ bool WindowWiring::loadWindowData(const QString& settingsPath, const QString& us
     return LoadAccountList(*m_window.accountListModel(), usersPath);
 }
 
-void WindowWiring::StartCheckFromUser()
+void WindowWiring::startCheckFromUser()
 {
-    m_engine->setProcessBusy(1);
+    m_runs->reserve();
     showRunBusy();
     m_clock->userRunStarting();
-    m_engine->CheckRun();
+    m_runs->startCheck();
 }
 
 void WindowWiring::showRunBusy()
@@ -183,12 +181,12 @@ void WindowWiring::firstActivation()
     if (!m_settings.AutoCheckOnOpen)
         return;
     // The run's buttons go busy at once; the tab the window opened on stays.
-    m_engine->setProcessBusy(1);
+    m_runs->reserve();
     const int tab = m_window.currentTab();
     m_window.setRunBusy(true);
     if (tab != MainWindow::MailTab)
         m_window.selectTab(tab);
     // The run itself starts once the activation is over, so its waits do
     // not nest inside the activation event.
-    QMetaObject::invokeMethod(m_engine.get(), &Engine::CheckRun, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(m_runs.get(), &RunCoordinator::startCheck, Qt::QueuedConnection);
 }

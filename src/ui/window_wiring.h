@@ -8,7 +8,7 @@
 #include <optional>
 
 class Connectivity;
-class Engine;
+class RunCoordinator;
 class MainWindow;
 class MailListActions;
 class Prompter;
@@ -25,10 +25,10 @@ FontFacts installedFontFacts();
 bool loadRunSettings(const QString& settingsPath, const std::optional<ScreenFacts>& screen,
                      const FontFacts& fonts, RunSettings& out);
 
-// Joins the main window to the engine: the run buttons, the log box and the
+// Joins the main window to the run coordinator: the run buttons, the log box and the
 // status line, the timed re-check and the alarm, the mail-list actions, the
 // settings shown at load, and the steps of the window's first activation.
-// The engine works on the window's own lists.
+// The runs work on the window's own lists.
 class WindowWiring : public QObject
 {
     Q_OBJECT
@@ -37,7 +37,7 @@ public:
                  Connectivity& connectivity, TickSource& ticks, QObject* parent = nullptr);
     ~WindowWiring() override;
 
-    Engine& engine() { return *m_engine; }
+    RunCoordinator& runs() { return *m_runs; }
     RecheckClock& clock() { return *m_clock; }
     RecheckControls& recheckControls() { return *m_recheckControls; }
     MailListActions& mailListActions() { return *m_mailListActions; }
@@ -53,22 +53,20 @@ public:
     // must not run on (and later save) an account list it could not load.
     bool loadWindowData(const QString& settingsPath, const QString& usersPath);
 
-    // Command1.
-    void StartCheckFromUser();
+    // The check button.
+    void startCheckFromUser();
     // The window became active for the first time.
     void firstActivation();
 
 private:
-    void connectEngine();
+    void connectRuns();
     // The run's buttons and tabs go busy on the mail tab.
     void showRunBusy();
-    // The log box takes the run colours while a run is active.
-    void setLogColours(bool runColours);
 
     MainWindow& m_window;
     RunSettings& m_settings;
     Prompter& m_prompter;
-    std::unique_ptr<Engine> m_engine;
+    std::unique_ptr<RunCoordinator> m_runs;
     RecheckClock* m_clock = nullptr;
     RecheckControls* m_recheckControls = nullptr;
     MailListActions* m_mailListActions = nullptr;

@@ -2,12 +2,12 @@
 // written by the storage code, a private Dovecot, and what the program
 // prints and returns.
 #include "platform/codepage.h"
-#include "storage/account_record.h"
 #include "storage/scramble.h"
 #include "storage/settings_file.h"
 #include "storage/settings_record.h"
 #include "storage/users_file.h"
 #include "support/servers_dovecot.h"
+#include "support/storage_accounts.h"
 
 #include <QDir>
 #include <QJsonArray>
@@ -92,19 +92,11 @@ QString TestCheckCliDovecot::makeHome(const SettingsRecord& settings,
     QDir().mkpath(data);
     if (withSettingsFile)
         writeSettingsFile(data + QStringLiteral("/quorvamel.ini"), settings);
-    QList<AccountRecord> records;
-    for (const Account& a : accounts) {
-        AccountRecord r;
-        r.DisplayName = QStringLiteral("Box ") + a.user;
-        r.UserName = a.user;
-        r.ScrambledPassword = ScramblePassword(a.password);
-        r.ServerName = QStringLiteral("127.0.0.1");
-        r.Port = m_dovecot.plainPort();
-        r.Checked = a.checked ? 1 : 0;
-        records.append(r);
-    }
-    if (!records.isEmpty())
-        writeUsersFile(data + QLatin1Char('/') + UsersFileName, records);
+    QList<TestAccount> boxes;
+    for (const Account& a : accounts)
+        boxes.append({QStringLiteral("Box ") + a.user, a.user, a.password,
+                      QStringLiteral("127.0.0.1"), m_dovecot.plainPort(), qint16(a.checked)});
+    writeAccounts(data + QLatin1Char('/') + UsersFileName, boxes);
     return dir->path();
 }
 

@@ -3,13 +3,12 @@
 // elsewhere), stored only on a yes, and accepted by later checks.
 #include "app/check_cli.h"
 #include "runs/certificate_trust.h"
-#include "storage/account_record.h"
-#include "storage/scramble.h"
 #include "storage/settings_file.h"
 #include "storage/settings_record.h"
 #include "storage/trusted_certificates.h"
 #include "storage/users_file.h"
 #include "support/servers_pop3_peer.h"
+#include "support/storage_accounts.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -64,15 +63,9 @@ QString TestCheckCliTrust::makeHome(int accountPort)
     SettingsRecord settings = SettingsRecord::templateRecord();
     settings.setServerTimeoutMs(10000);
     writeSettingsFile(data + QStringLiteral("/quorvamel.ini"), settings);
-    if (accountPort) {
-        AccountRecord r;
-        r.DisplayName = QStringLiteral("Box bob");
-        r.UserName = QStringLiteral("bob");
-        r.ScrambledPassword = ScramblePassword(QStringLiteral("pw"));
-        r.ServerName = QStringLiteral("localhost");
-        r.Port = accountPort;
-        writeUsersFile(data + QLatin1Char('/') + UsersFileName, {r});
-    }
+    if (accountPort)
+        writeAccounts(data + QLatin1Char('/') + UsersFileName,
+                      {{"Box bob", "bob", "pw", "localhost", accountPort}});
     return dir->path();
 }
 

@@ -2,6 +2,7 @@
 #include "platform/codepage.h"
 #include "storage/scramble.h"
 #include "storage/settings_record.h"
+#include "support/common_files.h"
 #include "support/common_scripted_prompter.h"
 
 #include <QFile>
@@ -14,25 +15,12 @@ namespace {
 
 const QString CopyStep = QStringLiteral("No App Data\\App\\Ini File, Error Copying It");
 
-QByteArray readAll(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 int unixMode(const QString& path)
 {
     struct stat st
     {
     };
     return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? int(st.st_mode & 0777) : -1;
-}
-
-void writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(f.write(bytes), bytes.size());
 }
 
 QByteArray templateWithRunPassword(const QString& password)
@@ -53,7 +41,7 @@ struct Machine
     QString settingsPath() const { return dataFolder() + "/quorvamel.ini"; }
     void installTemplate(const QByteArray& bytes)
     {
-        writeFile(program.path() + "/quorvamel.ini", bytes);
+        writeBytes(program.path() + "/quorvamel.ini", bytes);
     }
 
     StartupResult start()
@@ -88,7 +76,7 @@ private slots:
             QVERIFY2(QFileInfo(folder).isDir(), qPrintable(folder));
             QCOMPARE(unixMode(folder), 0700);
         }
-        QCOMPARE(readAll(m.settingsPath()), templ);
+        QCOMPARE(fileBytes(m.settingsPath()), templ);
         QCOMPARE(unixMode(m.settingsPath()), 0600);
         QCOMPARE(r.firstRunMarker, 0);
     }
@@ -102,11 +90,11 @@ private slots:
         SettingsRecord own = SettingsRecord::templateRecord();
         own.FirstRunMarker = 1;
         own.RecheckIntervalMinutes = 7;
-        writeFile(m.settingsPath(), own.encode());
+        writeBytes(m.settingsPath(), own.encode());
 
         const StartupResult r = m.start();
         QCOMPARE(r.outcome, StartupResult::ShowWindow);
-        QCOMPARE(readAll(m.settingsPath()), own.encode());
+        QCOMPARE(fileBytes(m.settingsPath()), own.encode());
         QCOMPARE(r.firstRunMarker, 1);
     }
 
@@ -175,7 +163,7 @@ private slots:
         if (blockAsFolder)
             QVERIFY(QDir().mkdir(blocked));
         else
-            writeFile(blocked, "in the way");
+            writeBytes(blocked, "in the way");
 
         const StartupResult r = m.start();
 

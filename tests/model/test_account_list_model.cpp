@@ -1,6 +1,6 @@
 #include "model/account_list_model.h"
 #include "model/list_rows.h"
-#include "support/model_text.h"
+#include "support/model_accounts.h"
 
 #include <QAbstractItemModelTester>
 #include <QSignalSpy>
@@ -8,24 +8,6 @@
 #include <functional>
 
 namespace {
-
-AccountRow row(const QString& key, const QString& user, bool checked = false)
-{
-    return {keyFromText(key),
-            QStringLiteral("Name ") + user,
-            user,
-            QStringLiteral("pop.example.org"),
-            QStringLiteral("110"),
-            checked};
-}
-
-QStringList keys(const AccountListModel& list)
-{
-    QStringList all;
-    for (const AccountRow& r : list.rows())
-        all.append(keyText(r.key));
-    return all;
-}
 
 // The rows as a view knows them: built from the model's signals alone
 // (inserts, removals, moves, edits, resets). After every change it must
@@ -110,7 +92,8 @@ void TestAccountListModel::columnsRolesAndFlags()
     for (int c = 0; c < 5; ++c)
         QCOMPARE(list.headerData(c, Qt::Horizontal).toString(), headers[c]);
 
-    QVERIFY(list.appendAccountRow(row(QStringLiteral("K1Psecret"), QStringLiteral("ann"), true)));
+    QVERIFY(list.appendAccountRow(
+        accountRow(QStringLiteral("K1Psecret"), QStringLiteral("ann"), true)));
     const QModelIndex first = list.index(0, 0);
     QCOMPARE(list.data(first).toString(), QStringLiteral("Name ann"));
     QCOMPARE(list.data(list.index(0, 3)).toString(), QStringLiteral("110"));
@@ -130,9 +113,9 @@ void TestAccountListModel::columnsRolesAndFlags()
 void TestAccountListModel::keysAreUnique()
 {
     AccountListModel list;
-    QVERIFY(list.appendAccountRow(row(QStringLiteral("K1Pa"), QStringLiteral("ann"))));
-    QVERIFY(!list.appendAccountRow(row(QStringLiteral("K1Pa"), QStringLiteral("bob"))));
-    QVERIFY(list.appendAccountRow(row(QStringLiteral("K2Pa"), QStringLiteral("bob"))));
+    QVERIFY(list.appendAccountRow(accountRow(QStringLiteral("K1Pa"), QStringLiteral("ann"))));
+    QVERIFY(!list.appendAccountRow(accountRow(QStringLiteral("K1Pa"), QStringLiteral("bob"))));
+    QVERIFY(list.appendAccountRow(accountRow(QStringLiteral("K2Pa"), QStringLiteral("bob"))));
     QCOMPARE(list.rowCount(), 2);
     QCOMPARE(list.findKey(AccountKey{2, QStringLiteral("a")}), 1);
     QCOMPARE(list.findKey(AccountKey{2, QStringLiteral("b")}), -1);
@@ -142,8 +125,8 @@ void TestAccountListModel::keysAreUnique()
 void TestAccountListModel::rowHelpers()
 {
     AccountListModel list;
-    list.appendAccountRow(row(QStringLiteral("K1Pa"), QStringLiteral("ann")));
-    list.appendAccountRow(row(QStringLiteral("K2Pb"), QStringLiteral("bob")));
+    list.appendAccountRow(accountRow(QStringLiteral("K1Pa"), QStringLiteral("ann")));
+    list.appendAccountRow(accountRow(QStringLiteral("K2Pb"), QStringLiteral("bob")));
     QCOMPARE(isRowChecked(list, 1), std::optional<bool>(false));
     QCOMPARE(checkRow(list, 2), true);
     QCOMPARE(isRowChecked(list, 2), std::optional<bool>(true));
@@ -154,36 +137,37 @@ void TestAccountListModel::rowHelpers()
         QCOMPARE(checkRow(list, n), false);
         QCOMPARE(uncheckRow(list, n), false);
     }
-    QVERIFY(list.insertAccountRow(0, row(QStringLiteral("K3Pc"), QStringLiteral("cy"))));
-    QVERIFY(!list.insertAccountRow(5, row(QStringLiteral("K4Pd"), QStringLiteral("dee"))));
+    QVERIFY(list.insertAccountRow(0, accountRow(QStringLiteral("K3Pc"), QStringLiteral("cy"))));
+    QVERIFY(!list.insertAccountRow(5, accountRow(QStringLiteral("K4Pd"), QStringLiteral("dee"))));
     QVERIFY(list.removeAccountRow(1));
     QVERIFY(!list.removeAccountRow(2));
-    QCOMPARE(keys(list), (QStringList{"K3Pc", "K2Pb"}));
+    QCOMPARE(accountKeys(list), (QStringList{"K3Pc", "K2Pb"}));
 }
 
 void TestAccountListModel::movesKeepKeyAndCheck()
 {
     AccountListModel list;
     for (int i = 1; i <= 4; ++i)
-        list.appendAccountRow(row(QStringLiteral("K%1Pp").arg(i), QStringLiteral("u%1").arg(i)));
+        list.appendAccountRow(
+            accountRow(QStringLiteral("K%1Pp").arg(i), QStringLiteral("u%1").arg(i)));
     checkRow(list, 2);
 
     QVERIFY(list.moveToBottom(1));
-    QCOMPARE(keys(list), (QStringList{"K1Pp", "K3Pp", "K4Pp", "K2Pp"}));
+    QCOMPARE(accountKeys(list), (QStringList{"K1Pp", "K3Pp", "K4Pp", "K2Pp"}));
     QCOMPARE(isRowChecked(list, 4), std::optional<bool>(true));
     QCOMPARE(isRowChecked(list, 2), std::optional<bool>(false));
     QVERIFY(list.moveUp(3));
-    QCOMPARE(keys(list), (QStringList{"K1Pp", "K3Pp", "K2Pp", "K4Pp"}));
+    QCOMPARE(accountKeys(list), (QStringList{"K1Pp", "K3Pp", "K2Pp", "K4Pp"}));
     QVERIFY(list.moveToTop(2));
     QVERIFY(list.moveDown(0));
-    QCOMPARE(keys(list), (QStringList{"K1Pp", "K2Pp", "K3Pp", "K4Pp"}));
+    QCOMPARE(accountKeys(list), (QStringList{"K1Pp", "K2Pp", "K3Pp", "K4Pp"}));
     QCOMPARE(isRowChecked(list, 2), std::optional<bool>(true));
     QCOMPARE(list.rowAt(1).userName, QStringLiteral("u2"));
     // Nothing moves past the ends.
     QVERIFY(!list.moveUp(0));
     QVERIFY(!list.moveDown(3));
     QVERIFY(!list.moveToTop(0));
-    QCOMPARE(keys(list), (QStringList{"K1Pp", "K2Pp", "K3Pp", "K4Pp"}));
+    QCOMPARE(accountKeys(list), (QStringList{"K1Pp", "K2Pp", "K3Pp", "K4Pp"}));
 }
 
 void TestAccountListModel::changesUnderTheModelTester()
@@ -192,7 +176,7 @@ void TestAccountListModel::changesUnderTheModelTester()
     QAbstractItemModelTester tester(&list, QAbstractItemModelTester::FailureReportingMode::QtTest);
     RowMirror mirror(list);
     const auto account = [](int n) {
-        return row(QStringLiteral("K%1Pp").arg(n), QStringLiteral("u%1").arg(n));
+        return accountRow(QStringLiteral("K%1Pp").arg(n), QStringLiteral("u%1").arg(n));
     };
     struct Step
     {
@@ -272,7 +256,7 @@ void TestAccountListModel::changesUnderTheModelTester()
     };
     for (const Step& step : steps) {
         QVERIFY2(step.change(list) == step.accepted, step.what);
-        QVERIFY2(keys(list) == step.keysAfter, step.what);
+        QVERIFY2(accountKeys(list) == step.keysAfter, step.what);
         QVERIFY2(mirror.rows() == RowMirror::snapshot(list), step.what);
     }
 }
@@ -280,8 +264,8 @@ void TestAccountListModel::changesUnderTheModelTester()
 void TestAccountListModel::renameInPlaceSignals()
 {
     AccountListModel list;
-    list.appendAccountRow(row(QStringLiteral("K1Pa"), QStringLiteral("ann")));
-    list.appendAccountRow(row(QStringLiteral("K2Pb"), QStringLiteral("bob")));
+    list.appendAccountRow(accountRow(QStringLiteral("K1Pa"), QStringLiteral("ann")));
+    list.appendAccountRow(accountRow(QStringLiteral("K2Pb"), QStringLiteral("bob")));
     QSignalSpy spy(&list, &AccountListModel::displayNameEdited);
     QVERIFY(list.setData(list.index(1, 0), QStringLiteral("Renamed")));
     QCOMPARE(spy.size(), 1);
@@ -309,7 +293,7 @@ void TestAccountListModel::nextFreeKeyNumber()
     QFETCH(int, expected);
     AccountListModel list;
     for (const QString& key : keys)
-        QVERIFY(list.appendAccountRow(row(key, key)));
+        QVERIFY(list.appendAccountRow(accountRow(key, key)));
     QCOMPARE(list.nextFreeKeyNumber(), expected);
 }
 

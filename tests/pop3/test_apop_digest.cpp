@@ -28,7 +28,7 @@ void TestApopDigest::digest()
 {
     QFETCH(QString, text);
     QFETCH(QString, expected);
-    QCOMPARE(ApopDigest(text), expected);
+    QCOMPARE(apopDigest(text), expected);
 }
 
 QTEST_GUILESS_MAIN(TestApopDigest)

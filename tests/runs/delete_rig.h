@@ -2,8 +2,8 @@
 
 // Helpers for delete-run tests: mail rows as a check would have listed
 // them, the scripted session of one account, and reading the list back.
-#include "engine_rig.h"
 #include "model/list_rows.h"
+#include "run_rig.h"
 #include "support/servers_pop3_peer.h"
 
 #include <QTest>
@@ -22,7 +22,7 @@ inline QByteArray mail(const QByteArray& subject)
 
 // A row the check run would have made for that message, at the end of the
 // list, for the account user/password on 127.0.0.1:port.
-inline void addRow(EngineRig& rig, const QString& user, const QString& password, quint16 port,
+inline void addRow(RunRig& rig, const QString& user, const QString& password, quint16 port,
                    const QString& subject, bool marked)
 {
     MailItem item;
@@ -78,7 +78,7 @@ inline Pop3Script session(const QByteArray& user, const QByteArray& password,
 
 // "user|subject|key marker|checked" per row; "(no mail)" rows show their
 // whole key (empty).
-inline QStringList listed(const EngineRig& rig)
+inline QStringList listed(const RunRig& rig)
 {
     QStringList out;
     for (int i = 0; i < rig.mails.itemCount(); ++i) {
@@ -92,16 +92,16 @@ inline QStringList listed(const EngineRig& rig)
 }
 
 // The click on Command5 with "Yes" queued; true when the run ended in time.
-inline bool deleteRun(EngineRig& rig, int timeoutMs = 30000)
+inline bool deleteRun(RunRig& rig, int timeoutMs = 30000)
 {
-    QSignalSpy ended(rig.engine.get(), &Engine::runEnded);
+    QSignalSpy ended(rig.runs.get(), &RunCoordinator::runEnded);
     rig.prompter.queueYesNo(true);
-    if (!rig.engine->startDeleteFromUser())
+    if (!rig.runs->startDeleteFromUser())
         return false;
     return !ended.isEmpty() || ended.wait(timeoutMs);
 }
 
-inline void prepare(EngineRig& rig)
+inline void prepare(RunRig& rig)
 {
     rig.settings.DeleteEnabled = 1;
     rig.mails.setCheckBoxesShown(true);
@@ -122,13 +122,13 @@ inline Pop3Script slowFirstHeader(const QByteArray& quitText)
 
 // Lists those two rows, starts the delete run with "Yes" and waits until
 // the first header is asked for, so a test can act while it is on its way.
-inline bool startWhileFirstHeaderComes(EngineRig& rig, const ScriptedPop3Peer& peer)
+inline bool startWhileFirstHeaderComes(RunRig& rig, const ScriptedPop3Peer& peer)
 {
     prepare(rig);
     addRow(rig, "ann", "pw1", peer.port(), "Alpha", true);
     addRow(rig, "ann", "pw1", peer.port(), "Beta", true);
     rig.prompter.queueYesNo(true);
-    return rig.engine->startDeleteFromUser() &&
+    return rig.runs->startDeleteFromUser() &&
            QTest::qWaitFor([&] { return peer.commands().contains("TOP 1 2"); }, 5000);
 }
 

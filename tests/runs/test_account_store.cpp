@@ -1,11 +1,11 @@
 // The users file behind the account list: loading, saving, appending.
 #include "model/list_rows.h"
 #include "runs/account_store.h"
-#include "storage/account_record.h"
 #include "storage/scramble.h"
-#include "storage/users_file.h"
+#include "support/common_files.h"
 #include "support/common_scripted_prompter.h"
-#include "support/model_text.h"
+#include "support/model_accounts.h"
+#include "support/storage_accounts.h"
 
 #include <QFile>
 #include <QSignalSpy>
@@ -14,55 +14,13 @@
 #include <csignal>
 #include <memory>
 #include <sys/resource.h>
-#include <sys/stat.h>
 
 namespace {
 
 const QString saveFailed = QStringLiteral("An Error Occurred Saving Changes To Username File");
 
-AccountRow row(const QString& key, const QString& user, bool checked = false)
-{
-    return {keyFromText(key),
-            QStringLiteral("Name ") + user,
-            user,
-            QStringLiteral("pop.example.org"),
-            QStringLiteral("110"),
-            checked};
-}
-
-AccountRecord record(const QString& display, const QString& user, const QString& password,
-                     qint32 port, qint16 checked)
-{
-    AccountRecord r;
-    r.DisplayName = display;
-    r.UserName = user;
-    r.ScrambledPassword = password.isNull() ? QString(64, QChar(' ')) : ScramblePassword(password);
-    r.ServerName = QStringLiteral("  mail.example.org ");
-    r.Port = port;
-    r.Checked = checked;
-    return r;
-}
-
-QStringList keys(const AccountListModel& list)
-{
-    QStringList all;
-    for (const AccountRow& r : list.rows())
-        all.append(keyText(r.key));
-    return all;
-}
-
-QByteArray fileBytes(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-QList<AccountRecord> fileRecords(const QString& path)
-{
-    QList<AccountRecord> records;
-    readUsersFile(path, records);
-    return records;
-}
+// Padded, so that loading has to trim it.
+const QString server = QStringLiteral("  mail.example.org ");
 
 // Root ignores permissions but not a file-size limit: while one is held,
 // no file larger than the limit can be written.
@@ -117,21 +75,19 @@ void TestAccountStore::init()
 
 void TestAccountStore::loadThree(AccountListModel& list)
 {
-    QVERIFY(writeUsersFile(
-        path(),
-        {record(QStringLiteral("  Home  "), QStringLiteral("ann"), QStringLiteral("pw1"), 110, 1),
-         record(QStringLiteral("Work"), QStringLiteral("bob"), QStringLiteral("pw2"), 995, 0),
-         record(QStringLiteral("Other"), QStringLiteral("cy"), QStringLiteral("P3ss"), 1110, 2)}));
+    QVERIFY(writeAccounts(path(), {{"  Home  ", "ann", "pw1", server, 110, 1},
+                                   {"Work", "bob", "pw2", server, 995, 0},
+                                   {"Other", "cy", "P3ss", server, 1110, 2}}));
     QVERIFY(LoadAccountList(list, path()));
 }
 
 void TestAccountStore::loadFillsRows()
 {
     AccountListModel list;
-    list.appendAccountRow(row(QStringLiteral("K9Pold"), QStringLiteral("old")));
+    list.appendAccountRow(accountRow(QStringLiteral("K9Pold"), QStringLiteral("old")));
     loadThree(list);
     QCOMPARE(list.usersFilePath(), path());
-    QCOMPARE(keys(list), (QStringList{"K1Ppw1", "K2Ppw2", "K3PP3ss"}));
+    QCOMPARE(accountKeys(list), (QStringList{"K1Ppw1", "K2Ppw2", "K3PP3ss"}));
     QCOMPARE(list.rowAt(0).displayName, QStringLiteral("Home"));
     QCOMPARE(list.rowAt(0).serverName, QStringLiteral("mail.example.org"));
     QCOMPARE(list.rowAt(1).port, QStringLiteral("995"));
@@ -148,11 +104,7 @@ void TestAccountStore::loadCreatesMissingFile()
     QVERIFY(LoadAccountList(list, path()));
     QCOMPARE(list.rowCount(), 0);
     QVERIFY(QFile::exists(path()));
-    struct stat info
-    {
-    };
-    QCOMPARE(::stat(QFile::encodeName(path()).constData(), &info), 0);
-    QCOMPARE(info.st_mode & 07777, mode_t(0600));
+    QCOMPARE(fileMode(path()), mode_t(0600));
 
     QString error;
     QVERIFY(!LoadAccountList(list, path() + QStringLiteral("/below-a-file"), &error));
@@ -185,7 +137,7 @@ void TestAccountStore::renameSavesIntoItsRecord()
 {
     AccountListModel list;
     loadThree(list);
-    list.appendAccountRow(row(QStringLiteral("K4Pfour"), QStringLiteral("dee")));
+    list.appendAccountRow(accountRow(QStringLiteral("K4Pfour"), QStringLiteral("dee")));
     ScriptedPrompter prompter;
     QVERIFY(SaveUsersFile(list, QStringLiteral("Fourth"), 4, prompter));
     QCOMPARE(list.rowAt(3).displayName, QStringLiteral("Name dee")); // list not yet changed
@@ -198,7 +150,8 @@ void TestAccountStore::renameSavesIntoItsRecord()
 void TestAccountStore::saveTrimsOnReloadAndCutsLongValues()
 {
     AccountListModel list;
-    AccountRow r = row(QStringLiteral("K1P") + QString(70, QChar('w')), QStringLiteral("ann"));
+    AccountRow r =
+        accountRow(QStringLiteral("K1P") + QString(70, QChar('w')), QStringLiteral("ann"));
     r.displayName = QStringLiteral("  spaced  ");
     list.appendAccountRow(r);
     list.setUsersFilePath(path());
@@ -216,11 +169,9 @@ void TestAccountStore::saveTrimsOnReloadAndCutsLongValues()
 
 void TestAccountStore::unreadablePasswordRowSurvivesSave()
 {
-    QVERIFY(writeUsersFile(
-        path(),
-        {record(QStringLiteral("A"), QStringLiteral("ann"), QStringLiteral("pw1"), 110, 0),
-         record(QStringLiteral("B"), QStringLiteral("bob"), QString(), 110, 1),
-         record(QStringLiteral("C"), QStringLiteral("cy"), QStringLiteral("pw3"), 110, 0)}));
+    QVERIFY(writeAccounts(path(), {{"A", "ann", "pw1", server, 110, 0},
+                                   {"B", "bob", QString(), server, 110, 1},
+                                   {"C", "cy", "pw3", server, 110, 0}}));
     AccountListModel list;
     QVERIFY(LoadAccountList(list, path()));
     QCOMPARE(keyText(list.rowAt(1).key), QStringLiteral("K2P"));
@@ -275,7 +226,7 @@ void TestAccountStore::badPortFailsSave()
     AccountListModel list;
     loadThree(list);
     const QByteArray before = fileBytes(path());
-    AccountRow bad = row(QStringLiteral("K4Px"), QStringLiteral("dee"));
+    AccountRow bad = accountRow(QStringLiteral("K4Px"), QStringLiteral("dee"));
     bad.port = QStringLiteral("-");
     list.appendAccountRow(bad);
     ScriptedPrompter prompter;
@@ -288,8 +239,7 @@ void TestAccountStore::appendAddsOneRecord()
 {
     AccountListModel list;
     loadThree(list);
-    AccountRecord added =
-        record(QStringLiteral("New"), QStringLiteral("eve"), QStringLiteral("pw5"), 143, 0);
+    const AccountRecord added = accountRecord({"New", "eve", "pw5", server, 143, 0});
     QVERIFY(AppendAccountRecord(list, added));
     const QList<AccountRecord> saved = fileRecords(path());
     QCOMPARE(saved.size(), 4);

@@ -1,8 +1,8 @@
 // The check run's steps: guards and halts, the account range, the
 // connectivity test and dial-up question, new/seen over successive runs,
 // the summary, and a run over many accounts.
-#include "engine_rig.h"
 #include "model/list_rows.h"
+#include "run_rig.h"
 #include "support/servers_pop3_peer.h"
 
 #include <QTcpServer>
@@ -54,8 +54,7 @@ class TestCheckRun : public QObject
 {
     Q_OBJECT
 private slots:
-    void haltsBeforeStart_data();
-    void haltsBeforeStart();
+    void haltsWithoutAccounts();
     void haltsWhileOpeningAccount_data();
     void haltsWhileOpeningAccount();
     void checkSelectedOnly();
@@ -68,33 +67,19 @@ private slots:
     void fiveHundredAccountsKeepTheStackFlat();
 };
 
-void TestCheckRun::haltsBeforeStart_data()
+void TestCheckRun::haltsWithoutAccounts()
 {
-    QTest::addColumn<bool>("withAccount");
-    QTest::addColumn<bool>("deleteRun");
-    QTest::addColumn<QString>("message");
-    QTest::newRow("no accounts") << false << false << "No Usernames Are Configured.";
-    QTest::newRow("delete run busy") << true << true << "Error..A Delete Process Is Still Running";
-}
-
-void TestCheckRun::haltsBeforeStart()
-{
-    QFETCH(bool, withAccount);
-    QFETCH(bool, deleteRun);
-    QFETCH(QString, message);
-    EngineRig rig;
-    if (withAccount)
-        rig.addAccount("bob", "pw", "127.0.0.1", "110");
-    rig.engine->setDeleteRunActive(deleteRun ? 1 : 0);
-    rig.engine->AppendLog("earlier line");
+    RunRig rig;
+    rig.runs->log().append("earlier line");
     rig.mails.appendItem(MailItem::noMailRow("A", "a"));
     QVERIFY(rig.run());
     // The log is not reset and the mail list is untouched.
-    QCOMPARE(rig.engine->logText(),
+    const QString message = QStringLiteral("No Usernames Are Configured.");
+    QCOMPARE(rig.runs->log().text(),
              QStringLiteral("\r\nearlier line\r\n..Process Halted: ") + message);
     QCOMPARE(rig.mails.itemCount(), 1);
     QCOMPARE(rig.prompter.texts(), QStringList{"Process Halted: " + message});
-    QCOMPARE(rig.engine->ProcessBusy(), qint16(0));
+    QVERIFY(!rig.runs->isBusy());
     QCOMPARE(rig.connectivity.tests, 0);
 }
 
@@ -116,7 +101,7 @@ void TestCheckRun::haltsWhileOpeningAccount()
     QFETCH(QString, password);
     QFETCH(QString, port);
     QFETCH(QString, message);
-    EngineRig rig;
+    RunRig rig;
     rig.mails.appendItem(MailItem::noMailRow("A", "a"));
     AccountRow row;
     row.key = {1, password};
@@ -131,8 +116,8 @@ void TestCheckRun::haltsWhileOpeningAccount()
                                           "..Process Halted: " + message}));
     QCOMPARE(rig.prompter.texts(), QStringList{"Process Halted: " + message});
     QCOMPARE(rig.mails.itemCount(), 0); // cleared at the start
-    QCOMPARE(rig.engine->CheckRunActive(), 0);
-    QVERIFY(rig.engine->session().password.isEmpty());
+    QVERIFY(rig.runs->state() != RunState::Checking);
+    QVERIFY(rig.runs->session().password.isEmpty());
 }
 
 void TestCheckRun::checkSelectedOnly()
@@ -141,7 +126,7 @@ void TestCheckRun::checkSelectedOnly()
     peer.addScript(mailbox("u2", "p2", {}));
     peer.addScript(mailbox("u4", "p4", {mail("four")}));
     QVERIFY(peer.listen());
-    EngineRig rig;
+    RunRig rig;
     rig.settings.CheckSelectedOnly = 1;
     for (int i = 1; i <= 5; ++i)
         rig.addAccount(QStringLiteral("u%1").arg(i), QStringLiteral("p%1").arg(i), peer.port());
@@ -162,7 +147,7 @@ void TestCheckRun::checkSelectedOnly()
 
 void TestCheckRun::noRowChecked()
 {
-    EngineRig rig;
+    RunRig rig;
     rig.settings.CheckSelectedOnly = 1;
     rig.addAccount("bob", "pw", "127.0.0.1", "110");
     rig.mails.appendItem(MailItem::noMailRow("A", "a"));
@@ -176,21 +161,21 @@ void TestCheckRun::noRowChecked()
 void TestCheckRun::connectivity_data()
 {
     QTest::addColumn<bool>("onlineAtConnect");
-    QTest::addColumn<int>("flags");
+    QTest::addColumn<bool>("byModem");
     QTest::addColumn<int>("answer"); // -1: no question expected, 0 No, 1 Yes
     QTest::addColumn<bool>("onlineBetween");
     QTest::addColumn<int>("dialUps");
-    QTest::newRow("on line") << true << 0 << -1 << true << 0;
-    QTest::newRow("off line, dial-up declined") << false << 0 << 0 << true << 0;
-    QTest::newRow("off line, dial-up accepted") << false << 0 << 1 << true << 1;
-    QTest::newRow("off line by modem: no question") << false << 1 << -1 << true << 1;
-    QTest::newRow("lost between accounts") << true << 0 << -1 << false << 0;
+    QTest::newRow("on line") << true << false << -1 << true << 0;
+    QTest::newRow("off line, dial-up declined") << false << false << 0 << true << 0;
+    QTest::newRow("off line, dial-up accepted") << false << false << 1 << true << 1;
+    QTest::newRow("off line by modem: no question") << false << true << -1 << true << 1;
+    QTest::newRow("lost between accounts") << true << false << -1 << false << 0;
 }
 
 void TestCheckRun::connectivity()
 {
     QFETCH(bool, onlineAtConnect);
-    QFETCH(int, flags);
+    QFETCH(bool, byModem);
     QFETCH(int, answer);
     QFETCH(bool, onlineBetween);
     QFETCH(int, dialUps);
@@ -198,11 +183,11 @@ void TestCheckRun::connectivity()
     peer.addScript(mailbox("bob", "pw", {}));
     peer.addScript(mailbox("eve", "pw2", {}));
     QVERIFY(peer.listen());
-    EngineRig rig;
+    RunRig rig;
     rig.addAccount("bob", "pw", peer.port());
     rig.addAccount("eve", "pw2", peer.port());
-    rig.connectivity.answers.enqueue({onlineAtConnect, flags});
-    rig.connectivity.answers.enqueue({onlineBetween, 0});
+    rig.connectivity.answers.enqueue({onlineAtConnect, byModem});
+    rig.connectivity.answers.enqueue({onlineBetween, false});
     if (answer >= 0)
         rig.prompter.queueYesNo(answer == 1);
     QVERIFY(rig.run());
@@ -238,7 +223,7 @@ void TestCheckRun::newAndSeenOverRuns()
         peer.addScript(mailbox("bob", "pb", {mail("one"), mail("two")}));
     }
     QVERIFY(peer.listen());
-    EngineRig rig;
+    RunRig rig;
     rig.addAccount("ann", "pa", peer.port());
     rig.addAccount("bob", "pb", peer.port());
     const auto images = [&] {
@@ -257,7 +242,7 @@ void TestCheckRun::newAndSeenOverRuns()
     // Not marked seen: new again.
     QVERIFY(rig.run());
     QCOMPARE(rig.logLines().last(), "..Check Complete: 2 New Mail Items -Total Items: 2");
-    QCOMPARE(rig.engine->NewMailCount(), 2);
+    QCOMPARE(rig.runs->checkRun().newMailCount(), 2);
 
     // Marked seen: known.
     rig.mails.setImage(1, MailImage::Seen);
@@ -267,17 +252,19 @@ void TestCheckRun::newAndSeenOverRuns()
     QCOMPARE(rig.logLines().last(), "..Check Complete: No New Mail Items -Total Items: 2");
     QCOMPARE(images(), QList<int>({1, 1, 1}));
     QVERIFY(
-        rig.engine->statusText().endsWith("..Check Complete: No New Mail Items -Total Items: 2"));
-    QVERIFY(!rig.engine->statusText().startsWith(".."));
+        rig.runs->log().status().endsWith("..Check Complete: No New Mail Items -Total Items: 2"));
+    QVERIFY(!rig.runs->log().status().startsWith(".."));
 }
 
 void TestCheckRun::closingShowsNoMessageBox()
 {
-    EngineRig rig;
-    rig.engine->setClosing(1);
+    // The window waits to close: the run is canceled and ends without a box.
+    RunRig rig;
+    rig.addAccount("bob", "pw", "127.0.0.1", "110");
+    rig.runs->reserve();
+    rig.runs->beginClosing();
     QVERIFY(rig.run());
-    QCOMPARE(rig.logLines().last(),
-             QStringLiteral("..Process Halted: No Usernames Are Configured."));
+    QCOMPARE(rig.logLines().last(), QStringLiteral("..Process Halted: Operation Canceled"));
     QVERIFY(rig.prompter.shown().isEmpty());
 }
 
@@ -288,32 +275,32 @@ void TestCheckRun::watchdogTickArithmetic()
     ScriptedPop3Peer peer;
     peer.addScript(Pop3Script().send(Pop3Reply::greeting()).expect("USER bob").silence());
     QVERIFY(peer.listen());
-    EngineRig rig;
+    RunRig rig;
     FakeTicks ticks;
-    rig.engine.reset(
-        new Engine(rig.settings, rig.accounts, rig.mails, rig.prompter, rig.connectivity, ticks));
-    rig.engine->setCloseWaitMs(5);
-    rig.engine->setReconnectPauseMs(5);
-    rig.engine->watchdogTimer().setInterval(3600 * 1000); // ticks only by hand
+    rig.runs.reset(new RunCoordinator(rig.settings, rig.accounts, rig.mails, rig.prompter,
+                                      rig.connectivity, ticks));
+    rig.runs->sessionDriver().waits().closeMs = 5;
+    rig.runs->sessionDriver().waits().reconnectPauseMs = 5;
+    rig.runs->sessionDriver().watchdogTimer().setInterval(3600 * 1000); // ticks only by hand
     rig.settings.ServerTimeout = std::chrono::seconds(5);
     rig.addAccount("bob", "pw", peer.port());
     ticks.now = 0x7FFFF000u;
-    QSignalSpy ended(rig.engine.get(), &Engine::runEnded);
-    rig.engine->CheckRun();
+    QSignalSpy ended(rig.runs.get(), &RunCoordinator::runEnded);
+    rig.runs->startCheck();
     QTRY_COMPARE(peer.commands(), QStringList({"CAPA", "USER bob"}));
-    QCOMPARE(rig.engine->session().lastArrivalTick, qint64(0x7FFFF000));
+    QCOMPARE(rig.runs->session().lastArrivalTick, qint64(0x7FFFF000));
 
     ticks.now = 0x80000100u; // wrapped: elapsed is negative
-    rig.engine->watchdogTick();
-    QCOMPARE(rig.engine->session().lastArrivalTick, qint64(qint32(0x80000100u)));
+    rig.runs->watchdogTick();
+    QCOMPARE(rig.runs->session().lastArrivalTick, qint64(qint32(0x80000100u)));
     QVERIFY(!rig.logLines().contains(closedLine));
 
     ticks.now += 5000; // not more than the time-out
-    rig.engine->watchdogTick();
+    rig.runs->watchdogTick();
     QVERIFY(!rig.logLines().contains(closedLine));
 
     ticks.now += 1; // now more
-    rig.engine->watchdogTick();
+    rig.runs->watchdogTick();
     QVERIFY(rig.logLines().contains(closedLine));
     QVERIFY(ended.wait(5000));
     QCOMPARE(rig.logLines().last(), "..Check Complete: No New Mail Items -Total Items: 0");
@@ -321,18 +308,17 @@ void TestCheckRun::watchdogTickArithmetic()
 
 void TestCheckRun::fiveHundredAccountsKeepTheStackFlat()
 {
-    EngineRig rig(1);
+    RunRig rig(1);
     const QString port = closedPort();
     for (int i = 0; i < 500; ++i)
         rig.addAccount(QStringLiteral("u%1").arg(i), "pw", "127.0.0.1", port);
     QList<quintptr> depths;
-    QObject::connect(rig.engine.get(), &Engine::logAppended, rig.engine.get(),
-                     [&](const QString& text) {
-                         if (text == QLatin1String("..Not Connected")) {
-                             volatile char marker = 0;
-                             depths.append(quintptr(&marker));
-                         }
-                     });
+    QObject::connect(&rig.runs->log(), &RunLog::appended, rig.runs.get(), [&](const QString& text) {
+        if (text == QLatin1String("..Not Connected")) {
+            volatile char marker = 0;
+            depths.append(quintptr(&marker));
+        }
+    });
     QVERIFY(rig.run(110000));
     QCOMPARE(depths.size(), 500);
     const auto [low, high] = std::minmax_element(depths.begin(), depths.end());

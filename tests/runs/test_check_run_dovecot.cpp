@@ -1,6 +1,6 @@
 // Check runs against a real POP3 server (a private Dovecot): log-on modes,
 // fetch modes, errors and several accounts in one run.
-#include "engine_rig.h"
+#include "run_rig.h"
 #include "support/servers_dovecot.h"
 
 #include <QTest>
@@ -17,7 +17,7 @@ QString generatedRow(const QString& user, int i, quint16 port, const QString& im
 }
 
 // The rows without their keys.
-QStringList rowsWithoutKeys(const EngineRig& rig)
+QStringList rowsWithoutKeys(const RunRig& rig)
 {
     QStringList out;
     for (const QString& row : rig.rows())
@@ -73,7 +73,7 @@ void TestCheckRunDovecot::logOnAndFetchModes()
 {
     QFETCH(bool, apop);
     QFETCH(bool, retr);
-    EngineRig rig;
+    RunRig rig;
     rig.settings.UseApop = apop ? 1 : 0;
     rig.settings.UseRetr = retr ? 1 : 0;
     // With APOP the shared secret is the account's password on the server.
@@ -118,7 +118,7 @@ void TestCheckRunDovecot::refusedLogOns()
     QFETCH(QString, secret);
     QFETCH(QString, password);
     QFETCH(QString, line);
-    EngineRig rig;
+    RunRig rig;
     rig.settings.UseApop = apop ? 1 : 0;
     rig.settings.ApopSecret = secret;
     rig.addAccount("bob", password, m_dovecot.plainPort());
@@ -139,7 +139,7 @@ void TestCheckRunDovecot::refusedLogOns()
 
 void TestCheckRunDovecot::severalAccountsInOrder()
 {
-    EngineRig rig;
+    RunRig rig;
     const quint16 port = m_dovecot.plainPort();
     rig.addAccount("carol", "secret3", port);
     rig.addAccount("bob", "secret2", port);

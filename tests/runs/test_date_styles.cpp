@@ -1,7 +1,7 @@
 // A date style from the settings file through a check run and back to the
 // file: named styles, styles below the first (raised to "as sent") and
 // styles beyond the last (kept, and written back unchanged).
-#include "engine_rig.h"
+#include "run_rig.h"
 #include "support/servers_pop3_peer.h"
 
 #include <QTest>
@@ -88,20 +88,20 @@ void TestDateStyles::fromFileThroughARunAndBack()
     peer.addScript(oneMail());
     QVERIFY2(peer.listen(), qPrintable(peer.errorString()));
 
-    EngineRig rig;
+    RunRig rig;
     rig.settings = loaded(setAfterLoad ? 1 : stored);
     rig.settings.ServerTimeout = std::chrono::seconds(5);
     if (setAfterLoad)
         rig.settings.DateStyle = DateStyle(stored);
     rig.addAccount("ann", "pa", peer.port());
-    QSignalSpy reset(rig.engine.get(), &Engine::dateStyleReset);
+    QSignalSpy reset(rig.runs.get(), &RunCoordinator::dateStyleReset);
     QVERIFY(rig.run());
     QVERIFY_PEER_DONE(peer, 5000);
 
     QCOMPARE(rig.mails.itemCount(), 1);
     QCOMPARE(rig.mails.item(0).dateSent, shown);
     QCOMPARE(reset.count(), resetAtStart ? 1 : 0);
-    QCOMPARE(rig.engine->ListDateStyle(), rig.settings.DateStyle);
+    QCOMPARE(rig.runs->checkRun().listDateStyle(), rig.settings.DateStyle);
     QCOMPARE(savedStyle(rig.settings), saved);
 }
 

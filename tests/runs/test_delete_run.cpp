@@ -81,7 +81,7 @@ void TestDeleteRun::oneAccount()
     peer.addScript(session("ann", "pw1", bytes, commands, errorOn));
     QVERIFY(peer.listen());
 
-    EngineRig rig;
+    RunRig rig;
     prepare(rig);
     for (QString row : rows) {
         const bool marked = row.endsWith('+');
@@ -96,11 +96,11 @@ void TestDeleteRun::oneAccount()
     QCOMPARE(peer.commands(), expected);
     QCOMPARE(listed(rig), kept);
     QCOMPARE(rig.logLines().last(), "..Delete Complete: " + summary);
-    QVERIFY(rig.engine->statusText().endsWith("..Delete Complete: " + summary));
+    QVERIFY(rig.runs->log().status().endsWith("..Delete Complete: " + summary));
     if (!errorOn.isEmpty())
         QVERIFY(rig.logLines().contains("-ERR no such message"));
-    QCOMPARE(rig.engine->DeleteRunActive(), 0);
-    QCOMPARE(rig.engine->ProcessBusy(), qint16(0));
+    QVERIFY(rig.runs->state() != RunState::Deleting);
+    QVERIFY(!rig.runs->isBusy());
     // Only the confirmation was asked; a finished run shows no box.
     QCOMPARE(rig.prompter.texts(),
              QStringList{
@@ -112,14 +112,14 @@ void TestDeleteRun::logOfOneDeletion()
     ScriptedPop3Peer peer;
     peer.addScript(session("ann", "pw1", {"Alpha"}, {"TOP 1 2", "DELE 1", "QUIT"}));
     QVERIFY(peer.listen());
-    EngineRig rig;
+    RunRig rig;
     prepare(rig);
     addRow(rig, "ann", "pw1", peer.port(), "Alpha", true);
 
-    QSignalSpy busy(rig.engine.get(), &Engine::controlsBusy);
-    QSignalSpy restored(rig.engine.get(), &Engine::controlsRestored);
-    QSignalSpy colours(rig.engine.get(), &Engine::logColoursChanged);
-    QSignalSpy completed(rig.engine.get(), &Engine::deleteRunCompleted);
+    QSignalSpy busy(rig.runs.get(), &RunCoordinator::controlsBusy);
+    QSignalSpy restored(rig.runs.get(), &RunCoordinator::controlsRestored);
+    QSignalSpy states(rig.runs.get(), &RunCoordinator::stateChanged);
+    QSignalSpy completed(rig.runs.get(), &RunCoordinator::deleteRunCompleted);
     QVERIFY(deleteRun(rig));
     QVERIFY_PEER_DONE(peer, 5000);
 
@@ -130,8 +130,10 @@ void TestDeleteRun::logOfOneDeletion()
                           "..Delete Complete: Deleted 1 Mail Item"}));
     QVERIFY(busy.size() >= 1);
     QCOMPARE(restored.size(), 1);
-    QCOMPARE(colours.first().first().toBool(), true);
-    QCOMPARE(colours.last().first().toBool(), false);
+    QList<RunState> path;
+    for (const QList<QVariant>& change : std::as_const(states))
+        path.append(change.first().value<RunState>());
+    QCOMPARE(path, QList<RunState>({RunState::Reserved, RunState::Deleting, RunState::Idle}));
     QCOMPARE(completed.size(), 1);
     QCOMPARE(completed.first().first().toInt(), 1);
     // The one row of the account became its "(no mail)" row, icon 1.
@@ -155,7 +157,7 @@ void TestDeleteRun::accountsInPlanOrder()
                            {"TOP 1 2", "DELE 1", "TOP 2 2", "TOP 3 2", "DELE 3", "QUIT"}));
     peer.addScript(session("bob", "pwB", {"Delta"}, {"TOP 1 2", "DELE 1", "QUIT"}));
     QVERIFY(peer.listen());
-    EngineRig rig;
+    RunRig rig;
     prepare(rig);
     addRow(rig, "ann", "pwA", peer.port(), "Alpha", true);
     addRow(rig, "ann", "pwA", peer.port(), "Beta", false);
@@ -170,7 +172,7 @@ void TestDeleteRun::accountsInPlanOrder()
     QCOMPARE(peer.connectionCount(), 2);
 
     const QString port = QString::number(peer.port());
-    QVERIFY(rig.engine->deletePlan() ==
+    QVERIFY(rig.runs->deleteRun().plan() ==
             std::vector<DeleteBlock>({{2, "ann", "pwA", "127.0.0.1", port, 1, 3},
                                       {1, "bob", "pwB", "127.0.0.1", port, 4, 4}}));
     QCOMPARE(listed(rig),
@@ -191,7 +193,7 @@ void TestDeleteRun::refusedLogOnMovesOn()
                        .expectClientClose());
     peer.addScript(session("bob", "pwB", {"Delta"}, {"TOP 1 2", "DELE 1", "QUIT"}));
     QVERIFY(peer.listen());
-    EngineRig rig;
+    RunRig rig;
     prepare(rig);
     addRow(rig, "ann", "pwA", peer.port(), "Alpha", true);
     addRow(rig, "bob", "pwB", peer.port(), "Delta", true);
@@ -212,17 +214,17 @@ void TestDeleteRun::inconsistentBlockAbortsAccount()
     ScriptedPop3Peer peer;
     peer.addScript(slowFirstHeader("stopped here"));
     QVERIFY(peer.listen());
-    EngineRig rig;
-    QSignalSpy ended(rig.engine.get(), &Engine::runEnded);
+    RunRig rig;
+    QSignalSpy ended(rig.runs.get(), &RunCoordinator::runEnded);
     QVERIFY(startWhileFirstHeaderComes(rig, peer));
     // A second click meanwhile is refused without a word.
-    QVERIFY(!rig.engine->startDeleteFromUser());
+    QVERIFY(!rig.runs->startDeleteFromUser());
     QCOMPARE(rig.prompter.shown().size(), 1);
     rig.mails.removeItemAt(1);
     QVERIFY(ended.wait(10000));
     QVERIFY_PEER_DONE(peer, 5000);
 
-    QCOMPARE(rig.engine->session().state, SessionState::DeleteAborted);
+    QCOMPARE(rig.runs->session().state, SessionState::DeleteAborted);
     const QStringList log = rig.logLines();
     QCOMPARE(log.mid(log.size() - 3), QStringList({"+OK stopped here", closedLine,
                                                    "..Delete Complete: Deleted 0 Mail Items"}));
@@ -255,7 +257,7 @@ void TestDeleteRun::sessionEndsBeforeQuitIsAcknowledged()
     ScriptedPop3Peer peer;
     peer.addScript(script);
     QVERIFY(peer.listen());
-    EngineRig rig;
+    RunRig rig;
     prepare(rig);
     addRow(rig, "ann", "pw1", peer.port(), "Alpha", true);
     addRow(rig, "ann", "pw1", peer.port(), "Gamma", true);

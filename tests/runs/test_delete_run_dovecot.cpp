@@ -1,8 +1,8 @@
 // Delete runs against a real POP3 server (a private Dovecot): a check
 // lists the mailboxes, rows are marked, the delete run removes exactly the
 // marked messages, and a fresh check shows what the server kept.
-#include "engine_rig.h"
 #include "model/list_rows.h"
+#include "run_rig.h"
 #include "support/servers_dovecot.h"
 
 #include <QFile>
@@ -11,7 +11,7 @@
 namespace {
 
 // "user|subject|key marker|checked" per row.
-QStringList listed(const EngineRig& rig)
+QStringList listed(const RunRig& rig)
 {
     QStringList out;
     for (int i = 0; i < rig.mails.itemCount(); ++i) {
@@ -28,11 +28,11 @@ QString subject(int i)
     return GeneratedMail::number(i).subject;
 }
 
-bool runDelete(EngineRig& rig)
+bool runDelete(RunRig& rig)
 {
-    QSignalSpy ended(rig.engine.get(), &Engine::runEnded);
+    QSignalSpy ended(rig.runs.get(), &RunCoordinator::runEnded);
     rig.prompter.queueYesNo(true);
-    if (!rig.engine->startDeleteFromUser())
+    if (!rig.runs->startDeleteFromUser())
         return false;
     return !ended.isEmpty() || ended.wait(30000);
 }
@@ -80,7 +80,7 @@ void TestDeleteRunDovecot::deletesExactlyTheMarkedMessages()
     QVERIFY(m_dovecot.writeGeneratedMessages("bob", 1, 4));
     QVERIFY(m_dovecot.writeGeneratedMessages("carol", 2, 5));
 
-    EngineRig rig;
+    RunRig rig;
     rig.settings.UseRetr = retr ? 1 : 0;
     rig.settings.DateStyle = DateStyle(dateStyle);
     rig.settings.DeleteEnabled = 1;
@@ -133,7 +133,7 @@ void TestDeleteRunDovecot::lostSessionDeletesNothing()
     // QUIT: the server keeps every message, and so does the list.
     m_dovecot.removeAllMessages("alice");
     QVERIFY(m_dovecot.writeGeneratedMessages("alice", 3, 1));
-    EngineRig rig;
+    RunRig rig;
     rig.settings.DeleteEnabled = 1;
     rig.mails.setCheckBoxesShown(true);
     rig.addAccount("alice", "secret1", m_dovecot.plainPort());
@@ -143,16 +143,17 @@ void TestDeleteRunDovecot::lostSessionDeletesNothing()
         QVERIFY(checkRow(rig.mails, row));
 
     rig.settings.ServerTimeout = std::chrono::seconds(1);
-    rig.engine->watchdogTimer().setInterval(100);
+    rig.runs->sessionDriver().watchdogTimer().setInterval(100);
     bool dropped = false;
-    QObject::connect(&rig.engine->socket(), &MailSocket::dataArrived, &rig.mails, [&] {
-        // After the first DELE was accepted the session asks for message 2.
-        if (!dropped && rig.engine->DeletedInAccount() == 1 &&
-            rig.engine->session().state == SessionState::FetchingHeader) {
-            dropped = true;
-            rig.engine->socket().close();
-        }
-    });
+    QObject::connect(&rig.runs->sessionDriver().socket(), &MailSocket::dataArrived, &rig.mails,
+                     [&] {
+                         // After the first DELE was accepted the session asks for message 2.
+                         if (!dropped && rig.runs->deleteRun().deletedInAccount() == 1 &&
+                             rig.runs->session().state == SessionState::FetchingHeader) {
+                             dropped = true;
+                             rig.runs->sessionDriver().socket().close();
+                         }
+                     });
     QVERIFY(runDelete(rig));
     QVERIFY(dropped);
     const QStringList log = rig.logLines();

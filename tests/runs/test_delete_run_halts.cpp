@@ -26,6 +26,7 @@ private slots:
     void lostConnectionBetweenAccounts();
     void closingShowsNoMessageBox();
     void refusedWhileCheckRunLeavesItAlone();
+    void checkRefusedWhileDeleteRunLeavesItAlone();
 };
 
 void TestDeleteRunHalts::clickThatStartsNothing_data()
@@ -54,7 +55,7 @@ void TestDeleteRunHalts::clickThatStartsNothing()
     QFETCH(QStringList, rows);
     QFETCH(int, answers);
     QFETCH(QStringList, shown);
-    EngineRig rig;
+    RunRig rig;
     prepare(rig);
     rig.settings.DeleteEnabled = deleteEnabled ? 1 : 0;
     for (QString row : rows) {
@@ -70,62 +71,72 @@ void TestDeleteRunHalts::clickThatStartsNothing()
         }
     }
     const QStringList before = listed(rig);
-    rig.engine->AppendLog("earlier line");
+    rig.runs->log().append("earlier line");
     for (int i = 0; i < answers; ++i)
         rig.prompter.queueYesNo(false);
 
-    QSignalSpy busy(rig.engine.get(), &Engine::controlsBusy);
-    QSignalSpy restored(rig.engine.get(), &Engine::controlsRestored);
-    QSignalSpy ended(rig.engine.get(), &Engine::runEnded);
-    QVERIFY(!rig.engine->startDeleteFromUser());
+    QSignalSpy busy(rig.runs.get(), &RunCoordinator::controlsBusy);
+    QSignalSpy restored(rig.runs.get(), &RunCoordinator::controlsRestored);
+    QSignalSpy ended(rig.runs.get(), &RunCoordinator::runEnded);
+    QVERIFY(!rig.runs->startDeleteFromUser());
 
     QCOMPARE(rig.prompter.texts(), shown);
     QCOMPARE(rig.prompter.pendingAnswers(), 0);
     QCOMPARE(busy.size(), 1);
     QCOMPARE(restored.size(), 1);
     QCOMPARE(ended.size(), 1);
-    QCOMPARE(rig.engine->ProcessBusy(), qint16(0));
-    QCOMPARE(rig.engine->DeleteRunActive(), 0);
-    QCOMPARE(rig.engine->logText(), QStringLiteral("\r\nearlier line"));
+    QVERIFY(!rig.runs->isBusy());
+    QVERIFY(rig.runs->state() != RunState::Deleting);
+    QCOMPARE(rig.runs->log().text(), QStringLiteral("\r\nearlier line"));
     QCOMPARE(listed(rig), before);
     QCOMPARE(rig.connectivity.tests, 0); // no connection was tried
 }
 
 void TestDeleteRunHalts::clickRefusedWhileBusy_data()
 {
-    QTest::addColumn<int>("processBusy");
-    QTest::addColumn<int>("deleteRunActive");
-    QTest::newRow("a user-started process is busy") << 1 << 0;
-    QTest::newRow("the window waits to close") << 2 << 0;
-    QTest::newRow("a delete run is active") << 0 << 1;
+    QTest::addColumn<RunState>("held");
+    QTest::addColumn<bool>("closing");
+    QTest::newRow("a user-started process is busy") << RunState::Reserved << false;
+    QTest::newRow("the window waits to close") << RunState::Reserved << true;
+    QTest::newRow("a delete run is active") << RunState::Deleting << false;
 }
 
 void TestDeleteRunHalts::clickRefusedWhileBusy()
 {
-    QFETCH(int, processBusy);
-    QFETCH(int, deleteRunActive);
-    EngineRig rig;
-    prepare(rig);
-    addRow(rig, "ann", "pw1", 110, "Alpha", true);
-    rig.engine->setProcessBusy(qint16(processBusy));
-    rig.engine->setDeleteRunActive(deleteRunActive);
+    QFETCH(RunState, held);
+    QFETCH(bool, closing);
+    ScriptedPop3Peer peer;
+    peer.addScript(slowFirstHeader("bye"));
+    QVERIFY(peer.listen());
+    RunRig rig;
+    if (held == RunState::Deleting) {
+        QVERIFY(startWhileFirstHeaderComes(rig, peer));
+    } else {
+        prepare(rig);
+        addRow(rig, "ann", "pw1", 110, "Alpha", true);
+        rig.runs->reserve();
+    }
+    if (closing)
+        rig.runs->beginClosing();
+    const QStringList shownBefore = rig.prompter.texts();
+    const int testsBefore = rig.connectivity.tests;
     rig.prompter.queueYesNo(true);
-    QSignalSpy busy(rig.engine.get(), &Engine::controlsBusy);
-    QSignalSpy restored(rig.engine.get(), &Engine::controlsRestored);
+    QSignalSpy busy(rig.runs.get(), &RunCoordinator::controlsBusy);
+    QSignalSpy restored(rig.runs.get(), &RunCoordinator::controlsRestored);
 
-    QVERIFY(!rig.engine->startDeleteFromUser());
-    QVERIFY(rig.prompter.shown().isEmpty());
+    QVERIFY(!rig.runs->startDeleteFromUser());
+    QCOMPARE(rig.prompter.texts(), shownBefore);
     QVERIFY(busy.isEmpty());
     QVERIFY(restored.isEmpty());
-    QCOMPARE(rig.engine->ProcessBusy(), qint16(processBusy));
-    QCOMPARE(rig.connectivity.tests, 0);
+    QCOMPARE(rig.runs->state(), held);
+    QCOMPARE(rig.connectivity.tests, testsBefore);
 }
 
 void TestDeleteRunHalts::haltsOfTheRun_data()
 {
     QTest::addColumn<bool>("withRows");
     QTest::addColumn<bool>("cancelFirst");
-    QTest::addColumn<bool>("deleteOffMidRun");
+    QTest::addColumn<bool>("deleteOff");
     QTest::addColumn<bool>("logReset");
     QTest::addColumn<QString>("message");
     QTest::addColumn<int>("rowsLeft");
@@ -136,51 +147,48 @@ void TestDeleteRunHalts::haltsOfTheRun_data()
         << "No Mail Items Have CheckBox Checked To Mark For Deletion." << 2;
     QTest::newRow("cancel pending: the list is emptied")
         << true << true << false << false << "Operation Canceled" << 0;
-    // Switched off under a run: the run still ends and gives the controls back.
-    QTest::newRow("delete functions off mid-run")
-        << true << false << true << false << "Unknown Error" << 2;
+    // Switched off (also under a run): the run still ends and gives the
+    // controls back.
+    QTest::newRow("delete functions off") << true << false << true << false << "Unknown Error" << 2;
 }
 
 void TestDeleteRunHalts::haltsOfTheRun()
 {
-    // DeleteRun called on its own (the click checks most of these first).
+    // The run started without the click (which checks most of these first).
     QFETCH(bool, withRows);
     QFETCH(bool, cancelFirst);
-    QFETCH(bool, deleteOffMidRun);
+    QFETCH(bool, deleteOff);
     QFETCH(bool, logReset);
     QFETCH(QString, message);
     QFETCH(int, rowsLeft);
-    EngineRig rig;
+    RunRig rig;
     prepare(rig);
     if (withRows) {
         addRow(rig, "ann", "pw1", 110, "Alpha", false);
         addRow(rig, "ann", "pw1", 110, "Beta", false);
     }
     if (cancelFirst)
-        rig.engine->requestCancel();
-    if (deleteOffMidRun) {
-        rig.engine->setDeleteRunActive(1);
+        rig.runs->requestCancel();
+    if (deleteOff)
         rig.settings.DeleteEnabled = 0;
-    }
-    rig.engine->setProcessBusy(1);
-    rig.engine->AppendLog("earlier line");
-    QSignalSpy restored(rig.engine.get(), &Engine::controlsRestored);
-    QSignalSpy halted(rig.engine.get(), &Engine::deleteRunHalted);
-    QSignalSpy ended(rig.engine.get(), &Engine::runEnded);
+    rig.runs->log().append("earlier line");
+    QSignalSpy restored(rig.runs.get(), &RunCoordinator::controlsRestored);
+    QSignalSpy halted(rig.runs.get(), &RunCoordinator::deleteRunHalted);
+    QSignalSpy ended(rig.runs.get(), &RunCoordinator::runEnded);
 
-    rig.engine->DeleteRun();
+    rig.runs->startDelete();
 
-    QCOMPARE(rig.engine->logText().startsWith("\r\nearlier line"), !logReset);
+    QCOMPARE(rig.runs->log().text().startsWith("\r\nearlier line"), !logReset);
     QCOMPARE(rig.logLines().last(), "..Process Halted: " + message);
-    QVERIFY(rig.engine->statusText().endsWith("..Process Halted: " + message));
+    QVERIFY(rig.runs->log().status().endsWith("..Process Halted: " + message));
     QCOMPARE(rig.prompter.texts(), QStringList{"Process Halted: " + message});
     QCOMPARE(halted.size(), 1);
     QCOMPARE(halted.first().first().toString(), message);
     QCOMPARE(restored.size(), 1);
     QCOMPARE(ended.size(), 1);
-    QCOMPARE(rig.engine->ProcessBusy(), qint16(0));
-    QCOMPARE(rig.engine->DeleteRunActive(), 0);
-    QCOMPARE(rig.engine->CancelRequested(), qint16(0));
+    QVERIFY(!rig.runs->isBusy());
+    QVERIFY(rig.runs->state() != RunState::Deleting);
+    QVERIFY(!rig.runs->cancelRequested());
     QCOMPARE(rig.mails.itemCount(), rowsLeft);
     QCOMPARE(rig.connectivity.tests, 0);
 }
@@ -192,10 +200,10 @@ void TestDeleteRunHalts::cancelDuringSession()
     ScriptedPop3Peer peer;
     peer.addScript(slowFirstHeader("bye"));
     QVERIFY(peer.listen());
-    EngineRig rig;
-    QSignalSpy ended(rig.engine.get(), &Engine::runEnded);
+    RunRig rig;
+    QSignalSpy ended(rig.runs.get(), &RunCoordinator::runEnded);
     QVERIFY(startWhileFirstHeaderComes(rig, peer));
-    rig.engine->requestCancel();
+    rig.runs->requestCancel();
     QVERIFY(ended.wait(10000));
     QVERIFY_PEER_DONE(peer, 5000);
 
@@ -205,9 +213,9 @@ void TestDeleteRunHalts::cancelDuringSession()
     QCOMPARE(rig.logLines().last(), QStringLiteral("..Process Halted: Operation Canceled"));
     QCOMPARE(rig.prompter.texts(),
              QStringList({confirm, QStringLiteral("Process Halted: Operation Canceled")}));
-    QCOMPARE(rig.engine->DeleteRunActive(), 0);
-    QCOMPARE(rig.engine->CancelRequested(), qint16(0));
-    QCOMPARE(rig.engine->ProcessBusy(), qint16(0));
+    QVERIFY(rig.runs->state() != RunState::Deleting);
+    QVERIFY(!rig.runs->cancelRequested());
+    QVERIFY(!rig.runs->isBusy());
 }
 
 void TestDeleteRunHalts::lostConnectionBetweenAccounts()
@@ -218,12 +226,12 @@ void TestDeleteRunHalts::lostConnectionBetweenAccounts()
     ScriptedPop3Peer peer;
     peer.addScript(session("ann", "pwA", {"Alpha"}, {"TOP 1 2", "DELE 1", "QUIT"}));
     QVERIFY(peer.listen());
-    EngineRig rig;
+    RunRig rig;
     prepare(rig);
     addRow(rig, "ann", "pwA", peer.port(), "Alpha", true);
     addRow(rig, "bob", "pwB", peer.port(), "Beta", true);
-    rig.connectivity.answers.enqueue({true, 0});  // the connect
-    rig.connectivity.answers.enqueue({false, 0}); // the continuation
+    rig.connectivity.answers.enqueue({true, false});  // the connect
+    rig.connectivity.answers.enqueue({false, false}); // the continuation
 
     QVERIFY(deleteRun(rig));
     QVERIFY_PEER_DONE(peer, 5000);
@@ -238,47 +246,79 @@ void TestDeleteRunHalts::lostConnectionBetweenAccounts()
 
 void TestDeleteRunHalts::closingShowsNoMessageBox()
 {
-    EngineRig rig;
+    RunRig rig;
     prepare(rig);
-    rig.engine->setClosing(1);
-    rig.engine->DeleteRun();
-    QCOMPARE(rig.logLines().last(),
-             QStringLiteral("..Process Halted: ..There Are No Mail Items On The List."));
+    // The window waits to close: the run is canceled and ends without a box.
+    addRow(rig, "ann", "pw1", 110, "Alpha", true);
+    rig.runs->reserve();
+    rig.runs->beginClosing();
+    rig.runs->startDelete();
+    QCOMPARE(rig.logLines().last(), QStringLiteral("..Process Halted: Operation Canceled"));
+    QVERIFY(!rig.runs->isBusy());
     QVERIFY(rig.prompter.shown().isEmpty());
 }
 
 void TestDeleteRunHalts::refusedWhileCheckRunLeavesItAlone()
 {
     // A delete run asked for while a check run waits on its server is
-    // refused; the check run's session, controls and busy flag stay its own.
+    // refused; the check run's session, controls and process stay its own.
     ScriptedPop3Peer peer;
     peer.addScript(Pop3Script().send(Pop3Reply::greeting()).expect("USER bob").silence());
     QVERIFY(peer.listen());
-    EngineRig rig;
+    RunRig rig;
     prepare(rig);
     rig.addAccount("bob", "pw", peer.port());
-    rig.engine->startCheck();
+    rig.runs->startCheck();
     QVERIFY(QTest::qWaitFor([&] { return peer.commands().contains("USER bob"); }, 5000));
     addRow(rig, "ann", "pw1", 110, "Alpha", true);
 
-    QSignalSpy restored(rig.engine.get(), &Engine::controlsRestored);
-    QSignalSpy ended(rig.engine.get(), &Engine::runEnded);
-    rig.engine->DeleteRun();
+    QSignalSpy restored(rig.runs.get(), &RunCoordinator::controlsRestored);
+    QSignalSpy ended(rig.runs.get(), &RunCoordinator::runEnded);
+    rig.runs->startDelete();
     const QString message = QStringLiteral("Error..A -Check Mail- Process Is Still Running");
     QCOMPARE(rig.logLines().last(), "..Process Halted: " + message);
     QCOMPARE(rig.prompter.texts(), QStringList{"Process Halted: " + message});
-    QCOMPARE(rig.engine->DeleteRunActive(), 0);
-    QCOMPARE(rig.engine->CheckRunActive(), 1);
-    QCOMPARE(rig.engine->ProcessBusy(), qint16(1));
-    QCOMPARE(rig.engine->session().userName, QStringLiteral("bob"));
+    QCOMPARE(rig.runs->state(), RunState::Checking);
+    QCOMPARE(rig.runs->session().userName, QStringLiteral("bob"));
     QVERIFY(restored.isEmpty());
     QVERIFY(ended.isEmpty());
 
     // The check run still ends by itself.
-    rig.engine->requestCancel();
-    rig.engine->watchdogTick();
+    rig.runs->requestCancel();
+    rig.runs->watchdogTick();
     QVERIFY(!ended.isEmpty() || ended.wait(10000));
     QCOMPARE(rig.logLines().last(), QStringLiteral("..Process Halted: Operation Canceled"));
+}
+
+void TestDeleteRunHalts::checkRefusedWhileDeleteRunLeavesItAlone()
+{
+    // A check asked for while a delete run waits for a header is refused;
+    // the delete run keeps its session, controls and process, and ends by
+    // itself.
+    ScriptedPop3Peer peer;
+    peer.addScript(slowFirstHeader("bye"));
+    QVERIFY(peer.listen());
+    RunRig rig;
+    rig.addAccount("bob", "pw", 110);
+    QVERIFY(startWhileFirstHeaderComes(rig, peer));
+    QSignalSpy restored(rig.runs.get(), &RunCoordinator::controlsRestored);
+    QSignalSpy ended(rig.runs.get(), &RunCoordinator::runEnded);
+
+    rig.runs->startCheck();
+    const QString message = QStringLiteral("Error..A Delete Process Is Still Running");
+    QCOMPARE(rig.logLines().last(), "..Process Halted: " + message);
+    QCOMPARE(rig.prompter.texts(), QStringList({confirm, "Process Halted: " + message}));
+    QCOMPARE(rig.runs->state(), RunState::Deleting);
+    QCOMPARE(rig.runs->session().userName, QStringLiteral("ann"));
+    QVERIFY(restored.isEmpty());
+    QVERIFY(ended.isEmpty());
+    QCOMPARE(rig.mails.itemCount(), 2);
+
+    rig.runs->requestCancel();
+    QVERIFY(ended.wait(10000));
+    QVERIFY_PEER_DONE(peer, 5000);
+    QCOMPARE(rig.logLines().last(), QStringLiteral("..Process Halted: Operation Canceled"));
+    QVERIFY(!rig.runs->isBusy());
 }
 
 QTEST_GUILESS_MAIN(TestDeleteRunHalts)

@@ -3,7 +3,7 @@
 // own account's session and a log line: a healthy account after it is
 // still checked, the run completes, and memory stays bounded however many
 // bytes the hostile server pushes.
-#include "engine_rig.h"
+#include "run_rig.h"
 #include "session_script.h"
 #include "support/servers_pop3_peer.h"
 
@@ -219,9 +219,9 @@ void TestHostileServers::costsOneSession()
     peer.addScript(eveScript());
     QVERIFY2(peer.listen(), qPrintable(peer.errorString()));
 
-    EngineRig rig;
+    RunRig rig;
     rig.settings.ServerTimeout = std::chrono::milliseconds(timeoutMs);
-    rig.engine->watchdogTimer().setInterval(100);
+    rig.runs->sessionDriver().watchdogTimer().setInterval(100);
     rig.addAccount("bob", "pw", peer.port());
     rig.addAccount("eve", "pw2", peer.port());
 
@@ -252,7 +252,7 @@ void TestHostileServers::costsOneSession()
                 port + QStringLiteral("|2|K%1Ppw2").arg(rows.size() + 1);
     QCOMPARE(rig.rows(), rows);
     QCOMPARE(peer.connectionCount(), 2);
-    QCOMPARE(rig.engine->CheckRunActive(), 0);
+    QVERIFY(rig.runs->state() != RunState::Checking);
     QVERIFY(rig.prompter.shown().isEmpty());
 
     // Bounded by the time-out, not by the server's patience: two sessions,
@@ -294,9 +294,9 @@ void TestHostileServers::slowRepliesInTimeAreKept()
                        .expectClientClose());
     QVERIFY(peer.listen());
 
-    EngineRig rig;
+    RunRig rig;
     rig.settings.ServerTimeout = std::chrono::milliseconds(timeoutMs);
-    rig.engine->watchdogTimer().setInterval(100);
+    rig.runs->sessionDriver().watchdogTimer().setInterval(100);
     rig.addAccount("bob", "pw", peer.port());
     QElapsedTimer clock;
     clock.start();
@@ -319,12 +319,12 @@ void TestHostileServers::dripTimedOutFromItsCommand()
     peer.addScript(loggedIn().drip(Pop3Reply::stat(1, 4000), 250).expectClientClose());
     QVERIFY(peer.listen());
 
-    EngineRig rig;
+    RunRig rig;
     rig.settings.ServerTimeout = std::chrono::seconds(1);
-    rig.engine->watchdogTimer().setInterval(3600 * 1000); // ticks only by hand
+    rig.runs->sessionDriver().watchdogTimer().setInterval(3600 * 1000); // ticks only by hand
     rig.addAccount("bob", "pw", peer.port());
-    QSignalSpy ended(rig.engine.get(), &Engine::runEnded);
-    rig.engine->startCheck();
+    QSignalSpy ended(rig.runs.get(), &RunCoordinator::runEnded);
+    rig.runs->startCheck();
     QTRY_COMPARE(peer.commands(), QStringList({"CAPA", "USER bob", "PASS pw", "STAT"}));
     QElapsedTimer sinceStat;
     sinceStat.start();
@@ -333,14 +333,14 @@ void TestHostileServers::dripTimedOutFromItsCommand()
     // bytes keep arriving.
     while (sinceStat.elapsed() < 700) {
         QTest::qWait(100);
-        rig.engine->watchdogTick();
+        rig.runs->watchdogTick();
         QVERIFY(!rig.logLines().contains(closedLine));
     }
     // Past it: silence never exceeded 250 ms, yet the session ends.
     QTest::qWait(int(qMax<qint64>(0, 1200 - sinceStat.elapsed())));
     const qint64 now = qint64(qint32(rig.ticks.tickCount()));
-    QVERIFY(now - rig.engine->session().lastArrivalTick < 1000);
-    rig.engine->watchdogTick();
+    QVERIFY(now - rig.runs->session().lastArrivalTick < 1000);
+    rig.runs->watchdogTick();
     QVERIFY(rig.logLines().contains(closedLine));
     QVERIFY(ended.wait(5000));
     QVERIFY_PEER_DONE(peer, 5000);

@@ -1,7 +1,7 @@
 // The timed re-check and the alarm without a window: counting, idling while
 // off line, switching on and off, the indicator texts, and the alarm's
 // beeps from the end of a run until it is stopped.
-#include "engine_rig.h"
+#include "run_rig.h"
 #include "runs/recheck_clock.h"
 #include "support/servers_pop3_peer.h"
 
@@ -10,9 +10,9 @@
 
 namespace {
 
-struct ClockRig : EngineRig
+struct ClockRig : RunRig
 {
-    RecheckClock clock{settings, *engine, connectivity, prompter};
+    RecheckClock clock{settings, *runs, connectivity, prompter};
     QList<RecheckIndicator> shown;
     QList<bool> lamp;
     QList<bool> panel;
@@ -27,17 +27,12 @@ struct ClockRig : EngineRig
                          [this](const RecheckIndicator& i) { shown.append(i); });
         QObject::connect(&clock, &RecheckClock::alarmLamp, [this](bool lit) { lamp.append(lit); });
         QObject::connect(&clock, &RecheckClock::alarmShown, [this](bool on) { panel.append(on); });
-        // The window's part: the run's end and its summary reach the clock.
-        QObject::connect(engine.get(), &Engine::checkRunStarted, &clock,
-                         &RecheckClock::checkRunStarted);
-        QObject::connect(engine.get(), &Engine::runEnded, &clock, [this] {
+        // The clock follows the runs itself; the test counts their ends.
+        QObject::connect(runs.get(), &RunCoordinator::runEnded, &clock, [this] {
             ++runsEnded;
-            clock.runEnded();
             if (runsEnded == stopAfterRuns)
                 clock.toggle();
         });
-        QObject::connect(engine.get(), &Engine::checkRunCompleted, &clock,
-                         [this](int newMail, int) { clock.checkRunCompleted(newMail); });
     }
 
     QStringList texts() const
@@ -74,7 +69,7 @@ void TestRecheckClock::minuteTicks_data()
     QTest::addColumn<int>("interval");
     QTest::addColumn<int>("idleIfOffline");
     QTest::addColumn<int>("offlineAnswers");
-    QTest::addColumn<int>("processBusy");
+    QTest::addColumn<int>("processHeld"); // 0 free, 1 held by a run, 2 and the window closing
     QTest::addColumn<int>("ticks");
     QTest::addColumn<QStringList>("texts"); // after the "on" text
     QTest::addColumn<int>("runs");
@@ -107,7 +102,7 @@ void TestRecheckClock::minuteTicks()
     QFETCH(int, interval);
     QFETCH(int, idleIfOffline);
     QFETCH(int, offlineAnswers);
-    QFETCH(int, processBusy);
+    QFETCH(int, processHeld);
     QFETCH(int, ticks);
     QFETCH(QStringList, texts);
     QFETCH(int, runs);
@@ -118,17 +113,20 @@ void TestRecheckClock::minuteTicks()
     rig.settings.RecheckIntervalMinutes = interval;
     rig.settings.IdleIfOffline = qint16(idleIfOffline);
     for (int i = 0; i < offlineAnswers; ++i)
-        rig.connectivity.answers.enqueue({false, 0});
+        rig.connectivity.answers.enqueue({false, false});
     rig.clock.toggle();
     QVERIFY(rig.clock.isRunning());
-    rig.engine->setProcessBusy(qint16(processBusy));
+    if (processHeld >= 1)
+        rig.runs->reserve();
+    if (processHeld == 2)
+        rig.runs->beginClosing();
     for (int i = 0; i < ticks; ++i)
-        rig.clock.TimedRecheckTick();
+        rig.clock.timedRecheckTick();
 
     QCOMPARE(rig.texts().mid(1), texts);
     QCOMPARE(rig.runsEnded, runs);
     QCOMPARE(rig.prompter.texts().count(haltNoUsers), runs);
-    QCOMPARE(rig.engine->MinutesSinceCheck(), minutesAfter);
+    QCOMPARE(rig.clock.minutesSinceCheck(), minutesAfter);
     QCOMPARE(rig.connectivity.tests, connectivityTests);
     const int idle = int(rig.texts().indexOf(QStringLiteral("Idle")));
     if (idle >= 0) // the idle tip shows even with tool tips off
@@ -164,7 +162,7 @@ void TestRecheckClock::switchingOnAndOff()
     ClockRig rig;
     rig.settings.RecheckIntervalMinutes = interval;
     rig.settings.ToolTipsOff = qint16(toolTipsOff);
-    rig.engine->setMinutesSinceCheck(7);
+    rig.clock.setMinutesSinceCheck(7);
     rig.clock.toggle();
     QCOMPARE(rig.clock.isRunning(), turnsOn);
     if (!turnsOn) {
@@ -174,16 +172,16 @@ void TestRecheckClock::switchingOnAndOff()
         QVERIFY(rig.shown.isEmpty());
         return;
     }
-    QCOMPARE(rig.engine->MinutesSinceCheck(), 0);
+    QCOMPARE(rig.clock.minutesSinceCheck(), 0);
     QCOMPARE(rig.shown.size(), 1);
     QCOMPARE(rig.shown[0],
              (RecheckIndicator{QString::number(interval), RecheckClock::WindowBackground, onTip}));
-    QCOMPARE(rig.clock.Timer1().interval(), 60000);
+    QCOMPARE(rig.clock.recheckTimer().interval(), 60000);
 
-    rig.engine->setMinutesSinceCheck(3);
+    rig.clock.setMinutesSinceCheck(3);
     rig.clock.toggle();
     QVERIFY(!rig.clock.isRunning());
-    QCOMPARE(rig.engine->MinutesSinceCheck(), 0);
+    QCOMPARE(rig.clock.minutesSinceCheck(), 0);
     QCOMPARE(rig.shown.last(), (RecheckIndicator{QString(), RecheckClock::ButtonFace, offTip}));
     QVERIFY(rig.prompter.texts().isEmpty());
 }
@@ -194,7 +192,7 @@ void TestRecheckClock::shortenedIntervalFallsDueAtOnce()
     rig.settings.RecheckIntervalMinutes = 10;
     rig.clock.toggle();
     for (int i = 0; i < 4; ++i)
-        rig.clock.TimedRecheckTick();
+        rig.clock.timedRecheckTick();
     QCOMPARE(rig.texts().last(), QStringLiteral("6"));
 
     // Lengthening never starts a run; the indicator follows the new interval.
@@ -239,7 +237,7 @@ void TestRecheckClock::soundAndAlarmAtRunEnd()
     QCOMPARE(rig.beeps, beeps);
     QCOMPARE(rig.clock.alarmActive(), alarm);
     QCOMPARE(rig.panel, alarm ? QList<bool>{true} : QList<bool>{});
-    QCOMPARE(rig.clock.Timer5().interval(), 5000);
+    QCOMPARE(rig.clock.alarmTimer().interval(), 5000);
 }
 
 void TestRecheckClock::alarmBeepsUntilStopped()
@@ -247,7 +245,7 @@ void TestRecheckClock::alarmBeepsUntilStopped()
     ClockRig rig;
     rig.settings.PlaySound = 1;
     rig.settings.ContinuousAlarm = 1;
-    rig.clock.Timer5().setInterval(40);
+    rig.clock.alarmTimer().setInterval(40);
     rig.clock.setAlarmFlashMs(10);
     rig.clock.checkRunCompleted(1);
     QVERIFY(QTest::qWaitFor([&] { return rig.beeps >= 4; }, 3000));
@@ -305,7 +303,7 @@ void TestRecheckClock::timedRunAgainstServer()
     QCOMPARE(rig.texts(), (QStringList{"2", "1", "0", "2", "1", "0", "2", ""}));
     QCOMPARE(rig.beeps, 2);
     QVERIFY(!rig.clock.alarmActive());
-    QCOMPARE(rig.engine->ProcessBusy(), qint16(0));
+    QVERIFY(!rig.runs->isBusy());
     QCOMPARE(rig.logLines().last(),
              QStringLiteral("..Check Complete: 1 New Mail Item -Total Items: 1"));
     QCOMPARE(rig.mails.itemCount(), 1);

@@ -1,6 +1,6 @@
 // Whole check runs against the scripted POP3 peer: every way a session can
 // end costs that account's session and a log line, never the run.
-#include "engine_rig.h"
+#include "run_rig.h"
 #include "session_script.h"
 #include "support/servers_pop3_peer.h"
 
@@ -219,10 +219,10 @@ void TestSessionPeer::sessionEndings()
     peer.addScript(eveScript());
     QVERIFY2(peer.listen(), qPrintable(peer.errorString()));
 
-    EngineRig rig;
+    RunRig rig;
     // Roomy for a busy machine, short for the silent cases.
     rig.settings.ServerTimeout = std::chrono::milliseconds(1500);
-    rig.engine->watchdogTimer().setInterval(100);
+    rig.runs->sessionDriver().watchdogTimer().setInterval(100);
     rig.addAccount("bob", "pw", peer.port());
     rig.addAccount("eve", "pw2", peer.port());
     QVERIFY(rig.run());
@@ -242,8 +242,8 @@ void TestSessionPeer::sessionEndings()
     rows.replaceInStrings(QStringLiteral("PORT"), QString::number(peer.port()));
     QCOMPARE(rig.rows(),
              rows + QStringList{"eve|(no mail)|(no mail)|(no mail)|(no mail)|(no mail)|1|"});
-    QCOMPARE(rig.engine->CheckRunActive(), 0);
-    QCOMPARE(rig.engine->ProcessBusy(), qint16(0));
+    QVERIFY(rig.runs->state() != RunState::Checking);
+    QVERIFY(!rig.runs->isBusy());
     QVERIFY(rig.prompter.shown().isEmpty());
 }
 
@@ -276,7 +276,7 @@ void TestSessionPeer::unreachableServers()
     peer.addScript(eveScript());
     QVERIFY(peer.listen());
 
-    EngineRig rig;
+    RunRig rig;
     rig.addAccount("bob", "pw", server, port);
     rig.addAccount("eve", "pw2", peer.port());
     QVERIFY(rig.run());
@@ -293,7 +293,7 @@ void TestSessionPeer::connectThatHangsIsGivenUp()
 {
     StuckPort stuck;
     QVERIFY(stuck.open());
-    EngineRig rig;
+    RunRig rig;
     rig.settings.ServerTimeout = std::chrono::milliseconds(800);
     rig.addAccount("bob", "pw", "127.0.0.1", QString::number(stuck.port));
     QElapsedTimer clock;
@@ -319,12 +319,12 @@ void TestSessionPeer::cancelWhileBlockArrives()
                        .expectClientClose());
     QVERIFY(peer.listen());
 
-    EngineRig rig;
+    RunRig rig;
     rig.addAccount("bob", "pw", peer.port());
     rig.addAccount("eve", "pw2", peer.port()); // never reached
     // Cancel as soon as the first mail is listed, while the second arrives.
-    QObject::connect(&rig.mails, &QAbstractItemModel::rowsInserted, rig.engine.get(),
-                     [&] { rig.engine->requestCancel(); });
+    QObject::connect(&rig.mails, &QAbstractItemModel::rowsInserted, rig.runs.get(),
+                     [&] { rig.runs->requestCancel(); });
     QVERIFY(rig.run());
     QVERIFY_PEER_DONE(peer, 5000);
     QCOMPARE(rig.mails.itemCount(), 0);
@@ -332,8 +332,8 @@ void TestSessionPeer::cancelWhileBlockArrives()
              QStringList({"+OK", closedLine, "..Process Halted: Operation Canceled"}));
     QCOMPARE(rig.prompter.texts(), QStringList{"Process Halted: Operation Canceled"});
     QCOMPARE(rig.prompter.shown().first().title, QStringLiteral("Quorvamel"));
-    QVERIFY(rig.engine->statusText().endsWith("..Process Halted: Operation Canceled"));
-    QCOMPARE(rig.engine->CancelRequested(), qint16(0));
+    QVERIFY(rig.runs->log().status().endsWith("..Process Halted: Operation Canceled"));
+    QVERIFY(!rig.runs->cancelRequested());
     QCOMPARE(peer.connectionCount(), 1);
 }
 
@@ -341,12 +341,12 @@ void TestSessionPeer::closeWaitsAtLeastItsFixedTime()
 {
     // With the real waits: 200 ms for every close (also of a socket that is
     // already closed) and 500 ms before each connect.
-    EngineRig rig(-1);
-    rig.engine.reset(new Engine(rig.settings, rig.accounts, rig.mails, rig.prompter,
-                                rig.connectivity, rig.ticks));
+    RunRig rig(-1);
+    rig.runs.reset(new RunCoordinator(rig.settings, rig.accounts, rig.mails, rig.prompter,
+                                      rig.connectivity, rig.ticks));
     QElapsedTimer clock;
     clock.start();
-    rig.engine->closeConnection();
+    rig.runs->closeConnection();
     QVERIFY2(clock.elapsed() >= 195, qPrintable(QString::number(clock.elapsed())));
     QVERIFY(clock.elapsed() < 1000);
     QCOMPARE(rig.logLines(), QStringList{closedLine});

@@ -41,7 +41,7 @@ void TestSocketAndWaits::waitProcessesEventsWithoutSpinning()
     QElapsedTimer clock;
     clock.start();
     const qint64 cpuBefore = cpuMs();
-    WaitWithEvents(400);
+    waitWithEvents(400);
     const qint64 cpu = cpuMs() - cpuBefore;
     QCOMPARE(fired, 1);
     QVERIFY2(clock.elapsed() >= 395, qPrintable(QString::number(clock.elapsed())));
@@ -55,8 +55,8 @@ void TestSocketAndWaits::waitBelowOneReturnsAtOnce()
     // test after `fired` is gone.
     QObject context;
     QTimer::singleShot(0, &context, [&] { ++fired; });
-    WaitWithEvents(0);
-    WaitWithEvents(-5);
+    waitWithEvents(0);
+    waitWithEvents(-5);
     QCOMPARE(fired, 0); // not even pending events are processed
 }
 

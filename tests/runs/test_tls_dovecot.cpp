@@ -2,7 +2,7 @@
 // by a CA that only the system trust store knows (installed there by
 // ctest): on port 995 from the first byte, and on a plain port where the
 // server demands STLS before any log-on.
-#include "engine_rig.h"
+#include "run_rig.h"
 #include "support/servers_dovecot.h"
 
 #include <QTest>
@@ -27,7 +27,7 @@ void TestTlsDovecot::initTestCase()
 
 void TestTlsDovecot::checkAlice(const QString& server, quint16 port)
 {
-    EngineRig rig;
+    RunRig rig;
     rig.addAccount("alice", "secret1", server, QString::number(port));
     QVERIFY(rig.run());
     const QStringList log = rig.logLines();

@@ -3,7 +3,7 @@
 // installed the test CA), on port 995 from the first byte and after STLS
 // on a plain port; a certificate the user chose to trust; no plain-text
 // log-on when TLS fails.
-#include "engine_rig.h"
+#include "run_rig.h"
 #include "runs/certificate_trust.h"
 #include "session_script.h"
 #include "storage/trusted_certificates.h"
@@ -72,14 +72,14 @@ QString fingerprintOf(TestCertificate which)
         testCertificate(which).certificate.digest(QCryptographicHash::Sha256).toHex(':').toUpper());
 }
 
-// An engine with one account on localhost:995 whose certificate choices
+// The runs with one account on localhost:995 whose certificate choices
 // live in the file at path; mayAsk: the window's face, which asks.
-struct TrustingRig : EngineRig
+struct TrustingRig : RunRig
 {
     CertificateTrust trust;
     TrustingRig(const QString& path, bool mayAsk) : trust(path, mayAsk ? &prompter : nullptr)
     {
-        engine->setCertificateTrust(&trust);
+        runs->setCertificateTrust(&trust);
         addAccount("bob", "pw", "localhost", "995");
     }
 };
@@ -127,7 +127,7 @@ void TestTlsSessions::port995()
         peer.addScript(refusedAtUser());
     QVERIFY2(peer.listen(995), qPrintable(peer.errorString()));
 
-    EngineRig rig;
+    RunRig rig;
     rig.addAccount("bob", "pw", "localhost", "995");
     QVERIFY(rig.run());
     const QStringList lines = rig.logLines();
@@ -176,7 +176,7 @@ void TestTlsSessions::stls()
     }
     QVERIFY2(peer.listen(), qPrintable(peer.errorString()));
 
-    EngineRig rig;
+    RunRig rig;
     rig.addAccount("bob", "pw", "localhost", QString::number(peer.port()));
     QVERIFY(rig.run());
     QVERIFY_PEER_DONE(peer, 5000);
@@ -216,7 +216,7 @@ void TestTlsSessions::failedUpgradeGoesOnWithNextAccount()
         Pop3Script(loggedIn()).send(Pop3Reply::stat(0)).expect("QUIT").send(Pop3Reply::ok("bye")));
     QVERIFY2(peer.listen(), qPrintable(peer.errorString()));
 
-    EngineRig rig;
+    RunRig rig;
     for (int i = 0; i < 3; ++i)
         rig.addAccount("bob", "pw", "localhost", QString::number(peer.port()));
     QVERIFY(rig.run());

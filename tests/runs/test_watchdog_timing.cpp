@@ -1,7 +1,7 @@
 // How the watchdog ends a session, with its real tick: for silence within
 // about a second of the time-out, for a reply that stops making progress,
 // and never for a large reply over a slow but working link.
-#include "engine_rig.h"
+#include "run_rig.h"
 #include "session_script.h"
 #include "support/servers_pop3_peer.h"
 
@@ -24,7 +24,7 @@ void TestWatchdogTiming::silenceEndsWithinASecondOfTheTimeOut()
     for (int i = 0; i < 3; ++i)
         peer.addScript(Pop3Script().silence());
     QVERIFY(peer.listen());
-    EngineRig rig;
+    RunRig rig;
     rig.settings.ServerTimeout = std::chrono::seconds(2);
     for (int i = 0; i < 3; ++i)
         rig.addAccount("bob", "pw", peer.port());
@@ -43,7 +43,7 @@ void TestWatchdogTiming::dripEndsAfterAboutOneTimeOut()
     ScriptedPop3Peer peer;
     peer.addScript(Pop3Script().drip(Pop3Reply::greeting() + QByteArray(2000, 'x'), 300));
     QVERIFY(peer.listen());
-    EngineRig rig;
+    RunRig rig;
     rig.settings.ServerTimeout = std::chrono::seconds(2);
     rig.addAccount("bob", "pw", peer.port());
     QElapsedTimer clock;
@@ -72,7 +72,7 @@ void TestWatchdogTiming::slowLargeReplyCompletes()
                        .send(Pop3Reply::ok("bye"))
                        .expectClientClose());
     QVERIFY(peer.listen());
-    EngineRig rig;
+    RunRig rig;
     rig.settings.ServerTimeout = std::chrono::seconds(2);
     rig.settings.UseRetr = 1;
     rig.addAccount("bob", "pw", peer.port());

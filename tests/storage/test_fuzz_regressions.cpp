@@ -41,7 +41,7 @@ void TestFuzzRegressions::hugeFileLengthsCountWithoutOverflow()
 {
     QFETCH(qint64, length);
     QFETCH(int, count);
-    QCOMPARE(UsersRecordCount(length), count);
+    QCOMPARE(usersRecordCount(length), count);
 }
 
 QTEST_GUILESS_MAIN(TestFuzzRegressions)

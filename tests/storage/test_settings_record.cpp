@@ -1,5 +1,6 @@
 #include "storage/settings_file.h"
 #include "storage/settings_record.h"
+#include "support/common_files.h"
 
 #include <QBuffer>
 #include <QDataStream>
@@ -8,7 +9,6 @@
 #include <QTest>
 #include <csignal>
 #include <sys/resource.h>
-#include <sys/stat.h>
 
 namespace {
 
@@ -226,11 +226,7 @@ void TestSettingsRecord::writesOwnerOnlyAndReplacesWhole()
                                QFileDevice::ReadOther));
 
     QVERIFY(writeSettingsFile(path, distinctRecord()));
-    struct stat info
-    {
-    };
-    QCOMPARE(::stat(QFile::encodeName(path).constData(), &info), 0);
-    QCOMPARE(info.st_mode & 07777, mode_t(0600));
+    QCOMPARE(fileMode(path), mode_t(0600));
     QFile written(path);
     QVERIFY(written.open(QIODevice::ReadOnly));
     QCOMPARE(written.readAll(), distinctRecordBytes());

@@ -1,4 +1,5 @@
 #include "storage/users_file.h"
+#include "support/common_files.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -6,7 +7,6 @@
 #include <QTest>
 #include <QtEndian>
 #include <memory>
-#include <sys/stat.h>
 
 namespace {
 
@@ -23,27 +23,6 @@ QByteArray recordBytes(const QByteArray& display, const QByteArray& user,
     qToLittleEndian(port, b.data() + 448);
     qToLittleEndian(checked, b.data() + 452);
     return b;
-}
-
-void writeBytes(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(file.write(bytes), bytes.size());
-}
-
-QByteArray fileBytes(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-mode_t fileMode(const QString& path)
-{
-    struct stat info
-    {
-    };
-    return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? info.st_mode & 07777 : 0;
 }
 
 AccountRecord sampleRecord(int n)
@@ -142,7 +121,7 @@ void TestUsersFile::recordCount()
 {
     QFETCH(qint64, length);
     QFETCH(int, count);
-    QCOMPARE(UsersRecordCount(length), count);
+    QCOMPARE(usersRecordCount(length), count);
 }
 
 void TestUsersFile::shortLastRecordReadsBlanksAndZero()

@@ -3,10 +3,10 @@
 #include "model/account_list_model.h"
 #include "model/list_rows.h"
 #include "runs/account_store.h"
-#include "storage/account_record.h"
 #include "storage/scramble.h"
-#include "storage/users_file.h"
+#include "support/common_files.h"
 #include "support/common_scripted_prompter.h"
+#include "support/storage_accounts.h"
 #include "ui/account_editor.h"
 #include "ui/mainwindow.h"
 
@@ -25,27 +25,6 @@ namespace {
 const QString addFailed = QStringLiteral("An Error Occurred Adding Username Info To List");
 const QString duplicate =
     QStringLiteral("Identical Username / Server Name / Port No. Already On List");
-
-struct Account
-{
-    QString display, user, password, server;
-    qint32 port;
-    qint16 checked;
-};
-
-QByteArray fileBytes(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-QList<AccountRecord> fileRecords(const QString& path)
-{
-    QList<AccountRecord> records;
-    if (!readUsersFile(path, records))
-        qWarning("users file unreadable");
-    return records;
-}
 
 QStringList fileDisplayNames(const QString& path)
 {
@@ -75,21 +54,9 @@ struct Page
     std::unique_ptr<AccountEditor> editor;
     int beeps = 0;
 
-    explicit Page(const QList<Account>& accounts = {})
+    explicit Page(const QList<TestAccount>& accounts = {})
     {
-        QList<AccountRecord> records;
-        for (const Account& a : accounts) {
-            AccountRecord r;
-            r.DisplayName = a.display;
-            r.UserName = a.user;
-            r.ScrambledPassword = ScramblePassword(a.password);
-            r.ServerName = a.server;
-            r.Port = a.port;
-            r.Checked = a.checked;
-            records.append(r);
-        }
-        if (!records.isEmpty())
-            writeUsersFile(path, records);
+        writeAccounts(path, accounts);
         LoadAccountList(list, path);
         editor = std::make_unique<AccountEditor>(form, list, prompter);
         editor->setBeep([this] { ++beeps; });
@@ -113,7 +80,7 @@ struct Page
     void trigger(const QString& action) { form.findChild<QAction*>(action)->trigger(); }
 };
 
-const QList<Account> threeAccounts = {
+const QList<TestAccount> threeAccounts = {
     {"Alpha", "alice", "pwA", "pop.a.example", 110, 0},
     {"Beta", "bob", "pwB", "pop.b.example", 110, 1},
     {"Gamma", "carol", "pwC", "pop.c.example", 995, 0},
@@ -437,7 +404,7 @@ void TestAccountEditor::moves()
     const QList<AccountRecord> records = fileRecords(page.path);
     for (int i = 0; i < order.size(); ++i) {
         const int original = QStringList{"Alpha", "Beta", "Gamma"}.indexOf(order[i]);
-        const Account& account = threeAccounts[original];
+        const TestAccount& account = threeAccounts[original];
         QCOMPARE(records[i].UserName.trimmed(), account.user);
         QCOMPARE(UnscramblePassword(records[i].ScrambledPassword), account.password);
         QCOMPARE(records[i].Port, account.port);
@@ -460,7 +427,7 @@ void TestAccountEditor::movesNeedTwoRows()
 
 void TestAccountEditor::renameSavesIntoItsRecord()
 {
-    QList<Account> four = threeAccounts;
+    QList<TestAccount> four = threeAccounts;
     four.append({"Delta", "dave", "pwD", "pop.d.example", 110, 0});
     Page page(four);
     page.form.show();

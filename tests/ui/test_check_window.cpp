@@ -106,20 +106,20 @@ void TestCheckWindow::cancelDuringRun()
     CheckWindowRig rig;
     rig.settings.DeleteEnabled = deleteEnabled == 1;
     rig.window.setDeleteEnabled(qint16(deleteEnabled));
-    rig.engine().watchdogTimer().setInterval(100);
+    rig.runs().sessionDriver().watchdogTimer().setInterval(100);
     rig.addAccount(QStringLiteral("amy"), QStringLiteral("pw"), peer.port());
     rig.mails().appendItem(mailRow("old", "110", MailImage::Seen, "left from before"));
     rig.window.selectTab(MainWindow::SettingsTab);
 
-    QSignalSpy ended(&rig.engine(), &Engine::runEnded);
+    QSignalSpy ended(&rig.runs(), &RunCoordinator::runEnded);
     QTest::mouseClick(rig.button("Command1"), Qt::LeftButton);
     QCOMPARE(rig.controlState(), QStringLiteral("cancel tab1"));
     QVERIFY2(QTest::qWaitFor([&] { return peer.commands().contains("TOP 1 2"); }, 5000),
              qPrintable(peer.report()));
-    QCOMPARE(rig.engine().CheckRunActive(), 1);
+    QCOMPARE(rig.runs().state(), RunState::Checking);
 
     QTest::mouseClick(rig.button("Command7"), Qt::LeftButton);
-    QCOMPARE(rig.engine().CancelRequested(), qint16(1));
+    QVERIFY(rig.runs().cancelRequested());
     QVERIFY(ended.wait(5000));
 
     QCOMPARE(rig.mails().itemCount(), 0);
@@ -129,7 +129,7 @@ void TestCheckWindow::cancelDuringRun()
         qPrintable(rig.window.statusText()));
     QCOMPARE(rig.prompter.texts(), QStringList{"Process Halted: Operation Canceled"});
     QCOMPARE(rig.controlState(), idleState);
-    QCOMPARE(rig.engine().ProcessBusy(), qint16(0));
+    QVERIFY(!rig.runs().isBusy());
 }
 
 void TestCheckWindow::timedRecheckAndAlarm()
@@ -145,14 +145,14 @@ void TestCheckWindow::timedRecheckAndAlarm()
     rig.settings.ContinuousAlarm = 1;
     rig.addAccount(QStringLiteral("amy"), QStringLiteral("pw"), peer.port());
     rig.wiring.clock().setMinuteMs(60);
-    rig.wiring.clock().Timer5().setInterval(40);
+    rig.wiring.clock().alarmTimer().setInterval(40);
     rig.wiring.clock().setAlarmFlashMs(10);
     auto* text10 = rig.find<QLineEdit>("Text10");
     auto* picture7 = rig.find("Picture7");
     rig.window.show();
     // The timer goes off as the second timed run ends.
-    QSignalSpy ended(&rig.engine(), &Engine::runEnded);
-    QObject::connect(&rig.engine(), &Engine::runEnded, text10, [&] {
+    QSignalSpy ended(&rig.runs(), &RunCoordinator::runEnded);
+    QObject::connect(&rig.runs(), &RunCoordinator::runEnded, text10, [&] {
         if (ended.size() == 2)
             QTest::mouseDClick(text10, Qt::LeftButton);
     });
@@ -497,9 +497,9 @@ void TestCheckWindow::autoCheckOnFirstActivation()
     rig.settings.AutoCheckOnOpen = 1;
     rig.settings.DateStyle = DateStyle::RegionalLong;
     rig.window.selectTab(MainWindow::AccountsTab);
-    QSignalSpy ended(&rig.engine(), &Engine::runEnded);
+    QSignalSpy ended(&rig.runs(), &RunCoordinator::runEnded);
     rig.window.handleFirstActivation();
-    QCOMPARE(rig.engine().ProcessBusy(), qint16(1));
+    QCOMPARE(rig.runs().state(), RunState::Reserved);
     QCOMPARE(rig.controlState(), QStringLiteral("cancel tab3"));
     QCOMPARE(rig.find<QComboBox>("ImageCombo1")->currentIndex(), 2);
     QVERIFY(ended.wait(5000));
@@ -524,7 +524,7 @@ void TestCheckWindow::deleteButtonAsksFirst()
              QStringList{"Confirm: Permanently Delete All Mail Items w/CheckBox Ckecked From The "
                          "Server?"});
     QCOMPARE(rig.controlState(), QStringLiteral("check seen delete tabs tab1"));
-    QCOMPARE(rig.engine().ProcessBusy(), qint16(0));
+    QVERIFY(!rig.runs().isBusy());
     QCOMPARE(rig.mails().itemCount(), 1);
 }
 

@@ -56,7 +56,7 @@ void TestCheckWindowDovecot::newAndSeenAcrossRuns()
     rig.window.selectTab(MainWindow::SettingsTab);
     // The controls as each server connection is made, mid-run.
     QStringList duringRun;
-    QObject::connect(&rig.engine(), &Engine::logAppended, &rig.window, [&](const QString& line) {
+    QObject::connect(&rig.runs().log(), &RunLog::appended, &rig.window, [&](const QString& line) {
         if (line.startsWith(QStringLiteral("..Connected-ServerIP: ")))
             duringRun.append(rig.controlState());
     });
@@ -71,7 +71,7 @@ void TestCheckWindowDovecot::newAndSeenAcrossRuns()
     QCOMPARE(rig.logBoxLines().last(), firstSummary);
     QVERIFY(rig.logBoxLines().contains(QStringLiteral("..Connected-ServerIP: 127.0.0.1")));
     // The log box holds exactly the engine's log, line for line.
-    QCOMPARE(rig.window.logText(), rig.engine().logText().replace("\r\n", "\n"));
+    QCOMPARE(rig.window.logText(), rig.runs().log().text().replace("\r\n", "\n"));
     QVERIFY2(rig.window.statusText().endsWith(firstSummary), qPrintable(rig.window.statusText()));
     QVERIFY(rig.window.statusText().size() > firstSummary.size() + 8); // date and time first
     QCOMPARE(rig.controlState(), QStringLiteral("check seen tabs tab1"));
@@ -94,7 +94,7 @@ void TestCheckWindowDovecot::newAndSeenAcrossRuns()
              QStringLiteral("..Check Complete: 1 New Mail Item -Total Items: 3"));
     QCOMPARE(rig.logBoxLines().first(), QStringLiteral("..Beginning Process To Check For Mail"));
     QCOMPARE(rig.controlState(), QStringLiteral("check seen tabs tab1"));
-    QCOMPARE(rig.engine().ProcessBusy(), qint16(0));
+    QVERIFY(!rig.runs().isBusy());
     QVERIFY(rig.prompter.texts().isEmpty());
 }
 

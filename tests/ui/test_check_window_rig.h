@@ -1,12 +1,12 @@
 #pragma once
 
-// The main window joined to the engine, with a scripted prompter, scripted
+// The main window joined to the runs, with a scripted prompter, scripted
 // connectivity and short fixed waits, for tests that click through runs.
 #include "model/account_list_model.h"
 #include "model/mail_list_model.h"
-#include "runs/engine.h"
-#include "runs/engine_rig.h"
 #include "runs/recheck_clock.h"
+#include "runs/run_coordinator.h"
+#include "runs/run_rig.h"
 #include "ui/mainwindow.h"
 #include "ui/recheck_controls.h"
 #include "ui/window_wiring.h"
@@ -34,12 +34,12 @@ struct CheckWindowRig
     CheckWindowRig()
     {
         settings.ServerTimeout = std::chrono::seconds(5);
-        wiring.engine().setCloseWaitMs(5);
-        wiring.engine().setReconnectPauseMs(5);
+        wiring.runs().sessionDriver().waits().closeMs = 5;
+        wiring.runs().sessionDriver().waits().reconnectPauseMs = 5;
         wiring.clock().setBeeper([this] { ++beeps; });
     }
 
-    Engine& engine() { return wiring.engine(); }
+    RunCoordinator& runs() { return wiring.runs(); }
     MailListModel& mails() { return *window.mailListModel(); }
     AccountListModel& accounts() { return *window.accountListModel(); }
 
@@ -66,7 +66,7 @@ struct CheckWindowRig
     // Clicks "Check Mail"; true when the run has ended in time.
     bool clickCheckMail(int timeoutMs = 30000)
     {
-        QSignalSpy ended(&engine(), &Engine::runEnded);
+        QSignalSpy ended(&runs(), &RunCoordinator::runEnded);
         QTest::mouseClick(button("Command1"), Qt::LeftButton);
         return !ended.isEmpty() || ended.wait(timeoutMs);
     }

@@ -59,11 +59,11 @@ void TestDeleteWindowDovecot::deletesExactlyTheMarkedMessages()
     QCOMPARE(rig.controlState(), QStringLiteral("check seen delete tabs tab1"));
 
     QStringList duringRun;
-    QObject::connect(&rig.engine(), &Engine::logAppended, &rig.window, [&](const QString& line) {
+    QObject::connect(&rig.runs().log(), &RunLog::appended, &rig.window, [&](const QString& line) {
         if (line.startsWith(QStringLiteral("..Connected-ServerIP: ")))
             duringRun.append(rig.controlState());
     });
-    QSignalSpy ended(&rig.engine(), &Engine::runEnded);
+    QSignalSpy ended(&rig.runs(), &RunCoordinator::runEnded);
     rig.prompter.queueYesNo(true);
     QTest::mouseClick(rig.button("Command5"), Qt::LeftButton);
     QVERIFY(!ended.isEmpty() || ended.wait(30000));
@@ -74,7 +74,7 @@ void TestDeleteWindowDovecot::deletesExactlyTheMarkedMessages()
     QCOMPARE(duringRun, (QStringList{"cancel tab1", "cancel tab1"}));
     QCOMPARE(rig.logBoxLines().last(), QStringLiteral("..Delete Complete: Deleted 2 Mail Items"));
     QCOMPARE(rig.controlState(), QStringLiteral("check seen delete tabs tab1"));
-    QCOMPARE(rig.engine().ProcessBusy(), qint16(0));
+    QVERIFY(!rig.runs().isBusy());
 
     // The list: alice 2 and the changed alice 3 (still marked), bob emptied.
     QStringList rows;

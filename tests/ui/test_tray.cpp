@@ -1,6 +1,6 @@
 // The tray icon: when it exists, clicks on it, its menu, the new-mail
-// notice, and the window's closing put together with the engine.
-#include "runs/engine_rig.h"
+// notice, and the window's closing put together with the runs.
+#include "runs/run_rig.h"
 #include "storage/settings_file.h"
 #include "ui/close_request_wiring.h"
 #include "ui/mainwindow.h"
@@ -68,8 +68,8 @@ private slots:
     void menuOpenAndHideMenu();
     void newMailNotice_data();
     void newMailNotice();
-    void windowClosingWithTheEngine();
-    void delayedCloseThroughTheEngineFlags();
+    void windowClosingWithTheRuns();
+    void delayedCloseThroughTheRuns();
 };
 
 void TestTray::iconExistsOnlyWithTheTraySetting_data()
@@ -209,19 +209,19 @@ void TestTray::newMailNotice()
     QCOMPARE(rig.notices.first().text, notice);
 }
 
-void TestTray::windowClosingWithTheEngine()
+void TestTray::windowClosingWithTheRuns()
 {
     QTemporaryDir dir;
-    EngineRig engine;
-    engine.settings.TrayInEffect = 1;
-    engine.settings.TrayOnClose = 0; // unticked during the run
-    engine.accounts.setUsersFilePath(dir.filePath(QStringLiteral("pop3user.ini")));
-    engine.addAccount(QStringLiteral("ann"), QStringLiteral("pw"), 110);
+    RunRig rig;
+    rig.settings.TrayInEffect = 1;
+    rig.settings.TrayOnClose = 0; // unticked during the run
+    rig.accounts.setUsersFilePath(dir.filePath(QStringLiteral("pop3user.ini")));
+    rig.addAccount(QStringLiteral("ann"), QStringLiteral("pw"), 110);
     MainWindow form;
     const QString settingsPath = dir.filePath(QStringLiteral("quorvamel.ini"));
     auto* closing = new WindowClosing(
-        form, *engine.engine, engine.settings, engine.accounts, engine.prompter,
-        {settingsPath, dir.path()}, [] { return true; }, std::make_unique<RecordingLauncher>());
+        form, *rig.runs, rig.settings, rig.accounts, rig.prompter, {settingsPath, dir.path()},
+        [] { return true; }, std::make_unique<RecordingLauncher>());
     QList<QString> notices;
     closing->trayIcon().setNotifier(
         [&notices](const QString&, const QString& text) { notices << text; });
@@ -232,7 +232,7 @@ void TestTray::windowClosingWithTheEngine()
     form.handleFirstActivation();
     QVERIFY(closing->trayIcon().hasIcon());
 
-    emit engine.engine->checkRunCompleted(2, 5);
+    emit rig.runs->checkRunCompleted(2, 5);
     QCOMPARE(notices, QList<QString>{QStringLiteral("2 new mail items")});
 
     // The close box hides; the tray menu's "Close" ends with saving.
@@ -241,7 +241,7 @@ void TestTray::windowClosingWithTheEngine()
     form.close();
     QVERIFY(!form.isVisible());
     QVERIFY(!QFile::exists(settingsPath));
-    QVERIFY(QFile::exists(engine.accounts.usersFilePath()));
+    QVERIFY(QFile::exists(rig.accounts.usersFilePath()));
 
     trayItem(form, "mnuTrayIcoExit")->trigger();
     QVERIFY(closing->closeRequest().hasUnloaded());
@@ -252,30 +252,33 @@ void TestTray::windowClosingWithTheEngine()
     QCOMPARE(record.TrayOnClose, qint16(0));
 }
 
-void TestTray::delayedCloseThroughTheEngineFlags()
+void TestTray::delayedCloseThroughTheRuns()
 {
     QTemporaryDir dir;
-    EngineRig engine;
-    engine.settings.TrayInEffect = 1;
+    RunRig rig;
+    rig.settings.TrayInEffect = 1;
     MainWindow form;
     const QString settingsPath = dir.filePath(QStringLiteral("quorvamel.ini"));
     // The tray setting is on but the desktop has no notification area.
     auto* closing = new WindowClosing(
-        form, *engine.engine, engine.settings, engine.accounts, engine.prompter,
-        {settingsPath, dir.path()}, [] { return false; }, std::make_unique<RecordingLauncher>());
+        form, *rig.runs, rig.settings, rig.accounts, rig.prompter, {settingsPath, dir.path()},
+        [] { return false; }, std::make_unique<RecordingLauncher>());
     form.show();
     form.handleFirstActivation();
-    engine.engine->setProcessBusy(1);
+    rig.runs->reserve(); // a run is about to start
 
     form.close();
 
     QVERIFY(form.isVisible());
-    QCOMPARE(engine.engine->ProcessBusy(), qint16(2));
-    QCOMPARE(engine.engine->CancelRequested(), qint16(1));
-    QCOMPARE(engine.engine->Closing(), qint16(1));
+    QVERIFY(rig.runs->isBusy());
+    QVERIFY(rig.runs->isClosing());
+    QVERIFY(rig.runs->cancelRequested());
+    QCOMPARE(closing->closeRequest().closeTicks(), 1);
     QVERIFY(closing->closeRequest().closeTimer().isActive());
 
-    engine.engine->setProcessBusy(0); // the run saw the cancel
+    rig.runs->startCheck(); // the run sees the cancel and ends
+    QVERIFY(!rig.runs->isBusy());
+    QVERIFY(rig.prompter.shown().isEmpty());
     closing->closeRequest().closeTick();
     QVERIFY(closing->closeRequest().hasUnloaded());
     QVERIFY(!form.isVisible());

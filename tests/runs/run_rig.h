@@ -1,12 +1,12 @@
 #pragma once
 
-// The engine with in-memory lists, a scripted prompter, scripted
+// The run coordinator with in-memory lists, a scripted prompter, scripted
 // connectivity and short fixed waits, for tests that drive whole runs.
 #include "model/account_list_model.h"
 #include "model/mail_list_model.h"
 #include "platform/connectivity.h"
 #include "platform/tick_source.h"
-#include "runs/engine.h"
+#include "runs/run_coordinator.h"
 #include "storage/run_settings.h"
 #include "support/common_scripted_prompter.h"
 #include "support/model_text.h"
@@ -20,26 +20,19 @@
 class ScriptedConnectivity : public Connectivity
 {
 public:
-    struct Answer
-    {
-        bool online;
-        int flags;
-    };
-    QQueue<Answer> answers;
+    QQueue<OnlineState> answers;
     int tests = 0;
     int dialUps = 0;
 
-    bool InternetGetConnectedState(int* flags) override
+    OnlineState onlineState() override
     {
         ++tests;
-        const Answer a = answers.isEmpty() ? Answer{true, 0} : answers.dequeue();
-        *flags = a.flags;
-        return a.online;
+        return answers.isEmpty() ? OnlineState{} : answers.dequeue();
     }
-    void InternetAutodial() override { ++dialUps; }
+    void dialUp() override { ++dialUps; }
 };
 
-struct EngineRig
+struct RunRig
 {
     RunSettings settings;
     AccountListModel accounts;
@@ -47,14 +40,15 @@ struct EngineRig
     ScriptedPrompter prompter;
     ScriptedConnectivity connectivity;
     SteadyTickSource ticks;
-    std::unique_ptr<Engine> engine;
+    std::unique_ptr<RunCoordinator> runs;
 
-    explicit EngineRig(int fixedWaitMs = 5)
+    explicit RunRig(int fixedWaitMs = 5)
     {
         settings.ServerTimeout = std::chrono::seconds(5);
-        engine = std::make_unique<Engine>(settings, accounts, mails, prompter, connectivity, ticks);
-        engine->setCloseWaitMs(fixedWaitMs);
-        engine->setReconnectPauseMs(fixedWaitMs);
+        runs = std::make_unique<RunCoordinator>(settings, accounts, mails, prompter, connectivity,
+                                                ticks);
+        runs->sessionDriver().waits().closeMs = fixedWaitMs;
+        runs->sessionDriver().waits().reconnectPauseMs = fixedWaitMs;
     }
 
     void addAccount(const QString& user, const QString& password, const QString& server,
@@ -77,15 +71,15 @@ struct EngineRig
     // One check run as the user starts it; true when it ended in time.
     bool run(int timeoutMs = 30000)
     {
-        QSignalSpy ended(engine.get(), &Engine::runEnded);
-        engine->startCheck();
+        QSignalSpy ended(runs.get(), &RunCoordinator::runEnded);
+        runs->startCheck();
         return !ended.isEmpty() || ended.wait(timeoutMs);
     }
 
     // The log without its first line (the date and time of the run).
     QStringList logLines() const
     {
-        QStringList lines = engine->logText().split(QStringLiteral("\r\n"));
+        QStringList lines = runs->log().text().split(QStringLiteral("\r\n"));
         lines.removeFirst();
         return lines;
     }

@@ -1,0 +1,144 @@
+#include "runs/run_coordinator.h"
+
+#include "model/mail_list_model.h"
+#include "platform/connectivity.h"
+#include "platform/program_title.h"
+#include "platform/prompter.h"
+#include "pop3/header_block.h"
+#include "storage/run_settings.h"
+
+RunCoordinator::RunCoordinator(RunSettings& settings, AccountListModel& accounts,
+                               MailListModel& mails, Prompter& prompter, Connectivity& connectivity,
+                               TickSource& ticks, QObject* parent)
+    : QObject(parent), m_settings(settings), m_mails(mails), m_prompter(prompter),
+      m_connectivity(connectivity), m_driver(settings, *this, m_log, ticks, this),
+      m_check(settings, accounts, mails, m_driver.context(), this), m_delete(mails, m_driver, m_log)
+{
+    connect(&m_driver, &SessionDriver::linkFailed, this, &RunCoordinator::linkFailed);
+    connect(&m_driver, &SessionDriver::closed, this, &RunCoordinator::sessionClosed);
+    connect(&m_check, &CheckRun::dateStyleReset, this, &RunCoordinator::dateStyleReset);
+}
+
+RunCoordinator::~RunCoordinator() = default;
+
+void RunCoordinator::setState(RunState state)
+{
+    if (m_state == state)
+        return;
+    m_state = state;
+    emit stateChanged(state);
+}
+
+void RunCoordinator::reserve()
+{
+    if (m_state == RunState::Idle)
+        setState(RunState::Reserved);
+}
+
+void RunCoordinator::beginClosing()
+{
+    m_closing = true;
+    m_cancelRequested = true;
+}
+
+void RunCoordinator::release()
+{
+    m_cancelRequested = false;
+    m_driver.context().clearAccount();
+    emit controlsRestored();
+    setState(RunState::Idle);
+}
+
+void RunCoordinator::showHaltBox(const QString& haltMessage)
+{
+    if (!m_closing)
+        m_prompter.showMessage(programTitle(), RunText::haltBox(haltMessage));
+}
+
+bool RunCoordinator::isOnline()
+{
+    return m_connectivity.onlineState().online;
+}
+
+SessionOptions RunCoordinator::sessionOptions() const
+{
+    SessionOptions options;
+    options.useRetr = m_settings.UseRetr;
+    options.useApop = m_settings.UseApop;
+    options.apopSecret = m_settings.ApopSecret;
+    options.deleteEnabled = m_settings.DeleteEnabled;
+    options.deleteRunActive = m_state == RunState::Deleting;
+    options.cancelRequested = m_cancelRequested;
+    return options;
+}
+
+void RunCoordinator::extractHeaders(const QByteArray& message, qint32 messageNumber)
+{
+    const std::optional<MailHeaders> headers = parseHeaderBlock(message);
+    if (!headers)
+        return;
+    if (m_state != RunState::Deleting) {
+        m_check.addMailRow(*headers);
+        return;
+    }
+    // A delete run adds no row: it looks for the marked row showing this
+    // message.
+    if (m_settings.DeleteEnabled)
+        m_delete.matchHeaders(*headers, messageNumber, m_check.listDateStyle());
+}
+
+void RunCoordinator::clearMailList()
+{
+    m_mails.clearItems();
+}
+
+void RunCoordinator::connectAccount(const QString& server, qint32 port)
+{
+    const OnlineState link = m_connectivity.onlineState();
+    if (!link.online) {
+        if (link.byModem || m_prompter.askYesNo(programTitle(), RunText::dialUpQuestion()))
+            m_connectivity.dialUp();
+    }
+    m_delete.sessionStarting();
+    m_driver.connectTo(server, port);
+}
+
+void RunCoordinator::sessionClosed()
+{
+    if (isRunActive())
+        postContinuation();
+}
+
+void RunCoordinator::postContinuation()
+{
+    // The next account starts from the event loop, not from inside the
+    // handler that ended this one: the stack stays flat however many
+    // accounts a run has, and the next socket's events are never held up by
+    // a handler still running. One continuation per ended session.
+    if (m_continuationQueued)
+        return;
+    m_continuationQueued = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            m_continuationQueued = false;
+            continueAfterSession();
+        },
+        Qt::QueuedConnection);
+}
+
+void RunCoordinator::continueAfterSession()
+{
+    if (m_driver.offerCertificateTrust(!m_cancelRequested && !m_closing)) {
+        // The same account again, now that its certificate is trusted.
+        if (m_state == RunState::Checking)
+            performCheck(m_check.openAccount());
+        else if (m_state == RunState::Deleting)
+            performDelete(m_delete.visitBlock());
+        return;
+    }
+    if (m_state == RunState::Checking)
+        checkStep();
+    else if (m_state == RunState::Deleting && !m_driver.reconnecting())
+        deleteStep();
+}
