@@ -137,7 +137,7 @@ bool makeBenchHome(const QString& home, const QList<BenchAccount>& accounts,
         AccountRecord account;
         account.DisplayName = QStringLiteral("Bench ") + a.user;
         account.UserName = a.user;
-        account.ScrambledPassword = ScramblePassword(a.password);
+        account.ScrambledPassword = scramblePassword(a.password);
         account.ServerName = QStringLiteral("127.0.0.1");
         account.Port = a.port;
         account.Checked = 1;

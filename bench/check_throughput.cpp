@@ -94,7 +94,7 @@ bool makeHome(const QString& home, const QString& user, quint16 port, QString* e
     AccountRecord account;
     account.DisplayName = QStringLiteral("Bench ") + user;
     account.UserName = user;
-    account.ScrambledPassword = ScramblePassword(kPassword);
+    account.ScrambledPassword = scramblePassword(kPassword);
     account.ServerName = QStringLiteral("127.0.0.1");
     account.Port = port;
     account.Checked = 1;

@@ -56,7 +56,7 @@ AccountRecord account(const QString& name, const QString& user, const QString& p
     AccountRecord record;
     record.DisplayName = name;
     record.UserName = user;
-    record.ScrambledPassword = ScramblePassword(password);
+    record.ScrambledPassword = scramblePassword(password);
     record.ServerName = QStringLiteral("127.0.0.1");
     record.Port = port;
     record.Checked = 0;

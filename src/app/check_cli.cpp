@@ -250,7 +250,7 @@ int runCheckCli(const QStringList& arguments, const QString& homeFolder, const C
     // Read only: a missing users file is an empty list, never created here.
     AccountListModel accounts;
     const QString usersPath = dataFolder + QLatin1Char('/') + UsersFileName;
-    if (QFileInfo::exists(usersPath) && !LoadAccountList(accounts, usersPath, &error)) {
+    if (QFileInfo::exists(usersPath) && !loadAccountList(accounts, usersPath, &error)) {
         err << terminalSafe(programTitle() + QStringLiteral(" Unable To Run: ") + usersPath +
                             QStringLiteral(": ") + error)
             << Qt::endl;

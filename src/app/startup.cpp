@@ -128,7 +128,7 @@ bool StartupSteps::readSettings()
     if (!readSettingsFile(m_result.settingsPath, record, nullptr))
         return fail();
     m_result.firstRunMarker = record.FirstRunMarker;
-    m_result.runPassword = UnscramblePassword(fromAnsi(record.ScrambledRunPassword)).trimmed();
+    m_result.runPassword = unscramblePassword(fromAnsi(record.ScrambledRunPassword)).trimmed();
     return true;
 }
 

@@ -70,7 +70,7 @@ public:
 
 signals:
     // The user finished editing a display name in place (row counted from
-    // 1, as SaveUsersFile takes it).
+    // 1, as saveUsersFile takes it).
     void displayNameEdited(int row, const QString& newText);
 
 private:

@@ -6,7 +6,7 @@
 #include "storage/scramble.h"
 #include "storage/users_file.h"
 
-bool LoadAccountList(AccountListModel& list, const QString& usersFilePath, QString* error)
+bool loadAccountList(AccountListModel& list, const QString& usersFilePath, QString* error)
 {
     list.setUsersFilePath(usersFilePath);
     list.clearRows();
@@ -16,7 +16,7 @@ bool LoadAccountList(AccountListModel& list, const QString& usersFilePath, QStri
     for (int i = 0; i < records.size(); ++i) {
         const AccountRecord& record = records[i];
         AccountRow account;
-        account.key = {i + 1, UnscramblePassword(record.ScrambledPassword)};
+        account.key = {i + 1, unscramblePassword(record.ScrambledPassword)};
         account.displayName = record.DisplayName.trimmed();
         account.userName = record.UserName.trimmed();
         account.serverName = record.ServerName.trimmed();
@@ -39,7 +39,7 @@ bool recordFromRow(const AccountRow& account, const QString& displayName, Accoun
         return false;
     out.DisplayName = displayName;
     out.UserName = account.userName;
-    out.ScrambledPassword = ScramblePassword(account.key.password);
+    out.ScrambledPassword = scramblePassword(account.key.password);
     out.ServerName = account.serverName;
     out.Checked = account.checked ? 1 : 0;
     return true;
@@ -47,7 +47,7 @@ bool recordFromRow(const AccountRow& account, const QString& displayName, Accoun
 
 } // namespace
 
-bool SaveUsersFile(const AccountListModel& list, const QString& newDisplayName, int row,
+bool saveUsersFile(const AccountListModel& list, const QString& newDisplayName, int row,
                    Prompter& prompter)
 {
     QList<AccountRecord> records;
@@ -68,7 +68,7 @@ bool SaveUsersFile(const AccountListModel& list, const QString& newDisplayName, 
     return ok;
 }
 
-bool AppendAccountRecord(const AccountListModel& list, const AccountRecord& record, QString* error)
+bool appendAccountRecord(const AccountListModel& list, const AccountRecord& record, QString* error)
 {
     return appendUsersRecord(list.usersFilePath(), record, error);
 }

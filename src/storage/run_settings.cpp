@@ -14,7 +14,6 @@ constexpr std::int32_t defaultIntervalMinutes = 30;
 constexpr std::int32_t minTimeoutSeconds = 5;
 constexpr std::int32_t maxTimeoutSeconds = 600;
 constexpr std::int32_t defaultTimeoutSeconds = 180;
-constexpr float defaultFontSize = 8;
 
 // How a stored yes/no field reads and what the program writes for "yes"
 // ("no" is always 0). The check boxes are on only at exactly 1; the log
@@ -62,8 +61,8 @@ void copyFields(RunSettings& s, const SettingsRecord& r)
     s.UseApop = readFlag(r.UseApop, nonZeroFlag);
     s.LogSplit = readFlag(r.LogSplit, nonZeroFlag);
     s.TrayInEffect = readFlag(r.TrayOnClose, boxFlag);
-    s.ApopSecret = UnscrambleSecret(fromAnsi(r.ScrambledApopSecret));
-    s.RunPassword = UnscramblePassword(fromAnsi(r.ScrambledRunPassword));
+    s.ApopSecret = unscrambleSecret(fromAnsi(r.ScrambledApopSecret));
+    s.RunPassword = unscramblePassword(fromAnsi(r.ScrambledRunPassword));
 }
 
 // "Not >= 0" also catches NaN.
@@ -93,24 +92,10 @@ void applyWindowEdges(RunSettings& s, const std::optional<ScreenFacts>& screen)
 
 void applyFont(RunSettings& s, const FontFacts& fonts)
 {
-    if (fonts.isInstalled(s.TextFontName)) {
-        if (s.TextFontSize < 2 || std::isnan(s.TextFontSize))
-            s.TextFontSize = defaultFontSize;
-        else if (s.TextFontSize > 12)
-            s.TextFontSize = 12;
-        return;
-    }
-    // The system's own interface font beats the alphabetically first family,
-    // which may well be a symbol font.
-    s.TextFontName = fonts.systemDefaultFamily;
-    for (const char* family : {"MS Sans Serif", "Arial", "Verdana"}) {
-        if (fonts.isInstalled(QLatin1String(family))) {
-            s.TextFontName = QLatin1String(family);
-            break;
-        }
-    }
-    s.TextFontSize = defaultFontSize;
-    s.TextFontBold = false;
+    const TextFont font = chooseTextFont({s.TextFontName, s.TextFontSize, s.TextFontBold}, fonts);
+    s.TextFontName = font.name;
+    s.TextFontSize = font.size;
+    s.TextFontBold = font.bold;
 }
 
 void applyTimeout(RunSettings& s)
@@ -205,13 +190,13 @@ SettingsRecord RunSettings::toRecord(const RandomUnit& random) const
     for (const BoxField& field : boxFields)
         r.*field.stored = writeFlag(this->*field.typed, readRecord.*field.stored, boxFlag);
     r.UseApop = writeFlag(UseApop, readRecord.UseApop, nonZeroFlag);
-    r.ScrambledApopSecret = toAnsi(ScrambleSecret(ApopSecret, random));
+    r.ScrambledApopSecret = toAnsi(scrambleSecret(ApopSecret, random));
     r.FirstRunMarker = writeFlag(FirstRunMarker, readRecord.FirstRunMarker, nonZeroFlag);
     r.TextFontName = TextFontName;
     r.TextFontBold = writeFlag(TextFontBold, readRecord.TextFontBold, boldFlag);
     r.TextFontSize = TextFontSize;
     r.DateStyle = static_cast<std::int32_t>(DateStyle);
-    r.ScrambledRunPassword = toAnsi(ScramblePassword(RunPassword, random));
+    r.ScrambledRunPassword = toAnsi(scramblePassword(RunPassword, random));
     r.LogSplit = writeFlag(LogSplit, readRecord.LogSplit, nonZeroFlag);
     return r;
 }

@@ -4,10 +4,10 @@
 #include "platform/durations.h"
 #include "storage/scramble.h"
 #include "storage/settings_record.h"
+#include "storage/text_font.h"
 
 #include <QRectF>
 #include <QString>
-#include <QStringList>
 #include <array>
 #include <cstdint>
 #include <optional>
@@ -17,16 +17,6 @@ struct ScreenFacts
 {
     double widthTwips = 0;
     double heightTwips = 0;
-};
-
-// What the loader needs to know about the installed fonts; the window fills
-// it from QFontDatabase.
-struct FontFacts
-{
-    QStringList installedFamilies;
-    QString systemDefaultFamily;
-
-    bool isInstalled(const QString& family) const { return installedFamilies.contains(family); }
 };
 
 // The window's settings in memory: one variable per record field (same

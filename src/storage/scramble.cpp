@@ -47,7 +47,7 @@ QChar fillerCharacter(const RandomUnit& random)
 
 } // namespace
 
-QString ScramblePassword(const QString& text, const RandomUnit& random)
+QString scramblePassword(const QString& text, const RandomUnit& random)
 {
     // The scrambled text is stored one byte per character, so it is built
     // from what the code page can hold ("?" for the rest); otherwise a
@@ -64,7 +64,7 @@ QString ScramblePassword(const QString& text, const RandomUnit& random)
     return scrambled;
 }
 
-QString UnscramblePassword(const QString& scrambled)
+QString unscramblePassword(const QString& scrambled)
 {
     if (scrambled.size() != plainSize)
         return BadLengthMarker;
@@ -83,22 +83,22 @@ QString UnscramblePassword(const QString& scrambled)
     return plain.mid(2, length);
 }
 
-QString ScrambleSecret(const QString& text, const RandomUnit& random)
+QString scrambleSecret(const QString& text, const RandomUnit& random)
 {
     QString scrambled;
     scrambled.reserve(plainSize * secretParts);
     for (int part = 0; part < secretParts; ++part)
         scrambled +=
-            ScramblePassword(text.mid(part * maxPasswordLength, maxPasswordLength), random);
+            scramblePassword(text.mid(part * maxPasswordLength, maxPasswordLength), random);
     return scrambled;
 }
 
-QString UnscrambleSecret(const QString& scrambled)
+QString unscrambleSecret(const QString& scrambled)
 {
     if (scrambled.size() != plainSize * secretParts)
         return BadLengthMarker;
     QString text;
     for (int part = 0; part < secretParts; ++part)
-        text += UnscramblePassword(scrambled.mid(part * plainSize, plainSize));
+        text += unscramblePassword(scrambled.mid(part * plainSize, plainSize));
     return text;
 }

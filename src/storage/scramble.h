@@ -12,7 +12,7 @@ using RandomUnit = std::function<double()>;
 
 inline const QString BadLengthMarker = QStringLiteral("WhatThe");
 
-QString ScramblePassword(const QString& text, const RandomUnit& random = {});
-QString UnscramblePassword(const QString& scrambled);
-QString ScrambleSecret(const QString& text, const RandomUnit& random = {});
-QString UnscrambleSecret(const QString& scrambled);
+QString scramblePassword(const QString& text, const RandomUnit& random = {});
+QString unscramblePassword(const QString& scrambled);
+QString scrambleSecret(const QString& text, const RandomUnit& random = {});
+QString unscrambleSecret(const QString& scrambled);

@@ -127,7 +127,7 @@ bool AccountEditor::appendAccount()
         return false;
     record.DisplayName = trimSpaces(m_entries.displayName->text());
     record.UserName = m_entries.username->text();
-    record.ScrambledPassword = ScramblePassword(m_entries.password->text());
+    record.ScrambledPassword = scramblePassword(m_entries.password->text());
     record.ServerName = m_entries.server->text();
     record.Checked = 0;
 
@@ -139,7 +139,7 @@ bool AccountEditor::appendAccount()
     row.port = port;
     // A row whose file append fails stays listed: the next save of the
     // whole list writes it.
-    return m_accounts.appendAccountRow(row) && AppendAccountRecord(m_accounts, record);
+    return m_accounts.appendAccountRow(row) && appendAccountRecord(m_accounts, record);
 }
 
 // --- Delete, moves, rename ---------------------------------------------------
@@ -171,7 +171,7 @@ void AccountEditor::deleteSelected()
     if (!m_prompter.askYesNo(programTitle(), question))
         return;
     m_accounts.removeAccountRow(row - 1);
-    SaveUsersFile(m_accounts, QString(), 0, m_prompter);
+    saveUsersFile(m_accounts, QString(), 0, m_prompter);
 }
 
 void AccountEditor::moveUp()
@@ -220,14 +220,14 @@ void AccountEditor::move(Move kind)
     // The key, the texts and the check box travel with the row.
     m_accounts.moveAccountRow(i - 1, target - 1);
     selectRow(target);
-    SaveUsersFile(m_accounts, QString(), 0, m_prompter);
+    saveUsersFile(m_accounts, QString(), 0, m_prompter);
 }
 
 void AccountEditor::saveRenamed(int row, const QString& newText)
 {
     // Only a committed edit reaches here; a cancelled one leaves the name and
     // the file as they were.
-    SaveUsersFile(m_accounts, newText, row, m_prompter);
+    saveUsersFile(m_accounts, newText, row, m_prompter);
 }
 
 // --- Port box ----------------------------------------------------------------

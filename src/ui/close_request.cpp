@@ -56,7 +56,7 @@ CloseRequest::Outcome CloseRequest::queryUnload(bool userClose)
 {
     // The account list is saved even when the close is then refused.
     if (m_accounts.rowCount() > 0)
-        SaveUsersFile(m_accounts, QString(), 0, m_prompter);
+        saveUsersFile(m_accounts, QString(), 0, m_prompter);
 
     if (userClose && m_canHideToTray && m_canHideToTray()) {
         m_form.hide();

@@ -84,7 +84,7 @@ void LogPane::showRunColours(bool runActive)
     m_logBox->setPalette(palette);
 }
 
-void LogPane::setSplit(std::int16_t split, const TwipsRect& area)
+void LogPane::setSplit(bool split, const TwipsRect& area)
 {
     m_split = split;
     place(area);
@@ -93,7 +93,7 @@ void LogPane::setSplit(std::int16_t split, const TwipsRect& area)
 void LogPane::place(const TwipsRect& area)
 {
     const TwipsRect place =
-        m_split != 0
+        m_split
             ? TwipsRect{area.left + area.width / 2, area.top + 15, area.width / 2, area.height - 30}
             : TwipsRect{area.left, area.top + 15, area.width, area.height - 30};
     m_logBox->setGeometry(twipsRect(place.left, place.top, place.width, place.height));

@@ -3,7 +3,6 @@
 #include "ui/twips.h"
 
 #include <QObject>
-#include <cstdint>
 
 class QLabel;
 class QMainWindow;
@@ -37,8 +36,8 @@ public:
     // While a run is active the log box takes the tool-tip colours.
     void showRunColours(bool runActive);
 
-    std::int16_t split() const { return m_split; }
-    void setSplit(std::int16_t split, const TwipsRect& area);
+    bool split() const { return m_split; }
+    void setSplit(bool split, const TwipsRect& area);
     // Split: the right half of the area; otherwise all of it.
     void place(const TwipsRect& area);
     // Hidden: shown in its place on top; shown: hidden.
@@ -55,5 +54,5 @@ private:
     QStatusBar* m_statusBar = nullptr;
     QLabel* m_statusLabel = nullptr;
     QPushButton* m_logButton = nullptr;
-    std::int16_t m_split = 0;
+    bool m_split = false;
 };

@@ -139,8 +139,9 @@ void MainWindow::prepareLook()
     // them again by the rules.
     applyPageColours();
     m_look.setTextFont(
-        chooseStartupFont({QStringLiteral("MS Sans Serif"), 8, 0}, QFontDatabase::families(),
-                          QFontDatabase::systemFont(QFontDatabase::GeneralFont).family()));
+        chooseTextFont({QStringLiteral("MS Sans Serif"), 8, false},
+                       {QFontDatabase::families(),
+                        QFontDatabase::systemFont(QFontDatabase::GeneralFont).family()}));
     applyTextFont();
 }
 
@@ -263,7 +264,7 @@ void MainWindow::onTabChanged(int index)
     mailListView()->setVisible(index == MailTab);
     m_settingsPages->frame()->setVisible(index == SettingsTab);
     m_accountsPage->frame()->setVisible(index == AccountsTab);
-    m_bottomBar->showTab(index == MailTab, m_runBusy, m_deleteEnabled == 1);
+    m_bottomBar->showTab(index == MailTab, m_runBusy, m_deleteEnabled);
 }
 
 int MainWindow::settingsPage() const
@@ -283,7 +284,7 @@ void MainWindow::setRunBusy(bool busy)
     if (busy)
         selectTab(MailTab);
     m_runBusy = busy;
-    m_bottomBar->showRunBusy(busy, m_deleteEnabled == 1);
+    m_bottomBar->showRunBusy(busy, m_deleteEnabled);
     m_tabStrip->setEnabled(!busy);
 }
 

@@ -81,8 +81,8 @@ public:
 
     // --- Run state and enabling ------------------------------------------------
     bool runBusy() const { return m_runBusy; }
-    std::int16_t deleteEnabled() const { return m_deleteEnabled; }
-    void setDeleteEnabled(std::int16_t enabled) { m_deleteEnabled = enabled; }
+    bool deleteEnabled() const { return m_deleteEnabled; }
+    void setDeleteEnabled(bool enabled) { m_deleteEnabled = enabled; }
     int currentTab() const;
     void selectTab(int tab);
     // 1 to 3: the settings page P. 1 to P. 3 shown inside "Run Settings".
@@ -90,8 +90,9 @@ public:
     void showSettingsPage(int page);
 
     // --- Layout ----------------------------------------------------------------
-    std::int16_t logSplit() const;
-    void setLogSplit(std::int16_t split);
+    // Split: the log box takes the right half of the settings frame's area.
+    bool logSplit() const;
+    void setLogSplit(bool split);
     // Places the log box over the settings frame's area by the split mode.
     void placeLogBox();
     // The resize rules, run on every resize of a window that is not minimised.
@@ -114,8 +115,8 @@ public:
     void setPageColour(std::uint32_t colour) { m_look.setPageColour(colour); }
     void applyPageColours();
     static const QStringList& toolTipTexts() { return WindowLook::toolTipTexts(); }
-    std::int16_t toolTipsOff() const { return m_look.toolTipsOff(); }
-    void setToolTipsOff(std::int16_t off) { m_look.setToolTipsOff(off); }
+    bool toolTipsOff() const { return m_look.toolTipsOff(); }
+    void setToolTipsOff(bool off) { m_look.setToolTipsOff(off); }
     // Re-check interval shown in the indicator's "On" tool tip.
     void setRecheckIntervalMinutes(std::int32_t minutes)
     {
@@ -125,11 +126,6 @@ public:
     using TextFont = ::TextFont;
     TextFont textFont() const { return m_look.textFont(); }
     void setTextFont(const TextFont& font) { m_look.setTextFont(font); }
-    static TextFont chooseStartupFont(TextFont stored, const QStringList& installed,
-                                      const QString& systemDefault)
-    {
-        return WindowLook::chooseStartupFont(std::move(stored), installed, systemDefault);
-    }
     // Shows the font dialog once the window has become active, then applies
     // the text font to the lists, the date style chooser and the text boxes.
     void applyTextFont();
@@ -193,5 +189,5 @@ private:
     bool m_runBusy = false;
     bool m_becameActive = false;
     bool m_inLayout = false;
-    std::int16_t m_deleteEnabled = 0;
+    bool m_deleteEnabled = false;
 };

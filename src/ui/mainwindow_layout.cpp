@@ -102,19 +102,19 @@ void MainWindow::placeLogBox()
     m_logPane->place(logArea());
 }
 
-std::int16_t MainWindow::logSplit() const
+bool MainWindow::logSplit() const
 {
     return m_logPane->split();
 }
 
-void MainWindow::setLogSplit(std::int16_t split)
+void MainWindow::setLogSplit(bool split)
 {
     m_logPane->setSplit(split, logArea());
 }
 
 void MainWindow::flipLogSplit()
 {
-    setLogSplit(logSplit() != 0 ? 0 : 1);
+    setLogSplit(!logSplit());
 }
 
 void MainWindow::toggleLogBox()

@@ -15,6 +15,7 @@
 #include <QPushButton>
 #include <QTimer>
 #include <algorithm>
+#include <cstdint>
 
 namespace {
 
@@ -141,7 +142,7 @@ bool RecheckControls::eventFilter(QObject* watched, QEvent* event)
         return QObject::eventFilter(watched, event);
     if (type == QEvent::MouseButtonRelease) {
         if (mouse->button() == Qt::LeftButton)
-            heldFlag(spin) = 0;
+            spinHeld(spin) = false;
         return true;
     }
     if (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonDblClick) {
@@ -162,7 +163,7 @@ bool RecheckControls::isSpin(QObject* watched, Spin* spin) const
     return false;
 }
 
-std::int16_t& RecheckControls::heldFlag(Spin spin)
+bool& RecheckControls::spinHeld(Spin spin)
 {
     return spin == Spin::IntervalDown || spin == Spin::IntervalUp ? m_intervalSpinHeld
                                                                   : m_timeoutSpinHeld;
@@ -180,7 +181,7 @@ void RecheckControls::spinPressed(Spin spin, Qt::MouseButton button,
     // Ctrl alone gives the long step; with Shift or Alt it is the short one.
     const int size = modifiers == Qt::ControlModifier ? 10 : 1;
     const bool down = spin == Spin::IntervalDown || spin == Spin::TimeoutDown;
-    heldFlag(spin) = 1;
+    spinHeld(spin) = true;
     pressed->setDown(true);
     int delay = m_firstDelayMs;
     do {
@@ -190,7 +191,7 @@ void RecheckControls::spinPressed(Spin spin, Qt::MouseButton button,
         if (!alive)
             return;
         delay = m_repeatDelayMs;
-    } while (heldFlag(spin) == 1);
+    } while (spinHeld(spin));
     if (pressed)
         pressed->setDown(false);
     spinFinished(spin);

@@ -3,7 +3,6 @@
 #include "runs/recheck_clock.h"
 
 #include <QObject>
-#include <cstdint>
 
 class MainWindow;
 class QCheckBox;
@@ -29,9 +28,9 @@ public:
     void showIndicator(const RecheckIndicator& indicator);
     // The spin repeat pauses: first after the press, then between steps.
     void setSpinDelays(int firstMs, int repeatMs);
-    // 1 while a spin button of the interval / the time-out is held down.
-    std::int16_t IntervalSpinHeld() const { return m_intervalSpinHeld; }
-    std::int16_t TimeoutSpinHeld() const { return m_timeoutSpinHeld; }
+    // Whether a spin button of the interval / the time-out is held down.
+    bool intervalSpinHeld() const { return m_intervalSpinHeld; }
+    bool timeoutSpinHeld() const { return m_timeoutSpinHeld; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -42,7 +41,7 @@ private:
     void spinPressed(Spin spin, Qt::MouseButton button, Qt::KeyboardModifiers modifiers);
     void spinStep(Spin spin, int step);
     void spinFinished(Spin spin);
-    std::int16_t& heldFlag(Spin spin);
+    bool& spinHeld(Spin spin);
     void connectOptions();
     void setAlarmLamp(bool lit);
 
@@ -58,8 +57,8 @@ private:
     QPushButton* m_spins[4];      // Command10, Command11, Command6, Command9
     QCheckBox* m_playSound;       // Check5
     QCheckBox* m_continuousAlarm; // Check10
-    std::int16_t m_intervalSpinHeld = 0;
-    std::int16_t m_timeoutSpinHeld = 0;
+    bool m_intervalSpinHeld = false;
+    bool m_timeoutSpinHeld = false;
     int m_firstDelayMs = 750;
     int m_repeatDelayMs = 50;
 };

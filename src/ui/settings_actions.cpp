@@ -161,7 +161,7 @@ void SettingsActions::restorePage2()
     m_settings.restorePage2Defaults();
     m_dateStyleChooser->setCurrentIndex(0);
     m_pages.timeoutBox()->setText(QString::number(m_settings.ServerTimeoutSeconds));
-    const bool tipsWereOff = m_form.toolTipsOff() == 1;
+    const bool tipsWereOff = m_form.toolTipsOff();
     clearBox(OptionBox::ToolTipsOff);
     m_form.setToolTipsOff(m_settings.ToolTipsOff);
     if (tipsWereOff)

@@ -68,7 +68,7 @@ void WindowLook::setRecheckIndicator(QLineEdit* indicator, const QTimer* recheck
 
 void WindowLook::applyToolTips()
 {
-    const bool off = m_toolTipsOff == 1;
+    const bool off = m_toolTipsOff;
     for (const ToolTipTarget& target : m_tipTargets)
         target.control->setToolTip(off ? QString() : toolTipTexts().at(target.tip - 1));
     QString indicatorTip;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "storage/text_font.h"
+
 #include <QFont>
 #include <QList>
 #include <QString>
@@ -10,14 +12,6 @@
 class QLineEdit;
 class QTimer;
 class QWidget;
-
-// The text font of the lists and text boxes.
-struct TextFont
-{
-    QString name;
-    float size = 8;
-    std::int16_t bold = 0; // -1 bold, 0 not
-};
 
 // A control and the entry of the tool-tip table it carries (from 1).
 struct ToolTipTarget
@@ -45,18 +39,14 @@ public:
     void setToolTipTargets(QList<ToolTipTarget> targets) { m_tipTargets = std::move(targets); }
     // The re-check indicator, whose tip tells whether the timer runs.
     void setRecheckIndicator(QLineEdit* indicator, const QTimer* recheckTimer);
-    std::int16_t toolTipsOff() const { return m_toolTipsOff; }
-    void setToolTipsOff(std::int16_t off) { m_toolTipsOff = off; }
+    bool toolTipsOff() const { return m_toolTipsOff; }
+    void setToolTipsOff(bool off) { m_toolTipsOff = off; }
     void setRecheckIntervalMinutes(std::int32_t minutes) { m_recheckIntervalMinutes = minutes; }
     void applyToolTips();
 
     // --- Text font -------------------------------------------------------------
     TextFont textFont() const { return m_textFont; }
     void setTextFont(const TextFont& font) { m_textFont = font; }
-    // The font at load: the stored one when installed (size kept within 2 to
-    // 12), else the first installed fallback, else the system default font.
-    static TextFont chooseStartupFont(TextFont stored, const QStringList& installed,
-                                      const QString& systemDefault);
     using FontDialogRunner = std::function<QFont(const QFont& initial, QWidget* parent)>;
     void setFontDialogRunner(FontDialogRunner runner) { m_fontDialog = std::move(runner); }
     void setTextFontTargets(QList<QWidget*> targets) { m_fontTargets = std::move(targets); }
@@ -70,7 +60,7 @@ private:
     QList<ToolTipTarget> m_tipTargets;
     QLineEdit* m_indicator = nullptr;
     const QTimer* m_recheckTimer = nullptr;
-    std::int16_t m_toolTipsOff = 0;
+    bool m_toolTipsOff = false;
     std::int32_t m_recheckIntervalMinutes = 30;
     TextFont m_textFont;
     FontDialogRunner m_fontDialog;

@@ -122,7 +122,7 @@ void WindowWiring::applySettings(const std::optional<TwipsRect>& workArea)
     pages.timeoutBox()->setText(QString::number(s.ServerTimeoutSeconds));
     pages.intervalBox()->setText(QString::number(s.RecheckIntervalMinutes));
 
-    m_window.setTextFont({s.TextFontName, s.TextFontSize, std::int16_t(s.TextFontBold ? -1 : 0)});
+    m_window.setTextFont({s.TextFontName, s.TextFontSize, s.TextFontBold});
     m_window.applyTextFont();
     m_window.setMailColumnWidths(s.MailColumnWidths);
     m_window.setAccountColumnWidths(s.AccountColumnWidths);
@@ -152,7 +152,7 @@ bool WindowWiring::loadWindowData(const QString& settingsPath, const QString& us
     // The accounts are loaded even after a settings failure: the users file
     // is rewritten from this list at the close, and an empty list would
     // erase every account.
-    return LoadAccountList(*m_window.accountListModel(), usersPath);
+    return loadAccountList(*m_window.accountListModel(), usersPath);
 }
 
 void WindowWiring::startCheckFromUser()

@@ -200,7 +200,7 @@ void TestCheckCliDovecot::settingsAreHonoured()
     settings.CheckSelectedOnly = qint16(checkSelectedOnly);
     settings.UseRetr = qint16(useRetr);
     settings.UseApop = qint16(useApop);
-    settings.ScrambledApopSecret = toAnsi(ScrambleSecret(secret));
+    settings.ScrambledApopSecret = toAnsi(scrambleSecret(secret));
     // Only bob (no mail) is ticked; APOP cannot log on with a wrong password.
     const QString home = makeHome(
         settings, {{"alice", useApop ? "any" : "secret1", false}, {"bob", "secret2", true}});
@@ -235,7 +235,7 @@ void TestCheckCliDovecot::exitStatus()
     QFETCH(QString, errContains);
     SettingsRecord settings = SettingsRecord::templateRecord();
     if (setup == QLatin1String("password"))
-        settings.ScrambledRunPassword = toAnsi(ScramblePassword("letmein"));
+        settings.ScrambledRunPassword = toAnsi(scramblePassword("letmein"));
     QList<Account> accounts;
     if (setup != QLatin1String("none"))
         accounts = {{"alice", "secret1", false}};

@@ -26,7 +26,7 @@ int unixMode(const QString& path)
 QByteArray templateWithRunPassword(const QString& password)
 {
     SettingsRecord record = SettingsRecord::templateRecord();
-    record.ScrambledRunPassword = toAnsi(ScramblePassword(password));
+    record.ScrambledRunPassword = toAnsi(scramblePassword(password));
     return record.encode();
 }
 

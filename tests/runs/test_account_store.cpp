@@ -78,7 +78,7 @@ void TestAccountStore::loadThree(AccountListModel& list)
     QVERIFY(writeAccounts(path(), {{"  Home  ", "ann", "pw1", server, 110, 1},
                                    {"Work", "bob", "pw2", server, 995, 0},
                                    {"Other", "cy", "P3ss", server, 1110, 2}}));
-    QVERIFY(LoadAccountList(list, path()));
+    QVERIFY(loadAccountList(list, path()));
 }
 
 void TestAccountStore::loadFillsRows()
@@ -101,13 +101,13 @@ void TestAccountStore::loadFillsRows()
 void TestAccountStore::loadCreatesMissingFile()
 {
     AccountListModel list;
-    QVERIFY(LoadAccountList(list, path()));
+    QVERIFY(loadAccountList(list, path()));
     QCOMPARE(list.rowCount(), 0);
     QVERIFY(QFile::exists(path()));
     QCOMPARE(fileMode(path()), mode_t(0600));
 
     QString error;
-    QVERIFY(!LoadAccountList(list, path() + QStringLiteral("/below-a-file"), &error));
+    QVERIFY(!loadAccountList(list, path() + QStringLiteral("/below-a-file"), &error));
     QVERIFY(!error.isEmpty());
 }
 
@@ -118,7 +118,7 @@ void TestAccountStore::saveWritesEveryRow()
     checkRow(list, 2);
     uncheckRow(list, 1);
     ScriptedPrompter prompter;
-    QVERIFY(SaveUsersFile(list, QString(), 0, prompter));
+    QVERIFY(saveUsersFile(list, QString(), 0, prompter));
     QVERIFY(prompter.shown().isEmpty());
 
     const QList<AccountRecord> saved = fileRecords(path());
@@ -130,7 +130,7 @@ void TestAccountStore::saveWritesEveryRow()
     QCOMPARE(saved[0].Checked, qint16(0));
     QCOMPARE(saved[1].Checked, qint16(1));
     QCOMPARE(saved[2].Checked, qint16(0));
-    QCOMPARE(UnscramblePassword(saved[2].ScrambledPassword), QStringLiteral("P3ss"));
+    QCOMPARE(unscramblePassword(saved[2].ScrambledPassword), QStringLiteral("P3ss"));
 }
 
 void TestAccountStore::renameSavesIntoItsRecord()
@@ -139,7 +139,7 @@ void TestAccountStore::renameSavesIntoItsRecord()
     loadThree(list);
     list.appendAccountRow(accountRow(QStringLiteral("K4Pfour"), QStringLiteral("dee")));
     ScriptedPrompter prompter;
-    QVERIFY(SaveUsersFile(list, QStringLiteral("Fourth"), 4, prompter));
+    QVERIFY(saveUsersFile(list, QStringLiteral("Fourth"), 4, prompter));
     QCOMPARE(list.rowAt(3).displayName, QStringLiteral("Name dee")); // list not yet changed
     const QList<AccountRecord> saved = fileRecords(path());
     QCOMPARE(saved.size(), 4);
@@ -156,14 +156,14 @@ void TestAccountStore::saveTrimsOnReloadAndCutsLongValues()
     list.appendAccountRow(r);
     list.setUsersFilePath(path());
     ScriptedPrompter prompter;
-    QVERIFY(SaveUsersFile(list, QString(70, QChar('n')), 1, prompter));
-    QVERIFY(LoadAccountList(list, path()));
+    QVERIFY(saveUsersFile(list, QString(70, QChar('n')), 1, prompter));
+    QVERIFY(loadAccountList(list, path()));
     QCOMPARE(list.rowAt(0).displayName, QString(64, QChar('n')));
     QCOMPARE(keyText(list.rowAt(0).key), QStringLiteral("K1P") + QString(62, QChar('w')));
 
     list.setData(list.index(0, 0), QStringLiteral("  spaced  "));
-    QVERIFY(SaveUsersFile(list, QString(), 0, prompter));
-    QVERIFY(LoadAccountList(list, path()));
+    QVERIFY(saveUsersFile(list, QString(), 0, prompter));
+    QVERIFY(loadAccountList(list, path()));
     QCOMPARE(list.rowAt(0).displayName, QStringLiteral("spaced"));
 }
 
@@ -173,17 +173,17 @@ void TestAccountStore::unreadablePasswordRowSurvivesSave()
                                    {"B", "bob", QString(), server, 110, 1},
                                    {"C", "cy", "pw3", server, 110, 0}}));
     AccountListModel list;
-    QVERIFY(LoadAccountList(list, path()));
+    QVERIFY(loadAccountList(list, path()));
     QCOMPARE(keyText(list.rowAt(1).key), QStringLiteral("K2P"));
     ScriptedPrompter prompter;
-    QVERIFY(SaveUsersFile(list, QString(), 0, prompter));
+    QVERIFY(saveUsersFile(list, QString(), 0, prompter));
 
     const QList<AccountRecord> saved = fileRecords(path());
     QCOMPARE(saved.size(), 3);
     QCOMPARE(saved[1].UserName.trimmed(), QStringLiteral("bob"));
     QCOMPARE(saved[1].Checked, qint16(1));
-    QCOMPARE(UnscramblePassword(saved[1].ScrambledPassword), QString());
-    QCOMPARE(UnscramblePassword(saved[2].ScrambledPassword), QStringLiteral("pw3"));
+    QCOMPARE(unscramblePassword(saved[1].ScrambledPassword), QString());
+    QCOMPARE(unscramblePassword(saved[2].ScrambledPassword), QStringLiteral("pw3"));
 }
 
 void TestAccountStore::deletingLastRowDeletesFile()
@@ -193,11 +193,11 @@ void TestAccountStore::deletingLastRowDeletesFile()
     ScriptedPrompter prompter;
     while (list.rowCount() > 0) {
         list.removeAccountRow(0);
-        QVERIFY(SaveUsersFile(list, QString(), 0, prompter));
+        QVERIFY(saveUsersFile(list, QString(), 0, prompter));
     }
     QVERIFY(!QFile::exists(path()));
     QVERIFY(prompter.shown().isEmpty());
-    QVERIFY(LoadAccountList(list, path()));
+    QVERIFY(loadAccountList(list, path()));
     QVERIFY(QFile::exists(path()));
 }
 
@@ -211,7 +211,7 @@ void TestAccountStore::failedSaveKeepsOldFile()
     bool saved = true;
     {
         FileSizeLimit limit(300);
-        saved = SaveUsersFile(list, QString(), 0, prompter);
+        saved = saveUsersFile(list, QString(), 0, prompter);
     }
     QVERIFY(!saved);
     QCOMPARE(prompter.texts(), QStringList{saveFailed});
@@ -230,7 +230,7 @@ void TestAccountStore::badPortFailsSave()
     bad.port = QStringLiteral("-");
     list.appendAccountRow(bad);
     ScriptedPrompter prompter;
-    QVERIFY(!SaveUsersFile(list, QString(), 0, prompter));
+    QVERIFY(!saveUsersFile(list, QString(), 0, prompter));
     QCOMPARE(prompter.texts(), QStringList{saveFailed});
     QCOMPARE(fileBytes(path()), before);
 }
@@ -240,7 +240,7 @@ void TestAccountStore::appendAddsOneRecord()
     AccountListModel list;
     loadThree(list);
     const AccountRecord added = accountRecord({"New", "eve", "pw5", server, 143, 0});
-    QVERIFY(AppendAccountRecord(list, added));
+    QVERIFY(appendAccountRecord(list, added));
     const QList<AccountRecord> saved = fileRecords(path());
     QCOMPARE(saved.size(), 4);
     QCOMPARE(saved[3].UserName.trimmed(), QStringLiteral("eve"));

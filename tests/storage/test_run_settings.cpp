@@ -220,6 +220,8 @@ void TestRunSettings::font_data()
         << false;
     QTest::newRow("case differs: not the same font")
         << "verdana" << 10.f << QStringList{"Verdana"} << "Verdana" << 8.f << false;
+    QTest::newRow("no fonts known: only size-checked")
+        << "Gone" << 13.f << QStringList{} << "Gone" << 12.f << true;
 }
 
 void TestRunSettings::font()
@@ -266,8 +268,8 @@ void TestRunSettings::secretsAreUnscrambled()
     SettingsRecord r = SettingsRecord::templateRecord();
     QCOMPARE(load(r).RunPassword, QString());
     QCOMPARE(load(r).ApopSecret, QString());
-    r.ScrambledRunPassword = toAnsi(ScramblePassword(QStringLiteral("open sesame")));
-    r.ScrambledApopSecret = toAnsi(ScrambleSecret(QString(100, QChar('q'))));
+    r.ScrambledRunPassword = toAnsi(scramblePassword(QStringLiteral("open sesame")));
+    r.ScrambledApopSecret = toAnsi(scrambleSecret(QString(100, QChar('q'))));
     QCOMPARE(load(r).RunPassword, QStringLiteral("open sesame"));
     QCOMPARE(load(r).ApopSecret, QString(100, QChar('q')));
 }
@@ -292,8 +294,8 @@ void TestRunSettings::saveRecordKeepsReservedAndTakesTrayOnClose()
     QCOMPARE(saved.Reserved378, QByteArray("abcdefghijkl"));
     QCOMPARE(saved.WindowLeft, 1234.f);
     QCOMPARE(saved.FirstRunMarker, 1);
-    QCOMPARE(UnscramblePassword(fromAnsi(saved.ScrambledRunPassword)), QStringLiteral("pw"));
-    QCOMPARE(UnscrambleSecret(fromAnsi(saved.ScrambledApopSecret)), QString(130, QChar('x')));
+    QCOMPARE(unscramblePassword(fromAnsi(saved.ScrambledRunPassword)), QStringLiteral("pw"));
+    QCOMPARE(unscrambleSecret(fromAnsi(saved.ScrambledApopSecret)), QString(130, QChar('x')));
 
     SettingsRecord reread;
     QVERIFY(reread.decode(saved.encode()));
@@ -310,8 +312,8 @@ void TestRunSettings::pageDefaultsTouchOnlyTheirPage()
     r.RecheckIntervalMinutes = 45;
     r.DateStyle = 3;
     r.setServerTimeoutMs(60000);
-    r.ScrambledRunPassword = toAnsi(ScramblePassword(QStringLiteral("run")));
-    r.ScrambledApopSecret = toAnsi(ScrambleSecret(QStringLiteral("apop")));
+    r.ScrambledRunPassword = toAnsi(scramblePassword(QStringLiteral("run")));
+    r.ScrambledApopSecret = toAnsi(scrambleSecret(QStringLiteral("apop")));
     const RunSettings before = load(r);
 
     RunSettings p1 = before;

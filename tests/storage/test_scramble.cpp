@@ -63,8 +63,8 @@ void TestScramble::knownScrambledText()
     // Worked out by hand from the tables for "hello" with filler 32, 33, ...
     const QString expected =
         QStringLiteral("F;A<HC:?E>G=9@DB&h!e(#5o%l'l0 $\"VKQLXSJOUNWMIPTR6+1,83*/5.7-)042");
-    QCOMPARE(ScramblePassword(QStringLiteral("hello"), countingRandom()), expected);
-    QCOMPARE(UnscramblePassword(expected), QStringLiteral("hello"));
+    QCOMPARE(scramblePassword(QStringLiteral("hello"), countingRandom()), expected);
+    QCOMPARE(unscramblePassword(expected), QStringLiteral("hello"));
     QCOMPARE(scrambleByHand(QStringLiteral("05hello") + countingFiller(57)), expected);
 }
 
@@ -86,9 +86,9 @@ void TestScramble::roundTrip_data()
 void TestScramble::roundTrip()
 {
     QFETCH(QString, text);
-    const QString scrambled = ScramblePassword(text);
+    const QString scrambled = scramblePassword(text);
     QCOMPARE(scrambled.size(), 64);
-    QCOMPARE(UnscramblePassword(scrambled), text);
+    QCOMPARE(unscramblePassword(scrambled), text);
     // The length field is the first two plain characters, which land at
     // stored positions 18 (plain 1, forward[13]) and 23 (plain 2, forward[7]).
     QCOMPARE(QString(scrambled.at(16 + 12)) + scrambled.at(16 + 6),
@@ -98,32 +98,32 @@ void TestScramble::roundTrip()
 void TestScramble::longPasswordKeepsFirst62()
 {
     const QString text = QString(62, QChar('a')) + QStringLiteral("bcd");
-    const QString scrambled = ScramblePassword(text);
+    const QString scrambled = scramblePassword(text);
     QCOMPARE(scrambled.size(), 64);
-    QCOMPARE(UnscramblePassword(scrambled), text.left(62));
+    QCOMPARE(unscramblePassword(scrambled), text.left(62));
     // 62 characters leave no room for filler: the result is fully fixed.
     QCOMPARE(scrambled, scrambleByHand(QStringLiteral("62") + text.left(62)));
 }
 
 void TestScramble::fillerIsFreshAndPrintable()
 {
-    const QString a = ScramblePassword(QStringLiteral("secret"));
-    const QString b = ScramblePassword(QStringLiteral("secret"));
+    const QString a = scramblePassword(QStringLiteral("secret"));
+    const QString b = scramblePassword(QStringLiteral("secret"));
     QVERIFY(a != b);
-    QCOMPARE(UnscramblePassword(a), QStringLiteral("secret"));
-    QCOMPARE(UnscramblePassword(b), QStringLiteral("secret"));
+    QCOMPARE(unscramblePassword(a), QStringLiteral("secret"));
+    QCOMPARE(unscramblePassword(b), QStringLiteral("secret"));
     for (QChar c : a)
         QVERIFY2(c.unicode() >= 32 && c.unicode() <= 126, qPrintable(a));
 }
 
 void TestScramble::fillerStaysInRangeForExtremeRandom()
 {
-    const QString low = ScramblePassword(QString(), [] { return 0.0; });
+    const QString low = scramblePassword(QString(), [] { return 0.0; });
     QCOMPARE(low, scrambleByHand(QStringLiteral("00") + QString(62, QChar(' '))));
-    const QString high = ScramblePassword(QString(), [] { return 0.9999999; });
+    const QString high = scramblePassword(QString(), [] { return 0.9999999; });
     QCOMPARE(high, scrambleByHand(QStringLiteral("00") + QString(62, QChar('~'))));
     // A broken source still yields printable filler, never other codes.
-    const QString broken = ScramblePassword(QString(), [] { return 5.0; });
+    const QString broken = scramblePassword(QString(), [] { return 5.0; });
     QCOMPARE(broken, high);
 }
 
@@ -147,15 +147,15 @@ void TestScramble::badInputs()
 {
     QFETCH(QString, input);
     QFETCH(QString, expected);
-    const QString result = UnscramblePassword(input);
+    const QString result = unscramblePassword(input);
     QCOMPARE(result, expected);
 }
 
 void TestScramble::lengthFieldAbove62TakesRestOfBlock()
 {
     const QString body = countingFiller(62);
-    QCOMPARE(UnscramblePassword(scrambleByHand(QStringLiteral("99") + body)), body);
-    QCOMPARE(UnscramblePassword(scrambleByHand(QStringLiteral("03") + body)), body.left(3));
+    QCOMPARE(unscramblePassword(scrambleByHand(QStringLiteral("99") + body)), body);
+    QCOMPARE(unscramblePassword(scrambleByHand(QStringLiteral("03") + body)), body.left(3));
 }
 
 void TestScramble::secretRoundTrip_data()
@@ -176,20 +176,20 @@ void TestScramble::secretRoundTrip()
 {
     QFETCH(QString, secret);
     QFETCH(QString, expected);
-    const QString scrambled = ScrambleSecret(secret);
+    const QString scrambled = scrambleSecret(secret);
     QCOMPARE(scrambled.size(), 256);
-    QCOMPARE(UnscrambleSecret(scrambled), expected);
+    QCOMPARE(unscrambleSecret(scrambled), expected);
     // Each 64-character slice holds its own part of at most 62 characters.
     for (int part = 0; part < 4; ++part)
-        QCOMPARE(UnscramblePassword(scrambled.mid(part * 64, 64)), expected.mid(part * 62, 62));
+        QCOMPARE(unscramblePassword(scrambled.mid(part * 64, 64)), expected.mid(part * 62, 62));
 }
 
 void TestScramble::secretBadLength()
 {
-    QCOMPARE(UnscrambleSecret(QString(255, QChar('a'))), QStringLiteral("WhatThe"));
-    QCOMPARE(UnscrambleSecret(QString(257, QChar('a'))), QStringLiteral("WhatThe"));
-    QCOMPARE(UnscrambleSecret(QString(64, QChar('a'))), QStringLiteral("WhatThe"));
-    QCOMPARE(UnscrambleSecret(QString(256, QChar(' '))), QString());
+    QCOMPARE(unscrambleSecret(QString(255, QChar('a'))), QStringLiteral("WhatThe"));
+    QCOMPARE(unscrambleSecret(QString(257, QChar('a'))), QStringLiteral("WhatThe"));
+    QCOMPARE(unscrambleSecret(QString(64, QChar('a'))), QStringLiteral("WhatThe"));
+    QCOMPARE(unscrambleSecret(QString(256, QChar(' '))), QString());
 }
 
 void TestScramble::unencodableCharacterStoredAsQuestionMark()
@@ -205,9 +205,9 @@ void TestScramble::unencodableCharacterStoredAsQuestionMark()
     QCOMPARE(toFixedField(QStringLiteral("abcdef"), 4), QByteArray("abcd"));
     // A scrambled password is stored one byte per character, so what the
     // code page cannot hold is already "?" before scrambling.
-    const QString scrambled = ScramblePassword(text);
+    const QString scrambled = scramblePassword(text);
     QCOMPARE(toAnsi(scrambled).size(), 64);
-    QCOMPARE(UnscramblePassword(fromAnsi(toAnsi(scrambled))), QStringLiteral("a?\u20ac?z"));
+    QCOMPARE(unscramblePassword(fromAnsi(toAnsi(scrambled))), QStringLiteral("a?\u20ac?z"));
 }
 
 QTEST_GUILESS_MAIN(TestScramble)

@@ -25,7 +25,7 @@ inline AccountRecord accountRecord(const TestAccount& a)
     r.DisplayName = a.display;
     r.UserName = a.user;
     r.ScrambledPassword =
-        a.password.isNull() ? QString(64, QLatin1Char(' ')) : ScramblePassword(a.password);
+        a.password.isNull() ? QString(64, QLatin1Char(' ')) : scramblePassword(a.password);
     r.ServerName = a.server;
     r.Port = a.port;
     r.Checked = a.checked;

@@ -57,7 +57,7 @@ struct Page
     explicit Page(const QList<TestAccount>& accounts = {})
     {
         writeAccounts(path, accounts);
-        LoadAccountList(list, path);
+        loadAccountList(list, path);
         editor = std::make_unique<AccountEditor>(form, list, prompter);
         editor->setBeep([this] { ++beeps; });
     }
@@ -201,7 +201,7 @@ void TestAccountEditor::addNormalisesAndAppends()
     const AccountRecord added = fileRecords(page.path).at(3);
     QCOMPARE(added.DisplayName.trimmed(), QStringLiteral("Work Mail"));
     QCOMPARE(added.UserName.trimmed(), QStringLiteral("dave@example.com"));
-    QCOMPARE(UnscramblePassword(added.ScrambledPassword), QStringLiteral("PaSsWoRd"));
+    QCOMPARE(unscramblePassword(added.ScrambledPassword), QStringLiteral("PaSsWoRd"));
     QCOMPARE(added.ServerName.trimmed(), QStringLiteral("pop.example.com"));
     QCOMPARE(added.Port, 995);
     QCOMPARE(added.Checked, qint16(0));
@@ -323,7 +323,7 @@ void TestAccountEditor::deleteAsks()
     const QList<AccountRecord> records = fileRecords(page.path);
     QCOMPARE(records.size(), 2);
     QCOMPARE(records[1].UserName.trimmed(), QStringLiteral("carol"));
-    QCOMPARE(UnscramblePassword(records[1].ScrambledPassword), QStringLiteral("pwC"));
+    QCOMPARE(unscramblePassword(records[1].ScrambledPassword), QStringLiteral("pwC"));
     QCOMPARE(records[1].Port, 995);
 }
 
@@ -406,7 +406,7 @@ void TestAccountEditor::moves()
         const int original = QStringList{"Alpha", "Beta", "Gamma"}.indexOf(order[i]);
         const TestAccount& account = threeAccounts[original];
         QCOMPARE(records[i].UserName.trimmed(), account.user);
-        QCOMPARE(UnscramblePassword(records[i].ScrambledPassword), account.password);
+        QCOMPARE(unscramblePassword(records[i].ScrambledPassword), account.password);
         QCOMPARE(records[i].Port, account.port);
         QCOMPARE(records[i].Checked, account.checked);
         QCOMPARE(isRowChecked(page.list, i + 1), std::optional<bool>(account.checked == 1));
@@ -449,7 +449,7 @@ void TestAccountEditor::renameSavesIntoItsRecord()
     QCOMPARE(records.size(), 4);
     QCOMPARE(records[3].DisplayName,
              (QStringLiteral("A name longer than the record keeps: ") + QString(40, 'x')).left(64));
-    QCOMPARE(UnscramblePassword(records[3].ScrambledPassword), QStringLiteral("pwD"));
+    QCOMPARE(unscramblePassword(records[3].ScrambledPassword), QStringLiteral("pwD"));
     QCOMPARE(fileDisplayNames(page.path).mid(0, 3), (QStringList{"Alpha", "Beta", "Gamma"}));
 }
 

@@ -105,7 +105,7 @@ void TestCheckWindow::cancelDuringRun()
 
     CheckWindowRig rig;
     rig.settings.DeleteEnabled = deleteEnabled == 1;
-    rig.window.setDeleteEnabled(qint16(deleteEnabled));
+    rig.window.setDeleteEnabled(deleteEnabled == 1);
     rig.runs().sessionDriver().watchdogTimer().setInterval(100);
     rig.addAccount(QStringLiteral("amy"), QStringLiteral("pw"), peer.port());
     rig.mails().appendItem(mailRow("old", "110", MailImage::Seen, "left from before"));
@@ -243,9 +243,9 @@ void TestCheckWindow::spinButtons()
     // The release comes while the press is still repeating its steps.
     QTimer::singleShot(holdMs, spin, [&] { QTest::mouseRelease(spin, Qt::LeftButton, mods); });
     QTest::mousePress(spin, Qt::LeftButton, mods);
-    QCOMPARE(interval ? rig.wiring.recheckControls().IntervalSpinHeld()
-                      : rig.wiring.recheckControls().TimeoutSpinHeld(),
-             qint16(0));
+    QCOMPARE(interval ? rig.wiring.recheckControls().intervalSpinHeld()
+                      : rig.wiring.recheckControls().timeoutSpinHeld(),
+             false);
 
     const int value =
         interval ? rig.settings.RecheckIntervalMinutes : rig.settings.ServerTimeoutSeconds;
@@ -450,7 +450,7 @@ void TestCheckWindow::loadShowsSettingsAndAccounts()
         written.appendAccountRow(row);
         written.setUsersFilePath(usersPath);
         ScriptedPrompter quiet;
-        QVERIFY(SaveUsersFile(written, QString(), 0, quiet));
+        QVERIFY(saveUsersFile(written, QString(), 0, quiet));
     }
 
     CheckWindowRig rig;
@@ -512,7 +512,7 @@ void TestCheckWindow::deleteButtonAsksFirst()
     // Answering No gives every control back; nothing is sent anywhere.
     CheckWindowRig rig;
     rig.settings.DeleteEnabled = 1;
-    rig.window.setDeleteEnabled(1);
+    rig.window.setDeleteEnabled(true);
     rig.window.showMailCheckBoxes(true);
     rig.mails().appendItem(mailRow("amy", "110", MailImage::New, "a"));
     checkRow(rig.mails(), 1);

@@ -78,7 +78,7 @@ struct CloseRig
     QStringList usersOnDisk() const
     {
         AccountListModel loaded;
-        if (!QFile::exists(usersPath) || !LoadAccountList(loaded, usersPath))
+        if (!QFile::exists(usersPath) || !loadAccountList(loaded, usersPath))
             return {};
         QStringList names;
         for (int i = 0; i < loaded.rowCount(); ++i)
@@ -256,7 +256,7 @@ void TestCloseRequest::settingsFileAfterFinalClose()
     rig.settings.FirstRunMarker = true;
     rig.settings.readRecord.Reserved64 = QByteArray(48, 'r');
     rig.form.placeWindow({1500, 1200, 9000, 6000});
-    rig.form.setLogSplit(1);
+    rig.form.setLogSplit(true);
     const int mailPixels[6] = {50, 61, 72, 83, 94, 105};
     const int accountPixels[4] = {40, 51, 62, 73};
     for (int i = 0; i < 6; ++i)

@@ -35,7 +35,7 @@ void TestDeleteWindowDovecot::deletesExactlyTheMarkedMessages()
 {
     CheckWindowRig rig;
     rig.settings.DeleteEnabled = 1;
-    rig.window.setDeleteEnabled(1);
+    rig.window.setDeleteEnabled(true);
     rig.window.showMailCheckBoxes(true);
     rig.addAccount(QStringLiteral("alice"), QStringLiteral("secret1"), m_dovecot->plainPort());
     rig.addAccount(QStringLiteral("bob"), QStringLiteral("secret2"), m_dovecot->plainPort());

@@ -305,27 +305,27 @@ void TestMainWindow::windowCaptionAndTabs()
 void TestMainWindow::tabSwitching_data()
 {
     QTest::addColumn<int>("tab");
-    QTest::addColumn<int>("deleteEnabled");
+    QTest::addColumn<bool>("deleteEnabled");
     QTest::addColumn<QString>("shown");
     QTest::addColumn<bool>("seenEnabled");
     QTest::addColumn<bool>("deleteMailEnabled");
 
-    QTest::newRow("mail, delete off") << 0 << 0 << "ListView1" << true << false;
-    QTest::newRow("mail, delete on") << 0 << 1 << "ListView1" << true << true;
-    QTest::newRow("settings, delete on") << 1 << 1 << "Frame1" << false << false;
-    QTest::newRow("accounts, delete on") << 2 << 1 << "Frame3" << false << false;
+    QTest::newRow("mail, delete off") << 0 << false << "ListView1" << true << false;
+    QTest::newRow("mail, delete on") << 0 << true << "ListView1" << true << true;
+    QTest::newRow("settings, delete on") << 1 << true << "Frame1" << false << false;
+    QTest::newRow("accounts, delete on") << 2 << true << "Frame3" << false << false;
 }
 
 void TestMainWindow::tabSwitching()
 {
     QFETCH(int, tab);
-    QFETCH(int, deleteEnabled);
+    QFETCH(bool, deleteEnabled);
     QFETCH(QString, shown);
     QFETCH(bool, seenEnabled);
     QFETCH(bool, deleteMailEnabled);
 
     MainWindow window;
-    window.setDeleteEnabled(std::int16_t(deleteEnabled));
+    window.setDeleteEnabled(deleteEnabled);
     // Start from another tab, then click the wanted one.
     window.selectTab(tab == 1 ? 2 : 1);
     auto* tabs = window.findChild<QTabBar*>(QStringLiteral("TabStrip1"));
@@ -346,7 +346,7 @@ void TestMainWindow::tabSwitching()
 void TestMainWindow::busyRunDisablesAndRestores()
 {
     MainWindow window;
-    window.setDeleteEnabled(1);
+    window.setDeleteEnabled(true);
     window.selectTab(MainWindow::AccountsTab);
     window.setRunBusy(true);
 
@@ -370,7 +370,7 @@ void TestMainWindow::busyRunDisablesAndRestores()
     QVERIFY(widget("TabStrip1")->isEnabled());
     QVERIFY(widget("Command5")->isEnabled());
 
-    window.setDeleteEnabled(0);
+    window.setDeleteEnabled(false);
     window.setRunBusy(true);
     window.setRunBusy(false);
     QVERIFY(!widget("Command5")->isEnabled());
@@ -400,7 +400,7 @@ void TestMainWindow::settingsPageLinks()
 void TestMainWindow::toolTipsOff()
 {
     MainWindow window;
-    window.setToolTipsOff(1);
+    window.setToolTipsOff(true);
     window.handleFirstActivation();
     const char* tipped[] = {"Command1",  "Command2", "Command3", "Command4",  "Command5",
                             "Command7",  "Text1",    "Text8",    "Command12", "Command13",
@@ -408,7 +408,7 @@ void TestMainWindow::toolTipsOff()
     for (const char* name : tipped)
         QVERIFY2(window.findChild<QWidget*>(QString::fromLatin1(name))->toolTip().isEmpty(), name);
 
-    window.setToolTipsOff(0);
+    window.setToolTipsOff(false);
     window.setRecheckIntervalMinutes(7);
     window.findChild<QTimer*>(QStringLiteral("Timer1"))->start();
     window.applyToolTips();
@@ -441,7 +441,7 @@ void TestMainWindow::logBoxShowHideAndSplit()
     // Right-click while hidden: the split changes for the next showing.
     QTest::mousePress(button, Qt::RightButton);
     QTest::mouseRelease(button, Qt::RightButton);
-    QCOMPARE(window.logSplit(), std::int16_t(1));
+    QCOMPARE(window.logSplit(), true);
     QVERIFY(!log->isVisible());
     QTest::mouseClick(button, Qt::LeftButton);
     QVERIFY(log->isVisible());
@@ -450,7 +450,7 @@ void TestMainWindow::logBoxShowHideAndSplit()
     // Right-click while shown: placed again at once, still shown.
     QTest::mousePress(button, Qt::RightButton);
     QTest::mouseRelease(button, Qt::RightButton);
-    QCOMPARE(window.logSplit(), std::int16_t(0));
+    QCOMPARE(window.logSplit(), false);
     QVERIFY(log->isVisible());
     QCOMPARE(log->geometry(), full);
 

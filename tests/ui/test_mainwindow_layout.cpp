@@ -31,8 +31,6 @@ private slots:
     void firstRunPlacement();
     void storedPositionCheck_data();
     void storedPositionCheck();
-    void startupFontChoice_data();
-    void startupFontChoice();
     void fontDialogCapsAtTwelve_data();
     void fontDialogCapsAtTwelve();
     void pageColours_data();
@@ -63,7 +61,7 @@ void TestMainWindowLayout::resizeRules()
 
     MainWindow window;
     window.setPageColour(theme ? 0x80000005 : 0x8000000F);
-    window.setLogSplit(theme ? 1 : 0);
+    window.setLogSplit(theme);
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     const QSize frameExtra = window.frameGeometry().size() - window.size();
@@ -194,53 +192,6 @@ void TestMainWindowLayout::storedPositionCheck()
     QCOMPARE(double(checked.WindowWidth), 9000.0);
 }
 
-void TestMainWindowLayout::startupFontChoice_data()
-{
-    QTest::addColumn<QString>("storedName");
-    QTest::addColumn<float>("storedSize");
-    QTest::addColumn<int>("storedBold");
-    QTest::addColumn<QStringList>("installed");
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<float>("size");
-    QTest::addColumn<int>("bold");
-
-    const QStringList some{"Arial", "DejaVu Sans", "MS Sans Serif", "Verdana"};
-    QTest::newRow("installed, small size")
-        << "DejaVu Sans" << 1.5f << -1 << some << "DejaVu Sans" << 8.0f << -1;
-    QTest::newRow("installed, large size")
-        << "DejaVu Sans" << 14.0f << 0 << some << "DejaVu Sans" << 12.0f << 0;
-    QTest::newRow("installed, trailing blanks")
-        << "Verdana   " << 10.0f << 0 << some << "Verdana" << 10.0f << 0;
-    QTest::newRow("missing: first fallback")
-        << "Gone Font" << 20.0f << -1 << some << "MS Sans Serif" << 8.0f << 0;
-    QTest::newRow("missing: later fallback")
-        << "Gone Font" << 10.0f << -1 << QStringList{"Symbol", "Verdana"} << "Verdana" << 8.0f << 0;
-    QTest::newRow("missing: system default")
-        << "Gone Font" << 10.0f << -1 << QStringList{"Symbol", "Noto Sans"} << "Noto Sans UI"
-        << 8.0f << 0;
-    QTest::newRow("case differs") << "arial" << 10.0f << 0 << some << "MS Sans Serif" << 8.0f << 0;
-    QTest::newRow("no fonts at all")
-        << "Gone Font" << 30.0f << -1 << QStringList{} << "Gone Font" << 12.0f << -1;
-}
-
-void TestMainWindowLayout::startupFontChoice()
-{
-    QFETCH(QString, storedName);
-    QFETCH(float, storedSize);
-    QFETCH(int, storedBold);
-    QFETCH(QStringList, installed);
-    QFETCH(QString, name);
-    QFETCH(float, size);
-    QFETCH(int, bold);
-
-    const MainWindow::TextFont chosen =
-        MainWindow::chooseStartupFont({storedName, storedSize, std::int16_t(storedBold)}, installed,
-                                      QStringLiteral("Noto Sans UI"));
-    QCOMPARE(chosen.name, name);
-    QCOMPARE(chosen.size, size);
-    QCOMPARE(int(chosen.bold), bold);
-}
-
 void TestMainWindowLayout::fontDialogCapsAtTwelve_data()
 {
     QTest::addColumn<double>("chosenSize");
@@ -268,7 +219,7 @@ void TestMainWindowLayout::fontDialogCapsAtTwelve()
         chosen.setBold(true);
         return chosen;
     });
-    window.setTextFont({QString(), 0, 0});
+    window.setTextFont({QString(), 0, false});
     // While loading, no dialog.
     window.applyTextFont();
     QCOMPARE(shown, 0);
@@ -283,7 +234,7 @@ void TestMainWindowLayout::fontDialogCapsAtTwelve()
     QCOMPARE(offered.pointSizeF(), 9.0);
     QCOMPARE(double(window.textFont().size), storedSize);
     QCOMPARE(window.textFont().name, QStringLiteral("DejaVu Sans"));
-    QCOMPARE(int(window.textFont().bold), -1);
+    QCOMPARE(window.textFont().bold, true);
 
     for (const char* name : {"ListView1", "ListView2", "ImageCombo1", "Text1", "Text10", "Text8"}) {
         const QFont font = window.findChild<QWidget*>(QString::fromLatin1(name))->font();

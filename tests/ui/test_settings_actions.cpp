@@ -149,8 +149,8 @@ struct Pages
         s.RunPassword = QStringLiteral("run");
         for (int i = 1; i <= 11; ++i)
             box(QStringLiteral("Check%1").arg(i))->setChecked(true);
-        form.setToolTipsOff(1);
-        form.setDeleteEnabled(1);
+        form.setToolTipsOff(true);
+        form.setDeleteEnabled(true);
         addMailRows();
         form.showMailCheckBoxes(true);
         find<QLineEdit>("Text6")->setText("45");
@@ -224,7 +224,7 @@ void TestSettingsActions::toolTipsBox()
     QVERIFY(!tip("Text10").isEmpty());
 
     pages.box("Check9")->click();
-    QCOMPARE(pages.form.toolTipsOff(), std::int16_t(1));
+    QCOMPARE(pages.form.toolTipsOff(), true);
     for (const char* name : {"Command14", "Text7", "Text8", "Command1", "Text10"})
         QVERIFY2(tip(name).isEmpty(), name);
 
@@ -291,7 +291,7 @@ void TestSettingsActions::deleteFunctionsOff()
     pages.box("Check4")->setChecked(true);
     pages.form.handleFirstActivation();
     pages.settings.DeleteEnabled = true;
-    pages.form.setDeleteEnabled(1);
+    pages.form.setDeleteEnabled(true);
     pages.form.showMailCheckBoxes(true);
     pages.form.selectTab(MainWindow::MailTab);
     auto* command5 = pages.find<QPushButton>("Command5");
@@ -301,7 +301,7 @@ void TestSettingsActions::deleteFunctionsOff()
 
     pages.box("Check4")->click();
     QCOMPARE(pages.settings.DeleteEnabled, false);
-    QCOMPARE(pages.form.deleteEnabled(), std::int16_t(0));
+    QCOMPARE(pages.form.deleteEnabled(), false);
     QVERIFY(!command5->isEnabled());
     QVERIFY(!pages.mail.checkBoxesShown());
     QCOMPARE(pages.form.mailListView()->pictureSet(), 1);
