@@ -169,8 +169,8 @@ int trustServer(const Arguments& arguments, const QString& dataFolder, const Run
     QTextStream& err = *io.err;
     const QString server =
         arguments.trustHost + QLatin1Char(':') + QString::number(arguments.trustPort);
-    const CertificateProbeResult probe =
-        probeCertificate(arguments.trustHost, arguments.trustPort, int(settings.ServerTimeoutMs));
+    const CertificateProbeResult probe = probeCertificate(arguments.trustHost, arguments.trustPort,
+                                                          int(settings.ServerTimeout.count()));
     if (probe.verified) {
         err << terminalSafe(QStringLiteral("The system's trusted certificates vouch for ") +
                             server + QStringLiteral("; nothing to store."))

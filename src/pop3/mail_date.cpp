@@ -208,7 +208,7 @@ QString twelveHourClock(const QTime& time)
         .arg(time.hour() < 12 ? QStringLiteral("AM") : QStringLiteral("PM"));
 }
 
-QString formatLocal(const QDateTime& local, int style)
+QString formatLocal(const QDateTime& local, DateStyle style)
 {
     const QLocale locale = QLocale::system();
     const QDate date = local.date();
@@ -217,19 +217,19 @@ QString formatLocal(const QDateTime& local, int style)
                                      .arg(date.day())
                                      .arg(date.year(), 4, 10, QLatin1Char('0'));
     switch (style) {
-    case DateRegionalShort:
-    case DateRegionalLong: {
+    case DateStyle::RegionalShort:
+    case DateStyle::RegionalLong: {
         // Formatted from the whole date-time so that a zone name in the
         // long time is the one in force at the mail's moment.
         const auto dateFormat =
-            style == DateRegionalShort ? QLocale::ShortFormat : QLocale::LongFormat;
+            style == DateStyle::RegionalShort ? QLocale::ShortFormat : QLocale::LongFormat;
         return locale.toString(local, locale.dateFormat(dateFormat) + u' ' +
                                           locale.timeFormat(QLocale::LongFormat));
     }
-    case DateWithDayName:
+    case DateStyle::WithDayName:
         return locale.dayName(date.dayOfWeek(), QLocale::ShortFormat) + u' ' + monthDayYear + u' ' +
                twelveHourClock(local.time());
-    case DateWithoutDayName:
+    case DateStyle::WithoutDayName:
         return monthDayYear + u' ' + twelveHourClock(local.time());
     default:
         return {};
@@ -238,7 +238,7 @@ QString formatLocal(const QDateTime& local, int style)
 
 } // namespace
 
-QString FormatMailDate(const QString& value, int style)
+QString FormatMailDate(const QString& value, DateStyle style)
 {
     const QDateTime utc = parseMailDate(value);
     if (!utc.isValid())
@@ -251,7 +251,7 @@ QString FormatMailDate(const QString& value, int style)
     return formatLocal(local, style);
 }
 
-QString displayedMailDate(const QString& value, int style)
+QString displayedMailDate(const QString& value, DateStyle style)
 {
-    return style < DateRegionalShort ? value : FormatMailDate(value, style);
+    return style < DateStyle::RegionalShort ? value : FormatMailDate(value, style);
 }

@@ -40,8 +40,8 @@ RunStep CheckRun::firstAccount()
     m_currentRow = m_firstRow;
     if (m_firstRow == 0)
         return RunStep::stop(RunHalt::NoAccountTicked);
-    if (m_settings.DateStyle < 1) {
-        m_settings.DateStyle = 1;
+    if (isBelowAsSent(m_settings.DateStyle)) {
+        m_settings.DateStyle = DateStyle::AsSent;
         emit dateStyleReset();
     }
     m_listDateStyle = m_settings.DateStyle;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/date_style.h"
 #include "pop3/snapshot_matcher.h"
 #include "runs/run_step.h"
 
@@ -41,7 +42,7 @@ public:
     // The mail rows of the run, without the "(no mail)" rows.
     int totalItems() const;
     // The date style the list was made with.
-    int listDateStyle() const { return m_listDateStyle; }
+    DateStyle listDateStyle() const { return m_listDateStyle; }
     int currentAccountRow() const { return m_currentRow; }
 
 signals:
@@ -59,5 +60,5 @@ private:
     int m_currentRow = 0;
     int m_noMailRows = 0;
     int m_newMailCount = 0;
-    int m_listDateStyle = 1;
+    DateStyle m_listDateStyle = DateStyle::AsSent;
 };

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/date_style.h"
 #include "runs/delete_plan.h"
 #include "runs/run_step.h"
 
@@ -37,7 +38,7 @@ public:
     // A fetched header block: DELE when it is the message of a marked row of
     // the block (its date shown in the list's date style), QUIT when the
     // block no longer fits the list.
-    void matchHeaders(const MailHeaders& headers, qint32 messageNumber, int listDateStyle);
+    void matchHeaders(const MailHeaders& headers, qint32 messageNumber, DateStyle listDateStyle);
     // The server accepted the DELE: true when the block's rows are all
     // matched.
     bool deleteAccepted();

@@ -23,7 +23,8 @@ int firstMarkedMailRow(const MailListModel& mails)
     return 0;
 }
 
-void DeleteRun::matchHeaders(const MailHeaders& headers, qint32 messageNumber, int listDateStyle)
+void DeleteRun::matchHeaders(const MailHeaders& headers, qint32 messageNumber,
+                             DateStyle listDateStyle)
 {
     const DeleteBlock* block = currentBlock();
     if (!block || block->firstRow < 1 || block->lastRow > m_mails.itemCount()) {

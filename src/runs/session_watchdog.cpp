@@ -30,7 +30,7 @@ void SessionWatchdog::replyAwaited()
     m_markBytes = m_sessionBytes;
 }
 
-SessionWatchdog::Verdict SessionWatchdog::check(qint64& lastArrivalTick, double timeoutMs)
+SessionWatchdog::Verdict SessionWatchdog::check(qint64& lastArrivalTick, Milliseconds timeout)
 {
     const qint64 tickNow = now();
     // From the connection on (not only after the greeting was answered), so
@@ -41,12 +41,13 @@ SessionWatchdog::Verdict SessionWatchdog::check(qint64& lastArrivalTick, double 
     const qint64 sinceMark = tickNow - m_markTick;
     if (sinceMark < 0)
         m_markTick = tickNow;
-    if (double(silent) > timeoutMs)
+    // The tick count is in milliseconds.
+    if (Milliseconds(double(silent)) > timeout)
         return Verdict::Silent;
     // Silence alone misses a server that sends a byte now and then: a reply
     // must also grow by ProgressBytes within each time-out. A large reply
     // over a slow but working link passes every mark and is never cut.
-    if (m_replyAwaited && double(sinceMark) > timeoutMs) {
+    if (m_replyAwaited && Milliseconds(double(sinceMark)) > timeout) {
         if (m_sessionBytes - m_markBytes < ProgressBytes)
             return Verdict::TooSlow;
         m_markTick = tickNow;

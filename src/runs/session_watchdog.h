@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/durations.h"
+
 #include <QObject>
 #include <QTimer>
 
@@ -32,7 +34,7 @@ public:
     void replyAwaited();
 
     // lastArrivalTick is the session's; a wrapped tick counter restarts it.
-    Verdict check(qint64& lastArrivalTick, double timeoutMs);
+    Verdict check(qint64& lastArrivalTick, Milliseconds timeout);
 
 signals:
     void tick();

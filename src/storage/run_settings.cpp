@@ -49,7 +49,7 @@ void copyFields(RunSettings& s, const SettingsRecord& r)
     s.WindowTop = r.WindowTop;
     s.WindowWidth = r.WindowWidth;
     s.WindowHeight = r.WindowHeight;
-    s.ServerTimeoutMs = r.serverTimeoutMs();
+    s.ServerTimeout = Milliseconds(r.serverTimeoutMs());
     s.MailColumnWidths = r.MailColumnWidths;
     s.AccountColumnWidths = r.AccountColumnWidths;
     s.RecheckIntervalMinutes = r.RecheckIntervalMinutes;
@@ -57,7 +57,7 @@ void copyFields(RunSettings& s, const SettingsRecord& r)
     s.TextFontName = r.TextFontName.trimmed();
     s.TextFontBold = readFlag(r.TextFontBold, boldFlag);
     s.TextFontSize = r.TextFontSize;
-    s.DateStyle = r.DateStyle;
+    s.DateStyle = static_cast<DateStyle>(r.DateStyle);
     s.UseApop = readFlag(r.UseApop, nonZeroFlag);
     s.LogSplit = readFlag(r.LogSplit, nonZeroFlag);
     s.TrayInEffect = readFlag(r.TrayOnClose, boxFlag);
@@ -100,13 +100,13 @@ void applyFont(RunSettings& s, const FontFacts& fonts)
 
 void applyTimeout(RunSettings& s)
 {
-    const double seconds = roundHalfToEven(s.ServerTimeoutMs / 1000.0);
+    const double seconds = roundHalfToEven(s.ServerTimeout.count() / 1000.0);
     if (seconds < minTimeoutSeconds) {
         s.ServerTimeoutSeconds = minTimeoutSeconds;
-        s.ServerTimeoutMs = minTimeoutSeconds * 1000;
+        s.ServerTimeout = std::chrono::seconds(minTimeoutSeconds);
     } else if (seconds > maxTimeoutSeconds) {
         s.ServerTimeoutSeconds = maxTimeoutSeconds;
-        s.ServerTimeoutMs = maxTimeoutSeconds * 1000;
+        s.ServerTimeout = std::chrono::seconds(maxTimeoutSeconds);
     } else {
         s.ServerTimeoutSeconds = std::int32_t(seconds);
     }
@@ -121,9 +121,9 @@ void applyWidthDefaults(std::array<float, N>& widths, const std::array<float, N>
     }
 }
 
-std::int64_t toFixedPoint(double ms)
+std::int64_t toFixedPoint(Milliseconds span)
 {
-    const double fixed = std::round(ms * 10000.0);
+    const double fixed = std::round(span.count() * 10000.0);
     if (!(fixed > double(std::numeric_limits<std::int64_t>::min())))
         return std::numeric_limits<std::int64_t>::min();
     if (!(fixed < double(std::numeric_limits<std::int64_t>::max())))
@@ -163,8 +163,8 @@ RunSettings RunSettings::fromRecord(const SettingsRecord& record,
     copyFields(s, record);
     for (const BoxField& field : boxFields)
         s.*field.typed = readFlag(record.*field.stored, boxFlag);
-    if (s.DateStyle < 1)
-        s.DateStyle = 1;
+    if (isBelowAsSent(s.DateStyle))
+        s.DateStyle = DateStyle::AsSent;
     applyWindowEdges(s, screen);
     applyFont(s, fonts);
     if (s.RecheckIntervalMinutes > 9999 || s.RecheckIntervalMinutes < 1)
@@ -183,7 +183,7 @@ SettingsRecord RunSettings::toRecord(const RandomUnit& random) const
     r.WindowTop = WindowTop;
     r.WindowWidth = WindowWidth;
     r.WindowHeight = WindowHeight;
-    r.ServerTimeoutFixed = toFixedPoint(ServerTimeoutMs);
+    r.ServerTimeoutFixed = toFixedPoint(ServerTimeout);
     r.MailColumnWidths = MailColumnWidths;
     r.AccountColumnWidths = AccountColumnWidths;
     r.RecheckIntervalMinutes = RecheckIntervalMinutes;
@@ -195,7 +195,7 @@ SettingsRecord RunSettings::toRecord(const RandomUnit& random) const
     r.TextFontName = TextFontName;
     r.TextFontBold = writeFlag(TextFontBold, readRecord.TextFontBold, boldFlag);
     r.TextFontSize = TextFontSize;
-    r.DateStyle = DateStyle;
+    r.DateStyle = static_cast<std::int32_t>(DateStyle);
     r.ScrambledRunPassword = toAnsi(scramblePassword(RunPassword, random));
     r.LogSplit = writeFlag(LogSplit, readRecord.LogSplit, nonZeroFlag);
     return r;
@@ -216,9 +216,9 @@ void RunSettings::restorePage1Defaults()
 void RunSettings::restorePage2Defaults()
 {
     TrayOnClose = false;
-    DateStyle = 1;
+    DateStyle = ::DateStyle::AsSent;
     ServerTimeoutSeconds = defaultTimeoutSeconds;
-    ServerTimeoutMs = defaultTimeoutSeconds * 1000;
+    ServerTimeout = std::chrono::seconds(defaultTimeoutSeconds);
     ToolTipsOff = false;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/date_style.h"
+#include "platform/durations.h"
 #include "storage/scramble.h"
 #include "storage/settings_record.h"
 #include "storage/text_font.h"
@@ -19,8 +21,9 @@ struct ScreenFacts
 
 // The window's settings in memory: one variable per record field (same
 // names, the plain run password and secret instead of their scrambled
-// forms, yes/no fields as bool) plus the values derived at load. Default
-// values are those of a fresh installation.
+// forms, yes/no fields as bool, the date style as DateStyle, the server
+// time-out as a duration) plus the values derived at load. Default values
+// are those of a fresh installation.
 struct RunSettings
 {
     static constexpr std::array<float, 6> defaultMailColumnWidths{1440, 1440, 2000,
@@ -33,7 +36,7 @@ struct RunSettings
     float WindowTop = 0;
     float WindowWidth = firstRunWindowWidth;
     float WindowHeight = firstRunWindowHeight;
-    double ServerTimeoutMs = 180000;
+    Milliseconds ServerTimeout{180000};
     std::array<float, 6> MailColumnWidths = defaultMailColumnWidths;
     std::array<float, 4> AccountColumnWidths = defaultAccountColumnWidths;
     std::int32_t RecheckIntervalMinutes = 30;
@@ -49,7 +52,7 @@ struct RunSettings
     QString TextFontName = QStringLiteral("MS Sans Serif");
     bool TextFontBold = false;
     float TextFontSize = 8;
-    std::int32_t DateStyle = 1;
+    ::DateStyle DateStyle = ::DateStyle::AsSent;
     bool AutoStartTimer = false;
     bool ToolTipsOff = false;
     bool ContinuousAlarm = false;

@@ -223,7 +223,7 @@ void RecheckControls::spinFinished(Spin spin)
         break;
     case Spin::TimeoutDown:
     case Spin::TimeoutUp:
-        m_settings.ServerTimeoutMs = double(m_settings.ServerTimeoutSeconds) * 1000;
+        m_settings.ServerTimeout = std::chrono::seconds(m_settings.ServerTimeoutSeconds);
         break;
     }
 }

@@ -106,20 +106,20 @@ void SettingsActions::deleteFunctionsChanged(bool checked)
 void SettingsActions::dateStyleChosen(int index)
 {
     if (index >= 0)
-        m_settings.DateStyle = index + 1;
-    if (m_settings.DateStyle < 1) {
-        m_settings.DateStyle = 1;
+        m_settings.DateStyle = dateStyleAtChooserIndex(index);
+    if (isBelowAsSent(m_settings.DateStyle)) {
+        m_settings.DateStyle = DateStyle::AsSent;
         m_dateStyleChooser->setCurrentIndex(0);
     }
 }
 
 void SettingsActions::showDateStyle()
 {
-    if (m_settings.DateStyle < 1)
-        m_settings.DateStyle = 1;
+    if (isBelowAsSent(m_settings.DateStyle))
+        m_settings.DateStyle = DateStyle::AsSent;
     // A style with no entry leaves the chooser as it is.
-    if (m_settings.DateStyle <= m_dateStyleChooser->count())
-        m_dateStyleChooser->setCurrentIndex(m_settings.DateStyle - 1);
+    if (const auto entry = dateStyleChooserIndex(m_settings.DateStyle, m_dateStyleChooser->count()))
+        m_dateStyleChooser->setCurrentIndex(*entry);
 }
 
 // --- "Defaults" ----------------------------------------------------------------

@@ -176,8 +176,8 @@ void WindowWiring::firstActivation()
     SettingsPages& pages = m_window.settingsPages();
     pages.intervalBox()->setText(QString::number(m_settings.RecheckIntervalMinutes));
     QComboBox* chooser = pages.dateStyleChooser();
-    if (m_settings.DateStyle >= 1 && m_settings.DateStyle <= chooser->count())
-        chooser->setCurrentIndex(m_settings.DateStyle - 1);
+    if (const auto index = dateStyleChooserIndex(m_settings.DateStyle, chooser->count()))
+        chooser->setCurrentIndex(*index);
     if (!m_settings.AutoCheckOnOpen)
         return;
     // The run's buttons go busy at once; the tab the window opened on stays.

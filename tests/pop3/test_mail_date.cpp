@@ -34,7 +34,8 @@ private slots:
     void unreadableValuesComeBackAsPassed();
     void regionalStyles_data();
     void regionalStyles();
-    void displayedDateKeepsTheValueBelowStyleTwo();
+    void displayedDate_data();
+    void displayedDate();
     void randomValuesGiveTheValueOrAWholeDate();
 };
 
@@ -100,7 +101,7 @@ void TestMailDate::readsAndConverts()
     QFETCH(int, style);
     QFETCH(QString, expected);
     useZone(zone.constData());
-    QCOMPARE(FormatMailDate(value, style), expected);
+    QCOMPARE(FormatMailDate(value, DateStyle(style)), expected);
 }
 
 void TestMailDate::unreadableValuesComeBackAsPassed_data()
@@ -140,7 +141,8 @@ void TestMailDate::unreadableValuesComeBackAsPassed_data()
 void TestMailDate::unreadableValuesComeBackAsPassed()
 {
     QFETCH(QString, value);
-    for (int style = DateRegionalShort; style <= DateWithoutDayName; ++style)
+    for (DateStyle style : {DateStyle::RegionalShort, DateStyle::RegionalLong,
+                            DateStyle::WithDayName, DateStyle::WithoutDayName})
         QCOMPARE(FormatMailDate(value, style), value);
 }
 
@@ -167,17 +169,35 @@ void TestMailDate::regionalStyles()
     QFETCH(int, style);
     QFETCH(QString, expected);
     useZone(zone.constData());
-    QCOMPARE(FormatMailDate("Sat, 4 Jan 2003 14:15:07 -0500", style), expected);
+    QCOMPARE(FormatMailDate("Sat, 4 Jan 2003 14:15:07 -0500", DateStyle(style)), expected);
 }
 
-void TestMailDate::displayedDateKeepsTheValueBelowStyleTwo()
+// Below RegionalShort the value is shown as sent; a style beyond the last
+// has no format, so a readable date shows as nothing and an unreadable one
+// as sent.
+void TestMailDate::displayedDate_data()
 {
-    const QString value = "Sat, 4 Jan 2003 14:15:07 -0500";
-    QCOMPARE(displayedMailDate(value, 1), value);
-    QCOMPARE(displayedMailDate(value, 0), value);
-    QCOMPARE(displayedMailDate(value, -3), value);
-    QCOMPARE(displayedMailDate(value, 5), "Jan 4 2003 7:15 PM");
-    QCOMPARE(displayedMailDate("not a date", 4), "not a date");
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<int>("style");
+    QTest::addColumn<QString>("expected");
+    const QString date = "Sat, 4 Jan 2003 14:15:07 -0500";
+    const QString notADate = "not a date";
+    QTest::newRow("as sent") << date << 1 << date;
+    QTest::newRow("0") << date << 0 << date;
+    QTest::newRow("-1") << date << -1 << date;
+    QTest::newRow("-3") << date << -3 << date;
+    QTest::newRow("without day name") << date << 5 << "Jan 4 2003 7:15 PM";
+    QTest::newRow("with day name, not a date") << notADate << 4 << notADate;
+    QTest::newRow("9") << date << 9 << "";
+    QTest::newRow("9, not a date") << notADate << 9 << notADate;
+}
+
+void TestMailDate::displayedDate()
+{
+    QFETCH(QString, value);
+    QFETCH(int, style);
+    QFETCH(QString, expected);
+    QCOMPARE(displayedMailDate(value, DateStyle(style)), expected);
 }
 
 // Values built from date-like pieces and stray characters reach every step;
@@ -199,7 +219,7 @@ void TestMailDate::randomValuesGiveTheValueOrAWholeDate()
             value += pieces[random.bounded(int(pieces.size()))];
         if (random.bounded(2))
             value = (random.bounded(2) ? "4 Jan 2003 10:00 " : "4 Jan 2003 ") + value;
-        const QString result = FormatMailDate(value, DateWithDayName);
+        const QString result = FormatMailDate(value, DateStyle::WithDayName);
         if (result != value) {
             QVERIFY2(whole.match(result).hasMatch(), qPrintable(value + " -> " + result));
             ++read;

@@ -282,7 +282,7 @@ void TestCheckRun::watchdogTickArithmetic()
     rig.runs->sessionDriver().waits().closeMs = 5;
     rig.runs->sessionDriver().waits().reconnectPauseMs = 5;
     rig.runs->sessionDriver().watchdogTimer().setInterval(3600 * 1000); // ticks only by hand
-    rig.settings.ServerTimeoutMs = 5000;
+    rig.settings.ServerTimeout = std::chrono::seconds(5);
     rig.addAccount("bob", "pw", peer.port());
     ticks.now = 0x7FFFF000u;
     QSignalSpy ended(rig.runs.get(), &RunCoordinator::runEnded);

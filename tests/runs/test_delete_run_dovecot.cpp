@@ -82,7 +82,7 @@ void TestDeleteRunDovecot::deletesExactlyTheMarkedMessages()
 
     RunRig rig;
     rig.settings.UseRetr = retr ? 1 : 0;
-    rig.settings.DateStyle = dateStyle;
+    rig.settings.DateStyle = DateStyle(dateStyle);
     rig.settings.DeleteEnabled = 1;
     rig.mails.setCheckBoxesShown(true);
     rig.addAccount("alice", "secret1", m_dovecot.plainPort());
@@ -142,7 +142,7 @@ void TestDeleteRunDovecot::lostSessionDeletesNothing()
     for (int row : {1, 3})
         QVERIFY(checkRow(rig.mails, row));
 
-    rig.settings.ServerTimeoutMs = 1000;
+    rig.settings.ServerTimeout = std::chrono::seconds(1);
     rig.runs->sessionDriver().watchdogTimer().setInterval(100);
     bool dropped = false;
     QObject::connect(&rig.runs->sessionDriver().socket(), &MailSocket::dataArrived, &rig.mails,

@@ -39,6 +39,7 @@ private slots:
     void timeout();
     void interval_data();
     void interval();
+    void dateStyle_data();
     void dateStyle();
     void windowEdges_data();
     void windowEdges();
@@ -79,7 +80,7 @@ void TestRunSettings::timeout()
     QFETCH(double, ms);
     const RunSettings s = load(withTimeoutMs(storedMs));
     QCOMPARE(s.ServerTimeoutSeconds, seconds);
-    QCOMPARE(s.ServerTimeoutMs, ms);
+    QCOMPARE(s.ServerTimeout.count(), ms);
     QCOMPARE(s.toRecord().ServerTimeoutFixed, qint64(ms * 10000));
 }
 
@@ -103,13 +104,31 @@ void TestRunSettings::interval()
     QCOMPARE(load(r).RecheckIntervalMinutes, loaded);
 }
 
+void TestRunSettings::dateStyle_data()
+{
+    QTest::addColumn<int>("stored");
+    QTest::addColumn<int>("loaded");
+    constexpr int lowest = std::numeric_limits<std::int32_t>::min();
+    constexpr int highest = std::numeric_limits<std::int32_t>::max();
+    QTest::newRow("0") << 0 << 1;
+    QTest::newRow("-4") << -4 << 1;
+    QTest::newRow("lowest") << lowest << 1;
+    QTest::newRow("1") << 1 << 1;
+    QTest::newRow("5") << 5 << 5;
+    QTest::newRow("9, no such style, kept") << 9 << 9;
+    QTest::newRow("highest, kept") << highest << highest;
+}
+
+// What the load made of the style is what the save writes.
 void TestRunSettings::dateStyle()
 {
+    QFETCH(int, stored);
+    QFETCH(int, loaded);
     SettingsRecord r = SettingsRecord::templateRecord();
-    for (auto [stored, loaded] : {std::pair{0, 1}, {-4, 1}, {1, 1}, {5, 5}, {9, 9}}) {
-        r.DateStyle = stored;
-        QCOMPARE(load(r).DateStyle, loaded);
-    }
+    r.DateStyle = stored;
+    const RunSettings s = load(r);
+    QCOMPARE(s.DateStyle, DateStyle(loaded));
+    QCOMPARE(s.toRecord().DateStyle, loaded);
 }
 
 void TestRunSettings::windowEdges_data()
@@ -304,14 +323,14 @@ void TestRunSettings::pageDefaultsTouchOnlyTheirPage()
              0);
     QCOMPARE(p1.RecheckIntervalMinutes, 30);
     QCOMPARE(p1.UseRetr + p1.UseApop + p1.TrayOnClose + p1.ToolTipsOff, 4);
-    QCOMPARE(p1.DateStyle, 3);
+    QCOMPARE(p1.DateStyle, DateStyle::RegionalLong);
 
     RunSettings p2 = before;
     p2.restorePage2Defaults();
     QCOMPARE(p2.TrayOnClose + p2.ToolTipsOff, 0);
-    QCOMPARE(p2.DateStyle, 1);
+    QCOMPARE(p2.DateStyle, DateStyle::AsSent);
     QCOMPARE(p2.ServerTimeoutSeconds, 180);
-    QCOMPARE(p2.ServerTimeoutMs, 180000.0);
+    QCOMPARE(p2.ServerTimeout.count(), 180000.0);
     QCOMPARE(p2.RunPassword, QStringLiteral("run"));
     QCOMPARE(p2.TrayInEffect, true);
     QCOMPARE(p2.CheckSelectedOnly + p2.UseRetr + p2.UseApop, 3);
@@ -346,7 +365,7 @@ void TestRunSettings::garbageRecordLoadsSafely()
     QCOMPARE(s.WindowHeight, 5265.f);
     QCOMPARE(s.ServerTimeoutSeconds, 5);
     QCOMPARE(s.RecheckIntervalMinutes, 30);
-    QCOMPARE(s.DateStyle, 1);
+    QCOMPARE(s.DateStyle, DateStyle::AsSent);
     QCOMPARE(s.MailColumnWidths[3], 3300.f);
     QCOMPARE(s.TextFontName, QStringLiteral("MS Sans Serif"));
     QCOMPARE(s.RunPassword, QString());

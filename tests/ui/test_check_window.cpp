@@ -253,7 +253,7 @@ void TestCheckWindow::spinButtons()
     const QLineEdit* box = rig.find<QLineEdit>(interval ? "Text6" : "Text9");
     QCOMPARE(box->text(), QString::number(value));
     if (!interval)
-        QCOMPARE(rig.settings.ServerTimeoutMs, value * 1000.0);
+        QCOMPARE(rig.settings.ServerTimeout.count(), value * 1000.0);
 }
 
 void TestCheckWindow::alarmAndTimerOptions()
@@ -474,7 +474,7 @@ void TestCheckWindow::loadShowsSettingsAndAccounts()
     // An odd stored value the run never touched goes back as it came.
     QCOMPARE(rig.settings.toRecord().IdleIfOffline, qint16(2));
     QCOMPARE(rig.find<QLineEdit>("Text9")->text(), QStringLiteral("5"));
-    QCOMPARE(rig.settings.ServerTimeoutMs, 5000.0);
+    QCOMPARE(rig.settings.ServerTimeout.count(), 5000.0);
     QCOMPARE(rig.find<QLineEdit>("Text6")->text(), QStringLiteral("30"));
     QCOMPARE(rig.window.mailListView()->columnWidth(0), 100);
     QCOMPARE(rig.window.mailListView()->columnWidth(1), 96); // default 1440
@@ -495,7 +495,7 @@ void TestCheckWindow::autoCheckOnFirstActivation()
     // The window opens on the account page and checks at once; the tab stays.
     CheckWindowRig rig;
     rig.settings.AutoCheckOnOpen = 1;
-    rig.settings.DateStyle = 3;
+    rig.settings.DateStyle = DateStyle::RegionalLong;
     rig.window.selectTab(MainWindow::AccountsTab);
     QSignalSpy ended(&rig.runs(), &RunCoordinator::runEnded);
     rig.window.handleFirstActivation();

@@ -252,7 +252,7 @@ void TestCloseRequest::settingsFileAfterFinalClose()
     rig.settings.RunPassword = QStringLiteral("Open Sesame 7");
     rig.settings.ApopSecret = QStringLiteral("shared apop secret, with blanks");
     rig.settings.RecheckIntervalMinutes = 45;
-    rig.settings.DateStyle = 4;
+    rig.settings.DateStyle = DateStyle::WithDayName;
     rig.settings.FirstRunMarker = true;
     rig.settings.readRecord.Reserved64 = QByteArray(48, 'r');
     rig.form.placeWindow({1500, 1200, 9000, 6000});
@@ -278,7 +278,7 @@ void TestCloseRequest::settingsFileAfterFinalClose()
     QCOMPARE(loaded.RunPassword, QStringLiteral("Open Sesame 7"));
     QCOMPARE(loaded.ApopSecret, QStringLiteral("shared apop secret, with blanks"));
     QCOMPARE(loaded.RecheckIntervalMinutes, 45);
-    QCOMPARE(loaded.DateStyle, 4);
+    QCOMPARE(loaded.DateStyle, DateStyle::WithDayName);
     QCOMPARE(loaded.FirstRunMarker, true);
     QCOMPARE(record.FirstRunMarker, 1);
     for (int i = 0; i < 6; ++i)

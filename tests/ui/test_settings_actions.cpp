@@ -102,14 +102,14 @@ struct Pages
         m["UseApop"] = n(s.UseApop);
         m["TrayOnClose"] = n(s.TrayOnClose);
         m["TrayInEffect"] = n(s.TrayInEffect);
-        m["DateStyle"] = n(s.DateStyle);
+        m["DateStyle"] = n(qToUnderlying(s.DateStyle));
         m["AutoStartTimer"] = n(s.AutoStartTimer);
         m["ToolTipsOff"] = n(s.ToolTipsOff);
         m["ContinuousAlarm"] = n(s.ContinuousAlarm);
         m["IdleIfOffline"] = n(s.IdleIfOffline);
         m["RecheckIntervalMinutes"] = n(s.RecheckIntervalMinutes);
         m["ServerTimeoutSeconds"] = n(s.ServerTimeoutSeconds);
-        m["ServerTimeoutMs"] = n(s.ServerTimeoutMs);
+        m["ServerTimeoutMs"] = n(s.ServerTimeout.count());
         m["ApopSecret"] = s.ApopSecret;
         m["RunPassword"] = s.RunPassword;
         for (int i = 1; i <= 11; ++i) {
@@ -141,10 +141,10 @@ struct Pages
         s.PlaySound = s.AutoStartTimer = s.ContinuousAlarm = s.IdleIfOffline = 1;
         s.TrayInEffect = s.TrayOnClose = 1;
         s.DeleteEnabled = 1;
-        s.DateStyle = 4;
+        s.DateStyle = DateStyle::WithDayName;
         s.RecheckIntervalMinutes = 45;
         s.ServerTimeoutSeconds = 20;
-        s.ServerTimeoutMs = 20000;
+        s.ServerTimeout = std::chrono::seconds(20);
         s.ApopSecret = QStringLiteral("shared");
         s.RunPassword = QStringLiteral("run");
         for (int i = 1; i <= 11; ++i)
@@ -348,10 +348,10 @@ void TestSettingsActions::dateStyleChooser()
     QFETCH(int, after);
     QFETCH(int, shownIndex);
     Pages pages;
-    pages.settings.DateStyle = before;
+    pages.settings.DateStyle = DateStyle(before);
     pages.chooser()->setCurrentIndex(chosen >= 0 ? chosen : 2);
     emit pages.chooser()->activated(chosen);
-    QCOMPARE(pages.settings.DateStyle, after);
+    QCOMPARE(pages.settings.DateStyle, DateStyle(after));
     QCOMPARE(pages.chooser()->currentIndex(),
              shownIndex == -2 ? (chosen >= 0 ? chosen : 2) : shownIndex);
 }
@@ -370,15 +370,15 @@ void TestSettingsActions::dateStyleEntries()
         QVERIFY(!chooser->itemIcon(i).isNull());
     }
     // The chooser shows the stored style; a style with no entry leaves it.
-    pages.settings.DateStyle = 4;
+    pages.settings.DateStyle = DateStyle::WithDayName;
     pages.actions->showDateStyle();
     QCOMPARE(chooser->currentIndex(), 3);
-    pages.settings.DateStyle = 9;
+    pages.settings.DateStyle = DateStyle(9);
     pages.actions->showDateStyle();
     QCOMPARE(chooser->currentIndex(), 3);
-    pages.settings.DateStyle = 0;
+    pages.settings.DateStyle = DateStyle(0);
     pages.actions->showDateStyle();
-    QCOMPARE(pages.settings.DateStyle, 1);
+    QCOMPARE(pages.settings.DateStyle, DateStyle::AsSent);
     QCOMPARE(chooser->currentIndex(), 0);
 }
 
