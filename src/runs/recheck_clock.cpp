@@ -118,11 +118,11 @@ void RecheckClock::toggle()
     if (m_timer1->isActive()) {
         m_minutesSinceCheck = 0;
         m_timer1->stop();
-        emit indicatorChanged({QString(), ButtonFace, tipUnlessOff(OffTip)});
+        emit indicatorChanged({QString(), TimerLook::Off, tipUnlessOff(OffTip)});
     } else if (m_settings.RecheckIntervalMinutes > 0) {
         m_minutesSinceCheck = 0;
         m_timer1->start();
-        emit indicatorChanged({QString::number(m_settings.RecheckIntervalMinutes), WindowBackground,
+        emit indicatorChanged({QString::number(m_settings.RecheckIntervalMinutes), TimerLook::On,
                                tipUnlessOff(onTip(m_settings.RecheckIntervalMinutes))});
     } else {
         m_prompter.showMessage(programTitle(),
@@ -146,7 +146,7 @@ void RecheckClock::checkRunStarted()
         return;
     m_minutesSinceCheck = 0;
     m_timer1->start();
-    emit indicatorChanged({QString::number(m_settings.RecheckIntervalMinutes), WindowBackground,
+    emit indicatorChanged({QString::number(m_settings.RecheckIntervalMinutes), TimerLook::On,
                            tipUnlessOff(onTip(m_settings.RecheckIntervalMinutes))});
 }
 

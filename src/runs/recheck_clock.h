@@ -13,12 +13,16 @@ class Prompter;
 class QTimer;
 struct RunSettings;
 
+// Whether the indicator shows the timed re-check switched on or off; the
+// window picks the colours.
+enum class TimerLook { Off, On };
+
 // What the re-check indicator (Text10) is to show. A field left empty
 // keeps what the indicator shows now.
 struct RecheckIndicator
 {
     QString text;
-    std::optional<std::uint32_t> background; // a system colour number
+    std::optional<TimerLook> look;
     std::optional<QString> toolTip;
 
     bool operator==(const RecheckIndicator&) const = default;
@@ -33,8 +37,6 @@ class RecheckClock : public QObject
 {
     Q_OBJECT
 public:
-    static constexpr std::uint32_t ButtonFace = 0x8000000F;
-    static constexpr std::uint32_t WindowBackground = 0x80000005;
     static inline const QString OffTip =
         QStringLiteral("Off - Timed Re-Check For Mail (dbl-click on/off)");
     static inline const QString IdleTip =

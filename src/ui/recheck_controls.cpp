@@ -24,6 +24,33 @@ constexpr std::int32_t MaxInterval = 9999;
 constexpr std::int32_t MinTimeout = 5;
 constexpr std::int32_t MaxTimeout = 600;
 
+// Shows an indicator state on Text10.
+void showIndicator(QLineEdit& box, const RecheckIndicator& indicator)
+{
+    box.setText(indicator.text);
+    if (indicator.look) {
+        const auto background = *indicator.look == TimerLook::On ? SystemColour::WindowBackground
+                                                                 : SystemColour::ButtonFace;
+        QPalette palette = box.palette();
+        palette.setColor(QPalette::Base, SystemColour::toColour(background));
+        box.setPalette(palette);
+    }
+    if (indicator.toolTip)
+        box.setToolTip(*indicator.toolTip);
+}
+
+// The alarm label lit in tool-tip colours while the alarm sounds.
+void paintAlarmLamp(QLabel& label, bool lit)
+{
+    QPalette palette = label.palette();
+    const auto background = lit ? SystemColour::ToolTipBackground : SystemColour::ButtonFace;
+    const auto text = lit ? SystemColour::ToolTipText : SystemColour::ButtonText;
+    palette.setColor(QPalette::Window, SystemColour::toColour(background));
+    palette.setColor(QPalette::WindowText, SystemColour::toColour(text));
+    label.setPalette(palette);
+    label.setAutoFillBackground(true);
+}
+
 } // namespace
 
 RecheckControls::RecheckControls(MainWindow& window, RecheckClock& clock, RunSettings& settings,
@@ -50,9 +77,13 @@ RecheckControls::RecheckControls(MainWindow& window, RecheckClock& clock, RunSet
         m_controls.indicator->setEnabled(true);
         m_controls.indicatorPause->stop();
     });
-    connect(&m_clock, &RecheckClock::indicatorChanged, this, &RecheckControls::showIndicator);
+    connect(&m_clock, &RecheckClock::indicatorChanged, this,
+            [this](const RecheckIndicator& indicator) {
+                showIndicator(*m_controls.indicator, indicator);
+            });
     connect(&m_clock, &RecheckClock::alarmShown, m_controls.alarmBox, &QWidget::setVisible);
-    connect(&m_clock, &RecheckClock::alarmLamp, this, &RecheckControls::setAlarmLamp);
+    connect(&m_clock, &RecheckClock::alarmLamp, this,
+            [this](bool lit) { paintAlarmLamp(*m_controls.alarmLabel, lit); });
     connectOptions();
 }
 
@@ -60,18 +91,6 @@ void RecheckControls::setSpinDelays(int firstMs, int repeatMs)
 {
     m_repeat.firstDelayMs = firstMs;
     m_repeat.repeatDelayMs = repeatMs;
-}
-
-void RecheckControls::showIndicator(const RecheckIndicator& indicator)
-{
-    m_controls.indicator->setText(indicator.text);
-    if (indicator.background) {
-        QPalette palette = m_controls.indicator->palette();
-        palette.setColor(QPalette::Base, SystemColour::toColour(*indicator.background));
-        m_controls.indicator->setPalette(palette);
-    }
-    if (indicator.toolTip)
-        m_controls.indicator->setToolTip(*indicator.toolTip);
 }
 
 void RecheckControls::connectOptions()
@@ -99,17 +118,6 @@ void RecheckControls::connectOptions()
         m_settings.ContinuousAlarm = false;
         m_clock.stopAlarm();
     });
-}
-
-void RecheckControls::setAlarmLamp(bool lit)
-{
-    QPalette palette = m_controls.alarmLabel->palette();
-    const auto background = lit ? SystemColour::ToolTipBackground : SystemColour::ButtonFace;
-    const auto text = lit ? SystemColour::ToolTipText : SystemColour::ButtonText;
-    palette.setColor(QPalette::Window, SystemColour::toColour(background));
-    palette.setColor(QPalette::WindowText, SystemColour::toColour(text));
-    m_controls.alarmLabel->setPalette(palette);
-    m_controls.alarmLabel->setAutoFillBackground(true);
 }
 
 bool RecheckControls::eventFilter(QObject* watched, QEvent* event)

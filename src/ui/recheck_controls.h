@@ -24,8 +24,6 @@ public:
     RecheckControls(MainWindow& window, RecheckClock& clock, RunSettings& settings,
                     QObject* parent = nullptr);
 
-    // Shows an indicator state on Text10.
-    void showIndicator(const RecheckIndicator& indicator);
     // The spin repeat pauses: first after the press, then between steps.
     void setSpinDelays(int firstMs, int repeatMs);
     // Whether a spin button of the interval / the time-out is held down.
@@ -43,7 +41,6 @@ private:
     void spinFinished(Spin spin);
     bool& spinHeld(Spin spin);
     void connectOptions();
-    void setAlarmLamp(bool lit);
 
     MainWindow& m_window;
     RecheckClock& m_clock;

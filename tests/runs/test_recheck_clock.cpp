@@ -174,15 +174,14 @@ void TestRecheckClock::switchingOnAndOff()
     }
     QCOMPARE(rig.clock.minutesSinceCheck(), 0);
     QCOMPARE(rig.shown.size(), 1);
-    QCOMPARE(rig.shown[0],
-             (RecheckIndicator{QString::number(interval), RecheckClock::WindowBackground, onTip}));
+    QCOMPARE(rig.shown[0], (RecheckIndicator{QString::number(interval), TimerLook::On, onTip}));
     QCOMPARE(rig.clock.recheckTimer().interval(), 60000);
 
     rig.clock.setMinutesSinceCheck(3);
     rig.clock.toggle();
     QVERIFY(!rig.clock.isRunning());
     QCOMPARE(rig.clock.minutesSinceCheck(), 0);
-    QCOMPARE(rig.shown.last(), (RecheckIndicator{QString(), RecheckClock::ButtonFace, offTip}));
+    QCOMPARE(rig.shown.last(), (RecheckIndicator{QString(), TimerLook::Off, offTip}));
     QVERIFY(rig.prompter.texts().isEmpty());
 }
 
