@@ -135,12 +135,12 @@ bool makeBenchHome(const QString& home, const QList<BenchAccount>& accounts,
     QList<AccountRecord> records;
     for (const BenchAccount& a : accounts) {
         AccountRecord account;
-        account.DisplayName = QStringLiteral("Bench ") + a.user;
-        account.UserName = a.user;
-        account.ScrambledPassword = scramblePassword(a.password);
-        account.ServerName = QStringLiteral("127.0.0.1");
-        account.Port = a.port;
-        account.Checked = 1;
+        account.displayName = QStringLiteral("Bench ") + a.user;
+        account.userName = a.user;
+        account.scrambledPassword = scramblePassword(a.password);
+        account.serverName = QStringLiteral("127.0.0.1");
+        account.port = a.port;
+        account.checked = 1;
         records.append(account);
     }
     SettingsRecord settings = SettingsRecord::templateRecord();

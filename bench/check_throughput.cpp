@@ -92,12 +92,12 @@ bool makeHome(const QString& home, const QString& user, quint16 port, QString* e
     }
     QFile::setPermissions(dataFolder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     AccountRecord account;
-    account.DisplayName = QStringLiteral("Bench ") + user;
-    account.UserName = user;
-    account.ScrambledPassword = scramblePassword(kPassword);
-    account.ServerName = QStringLiteral("127.0.0.1");
-    account.Port = port;
-    account.Checked = 1;
+    account.displayName = QStringLiteral("Bench ") + user;
+    account.userName = user;
+    account.scrambledPassword = scramblePassword(kPassword);
+    account.serverName = QStringLiteral("127.0.0.1");
+    account.port = port;
+    account.checked = 1;
     return writeSettingsFile(dataFolder + QStringLiteral("/quorvamel.ini"),
                              SettingsRecord::templateRecord(), error) &&
            writeUsersFile(dataFolder + QLatin1Char('/') + UsersFileName, {account}, error);

@@ -127,13 +127,13 @@ int main(int argc, char** argv)
     QTemporaryDir homes;
     QString error;
     const auto timerOn = [interval](SettingsRecord& s) {
-        s.RecheckIntervalMinutes = interval;
-        s.AutoCheckOnOpen = 1;
-        s.AutoStartTimer = 1;
+        s.recheckIntervalMinutes = interval;
+        s.autoCheckOnOpen = 1;
+        s.autoStartTimer = 1;
     };
     const auto timerOff = [](SettingsRecord& s) {
-        s.AutoCheckOnOpen = 0;
-        s.AutoStartTimer = 0;
+        s.autoCheckOnOpen = 0;
+        s.autoStartTimer = 0;
     };
     QList<BenchAccount> fourAccounts;
     for (const QString user : {"w1", "w2", "w3", "w4"})

@@ -73,7 +73,7 @@ int main(int argc, char** argv)
         QString error;
         if (!makeBenchHome(
                 homes.filePath(user), {{user, kPassword, dovecot.plainPort()}},
-                [](SettingsRecord& s) { s.UseRetr = 1; }, &error))
+                [](SettingsRecord& s) { s.useRetr = 1; }, &error))
             return fail(error), 2;
     }
     const auto runCheck = [&](const QString& user, int expected, ChildRun* out) {

@@ -54,12 +54,12 @@ AccountRecord account(const QString& name, const QString& user, const QString& p
                       quint16 port)
 {
     AccountRecord record;
-    record.DisplayName = name;
-    record.UserName = user;
-    record.ScrambledPassword = scramblePassword(password);
-    record.ServerName = QStringLiteral("127.0.0.1");
-    record.Port = port;
-    record.Checked = 0;
+    record.displayName = name;
+    record.userName = user;
+    record.scrambledPassword = scramblePassword(password);
+    record.serverName = QStringLiteral("127.0.0.1");
+    record.port = port;
+    record.checked = 0;
     return record;
 }
 
@@ -74,7 +74,7 @@ bool writeDemoHome(const QString& home, quint16 port, bool checkOnOpen)
     QFile::setPermissions(home + "/Application Data", ownerOnly);
     QFile::setPermissions(data, ownerOnly);
     SettingsRecord settings = SettingsRecord::templateRecord();
-    settings.AutoCheckOnOpen = checkOnOpen ? 1 : 0; // the newcomer sees a check at once
+    settings.autoCheckOnOpen = checkOnOpen ? 1 : 0; // the newcomer sees a check at once
     return writeSettingsFile(data + "/quorvamel.ini", settings) &&
            writeUsersFile(data + "/pop3user.ini",
                           {account("Demo Home", "home", "home-pass", port),

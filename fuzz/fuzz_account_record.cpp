@@ -32,9 +32,9 @@ qint64 expectedCount(qint64 length)
 
 bool sameRecord(const AccountRecord& a, const AccountRecord& b)
 {
-    return a.DisplayName == b.DisplayName && a.UserName == b.UserName &&
-           a.ScrambledPassword == b.ScrambledPassword && a.ServerName == b.ServerName &&
-           a.Port == b.Port && a.Checked == b.Checked;
+    return a.displayName == b.displayName && a.userName == b.userName &&
+           a.scrambledPassword == b.scrambledPassword && a.serverName == b.serverName &&
+           a.port == b.port && a.checked == b.checked;
 }
 
 QString usersPath()
@@ -55,8 +55,8 @@ void checkOneRecord(const QByteArray& bytes)
         FUZZ_CHECK(full.at(i) == (i < 448 ? ' ' : '\0'));
 
     const AccountRecord record = AccountRecord::decode(bytes);
-    FUZZ_CHECK(record.Port == qFromLittleEndian<std::int32_t>(full.constData() + 448));
-    FUZZ_CHECK(record.Checked == qFromLittleEndian<std::int16_t>(full.constData() + 452));
+    FUZZ_CHECK(record.port == qFromLittleEndian<std::int32_t>(full.constData() + 448));
+    FUZZ_CHECK(record.checked == qFromLittleEndian<std::int16_t>(full.constData() + 452));
     // What is read is what is written back, byte for byte.
     FUZZ_CHECK(record.encode() == full);
     FUZZ_CHECK(sameRecord(AccountRecord::decode(record.encode()), record));

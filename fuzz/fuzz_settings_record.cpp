@@ -39,22 +39,22 @@ template <size_t N> bool same(const std::array<float, N>& a, const std::array<fl
 
 bool sameSettings(const RunSettings& a, const RunSettings& b)
 {
-    return same(a.WindowLeft, b.WindowLeft) && same(a.WindowTop, b.WindowTop) &&
-           same(a.WindowWidth, b.WindowWidth) && same(a.WindowHeight, b.WindowHeight) &&
+    return same(a.windowLeft, b.windowLeft) && same(a.windowTop, b.windowTop) &&
+           same(a.windowWidth, b.windowWidth) && same(a.windowHeight, b.windowHeight) &&
            same(a.ServerTimeoutMs, b.ServerTimeoutMs) &&
-           same(a.MailColumnWidths, b.MailColumnWidths) &&
-           same(a.AccountColumnWidths, b.AccountColumnWidths) &&
-           a.RecheckIntervalMinutes == b.RecheckIntervalMinutes &&
-           a.CheckSelectedOnly == b.CheckSelectedOnly && a.AutoCheckOnOpen == b.AutoCheckOnOpen &&
-           a.UseRetr == b.UseRetr && a.DeleteEnabled == b.DeleteEnabled &&
-           a.PlaySound == b.PlaySound && a.UseApop == b.UseApop && a.TrayOnClose == b.TrayOnClose &&
-           a.FirstRunMarker == b.FirstRunMarker && a.TextFontName == b.TextFontName &&
-           a.TextFontBold == b.TextFontBold && same(a.TextFontSize, b.TextFontSize) &&
-           a.DateStyle == b.DateStyle && a.AutoStartTimer == b.AutoStartTimer &&
-           a.ToolTipsOff == b.ToolTipsOff && a.ContinuousAlarm == b.ContinuousAlarm &&
-           a.IdleIfOffline == b.IdleIfOffline && a.LogSplit == b.LogSplit &&
-           a.TrayInEffect == b.TrayInEffect && a.ServerTimeoutSeconds == b.ServerTimeoutSeconds &&
-           a.ApopSecret == b.ApopSecret && a.RunPassword == b.RunPassword;
+           same(a.mailColumnWidths, b.mailColumnWidths) &&
+           same(a.accountColumnWidths, b.accountColumnWidths) &&
+           a.recheckIntervalMinutes == b.recheckIntervalMinutes &&
+           a.checkSelectedOnly == b.checkSelectedOnly && a.autoCheckOnOpen == b.autoCheckOnOpen &&
+           a.useRetr == b.useRetr && a.deleteEnabled == b.deleteEnabled &&
+           a.playSound == b.playSound && a.useApop == b.useApop && a.trayOnClose == b.trayOnClose &&
+           a.firstRunMarker == b.firstRunMarker && a.textFontName == b.textFontName &&
+           a.textFontBold == b.textFontBold && same(a.textFontSize, b.textFontSize) &&
+           a.dateStyle == b.dateStyle && a.autoStartTimer == b.autoStartTimer &&
+           a.toolTipsOff == b.toolTipsOff && a.continuousAlarm == b.continuousAlarm &&
+           a.idleIfOffline == b.idleIfOffline && a.logSplit == b.logSplit &&
+           a.trayInEffect == b.trayInEffect && a.serverTimeoutSeconds == b.serverTimeoutSeconds &&
+           a.apopSecret == b.apopSecret && a.runPassword == b.runPassword;
 }
 
 // The same filler on every save, so two saves can be compared byte for byte.
@@ -67,24 +67,24 @@ RandomUnit fixedFiller()
 void checkLoadRules(const RunSettings& s, const std::optional<ScreenFacts>& screen,
                     const FontFacts& fonts)
 {
-    FUZZ_CHECK(s.DateStyle >= 1);
-    FUZZ_CHECK(s.RecheckIntervalMinutes >= 1 && s.RecheckIntervalMinutes <= 9999);
-    FUZZ_CHECK(s.ServerTimeoutSeconds >= 5 && s.ServerTimeoutSeconds <= 600);
+    FUZZ_CHECK(s.dateStyle >= 1);
+    FUZZ_CHECK(s.recheckIntervalMinutes >= 1 && s.recheckIntervalMinutes <= 9999);
+    FUZZ_CHECK(s.serverTimeoutSeconds >= 5 && s.serverTimeoutSeconds <= 600);
     // Half-way rounds to even in the default rounding mode.
-    FUZZ_CHECK(std::nearbyint(s.ServerTimeoutMs / 1000.0) == s.ServerTimeoutSeconds);
-    FUZZ_CHECK(s.WindowLeft >= 0 && s.WindowTop >= 0);
+    FUZZ_CHECK(std::nearbyint(s.ServerTimeoutMs / 1000.0) == s.serverTimeoutSeconds);
+    FUZZ_CHECK(s.windowLeft >= 0 && s.windowTop >= 0);
     if (screen) {
-        FUZZ_CHECK(s.WindowLeft == 0 || s.WindowLeft <= screen->widthTwips - 3000);
-        FUZZ_CHECK(s.WindowTop == 0 || s.WindowTop <= screen->heightTwips - 3000);
+        FUZZ_CHECK(s.windowLeft == 0 || s.windowLeft <= screen->widthTwips - 3000);
+        FUZZ_CHECK(s.windowTop == 0 || s.windowTop <= screen->heightTwips - 3000);
     }
-    FUZZ_CHECK(std::isfinite(s.WindowWidth) && std::isfinite(s.WindowHeight));
-    for (float w : s.MailColumnWidths)
+    FUZZ_CHECK(std::isfinite(s.windowWidth) && std::isfinite(s.windowHeight));
+    for (float w : s.mailColumnWidths)
         FUZZ_CHECK(w >= 0);
-    for (float w : s.AccountColumnWidths)
+    for (float w : s.accountColumnWidths)
         FUZZ_CHECK(w >= 0);
-    FUZZ_CHECK(s.TextFontSize >= 2 && s.TextFontSize <= 12);
-    FUZZ_CHECK(fonts.isInstalled(s.TextFontName) || s.TextFontName == systemFamily);
-    FUZZ_CHECK(s.TrayOnClose == s.TrayInEffect);
+    FUZZ_CHECK(s.textFontSize >= 2 && s.textFontSize <= 12);
+    FUZZ_CHECK(fonts.isInstalled(s.textFontName) || s.textFontName == systemFamily);
+    FUZZ_CHECK(s.trayOnClose == s.trayInEffect);
 }
 
 } // namespace
@@ -123,7 +123,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FontFacts fonts;
     fonts.systemDefaultFamily = systemFamily;
     if (choice & 2)
-        fonts.installedFamilies << record.TextFontName.trimmed();
+        fonts.installedFamilies << record.textFontName.trimmed();
     if (choice & 4)
         fonts.installedFamilies << QStringLiteral("Arial");
 

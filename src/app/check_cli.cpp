@@ -170,7 +170,7 @@ int trustServer(const Arguments& arguments, const QString& dataFolder, const Run
     const QString server =
         arguments.trustHost + QLatin1Char(':') + QString::number(arguments.trustPort);
     const CertificateProbeResult probe = probeCertificate(arguments.trustHost, arguments.trustPort,
-                                                          int(settings.ServerTimeout.count()));
+                                                          int(settings.serverTimeout.count()));
     if (probe.verified) {
         err << terminalSafe(QStringLiteral("The system's trusted certificates vouch for ") +
                             server + QStringLiteral("; nothing to store."))
@@ -231,7 +231,7 @@ int runCheckCli(const QStringList& arguments, const QString& homeFolder, const C
         return 2;
     }
     RunSettings settings = RunSettings::fromRecord(record, std::nullopt, FontFacts{});
-    const QString runPassword = settings.RunPassword.trimmed();
+    const QString runPassword = settings.runPassword.trimmed();
     if (!runPassword.isEmpty()) {
         QString typed;
         if (!io.readPassword || !io.readPassword(&typed)) {

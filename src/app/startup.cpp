@@ -127,8 +127,8 @@ bool StartupSteps::readSettings()
     SettingsRecord record;
     if (!readSettingsFile(m_result.settingsPath, record, nullptr))
         return fail();
-    m_result.firstRunMarker = record.FirstRunMarker;
-    m_result.runPassword = unscramblePassword(fromAnsi(record.ScrambledRunPassword)).trimmed();
+    m_result.firstRunMarker = record.firstRunMarker;
+    m_result.runPassword = unscramblePassword(fromAnsi(record.scrambledRunPassword)).trimmed();
     return true;
 }
 

@@ -16,12 +16,12 @@ bool loadAccountList(AccountListModel& list, const QString& usersFilePath, QStri
     for (int i = 0; i < records.size(); ++i) {
         const AccountRecord& record = records[i];
         AccountRow account;
-        account.key = {i + 1, unscramblePassword(record.ScrambledPassword)};
-        account.displayName = record.DisplayName.trimmed();
-        account.userName = record.UserName.trimmed();
-        account.serverName = record.ServerName.trimmed();
-        account.port = QString::number(record.Port);
-        account.checked = record.Checked == 1;
+        account.key = {i + 1, unscramblePassword(record.scrambledPassword)};
+        account.displayName = record.displayName.trimmed();
+        account.userName = record.userName.trimmed();
+        account.serverName = record.serverName.trimmed();
+        account.port = QString::number(record.port);
+        account.checked = record.checked == 1;
         list.appendAccountRow(account);
     }
     return true;
@@ -34,14 +34,14 @@ namespace {
 bool recordFromRow(const AccountRow& account, const QString& displayName, AccountRecord& out)
 {
     bool portOk = false;
-    out.Port = account.port.toInt(&portOk);
+    out.port = account.port.toInt(&portOk);
     if (!portOk)
         return false;
-    out.DisplayName = displayName;
-    out.UserName = account.userName;
-    out.ScrambledPassword = scramblePassword(account.key.password);
-    out.ServerName = account.serverName;
-    out.Checked = account.checked ? 1 : 0;
+    out.displayName = displayName;
+    out.userName = account.userName;
+    out.scrambledPassword = scramblePassword(account.key.password);
+    out.serverName = account.serverName;
+    out.checked = account.checked ? 1 : 0;
     return true;
 }
 

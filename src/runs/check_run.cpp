@@ -25,7 +25,7 @@ void CheckRun::prepare()
 RunStep CheckRun::firstAccount()
 {
     const int rows = m_accounts.rowCount();
-    if (m_settings.CheckSelectedOnly) {
+    if (m_settings.checkSelectedOnly) {
         for (int n = 1; n <= rows; ++n) {
             if (isRowChecked(m_accounts, n) == true) {
                 if (m_firstRow == 0)
@@ -40,11 +40,11 @@ RunStep CheckRun::firstAccount()
     m_currentRow = m_firstRow;
     if (m_firstRow == 0)
         return RunStep::stop(RunHalt::NoAccountTicked);
-    if (isBelowAsSent(m_settings.DateStyle)) {
-        m_settings.DateStyle = DateStyle::AsSent;
+    if (isBelowAsSent(m_settings.dateStyle)) {
+        m_settings.dateStyle = DateStyle::AsSent;
         emit dateStyleReset();
     }
-    m_listDateStyle = m_settings.DateStyle;
+    m_listDateStyle = m_settings.dateStyle;
     return openAccount();
 }
 
@@ -53,7 +53,7 @@ RunStep CheckRun::nextAccount()
     m_currentRow += 1;
     if (m_currentRow > m_lastRow)
         return RunStep::complete();
-    if (m_settings.CheckSelectedOnly) {
+    if (m_settings.checkSelectedOnly) {
         int next = 0;
         for (int n = m_currentRow; n <= m_lastRow && next == 0; ++n) {
             if (isRowChecked(m_accounts, n) == true)

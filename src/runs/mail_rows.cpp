@@ -8,7 +8,7 @@
 
 void CheckRun::addMailRow(const MailHeaders& headers)
 {
-    const QString shown = displayedMailDate(headers.date, m_settings.DateStyle);
+    const QString shown = displayedMailDate(headers.date, m_settings.dateStyle);
     const MailImage image =
         m_matcher.imageFor(m_session.userName, m_session.serverName, m_session.portText,
                            headers.from, headers.subject, shown);

@@ -73,13 +73,13 @@ bool RecheckClock::alarmActive() const
 
 std::optional<QString> RecheckClock::tipUnlessOff(const QString& tip) const
 {
-    return m_settings.ToolTipsOff ? QString() : tip;
+    return m_settings.toolTipsOff ? QString() : tip;
 }
 
 RecheckIndicator RecheckClock::countingIndicator() const
 {
-    return {QString::number(m_settings.RecheckIntervalMinutes - m_minutesSinceCheck), std::nullopt,
-            tipUnlessOff(onTip(m_settings.RecheckIntervalMinutes))};
+    return {QString::number(m_settings.recheckIntervalMinutes - m_minutesSinceCheck), std::nullopt,
+            tipUnlessOff(onTip(m_settings.recheckIntervalMinutes))};
 }
 
 void RecheckClock::timedRecheckTick()
@@ -91,9 +91,9 @@ void RecheckClock::timedRecheckTick()
     }
     if (m_runs.isBusy())
         return;
-    const std::int32_t interval = m_settings.RecheckIntervalMinutes;
+    const std::int32_t interval = m_settings.recheckIntervalMinutes;
     m_minutesSinceCheck += 1;
-    if (m_settings.IdleIfOffline && m_minutesSinceCheck >= interval) {
+    if (m_settings.idleIfOffline && m_minutesSinceCheck >= interval) {
         if (!m_connectivity.onlineState().online) {
             // Tested again at the next tick.
             m_minutesSinceCheck = interval - 1;
@@ -119,11 +119,11 @@ void RecheckClock::toggle()
         m_minutesSinceCheck = 0;
         m_timer1->stop();
         emit indicatorChanged({QString(), TimerLook::Off, tipUnlessOff(OffTip)});
-    } else if (m_settings.RecheckIntervalMinutes > 0) {
+    } else if (m_settings.recheckIntervalMinutes > 0) {
         m_minutesSinceCheck = 0;
         m_timer1->start();
-        emit indicatorChanged({QString::number(m_settings.RecheckIntervalMinutes), TimerLook::On,
-                               tipUnlessOff(onTip(m_settings.RecheckIntervalMinutes))});
+        emit indicatorChanged({QString::number(m_settings.recheckIntervalMinutes), TimerLook::On,
+                               tipUnlessOff(onTip(m_settings.recheckIntervalMinutes))});
     } else {
         m_prompter.showMessage(programTitle(),
                                QStringLiteral("Your Timer Setting Should Be Set Greater\n"
@@ -136,18 +136,18 @@ void RecheckClock::userRunStarting()
     m_minutesSinceCheck = 0;
     if (m_timer1->isActive())
         emit indicatorChanged(
-            {QString::number(m_settings.RecheckIntervalMinutes), std::nullopt, std::nullopt});
+            {QString::number(m_settings.recheckIntervalMinutes), std::nullopt, std::nullopt});
 }
 
 void RecheckClock::checkRunStarted()
 {
-    if (!m_settings.AutoStartTimer || m_settings.RecheckIntervalMinutes <= 0 ||
+    if (!m_settings.autoStartTimer || m_settings.recheckIntervalMinutes <= 0 ||
         m_timer1->isActive())
         return;
     m_minutesSinceCheck = 0;
     m_timer1->start();
-    emit indicatorChanged({QString::number(m_settings.RecheckIntervalMinutes), TimerLook::On,
-                           tipUnlessOff(onTip(m_settings.RecheckIntervalMinutes))});
+    emit indicatorChanged({QString::number(m_settings.recheckIntervalMinutes), TimerLook::On,
+                           tipUnlessOff(onTip(m_settings.recheckIntervalMinutes))});
 }
 
 void RecheckClock::runEnded()
@@ -157,10 +157,10 @@ void RecheckClock::runEnded()
 
 void RecheckClock::checkRunCompleted(int newMailCount)
 {
-    if (!m_settings.PlaySound || newMailCount < 1)
+    if (!m_settings.playSound || newMailCount < 1)
         return;
     beep();
-    if (m_settings.ContinuousAlarm) {
+    if (m_settings.continuousAlarm) {
         m_timer5->start();
         emit alarmShown(true);
     }
@@ -176,7 +176,7 @@ void RecheckClock::intervalReleased(bool decreasing)
 {
     if (!m_timer1->isActive())
         return;
-    if (decreasing && m_minutesSinceCheck >= m_settings.RecheckIntervalMinutes)
+    if (decreasing && m_minutesSinceCheck >= m_settings.recheckIntervalMinutes)
         timedRecheckTick();
     emit indicatorChanged(countingIndicator());
 }

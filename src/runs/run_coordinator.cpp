@@ -63,10 +63,10 @@ bool RunCoordinator::isOnline()
 SessionOptions RunCoordinator::sessionOptions() const
 {
     SessionOptions options;
-    options.useRetr = m_settings.UseRetr;
-    options.useApop = m_settings.UseApop;
-    options.apopSecret = m_settings.ApopSecret;
-    options.deleteEnabled = m_settings.DeleteEnabled;
+    options.useRetr = m_settings.useRetr;
+    options.useApop = m_settings.useApop;
+    options.apopSecret = m_settings.apopSecret;
+    options.deleteEnabled = m_settings.deleteEnabled;
     options.deleteRunActive = m_state == RunState::Deleting;
     options.cancelRequested = m_cancelRequested;
     return options;
@@ -83,7 +83,7 @@ void RunCoordinator::extractHeaders(const QByteArray& message, qint32 messageNum
     }
     // A delete run adds no row: it looks for the marked row showing this
     // message.
-    if (m_settings.DeleteEnabled)
+    if (m_settings.deleteEnabled)
         m_delete.matchHeaders(*headers, messageNumber, m_check.listDateStyle());
 }
 

@@ -39,7 +39,7 @@ void RunCoordinator::checkStep()
 void RunCoordinator::beginCheck()
 {
     setState(RunState::Checking);
-    m_log.startRun(RunText::beginCheck(m_settings.CheckSelectedOnly));
+    m_log.startRun(RunText::beginCheck(m_settings.checkSelectedOnly));
     m_check.prepare();
     m_cancelRequested = false;
     emit checkRunStarted();

@@ -16,7 +16,7 @@ bool RunCoordinator::startDeleteFromUser()
     reserve();
     emit controlsBusy();
 
-    if (m_settings.DeleteEnabled) {
+    if (m_settings.deleteEnabled) {
         if (m_mails.itemCount() == 0) {
             m_prompter.showMessage(programTitle(), RunText::noItemsOnList());
         } else if (firstMarkedMailRow(m_mails) == 0) {
@@ -43,7 +43,7 @@ void RunCoordinator::deleteStep()
         haltDelete(RunHalt::CheckRunning);
         return;
     }
-    if (!m_settings.DeleteEnabled) {
+    if (!m_settings.deleteEnabled) {
         // A run under way must still end, or the controls it took would
         // never come back.
         haltDelete(RunHalt::Unknown);

@@ -104,7 +104,7 @@ bool SessionDriver::waitForConnect()
                                 Qt::QueuedConnection);
         const auto c3 = connect(&m_socket, &MailSocket::closedByServer, &loop, quitWhenDecided,
                                 Qt::QueuedConnection);
-        limit.start(int(qBound<double>(1, m_settings.ServerTimeout.count(), 24.0 * 3600 * 1000)));
+        limit.start(int(qBound<double>(1, m_settings.serverTimeout.count(), 24.0 * 3600 * 1000)));
         loop.exec();
         disconnect(c1);
         disconnect(c2);
@@ -147,7 +147,7 @@ void SessionDriver::abandon()
 
 void SessionDriver::watchdogTick()
 {
-    switch (m_watchdog.check(m_ctx.lastArrivalTick, m_settings.ServerTimeout)) {
+    switch (m_watchdog.check(m_ctx.lastArrivalTick, m_settings.serverTimeout)) {
     case SessionWatchdog::Verdict::Silent:
         logSessionEnd(SessionEndCause::NoReply);
         abandon();

@@ -34,23 +34,23 @@ AccountRecord AccountRecord::decode(const QByteArray& bytes)
 {
     const QByteArray b = completeBytes(bytes);
     AccountRecord r;
-    r.DisplayName = fromAnsi(b.mid(DisplayNameAt, nameSize));
-    r.UserName = fromAnsi(b.mid(UserNameAt, nameSize));
-    r.ScrambledPassword = fromAnsi(b.mid(PasswordAt, nameSize));
-    r.ServerName = fromAnsi(b.mid(ServerNameAt, serverNameSize));
-    r.Port = readInt<std::int32_t>(b, PortAt);
-    r.Checked = readInt<std::int16_t>(b, CheckedAt);
+    r.displayName = fromAnsi(b.mid(DisplayNameAt, nameSize));
+    r.userName = fromAnsi(b.mid(UserNameAt, nameSize));
+    r.scrambledPassword = fromAnsi(b.mid(PasswordAt, nameSize));
+    r.serverName = fromAnsi(b.mid(ServerNameAt, serverNameSize));
+    r.port = readInt<std::int32_t>(b, PortAt);
+    r.checked = readInt<std::int16_t>(b, CheckedAt);
     return r;
 }
 
 QByteArray AccountRecord::encode() const
 {
     QByteArray b(Size, '\0');
-    writeRaw(b, DisplayNameAt, toFixedField(DisplayName, nameSize), nameSize);
-    writeRaw(b, UserNameAt, toFixedField(UserName, nameSize), nameSize);
-    writeRaw(b, PasswordAt, toFixedField(ScrambledPassword, nameSize), nameSize);
-    writeRaw(b, ServerNameAt, toFixedField(ServerName, serverNameSize), serverNameSize);
-    writeInt<std::int32_t>(b, PortAt, Port);
-    writeInt<std::int16_t>(b, CheckedAt, Checked);
+    writeRaw(b, DisplayNameAt, toFixedField(displayName, nameSize), nameSize);
+    writeRaw(b, UserNameAt, toFixedField(userName, nameSize), nameSize);
+    writeRaw(b, PasswordAt, toFixedField(scrambledPassword, nameSize), nameSize);
+    writeRaw(b, ServerNameAt, toFixedField(serverName, serverNameSize), serverNameSize);
+    writeInt<std::int32_t>(b, PortAt, port);
+    writeInt<std::int16_t>(b, CheckedAt, checked);
     return b;
 }

@@ -9,12 +9,12 @@ struct AccountRecord
 {
     static constexpr int Size = 454;
 
-    QString DisplayName;       // 64
-    QString UserName;          // 64
-    QString ScrambledPassword; // 64, never trimmed
-    QString ServerName;        // 256
-    std::int32_t Port = 0;
-    std::int16_t Checked = 0;
+    QString displayName;       // 64
+    QString userName;          // 64
+    QString scrambledPassword; // 64, never trimmed
+    QString serverName;        // 256
+    std::int32_t port = 0;
+    std::int16_t checked = 0;
 
     // Decodes up to Size bytes; missing bytes of a short final record read
     // as spaces (text) and zero (numbers).

@@ -45,24 +45,24 @@ template <typename Int> Int writeFlag(bool value, Int asRead, FlagCoding coding)
 
 void copyFields(RunSettings& s, const SettingsRecord& r)
 {
-    s.WindowLeft = r.WindowLeft;
-    s.WindowTop = r.WindowTop;
-    s.WindowWidth = r.WindowWidth;
-    s.WindowHeight = r.WindowHeight;
-    s.ServerTimeout = Milliseconds(r.serverTimeoutMs());
-    s.MailColumnWidths = r.MailColumnWidths;
-    s.AccountColumnWidths = r.AccountColumnWidths;
-    s.RecheckIntervalMinutes = r.RecheckIntervalMinutes;
-    s.FirstRunMarker = readFlag(r.FirstRunMarker, nonZeroFlag);
-    s.TextFontName = r.TextFontName.trimmed();
-    s.TextFontBold = readFlag(r.TextFontBold, boldFlag);
-    s.TextFontSize = r.TextFontSize;
-    s.DateStyle = static_cast<DateStyle>(r.DateStyle);
-    s.UseApop = readFlag(r.UseApop, nonZeroFlag);
-    s.LogSplit = readFlag(r.LogSplit, nonZeroFlag);
-    s.TrayInEffect = readFlag(r.TrayOnClose, boxFlag);
-    s.ApopSecret = unscrambleSecret(fromAnsi(r.ScrambledApopSecret));
-    s.RunPassword = unscramblePassword(fromAnsi(r.ScrambledRunPassword));
+    s.windowLeft = r.windowLeft;
+    s.windowTop = r.windowTop;
+    s.windowWidth = r.windowWidth;
+    s.windowHeight = r.windowHeight;
+    s.serverTimeout = Milliseconds(r.serverTimeoutMs());
+    s.mailColumnWidths = r.mailColumnWidths;
+    s.accountColumnWidths = r.accountColumnWidths;
+    s.recheckIntervalMinutes = r.recheckIntervalMinutes;
+    s.firstRunMarker = readFlag(r.firstRunMarker, nonZeroFlag);
+    s.textFontName = r.textFontName.trimmed();
+    s.textFontBold = readFlag(r.textFontBold, boldFlag);
+    s.textFontSize = r.textFontSize;
+    s.dateStyle = static_cast<DateStyle>(r.dateStyle);
+    s.useApop = readFlag(r.useApop, nonZeroFlag);
+    s.logSplit = readFlag(r.logSplit, nonZeroFlag);
+    s.trayInEffect = readFlag(r.trayOnClose, boxFlag);
+    s.apopSecret = unscrambleSecret(fromAnsi(r.scrambledApopSecret));
+    s.runPassword = unscramblePassword(fromAnsi(r.scrambledRunPassword));
 }
 
 // "Not >= 0" also catches NaN.
@@ -73,42 +73,42 @@ bool isNonNegative(double value)
 
 void applyWindowEdges(RunSettings& s, const std::optional<ScreenFacts>& screen)
 {
-    if (!isNonNegative(s.WindowLeft))
-        s.WindowLeft = 0;
-    if (!isNonNegative(s.WindowTop))
-        s.WindowTop = 0;
+    if (!isNonNegative(s.windowLeft))
+        s.windowLeft = 0;
+    if (!isNonNegative(s.windowTop))
+        s.windowTop = 0;
     if (screen) {
-        if (s.WindowLeft > screen->widthTwips - edgeMarginTwips)
-            s.WindowLeft = 0;
-        if (s.WindowTop > screen->heightTwips - edgeMarginTwips)
-            s.WindowTop = 0;
+        if (s.windowLeft > screen->widthTwips - edgeMarginTwips)
+            s.windowLeft = 0;
+        if (s.windowTop > screen->heightTwips - edgeMarginTwips)
+            s.windowTop = 0;
     }
     // A damaged file must not hand the window a size it cannot convert.
-    if (!std::isfinite(s.WindowWidth))
-        s.WindowWidth = RunSettings::firstRunWindowWidth;
-    if (!std::isfinite(s.WindowHeight))
-        s.WindowHeight = RunSettings::firstRunWindowHeight;
+    if (!std::isfinite(s.windowWidth))
+        s.windowWidth = RunSettings::firstRunWindowWidth;
+    if (!std::isfinite(s.windowHeight))
+        s.windowHeight = RunSettings::firstRunWindowHeight;
 }
 
 void applyFont(RunSettings& s, const FontFacts& fonts)
 {
-    const TextFont font = chooseTextFont({s.TextFontName, s.TextFontSize, s.TextFontBold}, fonts);
-    s.TextFontName = font.name;
-    s.TextFontSize = font.size;
-    s.TextFontBold = font.bold;
+    const TextFont font = chooseTextFont({s.textFontName, s.textFontSize, s.textFontBold}, fonts);
+    s.textFontName = font.name;
+    s.textFontSize = font.size;
+    s.textFontBold = font.bold;
 }
 
 void applyTimeout(RunSettings& s)
 {
-    const double seconds = roundHalfToEven(s.ServerTimeout.count() / 1000.0);
+    const double seconds = roundHalfToEven(s.serverTimeout.count() / 1000.0);
     if (seconds < minTimeoutSeconds) {
-        s.ServerTimeoutSeconds = minTimeoutSeconds;
-        s.ServerTimeout = std::chrono::seconds(minTimeoutSeconds);
+        s.serverTimeoutSeconds = minTimeoutSeconds;
+        s.serverTimeout = std::chrono::seconds(minTimeoutSeconds);
     } else if (seconds > maxTimeoutSeconds) {
-        s.ServerTimeoutSeconds = maxTimeoutSeconds;
-        s.ServerTimeout = std::chrono::seconds(maxTimeoutSeconds);
+        s.serverTimeoutSeconds = maxTimeoutSeconds;
+        s.serverTimeout = std::chrono::seconds(maxTimeoutSeconds);
     } else {
-        s.ServerTimeoutSeconds = std::int32_t(seconds);
+        s.serverTimeoutSeconds = std::int32_t(seconds);
     }
 }
 
@@ -139,16 +139,16 @@ struct BoxField
 };
 // clang-format off
 constexpr BoxField boxFields[] = {
-    {&SettingsRecord::CheckSelectedOnly, &RunSettings::CheckSelectedOnly},
-    {&SettingsRecord::AutoCheckOnOpen, &RunSettings::AutoCheckOnOpen},
-    {&SettingsRecord::UseRetr, &RunSettings::UseRetr},
-    {&SettingsRecord::DeleteEnabled, &RunSettings::DeleteEnabled},
-    {&SettingsRecord::PlaySound, &RunSettings::PlaySound},
-    {&SettingsRecord::TrayOnClose, &RunSettings::TrayOnClose},
-    {&SettingsRecord::AutoStartTimer, &RunSettings::AutoStartTimer},
-    {&SettingsRecord::ToolTipsOff, &RunSettings::ToolTipsOff},
-    {&SettingsRecord::ContinuousAlarm, &RunSettings::ContinuousAlarm},
-    {&SettingsRecord::IdleIfOffline, &RunSettings::IdleIfOffline},
+    {&SettingsRecord::checkSelectedOnly, &RunSettings::checkSelectedOnly},
+    {&SettingsRecord::autoCheckOnOpen, &RunSettings::autoCheckOnOpen},
+    {&SettingsRecord::useRetr, &RunSettings::useRetr},
+    {&SettingsRecord::deleteEnabled, &RunSettings::deleteEnabled},
+    {&SettingsRecord::playSound, &RunSettings::playSound},
+    {&SettingsRecord::trayOnClose, &RunSettings::trayOnClose},
+    {&SettingsRecord::autoStartTimer, &RunSettings::autoStartTimer},
+    {&SettingsRecord::toolTipsOff, &RunSettings::toolTipsOff},
+    {&SettingsRecord::continuousAlarm, &RunSettings::continuousAlarm},
+    {&SettingsRecord::idleIfOffline, &RunSettings::idleIfOffline},
 };
 // clang-format on
 
@@ -163,70 +163,70 @@ RunSettings RunSettings::fromRecord(const SettingsRecord& record,
     copyFields(s, record);
     for (const BoxField& field : boxFields)
         s.*field.typed = readFlag(record.*field.stored, boxFlag);
-    if (isBelowAsSent(s.DateStyle))
-        s.DateStyle = DateStyle::AsSent;
+    if (isBelowAsSent(s.dateStyle))
+        s.dateStyle = DateStyle::AsSent;
     applyWindowEdges(s, screen);
     applyFont(s, fonts);
-    if (s.RecheckIntervalMinutes > 9999 || s.RecheckIntervalMinutes < 1)
-        s.RecheckIntervalMinutes = defaultIntervalMinutes;
-    s.TrayOnClose = s.TrayInEffect;
+    if (s.recheckIntervalMinutes > 9999 || s.recheckIntervalMinutes < 1)
+        s.recheckIntervalMinutes = defaultIntervalMinutes;
+    s.trayOnClose = s.trayInEffect;
     applyTimeout(s);
-    applyWidthDefaults(s.MailColumnWidths, defaultMailColumnWidths);
-    applyWidthDefaults(s.AccountColumnWidths, defaultAccountColumnWidths);
+    applyWidthDefaults(s.mailColumnWidths, defaultMailColumnWidths);
+    applyWidthDefaults(s.accountColumnWidths, defaultAccountColumnWidths);
     return s;
 }
 
 SettingsRecord RunSettings::toRecord(const RandomUnit& random) const
 {
     SettingsRecord r = readRecord;
-    r.WindowLeft = WindowLeft;
-    r.WindowTop = WindowTop;
-    r.WindowWidth = WindowWidth;
-    r.WindowHeight = WindowHeight;
-    r.ServerTimeoutFixed = toFixedPoint(ServerTimeout);
-    r.MailColumnWidths = MailColumnWidths;
-    r.AccountColumnWidths = AccountColumnWidths;
-    r.RecheckIntervalMinutes = RecheckIntervalMinutes;
+    r.windowLeft = windowLeft;
+    r.windowTop = windowTop;
+    r.windowWidth = windowWidth;
+    r.windowHeight = windowHeight;
+    r.serverTimeoutFixed = toFixedPoint(serverTimeout);
+    r.mailColumnWidths = mailColumnWidths;
+    r.accountColumnWidths = accountColumnWidths;
+    r.recheckIntervalMinutes = recheckIntervalMinutes;
     for (const BoxField& field : boxFields)
         r.*field.stored = writeFlag(this->*field.typed, readRecord.*field.stored, boxFlag);
-    r.UseApop = writeFlag(UseApop, readRecord.UseApop, nonZeroFlag);
-    r.ScrambledApopSecret = toAnsi(scrambleSecret(ApopSecret, random));
-    r.FirstRunMarker = writeFlag(FirstRunMarker, readRecord.FirstRunMarker, nonZeroFlag);
-    r.TextFontName = TextFontName;
-    r.TextFontBold = writeFlag(TextFontBold, readRecord.TextFontBold, boldFlag);
-    r.TextFontSize = TextFontSize;
-    r.DateStyle = static_cast<std::int32_t>(DateStyle);
-    r.ScrambledRunPassword = toAnsi(scramblePassword(RunPassword, random));
-    r.LogSplit = writeFlag(LogSplit, readRecord.LogSplit, nonZeroFlag);
+    r.useApop = writeFlag(useApop, readRecord.useApop, nonZeroFlag);
+    r.scrambledApopSecret = toAnsi(scrambleSecret(apopSecret, random));
+    r.firstRunMarker = writeFlag(firstRunMarker, readRecord.firstRunMarker, nonZeroFlag);
+    r.textFontName = textFontName;
+    r.textFontBold = writeFlag(textFontBold, readRecord.textFontBold, boldFlag);
+    r.textFontSize = textFontSize;
+    r.dateStyle = static_cast<std::int32_t>(dateStyle);
+    r.scrambledRunPassword = toAnsi(scramblePassword(runPassword, random));
+    r.logSplit = writeFlag(logSplit, readRecord.logSplit, nonZeroFlag);
     return r;
 }
 
 void RunSettings::restorePage1Defaults()
 {
-    CheckSelectedOnly = false;
-    AutoCheckOnOpen = false;
-    PlaySound = false;
-    ContinuousAlarm = false;
-    IdleIfOffline = false;
-    RecheckIntervalMinutes = defaultIntervalMinutes;
-    AutoStartTimer = false;
-    DeleteEnabled = false;
+    checkSelectedOnly = false;
+    autoCheckOnOpen = false;
+    playSound = false;
+    continuousAlarm = false;
+    idleIfOffline = false;
+    recheckIntervalMinutes = defaultIntervalMinutes;
+    autoStartTimer = false;
+    deleteEnabled = false;
 }
 
 void RunSettings::restorePage2Defaults()
 {
-    TrayOnClose = false;
-    DateStyle = ::DateStyle::AsSent;
-    ServerTimeoutSeconds = defaultTimeoutSeconds;
-    ServerTimeout = std::chrono::seconds(defaultTimeoutSeconds);
-    ToolTipsOff = false;
+    trayOnClose = false;
+    dateStyle = ::DateStyle::AsSent;
+    serverTimeoutSeconds = defaultTimeoutSeconds;
+    serverTimeout = std::chrono::seconds(defaultTimeoutSeconds);
+    toolTipsOff = false;
 }
 
 void RunSettings::restorePage3Defaults()
 {
-    UseRetr = false;
-    UseApop = false;
-    ApopSecret.clear();
+    useRetr = false;
+    useApop = false;
+    apopSecret.clear();
 }
 
 QRectF RunSettings::firstWindowPlacement(const std::optional<QRectF>& workArea)

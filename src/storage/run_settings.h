@@ -32,38 +32,38 @@ struct RunSettings
     static constexpr float firstRunWindowWidth = 10230;
     static constexpr float firstRunWindowHeight = 5265;
 
-    float WindowLeft = 0;
-    float WindowTop = 0;
-    float WindowWidth = firstRunWindowWidth;
-    float WindowHeight = firstRunWindowHeight;
-    Milliseconds ServerTimeout{180000};
-    std::array<float, 6> MailColumnWidths = defaultMailColumnWidths;
-    std::array<float, 4> AccountColumnWidths = defaultAccountColumnWidths;
-    std::int32_t RecheckIntervalMinutes = 30;
-    bool CheckSelectedOnly = false;
-    bool AutoCheckOnOpen = false;
-    bool UseRetr = false;
-    bool DeleteEnabled = false;
-    bool PlaySound = false;
-    bool UseApop = false;
-    bool TrayOnClose = false;
+    float windowLeft = 0;
+    float windowTop = 0;
+    float windowWidth = firstRunWindowWidth;
+    float windowHeight = firstRunWindowHeight;
+    Milliseconds serverTimeout{180000};
+    std::array<float, 6> mailColumnWidths = defaultMailColumnWidths;
+    std::array<float, 4> accountColumnWidths = defaultAccountColumnWidths;
+    std::int32_t recheckIntervalMinutes = 30;
+    bool checkSelectedOnly = false;
+    bool autoCheckOnOpen = false;
+    bool useRetr = false;
+    bool deleteEnabled = false;
+    bool playSound = false;
+    bool useApop = false;
+    bool trayOnClose = false;
     // The window has been placed once.
-    bool FirstRunMarker = false;
-    QString TextFontName = QStringLiteral("MS Sans Serif");
-    bool TextFontBold = false;
-    float TextFontSize = 8;
-    ::DateStyle DateStyle = ::DateStyle::AsSent;
-    bool AutoStartTimer = false;
-    bool ToolTipsOff = false;
-    bool ContinuousAlarm = false;
-    bool IdleIfOffline = false;
-    bool LogSplit = false;
+    bool firstRunMarker = false;
+    QString textFontName = QStringLiteral("MS Sans Serif");
+    bool textFontBold = false;
+    float textFontSize = 8;
+    ::DateStyle dateStyle = ::DateStyle::AsSent;
+    bool autoStartTimer = false;
+    bool toolTipsOff = false;
+    bool continuousAlarm = false;
+    bool idleIfOffline = false;
+    bool logSplit = false;
 
-    // TrayOnClose as read: decides how this run of the program closes.
-    bool TrayInEffect = false;
-    std::int32_t ServerTimeoutSeconds = 180;
-    QString ApopSecret;
-    QString RunPassword;
+    // trayOnClose as read: decides how this run of the program closes.
+    bool trayInEffect = false;
+    std::int32_t serverTimeoutSeconds = 180;
+    QString apopSecret;
+    QString runPassword;
 
     // The record as read; its reserved fields are written back unchanged, and
     // so is a stored yes/no whose reading the run did not change (a stored 2
@@ -76,7 +76,7 @@ struct RunSettings
                                   const std::optional<ScreenFacts>& screen, const FontFacts& fonts);
 
     // The record to save: every variable, the secrets scrambled afresh,
-    // TrayOnClose (not TrayInEffect), reserved fields as read.
+    // trayOnClose (not trayInEffect), reserved fields as read.
     SettingsRecord toRecord(const RandomUnit& random = {}) const;
 
     // The values of the three "Defaults" buttons (pages P. 1, P. 2, P. 3).

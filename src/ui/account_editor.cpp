@@ -122,20 +122,20 @@ bool AccountEditor::appendAccount()
     AccountRecord record;
     const QString port = trimSpaces(m_entries.port->text());
     bool portOk = false;
-    record.Port = port.toInt(&portOk);
+    record.port = port.toInt(&portOk);
     if (!portOk)
         return false;
-    record.DisplayName = trimSpaces(m_entries.displayName->text());
-    record.UserName = m_entries.username->text();
-    record.ScrambledPassword = scramblePassword(m_entries.password->text());
-    record.ServerName = m_entries.server->text();
-    record.Checked = 0;
+    record.displayName = trimSpaces(m_entries.displayName->text());
+    record.userName = m_entries.username->text();
+    record.scrambledPassword = scramblePassword(m_entries.password->text());
+    record.serverName = m_entries.server->text();
+    record.checked = 0;
 
     AccountRow row;
     row.key = {m_accounts.nextFreeKeyNumber(), m_entries.password->text()};
-    row.displayName = record.DisplayName;
-    row.userName = record.UserName;
-    row.serverName = record.ServerName;
+    row.displayName = record.displayName;
+    row.userName = record.userName;
+    row.serverName = record.serverName;
     row.port = port;
     // A row whose file append fails stays listed: the next save of the
     // whole list writes it.

@@ -29,7 +29,7 @@ CloseRequest::CloseRequest(MainWindow& form, CloseRunFlags& flags, RunSettings& 
 {
     m_closeTimer = form.timers().closeTick;
     connect(m_closeTimer, &QTimer::timeout, this, &CloseRequest::closeTick);
-    m_canHideToTray = [this] { return m_settings.TrayInEffect; };
+    m_canHideToTray = [this] { return m_settings.trayInEffect; };
     form.installEventFilter(this);
 }
 
@@ -117,12 +117,12 @@ void CloseRequest::saveSettings()
     captureColumnWidths();
     capturePlacement();
     // Settings the window itself keeps.
-    m_settings.LogSplit = m_form.logSplit() != 0;
+    m_settings.logSplit = m_form.logSplit() != 0;
     const MainWindow::TextFont font = m_form.textFont();
     if (!font.name.isEmpty()) {
-        m_settings.TextFontName = font.name;
-        m_settings.TextFontSize = font.size;
-        m_settings.TextFontBold = font.bold != 0;
+        m_settings.textFontName = font.name;
+        m_settings.textFontSize = font.size;
+        m_settings.textFontBold = font.bold != 0;
     }
     if (!writeSettingsFile(m_settingsPath, m_settings.toRecord()))
         m_prompter.showMessage(programTitle(), SaveFailedText);
@@ -134,17 +134,17 @@ void CloseRequest::captureColumnWidths()
     if (m_form.isMinimized())
         return;
     const bool readable =
-        m_form.mailListView()->header()->count() >= int(m_settings.MailColumnWidths.size()) &&
-        m_form.accountListView()->header()->count() >= int(m_settings.AccountColumnWidths.size());
+        m_form.mailListView()->header()->count() >= int(m_settings.mailColumnWidths.size()) &&
+        m_form.accountListView()->header()->count() >= int(m_settings.accountColumnWidths.size());
     if (!readable) {
-        m_settings.MailColumnWidths = RunSettings::defaultMailColumnWidths;
-        m_settings.AccountColumnWidths = RunSettings::defaultAccountColumnWidths;
+        m_settings.mailColumnWidths = RunSettings::defaultMailColumnWidths;
+        m_settings.accountColumnWidths = RunSettings::defaultAccountColumnWidths;
         return;
     }
     const MainWindow::MailWidths mail = m_form.mailColumnWidths();
     const MainWindow::AccountWidths account = m_form.accountColumnWidths();
-    std::copy(mail.begin(), mail.end(), m_settings.MailColumnWidths.begin());
-    std::copy(account.begin(), account.end(), m_settings.AccountColumnWidths.begin());
+    std::copy(mail.begin(), mail.end(), m_settings.mailColumnWidths.begin());
+    std::copy(account.begin(), account.end(), m_settings.accountColumnWidths.begin());
 }
 
 void CloseRequest::capturePlacement()
@@ -162,8 +162,8 @@ void CloseRequest::capturePlacement()
         if (placement.width <= 0 || placement.height <= 0)
             return;
     }
-    m_settings.WindowLeft = float(placement.left);
-    m_settings.WindowTop = float(placement.top);
-    m_settings.WindowWidth = float(placement.width);
-    m_settings.WindowHeight = float(placement.height);
+    m_settings.windowLeft = float(placement.left);
+    m_settings.windowTop = float(placement.top);
+    m_settings.windowWidth = float(placement.width);
+    m_settings.windowHeight = float(placement.height);
 }

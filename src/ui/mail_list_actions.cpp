@@ -44,7 +44,7 @@ void MailListActions::cancelRun()
 
 bool MailListActions::listActionsAllowed() const
 {
-    return m_mails.itemCount() > 0 && m_settings.DeleteEnabled;
+    return m_mails.itemCount() > 0 && m_settings.deleteEnabled;
 }
 
 bool MailListActions::openMenu(const QPoint& globalPos)

@@ -98,24 +98,24 @@ void RecheckControls::connectOptions()
     // A box set in code (a "Defaults" button clearing it) acts as a click;
     // the values put in at load only tick boxes whose setting is already 1.
     connect(m_controls.playSound, &QCheckBox::toggled, this,
-            [this](bool checked) { m_settings.PlaySound = checked; });
+            [this](bool checked) { m_settings.playSound = checked; });
     connect(m_pages.optionBox(OptionBox::AutoStartTimer), &QCheckBox::toggled, this,
-            [this](bool checked) { m_settings.AutoStartTimer = checked; });
+            [this](bool checked) { m_settings.autoStartTimer = checked; });
     connect(m_pages.optionBox(OptionBox::IdleIfOffline), &QCheckBox::toggled, this,
-            [this](bool checked) { m_settings.IdleIfOffline = checked; });
+            [this](bool checked) { m_settings.idleIfOffline = checked; });
     // Ticking the alarm brings the sound with it, but only when the user
     // ticks it: a stored alarm without sound loads as it was saved.
     connect(m_controls.continuousAlarm, &QCheckBox::clicked, this, [this](bool checked) {
         if (!checked)
             return;
-        m_settings.ContinuousAlarm = true;
+        m_settings.continuousAlarm = true;
         if (!m_controls.playSound->isChecked())
             m_controls.playSound->setChecked(true);
     });
     connect(m_controls.continuousAlarm, &QCheckBox::toggled, this, [this](bool checked) {
         if (checked)
             return;
-        m_settings.ContinuousAlarm = false;
+        m_settings.continuousAlarm = false;
         m_clock.stopAlarm();
     });
 }
@@ -210,15 +210,15 @@ void RecheckControls::spinPressed(Spin spin, Qt::MouseButton button,
 void RecheckControls::spinStep(Spin spin, int step)
 {
     if (spin == Spin::IntervalDown || spin == Spin::IntervalUp) {
-        m_settings.RecheckIntervalMinutes =
-            std::clamp(m_settings.RecheckIntervalMinutes + step, MinInterval, MaxInterval);
-        m_pages.intervalBox()->setText(QString::number(m_settings.RecheckIntervalMinutes));
-        m_window.setRecheckIntervalMinutes(m_settings.RecheckIntervalMinutes);
+        m_settings.recheckIntervalMinutes =
+            std::clamp(m_settings.recheckIntervalMinutes + step, MinInterval, MaxInterval);
+        m_pages.intervalBox()->setText(QString::number(m_settings.recheckIntervalMinutes));
+        m_window.setRecheckIntervalMinutes(m_settings.recheckIntervalMinutes);
         m_clock.intervalStepped();
     } else {
-        m_settings.ServerTimeoutSeconds =
-            std::clamp(m_settings.ServerTimeoutSeconds + step, MinTimeout, MaxTimeout);
-        m_pages.timeoutBox()->setText(QString::number(m_settings.ServerTimeoutSeconds));
+        m_settings.serverTimeoutSeconds =
+            std::clamp(m_settings.serverTimeoutSeconds + step, MinTimeout, MaxTimeout);
+        m_pages.timeoutBox()->setText(QString::number(m_settings.serverTimeoutSeconds));
     }
 }
 
@@ -231,7 +231,7 @@ void RecheckControls::spinFinished(Spin spin)
         break;
     case Spin::TimeoutDown:
     case Spin::TimeoutUp:
-        m_settings.ServerTimeout = std::chrono::seconds(m_settings.ServerTimeoutSeconds);
+        m_settings.serverTimeout = std::chrono::seconds(m_settings.serverTimeoutSeconds);
         break;
     }
 }

@@ -64,14 +64,14 @@ bool SecretEntry::eventFilter(QObject* watched, QEvent* event)
 void SecretEntry::runPasswordEntered()
 {
     const QString typed = trimSpaces(m_runPasswordBox->text());
-    if (!m_settings.RunPassword.isEmpty()) {
+    if (!m_settings.runPassword.isEmpty()) {
         // A password is set: the box only serves to delete it.
-        if (typed != m_settings.RunPassword) {
+        if (typed != m_settings.runPassword) {
             m_prompter.showMessage(
                 programTitle(),
                 QStringLiteral("Enter Your Current Password, And Press -Enter- Key To Delete It"));
         } else {
-            m_settings.RunPassword.clear();
+            m_settings.runPassword.clear();
             m_prompter.showMessage(programTitle(),
                                    QStringLiteral("Okay, Your Old Password Has Been Deleted.\n"
                                                   "Now, You Can Enter A New Password."));
@@ -83,7 +83,7 @@ void SecretEntry::runPasswordEntered()
         programTitle(),
         QStringLiteral("Confirm: Your New Password To Run Quorvamel Is: \n") + typed);
     if (yes) {
-        m_settings.RunPassword = typed;
+        m_settings.runPassword = typed;
         m_runPasswordBox->clear();
         m_prompter.showMessage(programTitle(),
                                QStringLiteral("Your New Password Has Been Stored."));
@@ -99,7 +99,7 @@ void SecretEntry::apopSecretEntered()
     const bool yes = m_prompter.askYesNo(programTitle(),
                                          QStringLiteral("Confirm Your Shared Secret: \n") + typed);
     if (yes) {
-        m_settings.ApopSecret = typed;
+        m_settings.apopSecret = typed;
         m_apopSecretBox->clear();
         m_prompter.showMessage(programTitle(), QStringLiteral("Your New Secret Has Been Stored."));
     } else {

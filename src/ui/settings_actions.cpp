@@ -33,13 +33,13 @@ SettingsActions::SettingsActions(MainWindow& form, RunSettings& settings, MailLi
         form.setMailListModel(&mailList);
 
     connectBox(OptionBox::CheckSelectedOnly,
-               [this](bool on) { m_settings.CheckSelectedOnly = on; });
-    connectBox(OptionBox::AutoCheckOnOpen, [this](bool on) { m_settings.AutoCheckOnOpen = on; });
-    connectBox(OptionBox::UseRetr, [this](bool on) { m_settings.UseRetr = on; });
-    connectBox(OptionBox::UseApop, [this](bool on) { m_settings.UseApop = on; });
+               [this](bool on) { m_settings.checkSelectedOnly = on; });
+    connectBox(OptionBox::AutoCheckOnOpen, [this](bool on) { m_settings.autoCheckOnOpen = on; });
+    connectBox(OptionBox::UseRetr, [this](bool on) { m_settings.useRetr = on; });
+    connectBox(OptionBox::UseApop, [this](bool on) { m_settings.useApop = on; });
     connectBox(OptionBox::ToolTipsOff, [this](bool on) {
-        m_settings.ToolTipsOff = on;
-        m_form.setToolTipsOff(m_settings.ToolTipsOff);
+        m_settings.toolTipsOff = on;
+        m_form.setToolTipsOff(m_settings.toolTipsOff);
         m_form.applyToolTips();
     });
     connectBox(OptionBox::TrayOnClose, [this](bool on) { trayOnCloseChanged(on); });
@@ -68,9 +68,9 @@ void SettingsActions::trayOnCloseChanged(bool checked)
     if (!m_form.hasBecomeActive())
         return;
     // The tray behaviour of this run stays; the box only decides the next.
-    m_settings.TrayOnClose = checked;
+    m_settings.trayOnClose = checked;
     m_prompter.showMessage(programTitle(),
-                           m_settings.TrayOnClose == m_settings.TrayInEffect
+                           m_settings.trayOnClose == m_settings.trayInEffect
                                ? QStringLiteral("Your Current Tray Icon Setting Will Remain In "
                                                 "Effect.")
                                : QStringLiteral("Tray Icon Setting Change Will Be Applied Next "
@@ -86,8 +86,8 @@ void SettingsActions::deleteFunctionsChanged(bool checked)
     for (int row = 0; row < images.size(); ++row)
         images[row] = m_mailList.item(row).image;
 
-    m_settings.DeleteEnabled = checked;
-    m_form.setDeleteEnabled(m_settings.DeleteEnabled);
+    m_settings.deleteEnabled = checked;
+    m_form.setDeleteEnabled(m_settings.deleteEnabled);
     m_form.showMailCheckBoxes(checked);
     if (!checked) {
         // "Delete Mail" comes back only when the mail tab is selected again
@@ -106,19 +106,19 @@ void SettingsActions::deleteFunctionsChanged(bool checked)
 void SettingsActions::dateStyleChosen(int index)
 {
     if (index >= 0)
-        m_settings.DateStyle = dateStyleAtChooserIndex(index);
-    if (isBelowAsSent(m_settings.DateStyle)) {
-        m_settings.DateStyle = DateStyle::AsSent;
+        m_settings.dateStyle = dateStyleAtChooserIndex(index);
+    if (isBelowAsSent(m_settings.dateStyle)) {
+        m_settings.dateStyle = DateStyle::AsSent;
         m_dateStyleChooser->setCurrentIndex(0);
     }
 }
 
 void SettingsActions::showDateStyle()
 {
-    if (isBelowAsSent(m_settings.DateStyle))
-        m_settings.DateStyle = DateStyle::AsSent;
+    if (isBelowAsSent(m_settings.dateStyle))
+        m_settings.dateStyle = DateStyle::AsSent;
     // A style with no entry leaves the chooser as it is.
-    if (const auto entry = dateStyleChooserIndex(m_settings.DateStyle, m_dateStyleChooser->count()))
+    if (const auto entry = dateStyleChooserIndex(m_settings.dateStyle, m_dateStyleChooser->count()))
         m_dateStyleChooser->setCurrentIndex(*entry);
 }
 
@@ -146,9 +146,9 @@ void SettingsActions::restorePage1()
     // A field that held a value other than 1 left its box clear and ran no
     // action: the settings are set here whatever the boxes showed.
     m_settings.restorePage1Defaults();
-    m_form.setDeleteEnabled(m_settings.DeleteEnabled);
-    m_form.setRecheckIntervalMinutes(m_settings.RecheckIntervalMinutes);
-    m_pages.intervalBox()->setText(QString::number(m_settings.RecheckIntervalMinutes));
+    m_form.setDeleteEnabled(m_settings.deleteEnabled);
+    m_form.setRecheckIntervalMinutes(m_settings.recheckIntervalMinutes);
+    m_pages.intervalBox()->setText(QString::number(m_settings.recheckIntervalMinutes));
     if (m_page1RecheckHook)
         m_page1RecheckHook();
 }
@@ -160,10 +160,10 @@ void SettingsActions::restorePage2()
     clearBox(OptionBox::TrayOnClose);
     m_settings.restorePage2Defaults();
     m_dateStyleChooser->setCurrentIndex(0);
-    m_pages.timeoutBox()->setText(QString::number(m_settings.ServerTimeoutSeconds));
+    m_pages.timeoutBox()->setText(QString::number(m_settings.serverTimeoutSeconds));
     const bool tipsWereOff = m_form.toolTipsOff();
     clearBox(OptionBox::ToolTipsOff);
-    m_form.setToolTipsOff(m_settings.ToolTipsOff);
+    m_form.setToolTipsOff(m_settings.toolTipsOff);
     if (tipsWereOff)
         m_form.applyToolTips();
 }

@@ -31,7 +31,7 @@ void TrayIcon::addIcon()
     if (m_addDecided)
         return;
     m_addDecided = true;
-    if (!m_settings.TrayInEffect)
+    if (!m_settings.trayInEffect)
         return;
     m_icon = new QSystemTrayIcon(m_form.windowIcon(), this);
     m_icon->setObjectName(QStringLiteral("TrayIcon"));

@@ -92,7 +92,7 @@ void WindowWiring::connectRuns()
     connect(runs, &RunCoordinator::dateStyleReset, this,
             [this] { m_window.settingsPages().dateStyleChooser()->setCurrentIndex(0); });
     connect(runs, &RunCoordinator::controlsRestored, this, [this] {
-        m_window.setDeleteEnabled(m_settings.DeleteEnabled);
+        m_window.setDeleteEnabled(m_settings.deleteEnabled);
         m_window.setRunBusy(false);
     });
     connect(m_clock, &RecheckClock::timedRunStarting, this, &WindowWiring::showRunBusy);
@@ -104,40 +104,40 @@ void WindowWiring::applySettings(const std::optional<TwipsRect>& workArea)
     const RunSettings& s = m_settings;
     SettingsPages& pages = m_window.settingsPages();
     const std::pair<OptionBox, bool> boxes[] = {
-        {OptionBox::CheckSelectedOnly, s.CheckSelectedOnly},
-        {OptionBox::AutoCheckOnOpen, s.AutoCheckOnOpen},
-        {OptionBox::UseRetr, s.UseRetr},
-        {OptionBox::DeleteEnabled, s.DeleteEnabled},
-        {OptionBox::PlaySound, s.PlaySound},
-        {OptionBox::UseApop, s.UseApop},
-        {OptionBox::TrayOnClose, s.TrayInEffect},
-        {OptionBox::AutoStartTimer, s.AutoStartTimer},
-        {OptionBox::ToolTipsOff, s.ToolTipsOff},
-        {OptionBox::ContinuousAlarm, s.ContinuousAlarm},
-        {OptionBox::IdleIfOffline, s.IdleIfOffline},
+        {OptionBox::CheckSelectedOnly, s.checkSelectedOnly},
+        {OptionBox::AutoCheckOnOpen, s.autoCheckOnOpen},
+        {OptionBox::UseRetr, s.useRetr},
+        {OptionBox::DeleteEnabled, s.deleteEnabled},
+        {OptionBox::PlaySound, s.playSound},
+        {OptionBox::UseApop, s.useApop},
+        {OptionBox::TrayOnClose, s.trayInEffect},
+        {OptionBox::AutoStartTimer, s.autoStartTimer},
+        {OptionBox::ToolTipsOff, s.toolTipsOff},
+        {OptionBox::ContinuousAlarm, s.continuousAlarm},
+        {OptionBox::IdleIfOffline, s.idleIfOffline},
     };
     // Setting a box here is not a click: no click action runs.
     for (const auto& [box, checked] : boxes)
         pages.optionBox(box)->setChecked(checked);
-    pages.timeoutBox()->setText(QString::number(s.ServerTimeoutSeconds));
-    pages.intervalBox()->setText(QString::number(s.RecheckIntervalMinutes));
+    pages.timeoutBox()->setText(QString::number(s.serverTimeoutSeconds));
+    pages.intervalBox()->setText(QString::number(s.recheckIntervalMinutes));
 
-    m_window.setTextFont({s.TextFontName, s.TextFontSize, s.TextFontBold});
+    m_window.setTextFont({s.textFontName, s.textFontSize, s.textFontBold});
     m_window.applyTextFont();
-    m_window.setMailColumnWidths(s.MailColumnWidths);
-    m_window.setAccountColumnWidths(s.AccountColumnWidths);
-    m_window.setDeleteEnabled(s.DeleteEnabled);
-    m_window.showMailCheckBoxes(s.DeleteEnabled);
-    m_window.setLogSplit(s.LogSplit);
-    m_window.setToolTipsOff(s.ToolTipsOff);
-    m_window.setRecheckIntervalMinutes(s.RecheckIntervalMinutes);
+    m_window.setMailColumnWidths(s.mailColumnWidths);
+    m_window.setAccountColumnWidths(s.accountColumnWidths);
+    m_window.setDeleteEnabled(s.deleteEnabled);
+    m_window.showMailCheckBoxes(s.deleteEnabled);
+    m_window.setLogSplit(s.logSplit);
+    m_window.setToolTipsOff(s.toolTipsOff);
+    m_window.setRecheckIntervalMinutes(s.recheckIntervalMinutes);
 
-    const bool firstPlacement = !m_settings.FirstRunMarker;
+    const bool firstPlacement = !m_settings.firstRunMarker;
     if (firstPlacement) {
-        m_settings.FirstRunMarker = true;
+        m_settings.firstRunMarker = true;
         m_window.placeWindow(MainWindow::firstRunPlacement(workArea));
     } else {
-        m_window.placeWindow({s.WindowLeft, s.WindowTop, s.WindowWidth, s.WindowHeight});
+        m_window.placeWindow({s.windowLeft, s.windowTop, s.windowWidth, s.windowHeight});
     }
     m_window.selectTab(firstPlacement ? MainWindow::AccountsTab : MainWindow::MailTab);
 }
@@ -174,11 +174,11 @@ void WindowWiring::showRunBusy()
 void WindowWiring::firstActivation()
 {
     SettingsPages& pages = m_window.settingsPages();
-    pages.intervalBox()->setText(QString::number(m_settings.RecheckIntervalMinutes));
+    pages.intervalBox()->setText(QString::number(m_settings.recheckIntervalMinutes));
     QComboBox* chooser = pages.dateStyleChooser();
-    if (const auto index = dateStyleChooserIndex(m_settings.DateStyle, chooser->count()))
+    if (const auto index = dateStyleChooserIndex(m_settings.dateStyle, chooser->count()))
         chooser->setCurrentIndex(*index);
-    if (!m_settings.AutoCheckOnOpen)
+    if (!m_settings.autoCheckOnOpen)
         return;
     // The run's buttons go busy at once; the tab the window opened on stays.
     m_runs->reserve();

@@ -197,10 +197,10 @@ void TestCheckCliDovecot::settingsAreHonoured()
     QFETCH(QString, count);
     QFETCH(QString, logLine);
     SettingsRecord settings = SettingsRecord::templateRecord();
-    settings.CheckSelectedOnly = qint16(checkSelectedOnly);
-    settings.UseRetr = qint16(useRetr);
-    settings.UseApop = qint16(useApop);
-    settings.ScrambledApopSecret = toAnsi(scrambleSecret(secret));
+    settings.checkSelectedOnly = qint16(checkSelectedOnly);
+    settings.useRetr = qint16(useRetr);
+    settings.useApop = qint16(useApop);
+    settings.scrambledApopSecret = toAnsi(scrambleSecret(secret));
     // Only bob (no mail) is ticked; APOP cannot log on with a wrong password.
     const QString home = makeHome(
         settings, {{"alice", useApop ? "any" : "secret1", false}, {"bob", "secret2", true}});
@@ -235,7 +235,7 @@ void TestCheckCliDovecot::exitStatus()
     QFETCH(QString, errContains);
     SettingsRecord settings = SettingsRecord::templateRecord();
     if (setup == QLatin1String("password"))
-        settings.ScrambledRunPassword = toAnsi(scramblePassword("letmein"));
+        settings.scrambledRunPassword = toAnsi(scramblePassword("letmein"));
     QList<Account> accounts;
     if (setup != QLatin1String("none"))
         accounts = {{"alice", "secret1", false}};

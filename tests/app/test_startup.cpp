@@ -26,7 +26,7 @@ int unixMode(const QString& path)
 QByteArray templateWithRunPassword(const QString& password)
 {
     SettingsRecord record = SettingsRecord::templateRecord();
-    record.ScrambledRunPassword = toAnsi(scramblePassword(password));
+    record.scrambledRunPassword = toAnsi(scramblePassword(password));
     return record.encode();
 }
 
@@ -88,8 +88,8 @@ private slots:
         QCOMPARE(m.start().outcome, StartupResult::ShowWindow);
 
         SettingsRecord own = SettingsRecord::templateRecord();
-        own.FirstRunMarker = 1;
-        own.RecheckIntervalMinutes = 7;
+        own.firstRunMarker = 1;
+        own.recheckIntervalMinutes = 7;
         writeBytes(m.settingsPath(), own.encode());
 
         const StartupResult r = m.start();

@@ -236,7 +236,7 @@ void TestTerminalPrompt::initTestCase()
     const QString data = m_home.path() + QStringLiteral("/Application Data/Quorvamel");
     QVERIFY(QDir().mkpath(data));
     SettingsRecord settings = SettingsRecord::templateRecord();
-    settings.ScrambledRunPassword = toAnsi(scramblePassword(RunPassword));
+    settings.scrambledRunPassword = toAnsi(scramblePassword(RunPassword));
     QVERIFY(writeSettingsFile(data + QStringLiteral("/quorvamel.ini"), settings));
 }
 

@@ -103,7 +103,7 @@ inline bool deleteRun(RunRig& rig, int timeoutMs = 30000)
 
 inline void prepare(RunRig& rig)
 {
-    rig.settings.DeleteEnabled = 1;
+    rig.settings.deleteEnabled = 1;
     rig.mails.setCheckBoxesShown(true);
 }
 

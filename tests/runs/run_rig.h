@@ -44,7 +44,7 @@ struct RunRig
 
     explicit RunRig(int fixedWaitMs = 5)
     {
-        settings.ServerTimeout = std::chrono::seconds(5);
+        settings.serverTimeout = std::chrono::seconds(5);
         runs = std::make_unique<RunCoordinator>(settings, accounts, mails, prompter, connectivity,
                                                 ticks);
         runs->sessionDriver().waits().closeMs = fixedWaitMs;

@@ -124,13 +124,13 @@ void TestAccountStore::saveWritesEveryRow()
     const QList<AccountRecord> saved = fileRecords(path());
     QCOMPARE(QFile(path()).size(), 3 * 454);
     QCOMPARE(saved.size(), 3);
-    QCOMPARE(saved[0].DisplayName.trimmed(), QStringLiteral("Home"));
-    QCOMPARE(saved[1].UserName.trimmed(), QStringLiteral("bob"));
-    QCOMPARE(saved[1].Port, 995);
-    QCOMPARE(saved[0].Checked, qint16(0));
-    QCOMPARE(saved[1].Checked, qint16(1));
-    QCOMPARE(saved[2].Checked, qint16(0));
-    QCOMPARE(unscramblePassword(saved[2].ScrambledPassword), QStringLiteral("P3ss"));
+    QCOMPARE(saved[0].displayName.trimmed(), QStringLiteral("Home"));
+    QCOMPARE(saved[1].userName.trimmed(), QStringLiteral("bob"));
+    QCOMPARE(saved[1].port, 995);
+    QCOMPARE(saved[0].checked, qint16(0));
+    QCOMPARE(saved[1].checked, qint16(1));
+    QCOMPARE(saved[2].checked, qint16(0));
+    QCOMPARE(unscramblePassword(saved[2].scrambledPassword), QStringLiteral("P3ss"));
 }
 
 void TestAccountStore::renameSavesIntoItsRecord()
@@ -143,8 +143,8 @@ void TestAccountStore::renameSavesIntoItsRecord()
     QCOMPARE(list.rowAt(3).displayName, QStringLiteral("Name dee")); // list not yet changed
     const QList<AccountRecord> saved = fileRecords(path());
     QCOMPARE(saved.size(), 4);
-    QCOMPARE(saved[3].DisplayName.trimmed(), QStringLiteral("Fourth"));
-    QCOMPARE(saved[2].DisplayName.trimmed(), QStringLiteral("Other"));
+    QCOMPARE(saved[3].displayName.trimmed(), QStringLiteral("Fourth"));
+    QCOMPARE(saved[2].displayName.trimmed(), QStringLiteral("Other"));
 }
 
 void TestAccountStore::saveTrimsOnReloadAndCutsLongValues()
@@ -180,10 +180,10 @@ void TestAccountStore::unreadablePasswordRowSurvivesSave()
 
     const QList<AccountRecord> saved = fileRecords(path());
     QCOMPARE(saved.size(), 3);
-    QCOMPARE(saved[1].UserName.trimmed(), QStringLiteral("bob"));
-    QCOMPARE(saved[1].Checked, qint16(1));
-    QCOMPARE(unscramblePassword(saved[1].ScrambledPassword), QString());
-    QCOMPARE(unscramblePassword(saved[2].ScrambledPassword), QStringLiteral("pw3"));
+    QCOMPARE(saved[1].userName.trimmed(), QStringLiteral("bob"));
+    QCOMPARE(saved[1].checked, qint16(1));
+    QCOMPARE(unscramblePassword(saved[1].scrambledPassword), QString());
+    QCOMPARE(unscramblePassword(saved[2].scrambledPassword), QStringLiteral("pw3"));
 }
 
 void TestAccountStore::deletingLastRowDeletesFile()
@@ -243,8 +243,8 @@ void TestAccountStore::appendAddsOneRecord()
     QVERIFY(appendAccountRecord(list, added));
     const QList<AccountRecord> saved = fileRecords(path());
     QCOMPARE(saved.size(), 4);
-    QCOMPARE(saved[3].UserName.trimmed(), QStringLiteral("eve"));
-    QCOMPARE(saved[2].UserName.trimmed(), QStringLiteral("cy"));
+    QCOMPARE(saved[3].userName.trimmed(), QStringLiteral("eve"));
+    QCOMPARE(saved[2].userName.trimmed(), QStringLiteral("cy"));
 }
 
 QTEST_GUILESS_MAIN(TestAccountStore)

@@ -127,7 +127,7 @@ void TestCheckRun::checkSelectedOnly()
     peer.addScript(mailbox("u4", "p4", {mail("four")}));
     QVERIFY(peer.listen());
     RunRig rig;
-    rig.settings.CheckSelectedOnly = 1;
+    rig.settings.checkSelectedOnly = 1;
     for (int i = 1; i <= 5; ++i)
         rig.addAccount(QStringLiteral("u%1").arg(i), QStringLiteral("p%1").arg(i), peer.port());
     QCOMPARE(checkRow(rig.accounts, 2), true);
@@ -148,7 +148,7 @@ void TestCheckRun::checkSelectedOnly()
 void TestCheckRun::noRowChecked()
 {
     RunRig rig;
-    rig.settings.CheckSelectedOnly = 1;
+    rig.settings.checkSelectedOnly = 1;
     rig.addAccount("bob", "pw", "127.0.0.1", "110");
     rig.mails.appendItem(MailItem::noMailRow("A", "a"));
     QVERIFY(rig.run());
@@ -282,7 +282,7 @@ void TestCheckRun::watchdogTickArithmetic()
     rig.runs->sessionDriver().waits().closeMs = 5;
     rig.runs->sessionDriver().waits().reconnectPauseMs = 5;
     rig.runs->sessionDriver().watchdogTimer().setInterval(3600 * 1000); // ticks only by hand
-    rig.settings.ServerTimeout = std::chrono::seconds(5);
+    rig.settings.serverTimeout = std::chrono::seconds(5);
     rig.addAccount("bob", "pw", peer.port());
     ticks.now = 0x7FFFF000u;
     QSignalSpy ended(rig.runs.get(), &RunCoordinator::runEnded);

@@ -74,10 +74,10 @@ void TestCheckRunDovecot::logOnAndFetchModes()
     QFETCH(bool, apop);
     QFETCH(bool, retr);
     RunRig rig;
-    rig.settings.UseApop = apop ? 1 : 0;
-    rig.settings.UseRetr = retr ? 1 : 0;
+    rig.settings.useApop = apop ? 1 : 0;
+    rig.settings.useRetr = retr ? 1 : 0;
     // With APOP the shared secret is the account's password on the server.
-    rig.settings.ApopSecret = "secret1";
+    rig.settings.apopSecret = "secret1";
     rig.addAccount("alice", apop ? "unused" : "secret1", m_dovecot.plainPort());
     QVERIFY(rig.run());
 
@@ -119,8 +119,8 @@ void TestCheckRunDovecot::refusedLogOns()
     QFETCH(QString, password);
     QFETCH(QString, line);
     RunRig rig;
-    rig.settings.UseApop = apop ? 1 : 0;
-    rig.settings.ApopSecret = secret;
+    rig.settings.useApop = apop ? 1 : 0;
+    rig.settings.apopSecret = secret;
     rig.addAccount("bob", password, m_dovecot.plainPort());
     rig.addAccount("carol", "secret3", m_dovecot.plainPort()); // the run goes on
     if (apop)

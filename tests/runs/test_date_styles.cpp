@@ -31,7 +31,7 @@ Pop3Script oneMail()
 RunSettings loaded(std::int32_t storedStyle)
 {
     SettingsRecord record = SettingsRecord::templateRecord();
-    record.DateStyle = storedStyle;
+    record.dateStyle = storedStyle;
     const QString font = QStringLiteral("MS Sans Serif");
     return RunSettings::fromRecord(record, std::nullopt, FontFacts{{font}, font});
 }
@@ -90,9 +90,9 @@ void TestDateStyles::fromFileThroughARunAndBack()
 
     RunRig rig;
     rig.settings = loaded(setAfterLoad ? 1 : stored);
-    rig.settings.ServerTimeout = std::chrono::seconds(5);
+    rig.settings.serverTimeout = std::chrono::seconds(5);
     if (setAfterLoad)
-        rig.settings.DateStyle = DateStyle(stored);
+        rig.settings.dateStyle = DateStyle(stored);
     rig.addAccount("ann", "pa", peer.port());
     QSignalSpy reset(rig.runs.get(), &RunCoordinator::dateStyleReset);
     QVERIFY(rig.run());
@@ -101,7 +101,7 @@ void TestDateStyles::fromFileThroughARunAndBack()
     QCOMPARE(rig.mails.itemCount(), 1);
     QCOMPARE(rig.mails.item(0).dateSent, shown);
     QCOMPARE(reset.count(), resetAtStart ? 1 : 0);
-    QCOMPARE(rig.runs->checkRun().listDateStyle(), rig.settings.DateStyle);
+    QCOMPARE(rig.runs->checkRun().listDateStyle(), rig.settings.dateStyle);
     QCOMPARE(savedStyle(rig.settings), saved);
 }
 

@@ -81,9 +81,9 @@ void TestDeleteRunDovecot::deletesExactlyTheMarkedMessages()
     QVERIFY(m_dovecot.writeGeneratedMessages("carol", 2, 5));
 
     RunRig rig;
-    rig.settings.UseRetr = retr ? 1 : 0;
-    rig.settings.DateStyle = DateStyle(dateStyle);
-    rig.settings.DeleteEnabled = 1;
+    rig.settings.useRetr = retr ? 1 : 0;
+    rig.settings.dateStyle = DateStyle(dateStyle);
+    rig.settings.deleteEnabled = 1;
     rig.mails.setCheckBoxesShown(true);
     rig.addAccount("alice", "secret1", m_dovecot.plainPort());
     rig.addAccount("bob", "secret2", m_dovecot.plainPort());
@@ -134,7 +134,7 @@ void TestDeleteRunDovecot::lostSessionDeletesNothing()
     m_dovecot.removeAllMessages("alice");
     QVERIFY(m_dovecot.writeGeneratedMessages("alice", 3, 1));
     RunRig rig;
-    rig.settings.DeleteEnabled = 1;
+    rig.settings.deleteEnabled = 1;
     rig.mails.setCheckBoxesShown(true);
     rig.addAccount("alice", "secret1", m_dovecot.plainPort());
     QVERIFY(rig.run());
@@ -142,7 +142,7 @@ void TestDeleteRunDovecot::lostSessionDeletesNothing()
     for (int row : {1, 3})
         QVERIFY(checkRow(rig.mails, row));
 
-    rig.settings.ServerTimeout = std::chrono::seconds(1);
+    rig.settings.serverTimeout = std::chrono::seconds(1);
     rig.runs->sessionDriver().watchdogTimer().setInterval(100);
     bool dropped = false;
     QObject::connect(&rig.runs->sessionDriver().socket(), &MailSocket::dataArrived, &rig.mails,

@@ -57,7 +57,7 @@ void TestDeleteRunHalts::clickThatStartsNothing()
     QFETCH(QStringList, shown);
     RunRig rig;
     prepare(rig);
-    rig.settings.DeleteEnabled = deleteEnabled ? 1 : 0;
+    rig.settings.deleteEnabled = deleteEnabled ? 1 : 0;
     for (QString row : rows) {
         const bool marked = row.endsWith('+');
         if (marked)
@@ -170,7 +170,7 @@ void TestDeleteRunHalts::haltsOfTheRun()
     if (cancelFirst)
         rig.runs->requestCancel();
     if (deleteOff)
-        rig.settings.DeleteEnabled = 0;
+        rig.settings.deleteEnabled = 0;
     rig.runs->log().append("earlier line");
     QSignalSpy restored(rig.runs.get(), &RunCoordinator::controlsRestored);
     QSignalSpy halted(rig.runs.get(), &RunCoordinator::deleteRunHalted);

@@ -220,7 +220,7 @@ void TestHostileServers::costsOneSession()
     QVERIFY2(peer.listen(), qPrintable(peer.errorString()));
 
     RunRig rig;
-    rig.settings.ServerTimeout = std::chrono::milliseconds(timeoutMs);
+    rig.settings.serverTimeout = std::chrono::milliseconds(timeoutMs);
     rig.runs->sessionDriver().watchdogTimer().setInterval(100);
     rig.addAccount("bob", "pw", peer.port());
     rig.addAccount("eve", "pw2", peer.port());
@@ -295,7 +295,7 @@ void TestHostileServers::slowRepliesInTimeAreKept()
     QVERIFY(peer.listen());
 
     RunRig rig;
-    rig.settings.ServerTimeout = std::chrono::milliseconds(timeoutMs);
+    rig.settings.serverTimeout = std::chrono::milliseconds(timeoutMs);
     rig.runs->sessionDriver().watchdogTimer().setInterval(100);
     rig.addAccount("bob", "pw", peer.port());
     QElapsedTimer clock;
@@ -320,7 +320,7 @@ void TestHostileServers::dripTimedOutFromItsCommand()
     QVERIFY(peer.listen());
 
     RunRig rig;
-    rig.settings.ServerTimeout = std::chrono::seconds(1);
+    rig.settings.serverTimeout = std::chrono::seconds(1);
     rig.runs->sessionDriver().watchdogTimer().setInterval(3600 * 1000); // ticks only by hand
     rig.addAccount("bob", "pw", peer.port());
     QSignalSpy ended(rig.runs.get(), &RunCoordinator::runEnded);

@@ -110,8 +110,8 @@ void TestRecheckClock::minuteTicks()
     QFETCH(int, connectivityTests);
 
     ClockRig rig;
-    rig.settings.RecheckIntervalMinutes = interval;
-    rig.settings.IdleIfOffline = qint16(idleIfOffline);
+    rig.settings.recheckIntervalMinutes = interval;
+    rig.settings.idleIfOffline = qint16(idleIfOffline);
     for (int i = 0; i < offlineAnswers; ++i)
         rig.connectivity.answers.enqueue({false, false});
     rig.clock.toggle();
@@ -160,8 +160,8 @@ void TestRecheckClock::switchingOnAndOff()
     QFETCH(QString, offTip);
 
     ClockRig rig;
-    rig.settings.RecheckIntervalMinutes = interval;
-    rig.settings.ToolTipsOff = qint16(toolTipsOff);
+    rig.settings.recheckIntervalMinutes = interval;
+    rig.settings.toolTipsOff = qint16(toolTipsOff);
     rig.clock.setMinutesSinceCheck(7);
     rig.clock.toggle();
     QCOMPARE(rig.clock.isRunning(), turnsOn);
@@ -188,20 +188,20 @@ void TestRecheckClock::switchingOnAndOff()
 void TestRecheckClock::shortenedIntervalFallsDueAtOnce()
 {
     ClockRig rig;
-    rig.settings.RecheckIntervalMinutes = 10;
+    rig.settings.recheckIntervalMinutes = 10;
     rig.clock.toggle();
     for (int i = 0; i < 4; ++i)
         rig.clock.timedRecheckTick();
     QCOMPARE(rig.texts().last(), QStringLiteral("6"));
 
     // Lengthening never starts a run; the indicator follows the new interval.
-    rig.settings.RecheckIntervalMinutes = 12;
+    rig.settings.recheckIntervalMinutes = 12;
     rig.clock.intervalReleased(false);
     QCOMPARE(rig.texts().last(), QStringLiteral("8"));
     QCOMPARE(rig.runsEnded, 0);
 
     // Shortened to the minutes already counted: the tick comes at once.
-    rig.settings.RecheckIntervalMinutes = 4;
+    rig.settings.recheckIntervalMinutes = 4;
     rig.clock.intervalReleased(true);
     QCOMPARE(rig.runsEnded, 1);
     QCOMPARE(rig.texts().mid(rig.texts().size() - 3), (QStringList{"0", "4", "4"}));
@@ -230,8 +230,8 @@ void TestRecheckClock::soundAndAlarmAtRunEnd()
     QFETCH(bool, alarm);
 
     ClockRig rig;
-    rig.settings.PlaySound = qint16(playSound);
-    rig.settings.ContinuousAlarm = qint16(continuousAlarm);
+    rig.settings.playSound = qint16(playSound);
+    rig.settings.continuousAlarm = qint16(continuousAlarm);
     rig.clock.checkRunCompleted(newMail);
     QCOMPARE(rig.beeps, beeps);
     QCOMPARE(rig.clock.alarmActive(), alarm);
@@ -242,8 +242,8 @@ void TestRecheckClock::soundAndAlarmAtRunEnd()
 void TestRecheckClock::alarmBeepsUntilStopped()
 {
     ClockRig rig;
-    rig.settings.PlaySound = 1;
-    rig.settings.ContinuousAlarm = 1;
+    rig.settings.playSound = 1;
+    rig.settings.continuousAlarm = 1;
     rig.clock.alarmTimer().setInterval(40);
     rig.clock.setAlarmFlashMs(10);
     rig.clock.checkRunCompleted(1);
@@ -290,8 +290,8 @@ void TestRecheckClock::timedRunAgainstServer()
 
     ClockRig rig;
     rig.addAccount(QStringLiteral("amy"), QStringLiteral("pw"), peer.port());
-    rig.settings.RecheckIntervalMinutes = 2;
-    rig.settings.PlaySound = 1;
+    rig.settings.recheckIntervalMinutes = 2;
+    rig.settings.playSound = 1;
     rig.clock.setMinuteMs(30);
     rig.stopAfterRuns = 2;
     rig.clock.toggle();

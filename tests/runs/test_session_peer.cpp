@@ -221,7 +221,7 @@ void TestSessionPeer::sessionEndings()
 
     RunRig rig;
     // Roomy for a busy machine, short for the silent cases.
-    rig.settings.ServerTimeout = std::chrono::milliseconds(1500);
+    rig.settings.serverTimeout = std::chrono::milliseconds(1500);
     rig.runs->sessionDriver().watchdogTimer().setInterval(100);
     rig.addAccount("bob", "pw", peer.port());
     rig.addAccount("eve", "pw2", peer.port());
@@ -294,7 +294,7 @@ void TestSessionPeer::connectThatHangsIsGivenUp()
     StuckPort stuck;
     QVERIFY(stuck.open());
     RunRig rig;
-    rig.settings.ServerTimeout = std::chrono::milliseconds(800);
+    rig.settings.serverTimeout = std::chrono::milliseconds(800);
     rig.addAccount("bob", "pw", "127.0.0.1", QString::number(stuck.port));
     QElapsedTimer clock;
     clock.start();

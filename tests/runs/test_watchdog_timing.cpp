@@ -25,7 +25,7 @@ void TestWatchdogTiming::silenceEndsWithinASecondOfTheTimeOut()
         peer.addScript(Pop3Script().silence());
     QVERIFY(peer.listen());
     RunRig rig;
-    rig.settings.ServerTimeout = std::chrono::seconds(2);
+    rig.settings.serverTimeout = std::chrono::seconds(2);
     for (int i = 0; i < 3; ++i)
         rig.addAccount("bob", "pw", peer.port());
     QElapsedTimer clock;
@@ -44,7 +44,7 @@ void TestWatchdogTiming::dripEndsAfterAboutOneTimeOut()
     peer.addScript(Pop3Script().drip(Pop3Reply::greeting() + QByteArray(2000, 'x'), 300));
     QVERIFY(peer.listen());
     RunRig rig;
-    rig.settings.ServerTimeout = std::chrono::seconds(2);
+    rig.settings.serverTimeout = std::chrono::seconds(2);
     rig.addAccount("bob", "pw", peer.port());
     QElapsedTimer clock;
     clock.start();
@@ -73,8 +73,8 @@ void TestWatchdogTiming::slowLargeReplyCompletes()
                        .expectClientClose());
     QVERIFY(peer.listen());
     RunRig rig;
-    rig.settings.ServerTimeout = std::chrono::seconds(2);
-    rig.settings.UseRetr = 1;
+    rig.settings.serverTimeout = std::chrono::seconds(2);
+    rig.settings.useRetr = 1;
     rig.addAccount("bob", "pw", peer.port());
     QElapsedTimer clock;
     clock.start();

@@ -29,10 +29,10 @@ SettingsRecord settingsVariant(int which)
 {
     SettingsRecord record = SettingsRecord::templateRecord();
     if (which == 1) {
-        record.TextFontName = QStringLiteral("Courier New");
-        record.TextFontSize = 12;
-        record.ScrambledApopSecret = QByteArray(256, 'S');
-        record.ScrambledRunPassword = QByteArray(64, 'R');
+        record.textFontName = QStringLiteral("Courier New");
+        record.textFontSize = 12;
+        record.scrambledApopSecret = QByteArray(256, 'S');
+        record.scrambledRunPassword = QByteArray(64, 'R');
     }
     return record;
 }
@@ -43,10 +43,10 @@ QList<AccountRecord> usersVariant(int which)
     const int count = which == 0 ? 1 : 3;
     for (int i = 0; i < count; ++i) {
         AccountRecord r;
-        r.DisplayName = QStringLiteral("Account %1 of variant %2").arg(i).arg(which);
-        r.UserName = QStringLiteral("user%1").arg(i);
-        r.ScrambledPassword = QString(64, QLatin1Char(char('a' + which)));
-        r.ServerName = QStringLiteral("pop%1.example.org").arg(i);
+        r.displayName = QStringLiteral("Account %1 of variant %2").arg(i).arg(which);
+        r.userName = QStringLiteral("user%1").arg(i);
+        r.scrambledPassword = QString(64, QLatin1Char(char('a' + which)));
+        r.serverName = QStringLiteral("pop%1.example.org").arg(i);
         records.append(r);
     }
     return records;

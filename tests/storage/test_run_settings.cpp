@@ -24,7 +24,7 @@ RunSettings load(const SettingsRecord& record, std::optional<ScreenFacts> screen
 SettingsRecord withTimeoutMs(double ms)
 {
     SettingsRecord r = SettingsRecord::templateRecord();
-    r.ServerTimeoutFixed = qint64(ms * 10000);
+    r.serverTimeoutFixed = qint64(ms * 10000);
     return r;
 }
 
@@ -79,9 +79,9 @@ void TestRunSettings::timeout()
     QFETCH(int, seconds);
     QFETCH(double, ms);
     const RunSettings s = load(withTimeoutMs(storedMs));
-    QCOMPARE(s.ServerTimeoutSeconds, seconds);
-    QCOMPARE(s.ServerTimeout.count(), ms);
-    QCOMPARE(s.toRecord().ServerTimeoutFixed, qint64(ms * 10000));
+    QCOMPARE(s.serverTimeoutSeconds, seconds);
+    QCOMPARE(s.serverTimeout.count(), ms);
+    QCOMPARE(s.toRecord().serverTimeoutFixed, qint64(ms * 10000));
 }
 
 void TestRunSettings::interval_data()
@@ -100,8 +100,8 @@ void TestRunSettings::interval()
     QFETCH(int, stored);
     QFETCH(int, loaded);
     SettingsRecord r = SettingsRecord::templateRecord();
-    r.RecheckIntervalMinutes = stored;
-    QCOMPARE(load(r).RecheckIntervalMinutes, loaded);
+    r.recheckIntervalMinutes = stored;
+    QCOMPARE(load(r).recheckIntervalMinutes, loaded);
 }
 
 void TestRunSettings::dateStyle_data()
@@ -125,10 +125,10 @@ void TestRunSettings::dateStyle()
     QFETCH(int, stored);
     QFETCH(int, loaded);
     SettingsRecord r = SettingsRecord::templateRecord();
-    r.DateStyle = stored;
+    r.dateStyle = stored;
     const RunSettings s = load(r);
-    QCOMPARE(s.DateStyle, DateStyle(loaded));
-    QCOMPARE(s.toRecord().DateStyle, loaded);
+    QCOMPARE(s.dateStyle, DateStyle(loaded));
+    QCOMPARE(s.toRecord().dateStyle, loaded);
 }
 
 void TestRunSettings::windowEdges_data()
@@ -157,12 +157,12 @@ void TestRunSettings::windowEdges()
     QFETCH(float, loadedLeft);
     QFETCH(float, loadedTop);
     SettingsRecord r = SettingsRecord::templateRecord();
-    r.WindowLeft = left;
-    r.WindowTop = top;
+    r.windowLeft = left;
+    r.windowTop = top;
     const RunSettings s =
         load(r, hasScreen ? std::optional(ScreenFacts{20000, 12000}) : std::nullopt);
-    QCOMPARE(s.WindowLeft, loadedLeft);
-    QCOMPARE(s.WindowTop, loadedTop);
+    QCOMPARE(s.windowLeft, loadedLeft);
+    QCOMPARE(s.windowTop, loadedTop);
 }
 
 void TestRunSettings::columnWidths_data()
@@ -182,13 +182,13 @@ void TestRunSettings::columnWidths()
     const std::array<float, 6> mailDefaults{1440, 1440, 2000, 3300, 2200, 1440};
     const std::array<float, 4> accountDefaults{1440, 1440, 1440, 1440};
     SettingsRecord r = SettingsRecord::templateRecord();
-    r.MailColumnWidths.fill(stored);
-    r.AccountColumnWidths.fill(stored);
+    r.mailColumnWidths.fill(stored);
+    r.accountColumnWidths.fill(stored);
     const RunSettings s = load(r);
     for (int i = 0; i < 6; ++i)
-        QCOMPARE(s.MailColumnWidths[i], keptAsStored ? stored : mailDefaults[i]);
+        QCOMPARE(s.mailColumnWidths[i], keptAsStored ? stored : mailDefaults[i]);
     for (int i = 0; i < 4; ++i)
-        QCOMPARE(s.AccountColumnWidths[i], keptAsStored ? stored : accountDefaults[i]);
+        QCOMPARE(s.accountColumnWidths[i], keptAsStored ? stored : accountDefaults[i]);
 }
 
 void TestRunSettings::font_data()
@@ -233,115 +233,115 @@ void TestRunSettings::font()
     QFETCH(float, loadedSize);
     QFETCH(bool, bold);
     SettingsRecord r = SettingsRecord::templateRecord();
-    r.TextFontName = stored;
-    r.TextFontSize = size;
-    r.TextFontBold = -1;
+    r.textFontName = stored;
+    r.textFontSize = size;
+    r.textFontBold = -1;
     const RunSettings s =
         RunSettings::fromRecord(r, std::nullopt, {installed, QStringLiteral("DejaVu Sans")});
-    QCOMPARE(s.TextFontName, name);
-    QCOMPARE(s.TextFontSize, loadedSize);
-    QCOMPARE(s.TextFontBold, bold);
-    QCOMPARE(s.toRecord().TextFontBold, qint16(bold ? -1 : 0));
+    QCOMPARE(s.textFontName, name);
+    QCOMPARE(s.textFontSize, loadedSize);
+    QCOMPARE(s.textFontBold, bold);
+    QCOMPARE(s.toRecord().textFontBold, qint16(bold ? -1 : 0));
 }
 
 void TestRunSettings::flagsAndTray()
 {
     SettingsRecord r = SettingsRecord::templateRecord();
-    r.TrayOnClose = 1;
-    r.PlaySound = 3; // not a clean flag: reads as off, saved as read
-    r.FirstRunMarker = 1;
-    r.LogSplit = -1;
+    r.trayOnClose = 1;
+    r.playSound = 3; // not a clean flag: reads as off, saved as read
+    r.firstRunMarker = 1;
+    r.logSplit = -1;
     const RunSettings s = load(r);
-    QCOMPARE(s.TrayInEffect, true);
-    QCOMPARE(s.TrayOnClose, true);
-    QCOMPARE(s.PlaySound, false);
-    QCOMPARE(s.FirstRunMarker, true);
-    QCOMPARE(s.LogSplit, true);
+    QCOMPARE(s.trayInEffect, true);
+    QCOMPARE(s.trayOnClose, true);
+    QCOMPARE(s.playSound, false);
+    QCOMPARE(s.firstRunMarker, true);
+    QCOMPARE(s.logSplit, true);
     const SettingsRecord saved = s.toRecord();
-    QCOMPARE(saved.PlaySound, qint16(3));
-    QCOMPARE(saved.LogSplit, qint16(-1));
-    QCOMPARE(saved.FirstRunMarker, 1);
+    QCOMPARE(saved.playSound, qint16(3));
+    QCOMPARE(saved.logSplit, qint16(-1));
+    QCOMPARE(saved.firstRunMarker, 1);
 }
 
 void TestRunSettings::secretsAreUnscrambled()
 {
     SettingsRecord r = SettingsRecord::templateRecord();
-    QCOMPARE(load(r).RunPassword, QString());
-    QCOMPARE(load(r).ApopSecret, QString());
-    r.ScrambledRunPassword = toAnsi(scramblePassword(QStringLiteral("open sesame")));
-    r.ScrambledApopSecret = toAnsi(scrambleSecret(QString(100, QChar('q'))));
-    QCOMPARE(load(r).RunPassword, QStringLiteral("open sesame"));
-    QCOMPARE(load(r).ApopSecret, QString(100, QChar('q')));
+    QCOMPARE(load(r).runPassword, QString());
+    QCOMPARE(load(r).apopSecret, QString());
+    r.scrambledRunPassword = toAnsi(scramblePassword(QStringLiteral("open sesame")));
+    r.scrambledApopSecret = toAnsi(scrambleSecret(QString(100, QChar('q'))));
+    QCOMPARE(load(r).runPassword, QStringLiteral("open sesame"));
+    QCOMPARE(load(r).apopSecret, QString(100, QChar('q')));
 }
 
 void TestRunSettings::saveRecordKeepsReservedAndTakesTrayOnClose()
 {
     SettingsRecord r = SettingsRecord::templateRecord();
-    r.Reserved64 = QByteArray(48, 'z');
-    r.Reserved378 = QByteArray("abcdefghijkl");
-    r.TrayOnClose = 1;
+    r.reserved64 = QByteArray(48, 'z');
+    r.reserved378 = QByteArray("abcdefghijkl");
+    r.trayOnClose = 1;
     RunSettings s = load(r);
-    s.TrayOnClose = false; // the user cleared Check7 during this run
-    s.RunPassword = QStringLiteral("pw");
-    s.ApopSecret = QString(130, QChar('x'));
-    s.TextFontName = QStringLiteral("Verdana");
-    s.WindowLeft = 1234;
-    s.FirstRunMarker = true;
+    s.trayOnClose = false; // the user cleared Check7 during this run
+    s.runPassword = QStringLiteral("pw");
+    s.apopSecret = QString(130, QChar('x'));
+    s.textFontName = QStringLiteral("Verdana");
+    s.windowLeft = 1234;
+    s.firstRunMarker = true;
 
     const SettingsRecord saved = s.toRecord();
-    QCOMPARE(saved.TrayOnClose, qint16(0));
-    QCOMPARE(saved.Reserved64, QByteArray(48, 'z'));
-    QCOMPARE(saved.Reserved378, QByteArray("abcdefghijkl"));
-    QCOMPARE(saved.WindowLeft, 1234.f);
-    QCOMPARE(saved.FirstRunMarker, 1);
-    QCOMPARE(unscramblePassword(fromAnsi(saved.ScrambledRunPassword)), QStringLiteral("pw"));
-    QCOMPARE(unscrambleSecret(fromAnsi(saved.ScrambledApopSecret)), QString(130, QChar('x')));
+    QCOMPARE(saved.trayOnClose, qint16(0));
+    QCOMPARE(saved.reserved64, QByteArray(48, 'z'));
+    QCOMPARE(saved.reserved378, QByteArray("abcdefghijkl"));
+    QCOMPARE(saved.windowLeft, 1234.f);
+    QCOMPARE(saved.firstRunMarker, 1);
+    QCOMPARE(unscramblePassword(fromAnsi(saved.scrambledRunPassword)), QStringLiteral("pw"));
+    QCOMPARE(unscrambleSecret(fromAnsi(saved.scrambledApopSecret)), QString(130, QChar('x')));
 
     SettingsRecord reread;
     QVERIFY(reread.decode(saved.encode()));
-    QCOMPARE(reread.TextFontName, QStringLiteral("Verdana") + QString(121, QChar(' ')));
-    QCOMPARE(load(reread).TextFontName, QStringLiteral("Verdana"));
+    QCOMPARE(reread.textFontName, QStringLiteral("Verdana") + QString(121, QChar(' ')));
+    QCOMPARE(load(reread).textFontName, QStringLiteral("Verdana"));
 }
 
 void TestRunSettings::pageDefaultsTouchOnlyTheirPage()
 {
     SettingsRecord r = SettingsRecord::templateRecord();
-    r.CheckSelectedOnly = r.AutoCheckOnOpen = r.UseRetr = r.DeleteEnabled = 1;
-    r.PlaySound = r.UseApop = r.TrayOnClose = r.AutoStartTimer = r.ToolTipsOff = 1;
-    r.ContinuousAlarm = r.IdleIfOffline = 1;
-    r.RecheckIntervalMinutes = 45;
-    r.DateStyle = 3;
+    r.checkSelectedOnly = r.autoCheckOnOpen = r.useRetr = r.deleteEnabled = 1;
+    r.playSound = r.useApop = r.trayOnClose = r.autoStartTimer = r.toolTipsOff = 1;
+    r.continuousAlarm = r.idleIfOffline = 1;
+    r.recheckIntervalMinutes = 45;
+    r.dateStyle = 3;
     r.setServerTimeoutMs(60000);
-    r.ScrambledRunPassword = toAnsi(scramblePassword(QStringLiteral("run")));
-    r.ScrambledApopSecret = toAnsi(scrambleSecret(QStringLiteral("apop")));
+    r.scrambledRunPassword = toAnsi(scramblePassword(QStringLiteral("run")));
+    r.scrambledApopSecret = toAnsi(scrambleSecret(QStringLiteral("apop")));
     const RunSettings before = load(r);
 
     RunSettings p1 = before;
     p1.restorePage1Defaults();
-    QCOMPARE(p1.CheckSelectedOnly + p1.AutoCheckOnOpen + p1.PlaySound + p1.ContinuousAlarm +
-                 p1.IdleIfOffline + p1.AutoStartTimer + p1.DeleteEnabled,
+    QCOMPARE(p1.checkSelectedOnly + p1.autoCheckOnOpen + p1.playSound + p1.continuousAlarm +
+                 p1.idleIfOffline + p1.autoStartTimer + p1.deleteEnabled,
              0);
-    QCOMPARE(p1.RecheckIntervalMinutes, 30);
-    QCOMPARE(p1.UseRetr + p1.UseApop + p1.TrayOnClose + p1.ToolTipsOff, 4);
-    QCOMPARE(p1.DateStyle, DateStyle::RegionalLong);
+    QCOMPARE(p1.recheckIntervalMinutes, 30);
+    QCOMPARE(p1.useRetr + p1.useApop + p1.trayOnClose + p1.toolTipsOff, 4);
+    QCOMPARE(p1.dateStyle, DateStyle::RegionalLong);
 
     RunSettings p2 = before;
     p2.restorePage2Defaults();
-    QCOMPARE(p2.TrayOnClose + p2.ToolTipsOff, 0);
-    QCOMPARE(p2.DateStyle, DateStyle::AsSent);
-    QCOMPARE(p2.ServerTimeoutSeconds, 180);
-    QCOMPARE(p2.ServerTimeout.count(), 180000.0);
-    QCOMPARE(p2.RunPassword, QStringLiteral("run"));
-    QCOMPARE(p2.TrayInEffect, true);
-    QCOMPARE(p2.CheckSelectedOnly + p2.UseRetr + p2.UseApop, 3);
+    QCOMPARE(p2.trayOnClose + p2.toolTipsOff, 0);
+    QCOMPARE(p2.dateStyle, DateStyle::AsSent);
+    QCOMPARE(p2.serverTimeoutSeconds, 180);
+    QCOMPARE(p2.serverTimeout.count(), 180000.0);
+    QCOMPARE(p2.runPassword, QStringLiteral("run"));
+    QCOMPARE(p2.trayInEffect, true);
+    QCOMPARE(p2.checkSelectedOnly + p2.useRetr + p2.useApop, 3);
 
     RunSettings p3 = before;
     p3.restorePage3Defaults();
-    QCOMPARE(p3.UseRetr + p3.UseApop, 0);
-    QCOMPARE(p3.ApopSecret, QString());
-    QCOMPARE(p3.RunPassword, QStringLiteral("run"));
-    QCOMPARE(p3.ServerTimeoutSeconds, 60);
-    QCOMPARE(p3.TrayOnClose + p3.PlaySound, 2);
+    QCOMPARE(p3.useRetr + p3.useApop, 0);
+    QCOMPARE(p3.apopSecret, QString());
+    QCOMPARE(p3.runPassword, QStringLiteral("run"));
+    QCOMPARE(p3.serverTimeoutSeconds, 60);
+    QCOMPARE(p3.trayOnClose + p3.playSound, 2);
 }
 
 void TestRunSettings::firstPlacement()
@@ -359,16 +359,16 @@ void TestRunSettings::garbageRecordLoadsSafely()
     SettingsRecord r;
     QVERIFY(r.decode(QByteArray(614, '\xff')));
     const RunSettings s = load(r, ScreenFacts{20000, 12000});
-    QCOMPARE(s.WindowLeft, 0.f);
-    QCOMPARE(s.WindowTop, 0.f);
-    QCOMPARE(s.WindowWidth, 10230.f);
-    QCOMPARE(s.WindowHeight, 5265.f);
-    QCOMPARE(s.ServerTimeoutSeconds, 5);
-    QCOMPARE(s.RecheckIntervalMinutes, 30);
-    QCOMPARE(s.DateStyle, DateStyle::AsSent);
-    QCOMPARE(s.MailColumnWidths[3], 3300.f);
-    QCOMPARE(s.TextFontName, QStringLiteral("MS Sans Serif"));
-    QCOMPARE(s.RunPassword, QString());
+    QCOMPARE(s.windowLeft, 0.f);
+    QCOMPARE(s.windowTop, 0.f);
+    QCOMPARE(s.windowWidth, 10230.f);
+    QCOMPARE(s.windowHeight, 5265.f);
+    QCOMPARE(s.serverTimeoutSeconds, 5);
+    QCOMPARE(s.recheckIntervalMinutes, 30);
+    QCOMPARE(s.dateStyle, DateStyle::AsSent);
+    QCOMPARE(s.mailColumnWidths[3], 3300.f);
+    QCOMPARE(s.textFontName, QStringLiteral("MS Sans Serif"));
+    QCOMPARE(s.runPassword, QString());
     QCOMPARE(s.toRecord().encode().size(), 614);
 }
 

@@ -50,35 +50,35 @@ QByteArray padded(const QByteArray& text, int width)
 SettingsRecord distinctRecord()
 {
     SettingsRecord r;
-    r.WindowLeft = 101.5f;
-    r.WindowTop = 202.25f;
-    r.WindowWidth = 9000;
-    r.WindowHeight = 4000;
-    r.ServerTimeoutFixed = 123456789012LL;
-    r.MailColumnWidths = {11, 12, 13, 14, 15, 16};
-    r.AccountColumnWidths = {21, 22, 23, 24};
-    r.RecheckIntervalMinutes = 77;
-    r.CheckSelectedOnly = 1;
-    r.AutoCheckOnOpen = 2;
-    r.UseRetr = 3;
-    r.DeleteEnabled = 4;
-    r.Reserved64 = QByteArray(48, 'r');
-    r.PlaySound = 5;
-    r.UseApop = 6;
-    r.ScrambledApopSecret = QByteArray(256, 's');
-    r.TrayOnClose = 7;
-    r.FirstRunMarker = 8;
-    r.Reserved378 = QByteArray("\x01\x02\x03\x04\x05\x06\x07\x08\x09\x0a\x0b\x0c", 12);
-    r.TextFontName = QStringLiteral("Caf\u00e9 Sans");
-    r.TextFontBold = -1;
-    r.TextFontSize = 9.5f;
-    r.DateStyle = 4;
-    r.AutoStartTimer = 9;
-    r.ToolTipsOff = 10;
-    r.ScrambledRunPassword = QByteArray(64, 'p');
-    r.ContinuousAlarm = 11;
-    r.IdleIfOffline = 12;
-    r.LogSplit = 13;
+    r.windowLeft = 101.5f;
+    r.windowTop = 202.25f;
+    r.windowWidth = 9000;
+    r.windowHeight = 4000;
+    r.serverTimeoutFixed = 123456789012LL;
+    r.mailColumnWidths = {11, 12, 13, 14, 15, 16};
+    r.accountColumnWidths = {21, 22, 23, 24};
+    r.recheckIntervalMinutes = 77;
+    r.checkSelectedOnly = 1;
+    r.autoCheckOnOpen = 2;
+    r.useRetr = 3;
+    r.deleteEnabled = 4;
+    r.reserved64 = QByteArray(48, 'r');
+    r.playSound = 5;
+    r.useApop = 6;
+    r.scrambledApopSecret = QByteArray(256, 's');
+    r.trayOnClose = 7;
+    r.firstRunMarker = 8;
+    r.reserved378 = QByteArray("\x01\x02\x03\x04\x05\x06\x07\x08\x09\x0a\x0b\x0c", 12);
+    r.textFontName = QStringLiteral("Caf\u00e9 Sans");
+    r.textFontBold = -1;
+    r.textFontSize = 9.5f;
+    r.dateStyle = 4;
+    r.autoStartTimer = 9;
+    r.toolTipsOff = 10;
+    r.scrambledRunPassword = QByteArray(64, 'p');
+    r.continuousAlarm = 11;
+    r.idleIfOffline = 12;
+    r.logSplit = 13;
     return r;
 }
 
@@ -136,16 +136,16 @@ void TestSettingsRecord::decodesFieldsFromTheirOffsets()
 {
     SettingsRecord r;
     QVERIFY(r.decode(distinctRecordBytes()));
-    QCOMPARE(r.WindowTop, 202.25f);
-    QCOMPARE(r.ServerTimeoutFixed, 123456789012LL);
+    QCOMPARE(r.windowTop, 202.25f);
+    QCOMPARE(r.serverTimeoutFixed, 123456789012LL);
     QCOMPARE(r.serverTimeoutMs(), 12345678.9012);
-    QCOMPARE(r.MailColumnWidths[4], 15.0f);
-    QCOMPARE(r.AccountColumnWidths[3], 24.0f);
-    QCOMPARE(r.TrayOnClose, qint16(7));
-    QCOMPARE(r.FirstRunMarker, 8);
-    QCOMPARE(r.TextFontName, QStringLiteral("Caf\u00e9 Sans") + QString(119, QChar(' ')));
-    QCOMPARE(r.TextFontBold, qint16(-1));
-    QCOMPARE(r.LogSplit, qint16(13));
+    QCOMPARE(r.mailColumnWidths[4], 15.0f);
+    QCOMPARE(r.accountColumnWidths[3], 24.0f);
+    QCOMPARE(r.trayOnClose, qint16(7));
+    QCOMPARE(r.firstRunMarker, 8);
+    QCOMPARE(r.textFontName, QStringLiteral("Caf\u00e9 Sans") + QString(119, QChar(' ')));
+    QCOMPARE(r.textFontBold, qint16(-1));
+    QCOMPARE(r.logSplit, qint16(13));
     // Every field, reserved bytes included, goes back as read.
     QCOMPARE(r.encode(), distinctRecordBytes());
 }

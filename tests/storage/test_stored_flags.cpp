@@ -18,19 +18,19 @@ FlagField flagField(const QString& name)
 {
     static const QHash<QString, FlagField> fields{
         {"CheckSelectedOnly",
-         {&SettingsRecord::CheckSelectedOnly, &RunSettings::CheckSelectedOnly}},
-        {"AutoCheckOnOpen", {&SettingsRecord::AutoCheckOnOpen, &RunSettings::AutoCheckOnOpen}},
-        {"UseRetr", {&SettingsRecord::UseRetr, &RunSettings::UseRetr}},
-        {"DeleteEnabled", {&SettingsRecord::DeleteEnabled, &RunSettings::DeleteEnabled}},
-        {"PlaySound", {&SettingsRecord::PlaySound, &RunSettings::PlaySound}},
-        {"UseApop", {&SettingsRecord::UseApop, &RunSettings::UseApop}},
-        {"TrayOnClose", {&SettingsRecord::TrayOnClose, &RunSettings::TrayOnClose}},
-        {"AutoStartTimer", {&SettingsRecord::AutoStartTimer, &RunSettings::AutoStartTimer}},
-        {"ToolTipsOff", {&SettingsRecord::ToolTipsOff, &RunSettings::ToolTipsOff}},
-        {"ContinuousAlarm", {&SettingsRecord::ContinuousAlarm, &RunSettings::ContinuousAlarm}},
-        {"IdleIfOffline", {&SettingsRecord::IdleIfOffline, &RunSettings::IdleIfOffline}},
-        {"LogSplit", {&SettingsRecord::LogSplit, &RunSettings::LogSplit}},
-        {"TextFontBold", {&SettingsRecord::TextFontBold, &RunSettings::TextFontBold}},
+         {&SettingsRecord::checkSelectedOnly, &RunSettings::checkSelectedOnly}},
+        {"AutoCheckOnOpen", {&SettingsRecord::autoCheckOnOpen, &RunSettings::autoCheckOnOpen}},
+        {"UseRetr", {&SettingsRecord::useRetr, &RunSettings::useRetr}},
+        {"DeleteEnabled", {&SettingsRecord::deleteEnabled, &RunSettings::deleteEnabled}},
+        {"PlaySound", {&SettingsRecord::playSound, &RunSettings::playSound}},
+        {"UseApop", {&SettingsRecord::useApop, &RunSettings::useApop}},
+        {"TrayOnClose", {&SettingsRecord::trayOnClose, &RunSettings::trayOnClose}},
+        {"AutoStartTimer", {&SettingsRecord::autoStartTimer, &RunSettings::autoStartTimer}},
+        {"ToolTipsOff", {&SettingsRecord::toolTipsOff, &RunSettings::toolTipsOff}},
+        {"ContinuousAlarm", {&SettingsRecord::continuousAlarm, &RunSettings::continuousAlarm}},
+        {"IdleIfOffline", {&SettingsRecord::idleIfOffline, &RunSettings::idleIfOffline}},
+        {"LogSplit", {&SettingsRecord::logSplit, &RunSettings::logSplit}},
+        {"TextFontBold", {&SettingsRecord::textFontBold, &RunSettings::textFontBold}},
     };
     return fields.value(name);
 }
@@ -56,7 +56,7 @@ void TestStoredFlags::storedFlags_data()
     QTest::addColumn<bool>("typed");
     QTest::addColumn<int>("savedFlipped");
     // A check box setting is on only at exactly 1; the program writes 1 and 0.
-    // So a stored CheckSelectedOnly of 2 means "all accounts" for the whole
+    // So a stored checkSelectedOnly of 2 means "all accounts" for the whole
     // run, also when it moves on to the next account.
     const QStringList boxes{
         "CheckSelectedOnly", "AutoCheckOnOpen", "UseRetr",     "DeleteEnabled",   "PlaySound",

@@ -28,12 +28,12 @@ QByteArray recordBytes(const QByteArray& display, const QByteArray& user,
 AccountRecord sampleRecord(int n)
 {
     AccountRecord r;
-    r.DisplayName = QStringLiteral("Name %1").arg(n);
-    r.UserName = QStringLiteral("user%1").arg(n);
-    r.ScrambledPassword = QString(64, QChar('a' + n));
-    r.ServerName = QStringLiteral("pop%1.example.org").arg(n);
-    r.Port = 110 + n;
-    r.Checked = qint16(n % 2);
+    r.displayName = QStringLiteral("Name %1").arg(n);
+    r.userName = QStringLiteral("user%1").arg(n);
+    r.scrambledPassword = QString(64, QChar('a' + n));
+    r.serverName = QStringLiteral("pop%1.example.org").arg(n);
+    r.port = 110 + n;
+    r.checked = qint16(n % 2);
     return r;
 }
 
@@ -72,29 +72,29 @@ private:
 void TestUsersFile::recordAtItsOffsets()
 {
     AccountRecord r;
-    r.DisplayName = QStringLiteral("Home \u00e9");
-    r.UserName = QStringLiteral("bob");
-    r.ScrambledPassword = QString(64, QChar('#'));
-    r.ServerName = QStringLiteral("pop.example.org");
-    r.Port = 995;
-    r.Checked = 1;
+    r.displayName = QStringLiteral("Home \u00e9");
+    r.userName = QStringLiteral("bob");
+    r.scrambledPassword = QString(64, QChar('#'));
+    r.serverName = QStringLiteral("pop.example.org");
+    r.port = 995;
+    r.checked = 1;
     const QByteArray expected =
         recordBytes("Home \xe9", "bob", QByteArray(64, '#'), "pop.example.org", 995, 1);
     QCOMPARE(r.encode(), expected);
 
     const AccountRecord back = AccountRecord::decode(expected);
-    QCOMPARE(back.DisplayName, QStringLiteral("Home \u00e9") + QString(58, QChar(' ')));
-    QCOMPARE(back.ScrambledPassword, QString(64, QChar('#')));
-    QCOMPARE(back.ServerName.trimmed(), QStringLiteral("pop.example.org"));
-    QCOMPARE(back.Port, 995);
-    QCOMPARE(back.Checked, qint16(1));
+    QCOMPARE(back.displayName, QStringLiteral("Home \u00e9") + QString(58, QChar(' ')));
+    QCOMPARE(back.scrambledPassword, QString(64, QChar('#')));
+    QCOMPARE(back.serverName.trimmed(), QStringLiteral("pop.example.org"));
+    QCOMPARE(back.port, 995);
+    QCOMPARE(back.checked, qint16(1));
 }
 
 void TestUsersFile::longFieldsAreCut()
 {
     AccountRecord r;
-    r.DisplayName = QString(70, QChar('d'));
-    r.ServerName = QString(300, QChar('s'));
+    r.displayName = QString(70, QChar('d'));
+    r.serverName = QString(300, QChar('s'));
     const QByteArray bytes = r.encode();
     QCOMPARE(bytes.size(), 454);
     QCOMPARE(bytes.mid(0, 64), QByteArray(64, 'd'));
@@ -134,11 +134,11 @@ void TestUsersFile::shortLastRecordReadsBlanksAndZero()
     QList<AccountRecord> records;
     QVERIFY(readUsersFile(path(), records));
     QCOMPARE(records.size(), 2);
-    QCOMPARE(records[0].UserName.trimmed(), QStringLiteral("user1"));
-    QCOMPARE(records[1].UserName.trimmed(), QStringLiteral("carol"));
-    QCOMPARE(records[1].ServerName.trimmed(), QStringLiteral("pop.cut.example"));
-    QCOMPARE(records[1].Port, 0x1234); // the two missing bytes read as zero
-    QCOMPARE(records[1].Checked, qint16(0));
+    QCOMPARE(records[0].userName.trimmed(), QStringLiteral("user1"));
+    QCOMPARE(records[1].userName.trimmed(), QStringLiteral("carol"));
+    QCOMPARE(records[1].serverName.trimmed(), QStringLiteral("pop.cut.example"));
+    QCOMPARE(records[1].port, 0x1234); // the two missing bytes read as zero
+    QCOMPARE(records[1].checked, qint16(0));
 
     // Cut inside the server name: the rest of the text is blank.
     writeBytes(path(), sampleRecord(1).encode() + second.left(200));
@@ -147,8 +147,8 @@ void TestUsersFile::shortLastRecordReadsBlanksAndZero()
     writeBytes(path(), sampleRecord(1).encode() + second.left(230));
     QVERIFY(readUsersFile(path(), records));
     QCOMPARE(records.size(), 2);
-    QCOMPARE(records[1].ServerName, QStringLiteral("pop.cut.example") + QString(241, QChar(' ')));
-    QCOMPARE(records[1].Port, 0);
+    QCOMPARE(records[1].serverName, QStringLiteral("pop.cut.example") + QString(241, QChar(' ')));
+    QCOMPARE(records[1].port, 0);
 }
 
 void TestUsersFile::tieLengthDropsTheHalfRecord()
@@ -170,7 +170,7 @@ void TestUsersFile::garbageFileDoesNotFail()
     QList<AccountRecord> records;
     QVERIFY(readUsersFile(path(), records));
     QCOMPARE(records.size(), 22);
-    QCOMPARE(records[0].ScrambledPassword.size(), 64);
+    QCOMPARE(records[0].scrambledPassword.size(), 64);
 }
 
 void TestUsersFile::hugeFileIsRefusedUnread_data()

@@ -22,13 +22,13 @@ struct TestAccount
 inline AccountRecord accountRecord(const TestAccount& a)
 {
     AccountRecord r;
-    r.DisplayName = a.display;
-    r.UserName = a.user;
-    r.ScrambledPassword =
+    r.displayName = a.display;
+    r.userName = a.user;
+    r.scrambledPassword =
         a.password.isNull() ? QString(64, QLatin1Char(' ')) : scramblePassword(a.password);
-    r.ServerName = a.server;
-    r.Port = a.port;
-    r.Checked = a.checked;
+    r.serverName = a.server;
+    r.port = a.port;
+    r.checked = a.checked;
     return r;
 }
 

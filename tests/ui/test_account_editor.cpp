@@ -30,7 +30,7 @@ QStringList fileDisplayNames(const QString& path)
 {
     QStringList names;
     for (const AccountRecord& r : fileRecords(path))
-        names.append(r.DisplayName.trimmed());
+        names.append(r.displayName.trimmed());
     return names;
 }
 
@@ -199,12 +199,12 @@ void TestAccountEditor::addNormalisesAndAppends()
     QCOMPARE(after.size(), 4 * AccountRecord::Size);
     QCOMPARE(after.left(3 * AccountRecord::Size), before);
     const AccountRecord added = fileRecords(page.path).at(3);
-    QCOMPARE(added.DisplayName.trimmed(), QStringLiteral("Work Mail"));
-    QCOMPARE(added.UserName.trimmed(), QStringLiteral("dave@example.com"));
-    QCOMPARE(unscramblePassword(added.ScrambledPassword), QStringLiteral("PaSsWoRd"));
-    QCOMPARE(added.ServerName.trimmed(), QStringLiteral("pop.example.com"));
-    QCOMPARE(added.Port, 995);
-    QCOMPARE(added.Checked, qint16(0));
+    QCOMPARE(added.displayName.trimmed(), QStringLiteral("Work Mail"));
+    QCOMPARE(added.userName.trimmed(), QStringLiteral("dave@example.com"));
+    QCOMPARE(unscramblePassword(added.scrambledPassword), QStringLiteral("PaSsWoRd"));
+    QCOMPARE(added.serverName.trimmed(), QStringLiteral("pop.example.com"));
+    QCOMPARE(added.port, 995);
+    QCOMPARE(added.checked, qint16(0));
 
     QVERIFY(page.box("Text11")->text().isEmpty());
     QVERIFY(page.box("Text2")->text().isEmpty());
@@ -322,9 +322,9 @@ void TestAccountEditor::deleteAsks()
     QCOMPARE(listDisplayNames(page.list), (QStringList{"Alpha", "Gamma"}));
     const QList<AccountRecord> records = fileRecords(page.path);
     QCOMPARE(records.size(), 2);
-    QCOMPARE(records[1].UserName.trimmed(), QStringLiteral("carol"));
-    QCOMPARE(unscramblePassword(records[1].ScrambledPassword), QStringLiteral("pwC"));
-    QCOMPARE(records[1].Port, 995);
+    QCOMPARE(records[1].userName.trimmed(), QStringLiteral("carol"));
+    QCOMPARE(unscramblePassword(records[1].scrambledPassword), QStringLiteral("pwC"));
+    QCOMPARE(records[1].port, 995);
 }
 
 void TestAccountEditor::deleteLastRowRemovesFile()
@@ -405,10 +405,10 @@ void TestAccountEditor::moves()
     for (int i = 0; i < order.size(); ++i) {
         const int original = QStringList{"Alpha", "Beta", "Gamma"}.indexOf(order[i]);
         const TestAccount& account = threeAccounts[original];
-        QCOMPARE(records[i].UserName.trimmed(), account.user);
-        QCOMPARE(unscramblePassword(records[i].ScrambledPassword), account.password);
-        QCOMPARE(records[i].Port, account.port);
-        QCOMPARE(records[i].Checked, account.checked);
+        QCOMPARE(records[i].userName.trimmed(), account.user);
+        QCOMPARE(unscramblePassword(records[i].scrambledPassword), account.password);
+        QCOMPARE(records[i].port, account.port);
+        QCOMPARE(records[i].checked, account.checked);
         QCOMPARE(isRowChecked(page.list, i + 1), std::optional<bool>(account.checked == 1));
         QCOMPARE(page.list.rowAt(i).key, (AccountKey{original + 1, account.password}));
     }
@@ -447,9 +447,9 @@ void TestAccountEditor::renameSavesIntoItsRecord()
     QVERIFY(page.prompter.shown().isEmpty());
     const QList<AccountRecord> records = fileRecords(page.path);
     QCOMPARE(records.size(), 4);
-    QCOMPARE(records[3].DisplayName,
+    QCOMPARE(records[3].displayName,
              (QStringLiteral("A name longer than the record keeps: ") + QString(40, 'x')).left(64));
-    QCOMPARE(unscramblePassword(records[3].ScrambledPassword), QStringLiteral("pwD"));
+    QCOMPARE(unscramblePassword(records[3].scrambledPassword), QStringLiteral("pwD"));
     QCOMPARE(fileDisplayNames(page.path).mid(0, 3), (QStringList{"Alpha", "Beta", "Gamma"}));
 }
 

@@ -104,7 +104,7 @@ void TestCheckWindow::cancelDuringRun()
     QVERIFY2(peer.listen(), qPrintable(peer.errorString()));
 
     CheckWindowRig rig;
-    rig.settings.DeleteEnabled = deleteEnabled == 1;
+    rig.settings.deleteEnabled = deleteEnabled == 1;
     rig.window.setDeleteEnabled(deleteEnabled == 1);
     rig.runs().sessionDriver().watchdogTimer().setInterval(100);
     rig.addAccount(QStringLiteral("amy"), QStringLiteral("pw"), peer.port());
@@ -140,9 +140,9 @@ void TestCheckWindow::timedRecheckAndAlarm()
     QVERIFY2(peer.listen(), qPrintable(peer.errorString()));
 
     CheckWindowRig rig;
-    rig.settings.RecheckIntervalMinutes = 1;
-    rig.settings.PlaySound = 1;
-    rig.settings.ContinuousAlarm = 1;
+    rig.settings.recheckIntervalMinutes = 1;
+    rig.settings.playSound = 1;
+    rig.settings.continuousAlarm = 1;
     rig.addAccount(QStringLiteral("amy"), QStringLiteral("pw"), peer.port());
     rig.wiring.clock().setMinuteMs(60);
     rig.wiring.clock().alarmTimer().setInterval(40);
@@ -233,9 +233,9 @@ void TestCheckWindow::spinButtons()
     CheckWindowRig rig;
     const bool interval = button == "Command10" || button == "Command11";
     if (interval)
-        rig.settings.RecheckIntervalMinutes = start;
+        rig.settings.recheckIntervalMinutes = start;
     else
-        rig.settings.ServerTimeoutSeconds = start;
+        rig.settings.serverTimeoutSeconds = start;
     // First repeat after 100 ms, then every 20 ms.
     rig.wiring.recheckControls().setSpinDelays(100, 20);
     auto* spin = rig.button(qPrintable(button));
@@ -248,12 +248,12 @@ void TestCheckWindow::spinButtons()
              false);
 
     const int value =
-        interval ? rig.settings.RecheckIntervalMinutes : rig.settings.ServerTimeoutSeconds;
+        interval ? rig.settings.recheckIntervalMinutes : rig.settings.serverTimeoutSeconds;
     QVERIFY2(value >= lowest && value <= highest, qPrintable(QString::number(value)));
     const QLineEdit* box = rig.find<QLineEdit>(interval ? "Text6" : "Text9");
     QCOMPARE(box->text(), QString::number(value));
     if (!interval)
-        QCOMPARE(rig.settings.ServerTimeout.count(), value * 1000.0);
+        QCOMPARE(rig.settings.serverTimeout.count(), value * 1000.0);
 }
 
 void TestCheckWindow::alarmAndTimerOptions()
@@ -265,12 +265,12 @@ void TestCheckWindow::alarmAndTimerOptions()
     // The continuous alarm brings the sound with it.
     QTest::mouseClick(check10, Qt::LeftButton);
     QVERIFY(check5->isChecked());
-    QCOMPARE(rig.settings.ContinuousAlarm, true);
-    QCOMPARE(rig.settings.PlaySound, true);
+    QCOMPARE(rig.settings.continuousAlarm, true);
+    QCOMPARE(rig.settings.playSound, true);
     // Clearing the sound leaves the alarm box ticked, and then nothing sounds.
     QTest::mouseClick(check5, Qt::LeftButton);
     QVERIFY(check10->isChecked());
-    QCOMPARE(rig.settings.PlaySound, false);
+    QCOMPARE(rig.settings.playSound, false);
     rig.wiring.clock().checkRunCompleted(3);
     QCOMPARE(rig.beeps, 0);
     QVERIFY(!rig.wiring.clock().alarmActive());
@@ -281,7 +281,7 @@ void TestCheckWindow::alarmAndTimerOptions()
     QVERIFY(rig.wiring.clock().alarmActive());
     QVERIFY(rig.find("Picture7")->isVisibleTo(&rig.window));
     QTest::mouseClick(check10, Qt::LeftButton);
-    QCOMPARE(rig.settings.ContinuousAlarm, false);
+    QCOMPARE(rig.settings.continuousAlarm, false);
     QVERIFY(!rig.wiring.clock().alarmActive());
     QVERIFY(!rig.find("Picture7")->isVisibleTo(&rig.window));
     // Cleared in code, as the page's Defaults do, it stops the alarm too.
@@ -289,15 +289,15 @@ void TestCheckWindow::alarmAndTimerOptions()
     rig.wiring.clock().checkRunCompleted(1);
     QVERIFY(rig.wiring.clock().alarmActive());
     check10->setChecked(false);
-    QCOMPARE(rig.settings.ContinuousAlarm, false);
+    QCOMPARE(rig.settings.continuousAlarm, false);
     QVERIFY(!rig.wiring.clock().alarmActive());
 
     QTest::mouseClick(rig.find<QCheckBox>("Check8"), Qt::LeftButton);
     QTest::mouseClick(rig.find<QCheckBox>("Check11"), Qt::LeftButton);
-    QCOMPARE(rig.settings.AutoStartTimer, true);
-    QCOMPARE(rig.settings.IdleIfOffline, true);
+    QCOMPARE(rig.settings.autoStartTimer, true);
+    QCOMPARE(rig.settings.idleIfOffline, true);
     QTest::mouseClick(rig.find<QCheckBox>("Check11"), Qt::LeftButton);
-    QCOMPARE(rig.settings.IdleIfOffline, false);
+    QCOMPARE(rig.settings.idleIfOffline, false);
 }
 
 void TestCheckWindow::mailListMenu_data()
@@ -317,7 +317,7 @@ void TestCheckWindow::mailListMenu()
     QFETCH(bool, opens);
 
     CheckWindowRig rig;
-    rig.settings.DeleteEnabled = deleteEnabled == 1;
+    rig.settings.deleteEnabled = deleteEnabled == 1;
     rig.window.showMailCheckBoxes(deleteEnabled == 1);
     for (int i = 0; i < rows; ++i)
         rig.mails().appendItem(mailRow("amy", "110", MailImage::New, QString::number(i)));
@@ -353,7 +353,7 @@ void TestCheckWindow::checkAllForUser()
     QFETCH(QString, checked);
 
     CheckWindowRig rig;
-    rig.settings.DeleteEnabled = 1;
+    rig.settings.deleteEnabled = 1;
     rig.window.showMailCheckBoxes(true);
     rig.mails().appendItem(mailRow("amy", "110", MailImage::New, "a"));
     rig.mails().appendItem(mailRow("amy", "995", MailImage::New, "b"));
@@ -380,7 +380,7 @@ void TestCheckWindow::checkAllForUser()
 void TestCheckWindow::switchingCheckBoxesKeepsImages()
 {
     CheckWindowRig rig;
-    rig.settings.DeleteEnabled = 1;
+    rig.settings.deleteEnabled = 1;
     MailListActions& actions = rig.wiring.mailListActions();
     actions.switchCheckBoxes(true);
     rig.mails().appendItem(mailRow("amy", "110", MailImage::New, "a"));
@@ -421,17 +421,17 @@ void TestCheckWindow::loadShowsSettingsAndAccounts()
     const QString settingsPath = dir.filePath("quorvamel.ini");
     const QString usersPath = dir.filePath(UsersFileName);
     SettingsRecord record = SettingsRecord::templateRecord();
-    record.FirstRunMarker = firstRunMarker;
-    record.WindowLeft = 300;
-    record.WindowTop = 450;
-    record.WindowWidth = 9000;
-    record.WindowHeight = 6000;
+    record.firstRunMarker = firstRunMarker;
+    record.windowLeft = 300;
+    record.windowTop = 450;
+    record.windowWidth = 9000;
+    record.windowHeight = 6000;
     record.setServerTimeoutMs(2000);
-    record.DeleteEnabled = 1;
-    record.PlaySound = 0;     // an alarm saved without its sound stays so
-    record.IdleIfOffline = 2; // not 1: the box stays clear
-    record.ContinuousAlarm = 1;
-    record.MailColumnWidths = {1500, -1, 0, 3000, 2250, 1440};
+    record.deleteEnabled = 1;
+    record.playSound = 0;     // an alarm saved without its sound stays so
+    record.idleIfOffline = 2; // not 1: the box stays clear
+    record.continuousAlarm = 1;
+    record.mailColumnWidths = {1500, -1, 0, 3000, 2250, 1440};
     if (settingsReadable) {
         QVERIFY(writeSettingsFile(settingsPath, record));
     } else {
@@ -469,20 +469,20 @@ void TestCheckWindow::loadShowsSettingsAndAccounts()
                      ? '1'
                      : '0';
     QCOMPARE(boxes, QStringLiteral("00010000010"));
-    QCOMPARE(rig.settings.PlaySound, false);
-    QCOMPARE(rig.settings.IdleIfOffline, false);
+    QCOMPARE(rig.settings.playSound, false);
+    QCOMPARE(rig.settings.idleIfOffline, false);
     // An odd stored value the run never touched goes back as it came.
-    QCOMPARE(rig.settings.toRecord().IdleIfOffline, qint16(2));
+    QCOMPARE(rig.settings.toRecord().idleIfOffline, qint16(2));
     QCOMPARE(rig.find<QLineEdit>("Text9")->text(), QStringLiteral("5"));
-    QCOMPARE(rig.settings.ServerTimeout.count(), 5000.0);
+    QCOMPARE(rig.settings.serverTimeout.count(), 5000.0);
     QCOMPARE(rig.find<QLineEdit>("Text6")->text(), QStringLiteral("30"));
     QCOMPARE(rig.window.mailListView()->columnWidth(0), 100);
     QCOMPARE(rig.window.mailListView()->columnWidth(1), 96); // default 1440
     QCOMPARE(rig.window.mailListView()->columnWidth(2), 0);
     QCOMPARE(rig.window.mailListView()->pictureSet(), 2);
     QCOMPARE(rig.mails().checkBoxesShown(), true);
-    QCOMPARE(rig.settings.FirstRunMarker, true);
-    QCOMPARE(rig.settings.toRecord().FirstRunMarker, 1);
+    QCOMPARE(rig.settings.firstRunMarker, true);
+    QCOMPARE(rig.settings.toRecord().firstRunMarker, 1);
     QCOMPARE(rig.window.currentTab(),
              firstRunMarker == 0 ? int(MainWindow::AccountsTab) : int(MainWindow::MailTab));
     // Stored twips at 15 per pixel; the first run is placed in the work area.
@@ -494,8 +494,8 @@ void TestCheckWindow::autoCheckOnFirstActivation()
 {
     // The window opens on the account page and checks at once; the tab stays.
     CheckWindowRig rig;
-    rig.settings.AutoCheckOnOpen = 1;
-    rig.settings.DateStyle = DateStyle::RegionalLong;
+    rig.settings.autoCheckOnOpen = 1;
+    rig.settings.dateStyle = DateStyle::RegionalLong;
     rig.window.selectTab(MainWindow::AccountsTab);
     QSignalSpy ended(&rig.runs(), &RunCoordinator::runEnded);
     rig.window.handleFirstActivation();
@@ -511,7 +511,7 @@ void TestCheckWindow::deleteButtonAsksFirst()
 {
     // Answering No gives every control back; nothing is sent anywhere.
     CheckWindowRig rig;
-    rig.settings.DeleteEnabled = 1;
+    rig.settings.deleteEnabled = 1;
     rig.window.setDeleteEnabled(true);
     rig.window.showMailCheckBoxes(true);
     rig.mails().appendItem(mailRow("amy", "110", MailImage::New, "a"));

@@ -33,7 +33,7 @@ struct CheckWindowRig
 
     CheckWindowRig()
     {
-        settings.ServerTimeout = std::chrono::seconds(5);
+        settings.serverTimeout = std::chrono::seconds(5);
         wiring.runs().sessionDriver().waits().closeMs = 5;
         wiring.runs().sessionDriver().waits().reconnectPauseMs = 5;
         wiring.clock().setBeeper([this] { ++beeps; });

@@ -60,8 +60,8 @@ struct CloseRig
 
     explicit CloseRig(qint16 trayInEffect = 0, bool withAccounts = true)
     {
-        settings.TrayInEffect = trayInEffect;
-        settings.TrayOnClose = trayInEffect;
+        settings.trayInEffect = trayInEffect;
+        settings.trayOnClose = trayInEffect;
         accounts.setUsersFilePath(usersPath);
         if (withAccounts) {
             accounts.appendAccountRow(account(1, QStringLiteral("first pw")));
@@ -248,13 +248,13 @@ void TestCloseRequest::delayedCloseEndsWhenRunStops()
 void TestCloseRequest::settingsFileAfterFinalClose()
 {
     CloseRig rig;
-    rig.settings.TrayOnClose = true; // changed during the run; TrayInEffect stays 0
-    rig.settings.RunPassword = QStringLiteral("Open Sesame 7");
-    rig.settings.ApopSecret = QStringLiteral("shared apop secret, with blanks");
-    rig.settings.RecheckIntervalMinutes = 45;
-    rig.settings.DateStyle = DateStyle::WithDayName;
-    rig.settings.FirstRunMarker = true;
-    rig.settings.readRecord.Reserved64 = QByteArray(48, 'r');
+    rig.settings.trayOnClose = true; // changed during the run; trayInEffect stays false
+    rig.settings.runPassword = QStringLiteral("Open Sesame 7");
+    rig.settings.apopSecret = QStringLiteral("shared apop secret, with blanks");
+    rig.settings.recheckIntervalMinutes = 45;
+    rig.settings.dateStyle = DateStyle::WithDayName;
+    rig.settings.firstRunMarker = true;
+    rig.settings.readRecord.reserved64 = QByteArray(48, 'r');
     rig.form.placeWindow({1500, 1200, 9000, 6000});
     rig.form.setLogSplit(true);
     const int mailPixels[6] = {50, 61, 72, 83, 94, 105};
@@ -270,25 +270,25 @@ void TestCloseRequest::settingsFileAfterFinalClose()
     SettingsRecord record;
     QVERIFY(readSettingsFile(rig.settingsPath, record));
     QCOMPARE(QFileInfo(rig.settingsPath).size(), qint64(SettingsRecord::Size));
-    QCOMPARE(record.TrayOnClose, qint16(1));
-    QCOMPARE(record.Reserved64, QByteArray(48, 'r'));
-    QCOMPARE(record.LogSplit, qint16(1));
+    QCOMPARE(record.trayOnClose, qint16(1));
+    QCOMPARE(record.reserved64, QByteArray(48, 'r'));
+    QCOMPARE(record.logSplit, qint16(1));
     const RunSettings loaded = RunSettings::fromRecord(record, std::nullopt, FontFacts{});
-    QCOMPARE(loaded.TrayInEffect, true);
-    QCOMPARE(loaded.RunPassword, QStringLiteral("Open Sesame 7"));
-    QCOMPARE(loaded.ApopSecret, QStringLiteral("shared apop secret, with blanks"));
-    QCOMPARE(loaded.RecheckIntervalMinutes, 45);
-    QCOMPARE(loaded.DateStyle, DateStyle::WithDayName);
-    QCOMPARE(loaded.FirstRunMarker, true);
-    QCOMPARE(record.FirstRunMarker, 1);
+    QCOMPARE(loaded.trayInEffect, true);
+    QCOMPARE(loaded.runPassword, QStringLiteral("Open Sesame 7"));
+    QCOMPARE(loaded.apopSecret, QStringLiteral("shared apop secret, with blanks"));
+    QCOMPARE(loaded.recheckIntervalMinutes, 45);
+    QCOMPARE(loaded.dateStyle, DateStyle::WithDayName);
+    QCOMPARE(loaded.firstRunMarker, true);
+    QCOMPARE(record.firstRunMarker, 1);
     for (int i = 0; i < 6; ++i)
-        QCOMPARE(loaded.MailColumnWidths[i], float(mailPixels[i] * 15));
+        QCOMPARE(loaded.mailColumnWidths[i], float(mailPixels[i] * 15));
     for (int i = 0; i < 4; ++i)
-        QCOMPARE(loaded.AccountColumnWidths[i], float(accountPixels[i] * 15));
-    QCOMPARE(loaded.WindowLeft, 1500.0f);
-    QCOMPARE(loaded.WindowTop, 1200.0f);
-    QCOMPARE(loaded.WindowWidth, 9000.0f);
-    QCOMPARE(loaded.WindowHeight, 6000.0f);
+        QCOMPARE(loaded.accountColumnWidths[i], float(accountPixels[i] * 15));
+    QCOMPARE(loaded.windowLeft, 1500.0f);
+    QCOMPARE(loaded.windowTop, 1200.0f);
+    QCOMPARE(loaded.windowWidth, 9000.0f);
+    QCOMPARE(loaded.windowHeight, 6000.0f);
 }
 
 void TestCloseRequest::windowStateDecidesWhatIsCaptured_data()
@@ -307,10 +307,10 @@ void TestCloseRequest::windowStateDecidesWhatIsCaptured()
 
     CloseRig rig;
     // As loaded at start.
-    rig.settings.MailColumnWidths = {1000, 1100, 1200, 1300, 1400, 1500};
-    rig.settings.AccountColumnWidths = {900, 915, 930, 945};
-    rig.settings.WindowLeft = 300;
-    rig.settings.WindowTop = 450;
+    rig.settings.mailColumnWidths = {1000, 1100, 1200, 1300, 1400, 1500};
+    rig.settings.accountColumnWidths = {900, 915, 930, 945};
+    rig.settings.windowLeft = 300;
+    rig.settings.windowTop = 450;
     // The last placement in the normal state, then the columns change.
     rig.form.placeWindow({1500, 1200, 9000, 6000});
     for (int i = 0; i < 6; ++i)
@@ -326,16 +326,16 @@ void TestCloseRequest::windowStateDecidesWhatIsCaptured()
     QVERIFY(readSettingsFile(rig.settingsPath, record));
     const RunSettings loaded = RunSettings::fromRecord(record, std::nullopt, FontFacts{});
     for (int i = 0; i < 6; ++i)
-        QCOMPARE(loaded.MailColumnWidths[i],
+        QCOMPARE(loaded.mailColumnWidths[i],
                  widthsCaptured ? float((70 + i) * 15) : float(1000 + 100 * i));
     for (int i = 0; i < 4; ++i)
-        QCOMPARE(loaded.AccountColumnWidths[i],
+        QCOMPARE(loaded.accountColumnWidths[i],
                  widthsCaptured ? float((80 + i) * 15) : float(900 + 15 * i));
     // Never the minimised or maximised frame: the last normal placement.
-    QCOMPARE(loaded.WindowLeft, 1500.0f);
-    QCOMPARE(loaded.WindowTop, 1200.0f);
-    QCOMPARE(loaded.WindowWidth, 9000.0f);
-    QCOMPARE(loaded.WindowHeight, 6000.0f);
+    QCOMPARE(loaded.windowLeft, 1500.0f);
+    QCOMPARE(loaded.windowTop, 1200.0f);
+    QCOMPARE(loaded.windowWidth, 9000.0f);
+    QCOMPARE(loaded.windowHeight, 6000.0f);
 }
 
 void TestCloseRequest::failedSettingsWriteIsShownAndLeavesNothingBehind()

@@ -34,7 +34,7 @@ void TestDeleteWindowDovecot::initTestCase()
 void TestDeleteWindowDovecot::deletesExactlyTheMarkedMessages()
 {
     CheckWindowRig rig;
-    rig.settings.DeleteEnabled = 1;
+    rig.settings.deleteEnabled = 1;
     rig.window.setDeleteEnabled(true);
     rig.window.showMailCheckBoxes(true);
     rig.addAccount(QStringLiteral("alice"), QStringLiteral("secret1"), m_dovecot->plainPort());

@@ -181,15 +181,15 @@ void TestMainWindowLayout::storedPositionCheck()
 
     // The settings own the rule; the window is placed where they say.
     SettingsRecord record;
-    record.WindowLeft = float(left);
-    record.WindowTop = float(top);
-    record.WindowWidth = 9000;
-    record.WindowHeight = 6000;
+    record.windowLeft = float(left);
+    record.windowTop = float(top);
+    record.windowWidth = 9000;
+    record.windowHeight = 6000;
     const RunSettings checked =
         RunSettings::fromRecord(record, ScreenFacts{19200, 14400}, FontFacts{});
-    QCOMPARE(double(checked.WindowLeft), expectedLeft);
-    QCOMPARE(double(checked.WindowTop), expectedTop);
-    QCOMPARE(double(checked.WindowWidth), 9000.0);
+    QCOMPARE(double(checked.windowLeft), expectedLeft);
+    QCOMPARE(double(checked.windowTop), expectedTop);
+    QCOMPARE(double(checked.windowWidth), 9000.0);
 }
 
 void TestMainWindowLayout::fontDialogCapsAtTwelve_data()

@@ -99,7 +99,7 @@ void TestSecretEntry::runPassword()
     QFETCH(QStringList, messages);
     QFETCH(QString, after);
     Boxes boxes;
-    boxes.settings.RunPassword = current;
+    boxes.settings.runPassword = current;
     boxes.answer(answer);
     QSignalSpy returns(boxes.text7, &QLineEdit::returnPressed);
     QTest::keyClicks(boxes.text7, typed);
@@ -111,7 +111,7 @@ void TestSecretEntry::runPassword()
                                                       ? ScriptedPrompter::Shown::Message
                                                       : ScriptedPrompter::Shown::Question);
     QCOMPARE(boxes.prompter.shown().first().title, QStringLiteral("Quorvamel"));
-    QCOMPARE(boxes.settings.RunPassword, after);
+    QCOMPARE(boxes.settings.runPassword, after);
     // The password is never shown again, whatever the outcome.
     QVERIFY(boxes.text7->text().isEmpty());
     // The key was swallowed: the box never saw it.
@@ -121,16 +121,16 @@ void TestSecretEntry::runPassword()
 void TestSecretEntry::changingThePasswordTakesTwoEntries()
 {
     Boxes boxes;
-    boxes.settings.RunPassword = QStringLiteral("old");
+    boxes.settings.runPassword = QStringLiteral("old");
     QTest::keyClicks(boxes.text7, QStringLiteral("new"));
     QTest::keyClick(boxes.text7, Qt::Key_Enter); // the keypad's Enter counts too
-    QCOMPARE(boxes.settings.RunPassword, QStringLiteral("old"));
+    QCOMPARE(boxes.settings.runPassword, QStringLiteral("old"));
     QTest::keyClicks(boxes.text7, QStringLiteral("old"));
     QTest::keyClick(boxes.text7, Qt::Key_Return);
     boxes.prompter.queueYesNo(true);
     QTest::keyClicks(boxes.text7, QStringLiteral("new"));
     QTest::keyClick(boxes.text7, Qt::Key_Return);
-    QCOMPARE(boxes.settings.RunPassword, QStringLiteral("new"));
+    QCOMPARE(boxes.settings.runPassword, QStringLiteral("new"));
     QCOMPARE(boxes.prompter.texts(), (QStringList{wrongPassword, passwordDeleted,
                                                   confirmPassword + "new", passwordStored}));
 }
@@ -173,7 +173,7 @@ void TestSecretEntry::apopSecret()
     QFETCH(QString, after);
     QFETCH(QString, boxAfter);
     Boxes boxes;
-    boxes.settings.ApopSecret = stored;
+    boxes.settings.apopSecret = stored;
     boxes.answer(answer);
     boxes.text8->setPlainText(typed);
     boxes.text8->moveCursor(QTextCursor::End);
@@ -181,7 +181,7 @@ void TestSecretEntry::apopSecret()
 
     QCOMPARE(boxes.prompter.texts(), messages);
     QCOMPARE(boxes.prompter.shown().first().kind, ScriptedPrompter::Shown::Question);
-    QCOMPARE(boxes.settings.ApopSecret, after);
+    QCOMPARE(boxes.settings.apopSecret, after);
     // No new line was typed by the Enter key.
     QCOMPARE(boxes.text8->toPlainText(), boxAfter);
 }

@@ -28,11 +28,11 @@ const QString defaultsTip = QStringLiteral("Restore The Original, Default Settin
 bool& flag(RunSettings& s, const QString& name)
 {
     static const QMap<QString, bool RunSettings::*> fields{
-        {"CheckSelectedOnly", &RunSettings::CheckSelectedOnly},
-        {"AutoCheckOnOpen", &RunSettings::AutoCheckOnOpen},
-        {"UseRetr", &RunSettings::UseRetr},
-        {"UseApop", &RunSettings::UseApop},
-        {"ToolTipsOff", &RunSettings::ToolTipsOff},
+        {"CheckSelectedOnly", &RunSettings::checkSelectedOnly},
+        {"AutoCheckOnOpen", &RunSettings::autoCheckOnOpen},
+        {"UseRetr", &RunSettings::useRetr},
+        {"UseApop", &RunSettings::useApop},
+        {"ToolTipsOff", &RunSettings::toolTipsOff},
     };
     return s.*fields.value(name);
 }
@@ -94,24 +94,24 @@ struct Pages
         const RunSettings& s = settings;
         QMap<QString, QString> m;
         auto n = [](auto value) { return QString::number(value); };
-        m["CheckSelectedOnly"] = n(s.CheckSelectedOnly);
-        m["AutoCheckOnOpen"] = n(s.AutoCheckOnOpen);
-        m["UseRetr"] = n(s.UseRetr);
-        m["DeleteEnabled"] = n(s.DeleteEnabled);
-        m["PlaySound"] = n(s.PlaySound);
-        m["UseApop"] = n(s.UseApop);
-        m["TrayOnClose"] = n(s.TrayOnClose);
-        m["TrayInEffect"] = n(s.TrayInEffect);
-        m["DateStyle"] = n(qToUnderlying(s.DateStyle));
-        m["AutoStartTimer"] = n(s.AutoStartTimer);
-        m["ToolTipsOff"] = n(s.ToolTipsOff);
-        m["ContinuousAlarm"] = n(s.ContinuousAlarm);
-        m["IdleIfOffline"] = n(s.IdleIfOffline);
-        m["RecheckIntervalMinutes"] = n(s.RecheckIntervalMinutes);
-        m["ServerTimeoutSeconds"] = n(s.ServerTimeoutSeconds);
-        m["ServerTimeoutMs"] = n(s.ServerTimeout.count());
-        m["ApopSecret"] = s.ApopSecret;
-        m["RunPassword"] = s.RunPassword;
+        m["CheckSelectedOnly"] = n(s.checkSelectedOnly);
+        m["AutoCheckOnOpen"] = n(s.autoCheckOnOpen);
+        m["UseRetr"] = n(s.useRetr);
+        m["DeleteEnabled"] = n(s.deleteEnabled);
+        m["PlaySound"] = n(s.playSound);
+        m["UseApop"] = n(s.useApop);
+        m["TrayOnClose"] = n(s.trayOnClose);
+        m["TrayInEffect"] = n(s.trayInEffect);
+        m["DateStyle"] = n(qToUnderlying(s.dateStyle));
+        m["AutoStartTimer"] = n(s.autoStartTimer);
+        m["ToolTipsOff"] = n(s.toolTipsOff);
+        m["ContinuousAlarm"] = n(s.continuousAlarm);
+        m["IdleIfOffline"] = n(s.idleIfOffline);
+        m["RecheckIntervalMinutes"] = n(s.recheckIntervalMinutes);
+        m["ServerTimeoutSeconds"] = n(s.serverTimeoutSeconds);
+        m["ServerTimeoutMs"] = n(s.serverTimeout.count());
+        m["ApopSecret"] = s.apopSecret;
+        m["RunPassword"] = s.runPassword;
         for (int i = 1; i <= 11; ++i) {
             const QString name = QStringLiteral("Check%1").arg(i);
             m[name] = box(name)->isChecked() ? "on" : "off";
@@ -138,15 +138,15 @@ struct Pages
     void dirty()
     {
         RunSettings& s = settings;
-        s.PlaySound = s.AutoStartTimer = s.ContinuousAlarm = s.IdleIfOffline = 1;
-        s.TrayInEffect = s.TrayOnClose = 1;
-        s.DeleteEnabled = 1;
-        s.DateStyle = DateStyle::WithDayName;
-        s.RecheckIntervalMinutes = 45;
-        s.ServerTimeoutSeconds = 20;
-        s.ServerTimeout = std::chrono::seconds(20);
-        s.ApopSecret = QStringLiteral("shared");
-        s.RunPassword = QStringLiteral("run");
+        s.playSound = s.autoStartTimer = s.continuousAlarm = s.idleIfOffline = 1;
+        s.trayInEffect = s.trayOnClose = 1;
+        s.deleteEnabled = 1;
+        s.dateStyle = DateStyle::WithDayName;
+        s.recheckIntervalMinutes = 45;
+        s.serverTimeoutSeconds = 20;
+        s.serverTimeout = std::chrono::seconds(20);
+        s.apopSecret = QStringLiteral("shared");
+        s.runPassword = QStringLiteral("run");
         for (int i = 1; i <= 11; ++i)
             box(QStringLiteral("Check%1").arg(i))->setChecked(true);
         form.setToolTipsOff(true);
@@ -229,7 +229,7 @@ void TestSettingsActions::toolTipsBox()
         QVERIFY2(tip(name).isEmpty(), name);
 
     pages.box("Check9")->click();
-    QCOMPARE(pages.settings.ToolTipsOff, false);
+    QCOMPARE(pages.settings.toolTipsOff, false);
     QCOMPARE(tip("Command14"), defaultsTip);
     QCOMPARE(tip("Text7"), passwordTip);
     QVERIFY(!tip("Text10").isEmpty());
@@ -247,23 +247,23 @@ void TestSettingsActions::trayBox()
     QFETCH(int, inEffect);
     const bool stored = inEffect == 1;
     Pages pages;
-    pages.settings.TrayInEffect = pages.settings.TrayOnClose = stored;
+    pages.settings.trayInEffect = pages.settings.trayOnClose = stored;
     QCheckBox* check7 = pages.box("Check7");
     // The load sets the box: no action before the first activation.
     check7->setChecked(inEffect != 1);
     check7->setChecked(inEffect == 1);
-    QCOMPARE(pages.settings.TrayOnClose, stored);
+    QCOMPARE(pages.settings.trayOnClose, stored);
     QVERIFY(pages.prompter.shown().isEmpty());
 
     pages.form.handleFirstActivation();
     check7->click();
-    QCOMPARE(pages.settings.TrayOnClose, !stored);
+    QCOMPARE(pages.settings.trayOnClose, !stored);
     QCOMPARE(pages.prompter.texts(), QStringList{trayNext});
     check7->click();
     QCOMPARE(pages.prompter.texts(), (QStringList{trayNext, trayKept}));
     // Back where it started; the tray behaviour of this run never moved.
-    QCOMPARE(pages.settings.TrayOnClose, stored);
-    QCOMPARE(pages.settings.TrayInEffect, stored);
+    QCOMPARE(pages.settings.trayOnClose, stored);
+    QCOMPARE(pages.settings.trayInEffect, stored);
 }
 
 void TestSettingsActions::deleteFunctionsOn()
@@ -274,7 +274,7 @@ void TestSettingsActions::deleteFunctionsOn()
     pages.form.handleFirstActivation();
     const QList<int> images = pages.images();
     pages.box("Check4")->click();
-    QCOMPARE(pages.settings.DeleteEnabled, true);
+    QCOMPARE(pages.settings.deleteEnabled, true);
     QVERIFY(pages.mail.checkBoxesShown());
     QCOMPARE(pages.form.mailListView()->pictureSet(), 2);
     QCOMPARE(pages.images(), images);
@@ -290,7 +290,7 @@ void TestSettingsActions::deleteFunctionsOff()
     pages.addMailRows();
     pages.box("Check4")->setChecked(true);
     pages.form.handleFirstActivation();
-    pages.settings.DeleteEnabled = true;
+    pages.settings.deleteEnabled = true;
     pages.form.setDeleteEnabled(true);
     pages.form.showMailCheckBoxes(true);
     pages.form.selectTab(MainWindow::MailTab);
@@ -300,7 +300,7 @@ void TestSettingsActions::deleteFunctionsOff()
     const QList<int> images = pages.images();
 
     pages.box("Check4")->click();
-    QCOMPARE(pages.settings.DeleteEnabled, false);
+    QCOMPARE(pages.settings.deleteEnabled, false);
     QCOMPARE(pages.form.deleteEnabled(), false);
     QVERIFY(!command5->isEnabled());
     QVERIFY(!pages.mail.checkBoxesShown());
@@ -320,7 +320,7 @@ void TestSettingsActions::deleteFunctionsWaitForActivation()
     Pages pages;
     pages.addMailRows();
     pages.box("Check4")->setChecked(true);
-    QCOMPARE(pages.settings.DeleteEnabled, false);
+    QCOMPARE(pages.settings.deleteEnabled, false);
     QVERIFY(!pages.mail.checkBoxesShown());
     pages.box("Check4")->setChecked(false);
     // Nothing ran: the marks are still there under the hidden boxes.
@@ -348,10 +348,10 @@ void TestSettingsActions::dateStyleChooser()
     QFETCH(int, after);
     QFETCH(int, shownIndex);
     Pages pages;
-    pages.settings.DateStyle = DateStyle(before);
+    pages.settings.dateStyle = DateStyle(before);
     pages.chooser()->setCurrentIndex(chosen >= 0 ? chosen : 2);
     emit pages.chooser()->activated(chosen);
-    QCOMPARE(pages.settings.DateStyle, DateStyle(after));
+    QCOMPARE(pages.settings.dateStyle, DateStyle(after));
     QCOMPARE(pages.chooser()->currentIndex(),
              shownIndex == -2 ? (chosen >= 0 ? chosen : 2) : shownIndex);
 }
@@ -370,15 +370,15 @@ void TestSettingsActions::dateStyleEntries()
         QVERIFY(!chooser->itemIcon(i).isNull());
     }
     // The chooser shows the stored style; a style with no entry leaves it.
-    pages.settings.DateStyle = DateStyle::WithDayName;
+    pages.settings.dateStyle = DateStyle::WithDayName;
     pages.actions->showDateStyle();
     QCOMPARE(chooser->currentIndex(), 3);
-    pages.settings.DateStyle = DateStyle(9);
+    pages.settings.dateStyle = DateStyle(9);
     pages.actions->showDateStyle();
     QCOMPARE(chooser->currentIndex(), 3);
-    pages.settings.DateStyle = DateStyle(0);
+    pages.settings.dateStyle = DateStyle(0);
     pages.actions->showDateStyle();
-    QCOMPARE(pages.settings.DateStyle, DateStyle::AsSent);
+    QCOMPARE(pages.settings.dateStyle, DateStyle::AsSent);
     QCOMPARE(chooser->currentIndex(), 0);
 }
 

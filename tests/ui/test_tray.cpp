@@ -30,7 +30,7 @@ struct TrayRig
     explicit TrayRig(qint16 storedTrayOnClose)
     {
         SettingsRecord record = SettingsRecord::templateRecord();
-        record.TrayOnClose = storedTrayOnClose;
+        record.trayOnClose = storedTrayOnClose;
         settings = RunSettings::fromRecord(record, std::nullopt, FontFacts{});
         tray.setNotifier([this](const QString& title, const QString& text) {
             notices.append({title, text});
@@ -99,7 +99,7 @@ void TestTray::iconExistsOnlyWithTheTraySetting()
     QCOMPARE(rig.tray.isInEffect(), inEffect);
 
     // Decided once for the run: a later call neither adds nor removes it.
-    rig.settings.TrayInEffect = !rig.settings.TrayInEffect;
+    rig.settings.trayInEffect = !rig.settings.trayInEffect;
     rig.tray.addIcon();
     QCOMPARE(rig.tray.hasIcon(), icon);
 
@@ -213,8 +213,8 @@ void TestTray::windowClosingWithTheRuns()
 {
     QTemporaryDir dir;
     RunRig rig;
-    rig.settings.TrayInEffect = 1;
-    rig.settings.TrayOnClose = 0; // unticked during the run
+    rig.settings.trayInEffect = 1;
+    rig.settings.trayOnClose = 0; // unticked during the run
     rig.accounts.setUsersFilePath(dir.filePath(QStringLiteral("pop3user.ini")));
     rig.addAccount(QStringLiteral("ann"), QStringLiteral("pw"), 110);
     MainWindow form;
@@ -249,14 +249,14 @@ void TestTray::windowClosingWithTheRuns()
     QVERIFY(!closing->aboutBox().dialog());
     SettingsRecord record;
     QVERIFY(readSettingsFile(settingsPath, record));
-    QCOMPARE(record.TrayOnClose, qint16(0));
+    QCOMPARE(record.trayOnClose, qint16(0));
 }
 
 void TestTray::delayedCloseThroughTheRuns()
 {
     QTemporaryDir dir;
     RunRig rig;
-    rig.settings.TrayInEffect = 1;
+    rig.settings.trayInEffect = 1;
     MainWindow form;
     const QString settingsPath = dir.filePath(QStringLiteral("quorvamel.ini"));
     // The tray setting is on but the desktop has no notification area.
