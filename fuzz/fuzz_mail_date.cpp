@@ -75,7 +75,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(displayedMailDate(value, 1) == value);
     FUZZ_CHECK(displayedMailDate(value, -7) == value);
 
-    const QString style5 = FormatMailDate(value, DateWithoutDayName);
+    const QString style5 = formatMailDate(value, DateWithoutDayName);
     const bool read = style5 != value;
     if (read) {
         static const QRegularExpression shape(
@@ -84,14 +84,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_CHECK(shape.match(style5).hasMatch());
     }
     // Whether the value is read does not depend on the style.
-    const QString style4 = FormatMailDate(value, DateWithDayName);
+    const QString style4 = formatMailDate(value, DateWithDayName);
     bool dayNameFits = false;
     for (const char* day : dayNames)
         dayNameFits = dayNameFits || style4 == QLatin1String(day) + u' ' + style5;
     FUZZ_CHECK(read ? dayNameFits : style4 == value);
-    FUZZ_CHECK((FormatMailDate(value, DateRegionalShort) != value) == read);
-    FUZZ_CHECK((FormatMailDate(value, DateRegionalLong) != value) == read);
-    FUZZ_CHECK(FormatMailDate(value, 6) == (read ? QString() : value));
+    FUZZ_CHECK((formatMailDate(value, DateRegionalShort) != value) == read);
+    FUZZ_CHECK((formatMailDate(value, DateRegionalLong) != value) == read);
+    FUZZ_CHECK(formatMailDate(value, 6) == (read ? QString() : value));
     FUZZ_CHECK(displayedMailDate(value, DateWithoutDayName) == style5);
 
     if (const std::optional<QString> expected = expectedStyle5(value))

@@ -238,7 +238,7 @@ QString formatLocal(const QDateTime& local, DateStyle style)
 
 } // namespace
 
-QString FormatMailDate(const QString& value, DateStyle style)
+QString formatMailDate(const QString& value, DateStyle style)
 {
     const QDateTime utc = parseMailDate(value);
     if (!utc.isValid())
@@ -253,5 +253,5 @@ QString FormatMailDate(const QString& value, DateStyle style)
 
 QString displayedMailDate(const QString& value, DateStyle style)
 {
-    return style < DateStyle::RegionalShort ? value : FormatMailDate(value, style);
+    return style < DateStyle::RegionalShort ? value : formatMailDate(value, style);
 }

@@ -7,7 +7,7 @@
 // Converts an RFC 822 Date header value to local time in style
 // RegionalShort..WithoutDayName (any other style gives an empty text).
 // Whatever it cannot read is returned exactly as passed in.
-QString FormatMailDate(const QString& value, DateStyle style);
+QString formatMailDate(const QString& value, DateStyle style);
 
 // The date as the list shows it: the value itself below RegionalShort.
 QString displayedMailDate(const QString& value, DateStyle style);

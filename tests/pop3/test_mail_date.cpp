@@ -101,7 +101,7 @@ void TestMailDate::readsAndConverts()
     QFETCH(int, style);
     QFETCH(QString, expected);
     useZone(zone.constData());
-    QCOMPARE(FormatMailDate(value, DateStyle(style)), expected);
+    QCOMPARE(formatMailDate(value, DateStyle(style)), expected);
 }
 
 void TestMailDate::unreadableValuesComeBackAsPassed_data()
@@ -143,7 +143,7 @@ void TestMailDate::unreadableValuesComeBackAsPassed()
     QFETCH(QString, value);
     for (DateStyle style : {DateStyle::RegionalShort, DateStyle::RegionalLong,
                             DateStyle::WithDayName, DateStyle::WithoutDayName})
-        QCOMPARE(FormatMailDate(value, style), value);
+        QCOMPARE(formatMailDate(value, style), value);
 }
 
 // The C locale's formats: short date "d MMM yyyy", long date
@@ -169,7 +169,7 @@ void TestMailDate::regionalStyles()
     QFETCH(int, style);
     QFETCH(QString, expected);
     useZone(zone.constData());
-    QCOMPARE(FormatMailDate("Sat, 4 Jan 2003 14:15:07 -0500", DateStyle(style)), expected);
+    QCOMPARE(formatMailDate("Sat, 4 Jan 2003 14:15:07 -0500", DateStyle(style)), expected);
 }
 
 // Below RegionalShort the value is shown as sent; a style beyond the last
@@ -219,7 +219,7 @@ void TestMailDate::randomValuesGiveTheValueOrAWholeDate()
             value += pieces[random.bounded(int(pieces.size()))];
         if (random.bounded(2))
             value = (random.bounded(2) ? "4 Jan 2003 10:00 " : "4 Jan 2003 ") + value;
-        const QString result = FormatMailDate(value, DateStyle::WithDayName);
+        const QString result = formatMailDate(value, DateStyle::WithDayName);
         if (result != value) {
             QVERIFY2(whole.match(result).hasMatch(), qPrintable(value + " -> " + result));
             ++read;
