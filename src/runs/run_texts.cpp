@@ -146,14 +146,18 @@ QString beginDelete()
     return QStringLiteral("..Beginning Process To Delete Mail");
 }
 
+QString newMailItems(int newMailCount)
+{
+    const QString countWord =
+        newMailCount == 0 ? QStringLiteral("No") : QString::number(newMailCount);
+    const QString ending = newMailCount == 1 ? QString() : QStringLiteral("s");
+    return countWord + QStringLiteral(" New Mail Item") + ending;
+}
+
 QString checkComplete(int newMailCount, int totalItems)
 {
-    const QString countWord = newMailCount == 0   ? QStringLiteral("No")
-                              : newMailCount == 1 ? QStringLiteral("1")
-                                                  : QString::number(newMailCount);
-    const QString ending = newMailCount == 1 ? QString() : QStringLiteral("s");
-    return QStringLiteral("..Check Complete: ") + countWord + QStringLiteral(" New Mail Item") +
-           ending + QStringLiteral(" -Total Items: ") + QString::number(totalItems);
+    return QStringLiteral("..Check Complete: ") + newMailItems(newMailCount) +
+           QStringLiteral(" -Total Items: ") + QString::number(totalItems);
 }
 
 QString deleteComplete(int deletedCount)

@@ -63,6 +63,8 @@ QString sessionLine(const SessionReport& report);
 
 QString beginCheck(bool selectedOnly);
 QString beginDelete();
+// "No New Mail Items", "1 New Mail Item", "12 New Mail Items".
+QString newMailItems(int newMailCount);
 QString checkComplete(int newMailCount, int totalItems);
 QString deleteComplete(int deletedCount);
 

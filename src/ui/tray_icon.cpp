@@ -1,5 +1,6 @@
 #include "ui/tray_icon.h"
 
+#include "runs/run_texts.h"
 #include "storage/run_settings.h"
 #include "ui/mainwindow.h"
 
@@ -78,7 +79,8 @@ void TrayIcon::showWindow()
 
 QString TrayIcon::newMailText(int newMailCount)
 {
-    return QStringLiteral("%1 new mail items").arg(newMailCount);
+    // The same words as the log's summary line.
+    return RunText::newMailItems(newMailCount);
 }
 
 void TrayIcon::announceNewMail(int newMailCount, int /*totalItems*/)

@@ -182,8 +182,8 @@ void TestTray::newMailNotice_data()
     QTest::addColumn<int>("newMail");
     QTest::addColumn<QString>("notice");
 
-    QTest::newRow("three new") << qint16(1) << true << 3 << "3 new mail items";
-    QTest::newRow("one new") << qint16(1) << true << 1 << "1 new mail items";
+    QTest::newRow("three new") << qint16(1) << true << 3 << "3 New Mail Items";
+    QTest::newRow("one new") << qint16(1) << true << 1 << "1 New Mail Item";
     QTest::newRow("nothing new") << qint16(1) << true << 0 << "";
     QTest::newRow("no tray setting") << qint16(0) << true << 3 << "";
     QTest::newRow("no notification area") << qint16(1) << false << 3 << "";
@@ -233,7 +233,7 @@ void TestTray::windowClosingWithTheRuns()
     QVERIFY(closing->trayIcon().hasIcon());
 
     emit rig.runs->checkRunCompleted(2, 5);
-    QCOMPARE(notices, QList<QString>{QStringLiteral("2 new mail items")});
+    QCOMPARE(notices, QList<QString>{QStringLiteral("2 New Mail Items")});
 
     // The close box hides; the tray menu's "Close" ends with saving.
     closing->aboutBox().show();
