@@ -1,5 +1,6 @@
 #include "app/check_cli.h"
 
+#include "app/startup.h"
 #include "app/terminal_text.h"
 #include "model/account_list_model.h"
 #include "model/mail_list_model.h"
@@ -11,6 +12,7 @@
 #include "runs/certificate_probe.h"
 #include "runs/certificate_trust.h"
 #include "runs/run_coordinator.h"
+#include "storage/file_checks.h"
 #include "storage/run_settings.h"
 #include "storage/settings_file.h"
 #include "storage/users_file.h"
@@ -65,7 +67,7 @@ class TerminalPrompter : public Prompter
 {
 public:
     explicit TerminalPrompter(const CheckCliIo& io) : m_io(io) {}
-    void showMessage(const QString& title, const QString& text) override
+    void showMessage(MessageKind, const QString& title, const QString& text) override
     {
         *m_io.err << terminalSafeLines(title + QStringLiteral(": ") + text) << Qt::endl;
     }
@@ -73,7 +75,7 @@ public:
     {
         return m_io.askYesNo && m_io.askYesNo(title + QStringLiteral(": ") + text);
     }
-    QString askText(const QString&, const QString&) override { return {}; }
+    QString askText(const QString&, const QString&, EntryEcho) override { return {}; }
 
 private:
     const CheckCliIo& m_io;
@@ -163,7 +165,7 @@ bool parseArguments(const QStringList& arguments, Arguments* parsed)
 
 // --trust: fetch the certificate, show it, and store it when the user says
 // so. Without a terminal nothing is stored.
-int trustServer(const Arguments& arguments, const QString& dataFolder, const RunSettings& settings,
+int trustServer(const Arguments& arguments, const QString& trustPath, const RunSettings& settings,
                 const CheckCliIo& io)
 {
     QTextStream& err = *io.err;
@@ -188,7 +190,7 @@ int trustServer(const Arguments& arguments, const QString& dataFolder, const Run
         terminalSafe(QStringLiteral("Trust this certificate for ") + server + QLatin1Char('?'));
     if (!io.askYesNo || !io.askYesNo(question))
         return 1;
-    CertificateTrust trust(dataFolder + QLatin1Char('/') + TrustedCertificates::FileName, nullptr);
+    CertificateTrust trust(trustPath, nullptr);
     QString error;
     if (!trust.trust(*probe.unverified, &error)) {
         err << terminalSafe(QStringLiteral("quorvamel-check: not stored: ") + error) << Qt::endl;
@@ -221,12 +223,24 @@ int runCheckCli(const QStringList& arguments, const QString& homeFolder, const C
     }
 
     const QString dataFolder = dataFolderOf(homeFolder);
-    const QString settingsPath = dataFolder + QStringLiteral("/quorvamel.ini");
+    const QString settingsPath = dataFolder + QLatin1Char('/') + SettingsFileName;
+    const QString usersPath = dataFolder + QLatin1Char('/') + UsersFileName;
+    const QString trustPath = dataFolder + QLatin1Char('/') + TrustedCertificates::FileName;
+    // Anything but a regular file in a data file's place (a FIFO would
+    // block the open for ever) is refused before anything is opened.
+    for (const QString& path : {settingsPath, usersPath, trustPath}) {
+        if (pathKind(path) == PathKind::Other) {
+            err << terminalSafe(programTitle() + QStringLiteral(" Unable To Run: ") +
+                                dataFileStep(path))
+                << Qt::endl;
+            return 2;
+        }
+    }
     SettingsRecord record;
     QString error;
     if (!readSettingsFile(settingsPath, record, &error)) {
-        err << terminalSafe(programTitle() + QStringLiteral(" Unable To Run: No.. ") +
-                            settingsPath + QStringLiteral(" ..Or Error Opening Or Reading It"))
+        err << terminalSafe(programTitle() + QStringLiteral(" Unable To Run: ") +
+                            dataFileStep(settingsPath))
             << Qt::endl;
         return 2;
     }
@@ -245,11 +259,10 @@ int runCheckCli(const QStringList& arguments, const QString& homeFolder, const C
         }
     }
     if (!parsed.trustHost.isEmpty())
-        return trustServer(parsed, dataFolder, settings, io);
+        return trustServer(parsed, trustPath, settings, io);
 
     // Read only: a missing users file is an empty list, never created here.
     AccountListModel accounts;
-    const QString usersPath = dataFolder + QLatin1Char('/') + UsersFileName;
     if (QFileInfo::exists(usersPath) && !loadAccountList(accounts, usersPath, &error)) {
         err << terminalSafe(programTitle() + QStringLiteral(" Unable To Run: ") + usersPath +
                             QStringLiteral(": ") + error)
@@ -263,7 +276,7 @@ int runCheckCli(const QStringList& arguments, const QString& homeFolder, const C
     SteadyTickSource ticks;
     RunCoordinator runs(settings, accounts, mails, prompter, connectivity, ticks);
     // Without a prompter it never asks: it only accepts what --trust stored.
-    CertificateTrust trust(dataFolder + QLatin1Char('/') + TrustedCertificates::FileName, nullptr);
+    CertificateTrust trust(trustPath, nullptr);
     runs.setCertificateTrust(&trust);
     // Log lines quote the server (greetings, error replies): nothing in them
     // may steer the terminal. The whole log keeps its line breaks.

@@ -31,7 +31,7 @@ int main(int argc, char** argv)
     WindowProgram program(started, input.programFolder, prompter);
     if (!program.accountsLoaded()) {
         // The settings file's step is still the one in force.
-        prompter.showMessage(programTitle(),
+        prompter.showMessage(MessageKind::Error, programTitle(),
                              programTitle() + " Unable To Run: " + started.startupStep);
         return 1;
     }

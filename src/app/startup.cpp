@@ -4,9 +4,12 @@
 #include "platform/program_title.h"
 #include "platform/prompter.h"
 #include "storage/atomic_file.h"
+#include "storage/file_checks.h"
 #include "storage/scramble.h"
 #include "storage/settings_file.h"
 #include "storage/settings_record.h"
+#include "storage/trusted_certificates.h"
+#include "storage/users_file.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -35,6 +38,7 @@ private:
     bool makeDataFolders();
     bool copyTemplateIfMissing();
     bool readSettings();
+    bool checkOtherDataFiles();
     bool askRunPassword() const;
 
     const StartupInput& m_input;
@@ -44,7 +48,8 @@ private:
 
 StartupResult StartupSteps::run()
 {
-    if (!findUserFolder() || !makeDataFolders() || !copyTemplateIfMissing() || !readSettings())
+    if (!findUserFolder() || !makeDataFolders() || !copyTemplateIfMissing() || !readSettings() ||
+        !checkOtherDataFiles())
         return m_result;
     if (!askRunPassword()) {
         m_result.outcome = StartupResult::EndSilently;
@@ -58,7 +63,7 @@ bool StartupSteps::fail()
 {
     m_result.outcome = StartupResult::Failed;
     if (m_input.prompter) {
-        m_input.prompter->showMessage(programTitle(),
+        m_input.prompter->showMessage(MessageKind::Error, programTitle(),
                                       programTitle() + " Unable To Run: " + m_result.startupStep);
     }
     return false;
@@ -98,21 +103,25 @@ bool StartupSteps::makeDataFolders()
         "App Start-Up, Error Accessing Or Creating App Data Sub-Dirs In XP-NT User Dir");
     const QString appData = m_userFolder + "/Application Data";
     m_result.dataFolder = appData + '/' + programTitle();
-    return makeFolder(appData) && makeFolder(m_result.dataFolder);
+    if (!makeFolder(appData) || !makeFolder(m_result.dataFolder))
+        return false;
+    // A folder made earlier, or by someone else, may be open to others; it
+    // holds the passwords, so it is made owner-only or not used.
+    return makeFolderOwnerOnly(m_result.dataFolder) || fail();
 }
 
 bool StartupSteps::copyTemplateIfMissing()
 {
     m_result.startupStep = QStringLiteral("No App Data\\App\\Ini File, Error Copying It");
-    const QString templatePath = m_input.programFolder + "/quorvamel.ini";
+    const QString templatePath = m_input.programFolder + '/' + SettingsFileName;
     if (checkFile(templatePath) != 0 || QFileInfo(templatePath).size() < MinimumTemplateSize)
         return fail();
-    m_result.settingsPath = m_result.dataFolder + "/quorvamel.ini";
+    m_result.settingsPath = m_result.dataFolder + '/' + SettingsFileName;
     if (checkFile(m_result.settingsPath) == 0)
         return true;
 
-    QFile source(templatePath);
-    if (!source.open(QIODevice::ReadOnly))
+    QFile source;
+    if (!openRegularFile(source, templatePath))
         return fail();
     // Written whole or not at all, and owner-only: the file will hold the
     // scrambled passwords.
@@ -123,12 +132,26 @@ bool StartupSteps::copyTemplateIfMissing()
 
 bool StartupSteps::readSettings()
 {
-    m_result.startupStep = "No.. " + m_result.settingsPath + " ..Or Error Opening Or Reading It";
+    m_result.startupStep = dataFileStep(m_result.settingsPath);
     SettingsRecord record;
-    if (!readSettingsFile(m_result.settingsPath, record, nullptr))
+    if (!readSettingsFile(m_result.settingsPath, record, nullptr) ||
+        !makeFileOwnerOnly(m_result.settingsPath))
         return fail();
     m_result.firstRunMarker = record.firstRunMarker;
     m_result.runPassword = unscramblePassword(fromAnsi(record.scrambledRunPassword)).trimmed();
+    return true;
+}
+
+bool StartupSteps::checkOtherDataFiles()
+{
+    // Read later, by the window: anything but a regular file in their place
+    // (a FIFO would block the open for ever) is refused now, unopened.
+    for (const QString& name : {UsersFileName, TrustedCertificates::FileName}) {
+        const QString path = m_result.dataFolder + '/' + name;
+        m_result.startupStep = dataFileStep(path);
+        if (pathKind(path) == PathKind::Other || !makeFileOwnerOnly(path))
+            return fail();
+    }
     return true;
 }
 
@@ -139,7 +162,7 @@ bool StartupSteps::askRunPassword() const
     if (!m_input.prompter)
         return false;
     const QString entered = m_input.prompter->askText(
-        programTitle(), QStringLiteral("Enter Your Password In The Box."));
+        programTitle(), QStringLiteral("Enter Your Password In The Box."), EntryEcho::Masked);
     return entered == m_result.runPassword;
 }
 
@@ -159,6 +182,11 @@ int checkFolder(const QString& path)
     if (!info.exists())
         return MissingPathCode;
     return info.isDir() ? 0 : NotAFileCode;
+}
+
+QString dataFileStep(const QString& path)
+{
+    return "No.. " + path + " ..Or Error Opening Or Reading It";
 }
 
 QString programFolderFrom(const QString& applicationDirPath)

@@ -13,6 +13,9 @@ constexpr int MissingPathCode = 53;
 int checkFile(const QString& path);
 int checkFolder(const QString& path);
 
+// The start-up step that reads a data file, named in "Unable To Run".
+QString dataFileStep(const QString& path);
+
 // The folder of the running program without a trailing separator; a file
 // system root becomes the empty text, so paths built as folder + "/name"
 // stay valid.

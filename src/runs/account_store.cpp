@@ -63,7 +63,7 @@ bool saveUsersFile(const AccountListModel& list, const QString& newDisplayName, 
     if (ok)
         ok = writeUsersFile(list.usersFilePath(), records);
     if (!ok)
-        prompter.showMessage(programTitle(),
+        prompter.showMessage(MessageKind::Error, programTitle(),
                              QStringLiteral("An Error Occurred Saving Changes To Username File"));
     return ok;
 }

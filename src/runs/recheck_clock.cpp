@@ -9,6 +9,7 @@
 #include "storage/run_settings.h"
 
 #include <QTimer>
+#include <utility>
 
 namespace {
 
@@ -46,9 +47,21 @@ RecheckClock::RecheckClock(RunSettings& settings, RunCoordinator& runs, Connecti
             m_minutesSinceCheck = 0;
     });
     connect(&runs, &RunCoordinator::checkRunStarted, this, &RecheckClock::checkRunStarted);
-    connect(&runs, &RunCoordinator::checkRunCompleted, this,
-            [this](int newMailCount, int) { checkRunCompleted(newMailCount); });
-    connect(&runs, &RunCoordinator::runEnded, this, &RecheckClock::runEnded);
+    connect(&runs, &RunCoordinator::checkRunCompleted, this, [this](int newMailCount, int) {
+        m_checkRunEnding = true;
+        checkRunCompleted(newMailCount);
+    });
+    // Only the end of a check restarts the count: a delete run, or a click
+    // on "Delete Mail" that started none, leaves it where it was. A check
+    // refused while a delete runs halts without ending that run, so the
+    // delete's own end clears the mark again.
+    connect(&runs, &RunCoordinator::checkRunHalted, this, [this] { m_checkRunEnding = true; });
+    connect(&runs, &RunCoordinator::deleteRunCompleted, this, [this] { m_checkRunEnding = false; });
+    connect(&runs, &RunCoordinator::deleteRunHalted, this, [this] { m_checkRunEnding = false; });
+    connect(&runs, &RunCoordinator::runEnded, this, [this] {
+        if (std::exchange(m_checkRunEnding, false))
+            runEnded();
+    });
 }
 
 void RecheckClock::setMinuteMs(int ms)
@@ -125,7 +138,7 @@ void RecheckClock::toggle()
         emit indicatorChanged({QString::number(m_settings.recheckIntervalMinutes), TimerLook::On,
                                tipUnlessOff(onTip(m_settings.recheckIntervalMinutes))});
     } else {
-        m_prompter.showMessage(programTitle(),
+        m_prompter.showMessage(MessageKind::Warning, programTitle(),
                                QStringLiteral("Your Timer Setting Should Be Set Greater\n"
                                               "Than 0 Min. To Use Timed Re-Check For Mail."));
     }

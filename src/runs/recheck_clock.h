@@ -76,7 +76,7 @@ public:
     void userRunStarting();
     // A run has started: the timer switches itself on when so configured.
     void checkRunStarted();
-    // A run has ended (completed or halted).
+    // A check run has ended (completed or halted): the count restarts.
     void runEnded();
     // The summary was written: the sound and perhaps the continuous alarm.
     void checkRunCompleted(int newMailCount);
@@ -118,4 +118,6 @@ private:
     int m_flashMs = 750;
     int m_minutesSinceCheck = 0;
     bool m_inAlarmTick = false;
+    // The run now ending is a check (its summary or halt came first).
+    bool m_checkRunEnding = false;
 };

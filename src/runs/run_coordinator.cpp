@@ -52,7 +52,7 @@ void RunCoordinator::release()
 void RunCoordinator::showHaltBox(const QString& haltMessage)
 {
     if (!m_closing)
-        m_prompter.showMessage(programTitle(), RunText::haltBox(haltMessage));
+        m_prompter.showMessage(MessageKind::Warning, programTitle(), RunText::haltBox(haltMessage));
 }
 
 bool RunCoordinator::isOnline()

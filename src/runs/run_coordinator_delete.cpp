@@ -18,9 +18,9 @@ bool RunCoordinator::startDeleteFromUser()
 
     if (m_settings.deleteEnabled) {
         if (m_mails.itemCount() == 0) {
-            m_prompter.showMessage(programTitle(), RunText::noItemsOnList());
+            m_prompter.showMessage(MessageKind::Notice, programTitle(), RunText::noItemsOnList());
         } else if (firstMarkedMailRow(m_mails) == 0) {
-            m_prompter.showMessage(programTitle(), RunText::noItemsMarked());
+            m_prompter.showMessage(MessageKind::Notice, programTitle(), RunText::noItemsMarked());
         } else if (m_prompter.askYesNo(programTitle(), RunText::confirmDelete())) {
             startDelete(); // the run gives the controls back when it ends
             return true;

@@ -1,10 +1,16 @@
 #include "storage/atomic_file.h"
 
+#include "storage/file_checks.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
-#include <QSaveFile>
+#include <QTemporaryFile>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <unistd.h>
 
 namespace {
 
@@ -34,42 +40,43 @@ void removeLeftoverTemporaries(const QString& path)
 
 bool writeFileAtomically(const QString& path, const QByteArray& bytes, QString* error)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
+    // Not QSaveFile: it writes to the target of a link, so a link in the
+    // data folder would have a save overwrite (and chmod) a file elsewhere.
+    // rename() replaces the name itself: a link there becomes our own file.
+    QTemporaryFile file(path + QStringLiteral(".XXXXXX"));
+    if (!file.open()) {
         setError(error, file.errorString());
         return false;
     }
-    // Set on the temporary file before it takes the name, so the data is
-    // never visible to others, not even for a moment.
+    // Made owner-only before a byte is written, so the data is never
+    // visible to others, not even for a moment. An abandoned temporary file
+    // is removed when it goes.
     const bool ownerOnly = file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    // An abandoned QSaveFile removes its temporary file when it goes.
     if (!ownerOnly || file.write(bytes) != bytes.size()) {
         setError(error, file.errorString());
-        file.cancelWriting();
         return false;
     }
-    // commit() in Qt 6.4 does not notice a failed final flush (a full disk,
-    // a file-size limit) and would replace the old file with a cut one.
-    if (!file.flush() || file.size() != bytes.size()) {
-        setError(error, file.errorString());
-        file.cancelWriting();
-        return false;
-    }
-    if (!file.commit()) {
+    // A failed final flush (a full disk, a file-size limit) must not
+    // replace the old file with a cut one.
+    if (!file.flush() || file.size() != bytes.size() || ::fsync(file.handle()) != 0) {
         setError(error, file.errorString());
         return false;
     }
+    if (std::rename(QFile::encodeName(file.fileName()).constData(),
+                    QFile::encodeName(path).constData()) != 0) {
+        setError(error, QString::fromLocal8Bit(std::strerror(errno)));
+        return false;
+    }
+    file.setAutoRemove(false);
     removeLeftoverTemporaries(path);
     return true;
 }
 
 bool readFileHead(const QString& path, qint64 maxBytes, QByteArray& out, QString* error)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        setError(error, file.errorString());
+    QFile file;
+    if (!openRegularFile(file, path, error))
         return false;
-    }
     out = file.read(maxBytes);
     if (file.error() != QFileDevice::NoError) {
         setError(error, file.errorString());

@@ -4,9 +4,12 @@
 
 #include <QString>
 
+inline const QString SettingsFileName = QStringLiteral("quorvamel.ini");
+
 // Reads the settings record from the first SettingsRecord::Size bytes of the
-// file. A shorter file is a read failure (out untouched); bytes after the
-// record are ignored.
+// file; bytes after the record are ignored. A shorter file reads its missing
+// bytes as zeros. A file that cannot be read, or is no regular file, is a
+// failure (out untouched).
 bool readSettingsFile(const QString& path, SettingsRecord& out, QString* error = nullptr);
 
 // Writes the record as the whole file, atomically and owner-only; a failure

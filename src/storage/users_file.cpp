@@ -1,6 +1,7 @@
 #include "storage/users_file.h"
 
 #include "storage/atomic_file.h"
+#include "storage/file_checks.h"
 
 #include <QFile>
 #include <algorithm>
@@ -14,27 +15,14 @@ void setError(QString* error, const QString& text)
         *error = text;
 }
 
-bool createEmpty(const QString& path, QString* error)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly) ||
-        !file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
-        setError(error, file.errorString());
-        return false;
-    }
-    return true;
-}
-
 // The counted records as bytes: whole records as they are, a last record
 // the file ends inside completed as decode reads it, bytes past the last
 // counted record dropped.
 bool readCountedBytes(const QString& path, QByteArray& out, QString* error)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        setError(error, file.errorString());
+    QFile file;
+    if (!openRegularFile(file, path, error))
         return false;
-    }
     const qint64 length = file.size();
     // A damaged (or sparse) file of gigabytes must not be read into memory.
     if (usersRecordCount(length) > MaxUsersRecords) {
@@ -72,8 +60,10 @@ int usersRecordCount(qint64 fileLength)
 bool readUsersFile(const QString& path, QList<AccountRecord>& out, QString* error)
 {
     out.clear();
-    if (!QFile::exists(path))
-        return createEmpty(path, error);
+    // Created through the atomic write, so a link that points nowhere is
+    // replaced here rather than followed out of the data folder.
+    if (pathKind(path) == PathKind::Missing)
+        return writeFileAtomically(path, QByteArray(), error);
     QByteArray bytes;
     if (!readCountedBytes(path, bytes, error))
         return false;
@@ -98,7 +88,7 @@ bool writeUsersFile(const QString& path, const QList<AccountRecord>& records, QS
 bool appendUsersRecord(const QString& path, const AccountRecord& record, QString* error)
 {
     QByteArray bytes;
-    if (QFile::exists(path) && !readCountedBytes(path, bytes, error))
+    if (pathKind(path) != PathKind::Missing && !readCountedBytes(path, bytes, error))
         return false;
     return writeFileAtomically(path, bytes + record.encode(), error);
 }

@@ -21,7 +21,7 @@ int usersRecordCount(qint64 fileLength);
 // Reads every counted record; a last record the file ends inside reads its
 // missing bytes as blanks and zero, and nothing past the end is read. A
 // missing file is created empty (owner-only). A file of more than
-// MaxUsersRecords records is refused.
+// MaxUsersRecords records, or anything but a regular file, is refused.
 bool readUsersFile(const QString& path, QList<AccountRecord>& out, QString* error = nullptr);
 
 // Replaces the whole file with the records, atomically and owner-only; an

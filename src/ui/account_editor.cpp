@@ -92,7 +92,7 @@ bool AccountEditor::addAccount()
 {
     const QString invalid = validationMessage();
     if (!invalid.isEmpty()) {
-        m_prompter.showMessage(programTitle(), invalid);
+        m_prompter.showMessage(MessageKind::Warning, programTitle(), invalid);
         return false;
     }
     // User and server names are not case-sensitive; the password is, so it
@@ -101,13 +101,13 @@ bool AccountEditor::addAccount()
     m_entries.password->setText(trimSpaces(m_entries.password->text()));
     m_entries.server->setText(trimSpaces(m_entries.server->text()).toLower());
     if (isDuplicate()) {
-        m_prompter.showMessage(programTitle(),
+        m_prompter.showMessage(MessageKind::Warning, programTitle(),
                                QStringLiteral("Identical Username / Server Name / Port No. "
                                               "Already On List"));
         return false;
     }
     if (!appendAccount()) {
-        m_prompter.showMessage(programTitle(),
+        m_prompter.showMessage(MessageKind::Error, programTitle(),
                                QStringLiteral("An Error Occurred Adding Username Info To List"));
         return false;
     }

@@ -125,7 +125,7 @@ void CloseRequest::saveSettings()
         m_settings.textFontBold = font.bold != 0;
     }
     if (!writeSettingsFile(m_settingsPath, m_settings.toRecord()))
-        m_prompter.showMessage(programTitle(), SaveFailedText);
+        m_prompter.showMessage(MessageKind::Error, programTitle(), SaveFailedText);
 }
 
 void CloseRequest::captureColumnWidths()

@@ -3,9 +3,22 @@
 #include <QInputDialog>
 #include <QMessageBox>
 
-void MessageBoxPrompter::showMessage(const QString& title, const QString& text)
+void MessageBoxPrompter::showMessage(MessageKind kind, const QString& title, const QString& text)
 {
-    QMessageBox::information(m_parent, title, text, QMessageBox::Ok);
+    QMessageBox::Icon icon = QMessageBox::Information;
+    switch (kind) {
+    case MessageKind::Notice:
+        icon = QMessageBox::Information;
+        break;
+    case MessageKind::Warning:
+        icon = QMessageBox::Warning;
+        break;
+    case MessageKind::Error:
+        icon = QMessageBox::Critical;
+        break;
+    }
+    QMessageBox box(icon, title, text, QMessageBox::Ok, m_parent);
+    box.exec();
 }
 
 bool MessageBoxPrompter::askYesNo(const QString& title, const QString& text)
@@ -14,10 +27,11 @@ bool MessageBoxPrompter::askYesNo(const QString& title, const QString& text)
            QMessageBox::Yes;
 }
 
-QString MessageBoxPrompter::askText(const QString& title, const QString& prompt)
+QString MessageBoxPrompter::askText(const QString& title, const QString& prompt, EntryEcho echo)
 {
     bool accepted = false;
-    const QString text =
-        QInputDialog::getText(m_parent, title, prompt, QLineEdit::Normal, QString(), &accepted);
+    const QLineEdit::EchoMode mode =
+        echo == EntryEcho::Masked ? QLineEdit::Password : QLineEdit::Normal;
+    const QString text = QInputDialog::getText(m_parent, title, prompt, mode, QString(), &accepted);
     return accepted ? text : QString();
 }

@@ -12,9 +12,11 @@ public:
 
     void setParentWidget(QWidget* parent) { m_parent = parent; }
 
-    void showMessage(const QString& title, const QString& text) override;
+    // The icon follows the kind: information, warning or critical; a
+    // question shows the question icon.
+    void showMessage(MessageKind kind, const QString& title, const QString& text) override;
     bool askYesNo(const QString& title, const QString& text) override;
-    QString askText(const QString& title, const QString& prompt) override;
+    QString askText(const QString& title, const QString& prompt, EntryEcho echo) override;
 
 private:
     QWidget* m_parent;

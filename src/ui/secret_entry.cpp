@@ -68,11 +68,11 @@ void SecretEntry::runPasswordEntered()
         // A password is set: the box only serves to delete it.
         if (typed != m_settings.runPassword) {
             m_prompter.showMessage(
-                programTitle(),
+                MessageKind::Warning, programTitle(),
                 QStringLiteral("Enter Your Current Password, And Press -Enter- Key To Delete It"));
         } else {
             m_settings.runPassword.clear();
-            m_prompter.showMessage(programTitle(),
+            m_prompter.showMessage(MessageKind::Notice, programTitle(),
                                    QStringLiteral("Okay, Your Old Password Has Been Deleted.\n"
                                                   "Now, You Can Enter A New Password."));
         }
@@ -85,10 +85,11 @@ void SecretEntry::runPasswordEntered()
     if (yes) {
         m_settings.runPassword = typed;
         m_runPasswordBox->clear();
-        m_prompter.showMessage(programTitle(),
+        m_prompter.showMessage(MessageKind::Notice, programTitle(),
                                QStringLiteral("Your New Password Has Been Stored."));
     } else {
-        m_prompter.showMessage(programTitle(), QStringLiteral("Your Password Was Not Changed."));
+        m_prompter.showMessage(MessageKind::Notice, programTitle(),
+                               QStringLiteral("Your Password Was Not Changed."));
         m_runPasswordBox->clear();
     }
 }
@@ -101,10 +102,11 @@ void SecretEntry::apopSecretEntered()
     if (yes) {
         m_settings.apopSecret = typed;
         m_apopSecretBox->clear();
-        m_prompter.showMessage(programTitle(), QStringLiteral("Your New Secret Has Been Stored."));
+        m_prompter.showMessage(MessageKind::Notice, programTitle(),
+                               QStringLiteral("Your New Secret Has Been Stored."));
     } else {
         // The typed text stays for correction.
-        m_prompter.showMessage(programTitle(),
+        m_prompter.showMessage(MessageKind::Notice, programTitle(),
                                QStringLiteral("Your Secret Was Not Changed.\n"
                                               "You Can Make A Correction, Then Enter Again"));
     }

@@ -69,7 +69,7 @@ void SettingsActions::trayOnCloseChanged(bool checked)
         return;
     // The tray behaviour of this run stays; the box only decides the next.
     m_settings.trayOnClose = checked;
-    m_prompter.showMessage(programTitle(),
+    m_prompter.showMessage(MessageKind::Notice, programTitle(),
                            m_settings.trayOnClose == m_settings.trayInEffect
                                ? QStringLiteral("Your Current Tray Icon Setting Will Remain In "
                                                 "Effect.")

@@ -145,7 +145,7 @@ void WindowWiring::applySettings(const std::optional<TwipsRect>& workArea)
 bool WindowWiring::loadWindowData(const QString& settingsPath, const QString& usersPath)
 {
     if (!loadRunSettings(settingsPath, currentScreenFacts(), installedFontFacts(), m_settings))
-        m_prompter.showMessage(programTitle(),
+        m_prompter.showMessage(MessageKind::Error, programTitle(),
                                QStringLiteral("An Error Occurred Loading App Data"));
     else
         applySettings(MainWindow::currentWorkArea());

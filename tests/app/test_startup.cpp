@@ -107,8 +107,9 @@ private slots:
         QTest::newRow("missing") << -1 << false << CopyStep;
         QTest::newRow("empty") << 0 << false << CopyStep;
         QTest::newRow("299 bytes") << 299 << false << CopyStep;
-        // Long enough to be taken, too short to hold a record.
-        QTest::newRow("300 bytes") << 300 << true << QStringLiteral("read");
+        // Long enough to be taken, too short to hold a record: read as far
+        // as it goes.
+        QTest::newRow("300 bytes") << 300 << true << QString();
         QTest::newRow("whole record") << int(SettingsRecord::Size) << true << QString();
     }
 
@@ -134,6 +135,7 @@ private slots:
         QCOMPARE(r.outcome, StartupResult::Failed);
         QCOMPARE(m.prompter.texts(), QStringList{"Quorvamel Unable To Run: " + step});
         QCOMPARE(m.prompter.shown().first().title, QStringLiteral("Quorvamel"));
+        QCOMPARE(m.prompter.messageKinds(), QList<MessageKind>{MessageKind::Error});
     }
 
     void unusableDataPathsFailWithTheirStep_data()
@@ -210,6 +212,7 @@ private slots:
         if (asked) {
             QCOMPARE(m.prompter.shown().size(), 1); // one try, no message after it
             QCOMPARE(m.prompter.shown().first().kind, ScriptedPrompter::Shown::Input);
+            QCOMPARE(m.prompter.shown().first().echo, EntryEcho::Masked);
             QCOMPARE(m.prompter.shown().first().text,
                      QStringLiteral("Enter Your Password In The Box."));
         } else {

@@ -215,6 +215,7 @@ void TestAccountStore::failedSaveKeepsOldFile()
     }
     QVERIFY(!saved);
     QCOMPARE(prompter.texts(), QStringList{saveFailed});
+    QCOMPARE(prompter.messageKinds(), QList<MessageKind>{MessageKind::Error});
     QCOMPARE(prompter.shown().at(0).title, QStringLiteral("Quorvamel"));
     QCOMPARE(fileBytes(path()), before);
     QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files | QDir::Hidden), QStringList{UsersFileName});

@@ -79,6 +79,7 @@ void TestCheckRun::haltsWithoutAccounts()
              QStringLiteral("\r\nearlier line\r\n..Process Halted: ") + message);
     QCOMPARE(rig.mails.itemCount(), 1);
     QCOMPARE(rig.prompter.texts(), QStringList{"Process Halted: " + message});
+    QCOMPARE(rig.prompter.messageKinds(), QList<MessageKind>{MessageKind::Warning});
     QVERIFY(!rig.runs->isBusy());
     QCOMPARE(rig.connectivity.tests, 0);
 }

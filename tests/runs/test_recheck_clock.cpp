@@ -1,6 +1,7 @@
 // The timed re-check and the alarm without a window: counting, idling while
 // off line, switching on and off, the indicator texts, and the alarm's
 // beeps from the end of a run until it is stopped.
+#include "delete_rig.h"
 #include "run_rig.h"
 #include "runs/recheck_clock.h"
 #include "support/servers_pop3_peer.h"
@@ -58,6 +59,8 @@ private slots:
     void switchingOnAndOff_data();
     void switchingOnAndOff();
     void shortenedIntervalFallsDueAtOnce();
+    void onlyChecksRestartTheCount_data();
+    void onlyChecksRestartTheCount();
     void soundAndAlarmAtRunEnd_data();
     void soundAndAlarmAtRunEnd();
     void alarmBeepsUntilStopped();
@@ -169,6 +172,7 @@ void TestRecheckClock::switchingOnAndOff()
         QCOMPARE(rig.prompter.texts(),
                  QStringList{"Your Timer Setting Should Be Set Greater\nThan 0 Min. To Use Timed "
                              "Re-Check For Mail."});
+        QCOMPARE(rig.prompter.messageKinds(), QList<MessageKind>{MessageKind::Warning});
         QVERIFY(rig.shown.isEmpty());
         return;
     }
@@ -205,6 +209,59 @@ void TestRecheckClock::shortenedIntervalFallsDueAtOnce()
     rig.clock.intervalReleased(true);
     QCOMPARE(rig.runsEnded, 1);
     QCOMPARE(rig.texts().mid(rig.texts().size() - 3), (QStringList{"0", "4", "4"}));
+}
+
+void TestRecheckClock::onlyChecksRestartTheCount_data()
+{
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<int>("minutesAfter");
+    QTest::addColumn<QStringList>("texts"); // shown by the action, then by one more tick
+
+    QTest::newRow("Delete Mail answered No") << "declined" << 3 << QStringList{"1"};
+    QTest::newRow("Delete Mail with nothing marked") << "unmarked" << 3 << QStringList{"1"};
+    QTest::newRow("delete run halted") << "delete halted" << 3 << QStringList{"1"};
+    QTest::newRow("delete run completed") << "delete completed" << 3 << QStringList{"1"};
+    QTest::newRow("check run halted") << "check halted" << 0 << QStringList{"5", "4"};
+}
+
+void TestRecheckClock::onlyChecksRestartTheCount()
+{
+    using namespace deleterig;
+    QFETCH(QString, action);
+    QFETCH(int, minutesAfter);
+    QFETCH(QStringList, texts);
+
+    ScriptedPop3Peer peer;
+    peer.addScript(session("ann", "pw1", {"Alpha"}, {"TOP 1 2", "DELE 1", "QUIT"}));
+    QVERIFY2(peer.listen(), qPrintable(peer.errorString()));
+    ClockRig rig;
+    prepare(rig);
+    rig.settings.recheckIntervalMinutes = 5;
+    rig.clock.toggle();
+    rig.clock.setMinutesSinceCheck(3);
+    rig.shown.clear();
+    QSignalSpy ended(rig.runs.get(), &RunCoordinator::runEnded);
+
+    if (action == "declined" || action == "delete completed") {
+        addRow(rig, "ann", "pw1", peer.port(), "Alpha", true);
+        rig.prompter.queueYesNo(action == "delete completed");
+        rig.runs->startDeleteFromUser();
+    } else if (action == "unmarked") {
+        addRow(rig, "ann", "pw1", peer.port(), "Alpha", false);
+        rig.runs->startDeleteFromUser();
+    } else if (action == "delete halted") {
+        rig.runs->startDelete(); // the list is empty
+    } else {
+        rig.runs->startCheck(); // no accounts
+    }
+    QVERIFY(!ended.isEmpty() || ended.wait(10000));
+    if (action == "delete completed")
+        QCOMPARE(rig.logLines().last(), QStringLiteral("..Delete Complete: Deleted 1 Mail Item"));
+
+    QCOMPARE(rig.clock.minutesSinceCheck(), minutesAfter);
+    rig.clock.timedRecheckTick();
+    QCOMPARE(rig.texts(), texts);
+    QCOMPARE(rig.runsEnded, 1);
 }
 
 void TestRecheckClock::soundAndAlarmAtRunEnd_data()

@@ -2,9 +2,9 @@
 
 #include <QTest>
 
-void ScriptedPrompter::showMessage(const QString& title, const QString& text)
+void ScriptedPrompter::showMessage(MessageKind kind, const QString& title, const QString& text)
 {
-    m_shown.append({Shown::Message, title, text});
+    m_shown.append({Shown::Message, title, text, kind});
 }
 
 bool ScriptedPrompter::askYesNo(const QString& title, const QString& text)
@@ -13,9 +13,9 @@ bool ScriptedPrompter::askYesNo(const QString& title, const QString& text)
     return !takeAnswer().isEmpty();
 }
 
-QString ScriptedPrompter::askText(const QString& title, const QString& prompt)
+QString ScriptedPrompter::askText(const QString& title, const QString& prompt, EntryEcho echo)
 {
-    m_shown.append({Shown::Input, title, prompt});
+    m_shown.append({Shown::Input, title, prompt, MessageKind::Notice, echo});
     return takeAnswer();
 }
 
@@ -25,6 +25,16 @@ QStringList ScriptedPrompter::texts() const
     for (const Shown& s : m_shown)
         all.append(s.text);
     return all;
+}
+
+QList<MessageKind> ScriptedPrompter::messageKinds() const
+{
+    QList<MessageKind> kinds;
+    for (const Shown& s : m_shown) {
+        if (s.kind == Shown::Message)
+            kinds.append(s.messageKind);
+    }
+    return kinds;
 }
 
 QString ScriptedPrompter::takeAnswer()

@@ -15,17 +15,22 @@ public:
         enum Kind { Message, Question, Input } kind;
         QString title;
         QString text;
+        MessageKind messageKind = MessageKind::Notice; // of a Message
+        EntryEcho echo = EntryEcho::Shown;             // of an Input
     };
 
     void queueYesNo(bool yes) { m_answers.enqueue(yes ? QStringLiteral("yes") : QString()); }
     void queueText(const QString& text) { m_answers.enqueue(text); }
 
-    void showMessage(const QString& title, const QString& text) override;
+    void showMessage(MessageKind kind, const QString& title, const QString& text) override;
     bool askYesNo(const QString& title, const QString& text) override;
-    QString askText(const QString& title, const QString& prompt) override;
+    QString askText(const QString& title, const QString& prompt, EntryEcho echo) override;
 
     const QList<Shown>& shown() const { return m_shown; }
     QStringList texts() const;
+    // The kind of each message box shown, in order (questions and input
+    // boxes left out).
+    QList<MessageKind> messageKinds() const;
     int pendingAnswers() const { return int(m_answers.size()); }
 
 private:

@@ -167,6 +167,7 @@ void TestAccountEditor::addValidation()
     page.fill(QStringLiteral("Name"), user, password, server, port);
     page.clickAdd();
     QCOMPARE(page.prompter.texts(), QStringList{message});
+    QCOMPARE(page.prompter.messageKinds(), QList<MessageKind>{MessageKind::Warning});
     QCOMPARE(page.prompter.shown().first().title, QStringLiteral("Quorvamel"));
     QCOMPARE(page.list.rowCount(), 3);
     QCOMPARE(fileBytes(page.path), before);
@@ -266,6 +267,7 @@ void TestAccountEditor::addWithUnconvertiblePort()
     QCOMPARE(page.box("Text5")->text(), QStringLiteral("-"));
     page.clickAdd();
     QCOMPARE(page.prompter.texts(), QStringList{addFailed});
+    QCOMPARE(page.prompter.messageKinds(), QList<MessageKind>{MessageKind::Error});
     QCOMPARE(page.list.rowCount(), 3);
     QCOMPARE(fileBytes(page.path), before);
     // The boxes stay normalised and filled.

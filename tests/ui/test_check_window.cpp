@@ -11,6 +11,7 @@
 #include "ui/mail_list_view.h"
 
 #include <QComboBox>
+#include <QDir>
 #include <QMenu>
 #include <QTemporaryDir>
 
@@ -435,9 +436,8 @@ void TestCheckWindow::loadShowsSettingsAndAccounts()
     if (settingsReadable) {
         QVERIFY(writeSettingsFile(settingsPath, record));
     } else {
-        QFile shortFile(settingsPath);
-        QVERIFY(shortFile.open(QIODevice::WriteOnly));
-        shortFile.write(QByteArray(10, ' '));
+        // A short file is read as far as it goes; a folder cannot be read.
+        QVERIFY(QDir().mkdir(settingsPath));
     }
     {
         AccountListModel written;
@@ -460,6 +460,7 @@ void TestCheckWindow::loadShowsSettingsAndAccounts()
     QCOMPARE(rig.accounts().rowAt(0).key, (AccountKey{1, QStringLiteral("secret")}));
     if (!settingsReadable) {
         QCOMPARE(rig.prompter.texts(), QStringList{"An Error Occurred Loading App Data"});
+        QCOMPARE(rig.prompter.messageKinds(), QList<MessageKind>{MessageKind::Error});
         return;
     }
     QVERIFY(rig.prompter.texts().isEmpty());

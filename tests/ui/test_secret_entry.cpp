@@ -133,6 +133,9 @@ void TestSecretEntry::changingThePasswordTakesTwoEntries()
     QCOMPARE(boxes.settings.runPassword, QStringLiteral("new"));
     QCOMPARE(boxes.prompter.texts(), (QStringList{wrongPassword, passwordDeleted,
                                                   confirmPassword + "new", passwordStored}));
+    // A wrong entry warns; what was done is a notice.
+    QCOMPARE(boxes.prompter.messageKinds(),
+             (QList<MessageKind>{MessageKind::Warning, MessageKind::Notice, MessageKind::Notice}));
 }
 
 void TestSecretEntry::apopSecret_data()
