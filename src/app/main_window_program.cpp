@@ -1,5 +1,6 @@
 // The window program: start-up sequence, then the main window joined to the
 // runs.
+#include "app/single_instance.h"
 #include "app/startup.h"
 #include "app/window_program.h"
 #include "platform/program_title.h"
