@@ -52,7 +52,7 @@ QString canonicalHome(const QString& homeFolder)
 QString dataFolderOf(const QString& home)
 {
     const QString appData = QDir::cleanPath(home + "/Application Data");
-    const QString data = appData + '/' + programTitle();
+    QString data = appData + '/' + programTitle();
     for (const QString& folder : {appData, data}) {
         if (!QFileInfo(folder).isDir() && !QDir().mkdir(folder, OwnerOnlyFolder))
             return {};
