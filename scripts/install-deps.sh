@@ -13,6 +13,7 @@ apt-get install -y -qq --no-install-recommends \
     qt6-base-dev libgl-dev \
     dovecot-core dovecot-pop3d openssl ca-certificates \
     dpkg-dev debootstrap xdotool desktop-file-utils \
+    openbox trayer wmctrl \
     python3 xvfb xauth x11-utils >/dev/null
 # The test X session manager (tests/support/xsmp_manager.cpp) builds on libSM and libICE.
 apt-get install -y -qq --no-install-recommends libsm-dev libice-dev >/dev/null
