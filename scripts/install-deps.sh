@@ -15,3 +15,5 @@ apt-get install -y -qq --no-install-recommends \
     dpkg-dev debootstrap xdotool desktop-file-utils \
     openbox trayer wmctrl \
     python3 xvfb xauth x11-utils >/dev/null
+# The test X session manager (tests/support/xsmp_manager.cpp) builds on libSM and libICE.
+apt-get install -y -qq --no-install-recommends libsm-dev libice-dev >/dev/null

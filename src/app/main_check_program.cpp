@@ -1,5 +1,6 @@
 // quorvamel-check: one check run from the command line.
 #include "app/check_cli.h"
+#include "app/not_dumpable.h"
 #include "app/terminal_prompt.h"
 
 #include <QCoreApplication>
@@ -9,6 +10,8 @@
 
 int main(int argc, char** argv)
 {
+    // Before any password is read or typed.
+    makeProcessNotDumpable();
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("quorvamel-check"));
     QCoreApplication::setApplicationVersion(QStringLiteral(QUORVAMEL_VERSION));

@@ -11,7 +11,6 @@
 #include "storage/trusted_certificates.h"
 #include "storage/users_file.h"
 
-#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -195,17 +194,6 @@ QString programFolderFrom(const QString& applicationDirPath)
     while (folder.endsWith('/'))
         folder.chop(1);
     return folder;
-}
-
-SingleInstanceGuard::SingleInstanceGuard(const QString& homeFolder)
-{
-    const QByteArray key =
-        QCryptographicHash::hash(QDir(homeFolder).absolutePath().toUtf8(), QCryptographicHash::Sha1)
-            .toHex()
-            .left(16);
-    m_lock = std::make_unique<QLockFile>(QDir::tempPath() + "/quorvamel-" + key + ".lock");
-    m_lock->setStaleLockTime(0);
-    m_locked = m_lock->tryLock(0);
 }
 
 StartupResult runStartupSequence(const StartupInput& input)

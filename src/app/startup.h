@@ -1,8 +1,6 @@
 #pragma once
 
-#include <QLockFile>
 #include <QString>
-#include <memory>
 
 class Prompter;
 
@@ -20,19 +18,6 @@ QString dataFileStep(const QString& path);
 // system root becomes the empty text, so paths built as folder + "/name"
 // stay valid.
 QString programFolderFrom(const QString& applicationDirPath);
-
-// Refuses a second copy of the program for the same home folder while
-// letting tests with homes of their own run side by side.
-class SingleInstanceGuard
-{
-public:
-    explicit SingleInstanceGuard(const QString& homeFolder);
-    bool isFirstInstance() const { return m_locked; }
-
-private:
-    std::unique_ptr<QLockFile> m_lock;
-    bool m_locked = false;
-};
 
 struct StartupInput
 {

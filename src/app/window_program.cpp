@@ -36,10 +36,28 @@ WindowProgram::WindowProgram(const StartupResult& started, const QString& progra
         std::make_unique<AccountEditor>(m_window, *m_window.accountListModel(), prompter);
     m_secretEntry = std::make_unique<SecretEntry>(m_window, m_settings, prompter);
     // Tray icon, closing with saving, help and About; owned by the window.
-    auto* closing =
+    m_closing =
         new WindowClosing(m_window, m_wiring->runs(), m_settings, *m_window.accountListModel(),
                           prompter, {started.settingsPath, programFolder});
-    closing->quitApplicationOnUnload();
+    m_closing->quitApplicationOnUnload();
+}
+
+void WindowProgram::showWindow()
+{
+    if (m_closing && !m_closing->closeRequest().hasUnloaded())
+        m_closing->trayIcon().showWindow();
+}
+
+void WindowProgram::closeForSessionEnd()
+{
+    if (m_closing)
+        m_closing->closeRequest().closeForSessionEnd();
+}
+
+void WindowProgram::saveForSessionEnd()
+{
+    if (m_closing)
+        m_closing->closeRequest().saveForSessionEnd();
 }
 
 WindowProgram::~WindowProgram() = default;

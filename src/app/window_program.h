@@ -30,6 +30,13 @@ public:
     // then end with the start-up failure message instead of opening.
     bool accountsLoaded() const { return m_accountsLoaded; }
     MainWindow& window() { return m_window; }
+    // Shows and raises the window, as the tray's "Open" does (a later start
+    // of the program asks for it); nothing once the final close has run.
+    void showWindow();
+    // A termination signal: the final close with its saves.
+    void closeForSessionEnd();
+    // The session manager asks for the data: the final close's saves.
+    void saveForSessionEnd();
     WindowWiring& wiring() { return *m_wiring; }
 
 private:
@@ -42,5 +49,6 @@ private:
     std::unique_ptr<SettingsActions> m_settingsActions;
     std::unique_ptr<AccountEditor> m_accountEditor;
     std::unique_ptr<SecretEntry> m_secretEntry;
+    WindowClosing* m_closing = nullptr; // owned by the window
     bool m_accountsLoaded = false;
 };

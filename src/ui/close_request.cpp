@@ -55,8 +55,7 @@ bool CloseRequest::eventFilter(QObject* watched, QEvent* event)
 CloseRequest::Outcome CloseRequest::queryUnload(bool userClose)
 {
     // The account list is saved even when the close is then refused.
-    if (m_accounts.rowCount() > 0)
-        saveUsersFile(m_accounts, QString(), 0, m_prompter);
+    saveAccounts();
 
     if (userClose && m_canHideToTray && m_canHideToTray()) {
         m_form.hide();
@@ -102,6 +101,31 @@ void CloseRequest::closeFromProgram()
     m_programClose = true;
     m_form.close();
     m_programClose = false;
+}
+
+void CloseRequest::closeForSessionEnd()
+{
+    if (m_unloaded)
+        return;
+    // No message box may wait for an answer now, and the run stops at its
+    // next step.
+    if (m_flags.isBusy())
+        m_flags.beginClosing();
+    closeFromProgram();
+}
+
+void CloseRequest::saveForSessionEnd()
+{
+    if (m_unloaded)
+        return;
+    saveAccounts();
+    saveSettings();
+}
+
+void CloseRequest::saveAccounts()
+{
+    if (m_accounts.rowCount() > 0)
+        saveUsersFile(m_accounts, QString(), 0, m_prompter);
 }
 
 void CloseRequest::finalClose()

@@ -58,6 +58,15 @@ public:
     Outcome queryUnload(bool userClose);
     // Closes the window as the program (tray "Close", the delayed close).
     void closeFromProgram();
+    // The process is told to terminate: the final close with its saves at
+    // once, as the close box does with the tray off, except that a run is
+    // cancelled rather than waited for.
+    void closeForSessionEnd();
+    // The session manager asks for the data (logout, shutdown, but also a
+    // checkpoint or the save it asks right after the program registers):
+    // the final close's saves, with the window left open. The session
+    // manager ends the program afterwards when the session really ends.
+    void saveForSessionEnd();
     // One tick of the delayed close.
     void closeTick();
 
@@ -77,6 +86,7 @@ protected:
 private:
     void beginDelayedClose();
     void finalClose();
+    void saveAccounts();
     void saveSettings();
     void captureColumnWidths();
     void capturePlacement();

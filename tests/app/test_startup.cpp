@@ -1,3 +1,4 @@
+#include "app/single_instance.h"
 #include "app/startup.h"
 #include "platform/codepage.h"
 #include "storage/scramble.h"
