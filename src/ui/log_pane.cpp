@@ -22,6 +22,7 @@ LogPane::LogPane(QMainWindow* window, QWidget* surface) : QObject(window)
     m_logBox->setReadOnly(true);
     m_logBox->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     m_logBox->setUndoRedoEnabled(false);
+    m_logBox->setAccessibleName(QStringLiteral("Log"));
     m_logBox->hide();
 
     m_statusBar = new QStatusBar(window);
@@ -29,6 +30,7 @@ LogPane::LogPane(QMainWindow* window, QWidget* surface) : QObject(window)
     m_statusBar->setFixedHeight(twipsToPixels(StatusBarHeight));
     m_statusLabel = new QLabel(m_statusBar);
     m_statusLabel->setObjectName(QStringLiteral("StatusBar1Text"));
+    m_statusLabel->setAccessibleName(QStringLiteral("Status"));
     m_statusBar->addWidget(m_statusLabel, 1);
     window->setStatusBar(m_statusBar);
     m_statusBar->installEventFilter(this);
