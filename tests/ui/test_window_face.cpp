@@ -1,8 +1,12 @@
 // What the window looks like and how it is used without a mouse: every
 // caption fits its control at the design font and at the largest text font,
 // one font per page, no label painting a patch of its own, Tab in reading
-// order, mnemonics, names for screen readers, and the About box's keys.
+// order, mnemonics, names for screen readers, the About box's keys, and the
+// progress bar of a check.
+#include "support/servers_pop3_peer.h"
+#include "test_check_window_rig.h"
 #include "ui/about_box.h"
+#include "ui/log_pane.h"
 #include "ui/mainwindow.h"
 
 #include <QApplication>
@@ -12,6 +16,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QStyle>
 #include <QTreeView>
@@ -73,6 +78,7 @@ private slots:
     void screenReaderNames();
     void aboutBoxClosesOnEscapeAndEnter_data();
     void aboutBoxClosesOnEscapeAndEnter();
+    void progressBarFollowsTheCheck();
 };
 
 void TestWindowFace::captionsFit_data()
@@ -305,6 +311,45 @@ void TestWindowFace::aboutBoxClosesOnEscapeAndEnter()
     QVERIFY(dialog && dialog->isVisible());
     QTest::keyClick(dialog, Qt::Key(key));
     QTRY_VERIFY(!dialog || !dialog->isVisible());
+}
+
+void TestWindowFace::progressBarFollowsTheCheck()
+{
+    Pop3Script script;
+    script.send(Pop3Reply::greeting())
+        .expect("USER ann")
+        .send(Pop3Reply::ok())
+        .expect("PASS pw")
+        .send(Pop3Reply::ok())
+        .expect("STAT")
+        .send(Pop3Reply::stat(2));
+    for (int i = 1; i <= 2; ++i) {
+        script.expect(QStringLiteral("TOP %1 2").arg(i))
+            .send(Pop3Reply::top(
+                Pop3Reply::headers("bob@x.org", "Hello", "Tue, 4 Jun 2024 08:00:00 +0000")));
+    }
+    script.expect("QUIT").send(Pop3Reply::ok()).expectClientClose();
+    ScriptedPop3Peer peer;
+    peer.addScript(script);
+    QVERIFY(peer.listen());
+    CheckWindowRig rig;
+    rig.addAccount("ann", "pw", peer.port());
+    QProgressBar* bar = rig.window.logPane().progressBar();
+    QVERIFY(bar->isHidden());
+
+    // What the bar shows each time the run reports progress.
+    QStringList seen;
+    connect(&rig.runs(), &RunCoordinator::checkProgress, this,
+            [&] { seen.append(bar->isHidden() ? QStringLiteral("hidden") : bar->text()); });
+    QVERIFY(rig.clickCheckMail());
+    QVERIFY_PEER_DONE(peer, 5000);
+    QVERIFY(!seen.isEmpty());
+    QCOMPARE(seen.first(), QStringLiteral("Account 1 of 1: 1 of 2"));
+    QCOMPARE(seen.last(), QStringLiteral("Account 1 of 1: 2 of 2"));
+    QVERIFY(bar->isHidden());
+    // The status line keeps the run's own text.
+    QVERIFY(rig.window.statusText().endsWith(
+        QStringLiteral("..Check Complete: 2 New Mail Items -Total Items: 2")));
 }
 
 QTEST_MAIN(TestWindowFace)
