@@ -1,8 +1,10 @@
 // The gallery: each page and dialog of the window, as the screen shows it.
 #include "demo_gallery.h"
 
+#include "runs/check_progress.h"
 #include "ui/about_box.h"
 #include "ui/accounts_page.h"
+#include "ui/log_pane.h"
 #include "ui/mainwindow.h"
 #include "ui/settings_pages.h"
 #include "ui/window_menus.h"
@@ -90,6 +92,11 @@ bool takeGallery(MainWindow& window, const QString& folder, const QString& prefi
         box->clear();
 
     window.selectTab(MailTab);
+    // The progress bar as a long check shows it.
+    window.logPane().showCheckProgress({1, 2, 41250, 100000});
+    shoot(QStringLiteral("progress"));
+    window.logPane().clearCheckProgress();
+
     window.toggleLogBox();
     shoot(QStringLiteral("log"));
     window.flipLogSplit();

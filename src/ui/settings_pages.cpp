@@ -1,6 +1,7 @@
 #include "ui/settings_pages.h"
 
 #include "ui/card_pictures.h"
+#include "ui/eliding_combo_box.h"
 #include "ui/widget_walk.h"
 #include "ui/window_controls.h"
 
@@ -93,7 +94,7 @@ void SettingsPages::buildSecondPage()
     QLabel* dateLabel = makeLabel(p2, QStringLiteral("DateTimeLabel"), QStringLiteral("Date-Time"),
                                   {240, 1155, 1020, 270});
     m_dateStyleChooser =
-        makeControl<QComboBox>(p2, QStringLiteral("ImageCombo1"), {1080, 1080, 3600, 330});
+        makeControl<ElidingComboBox>(p2, QStringLiteral("ImageCombo1"), {1080, 1080, 3600, 330});
     dateLabel->setBuddy(m_dateStyleChooser);
     m_dateStyleChooser->setAccessibleName(QStringLiteral("Date-Time"));
     const QIcon entryPicture(CardPictures::dateStylePicture());

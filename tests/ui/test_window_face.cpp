@@ -6,6 +6,7 @@
 #include "support/servers_pop3_peer.h"
 #include "test_check_window_rig.h"
 #include "ui/about_box.h"
+#include "ui/eliding_combo_box.h"
 #include "ui/log_pane.h"
 #include "ui/mainwindow.h"
 
@@ -112,6 +113,16 @@ void TestWindowFace::captionsFit()
             QString(button->text()).remove(QLatin1Char('&')));
         QVERIFY2(text <= button->width(), qPrintable(button->objectName()));
     }
+    // The date style chooser's entry whole, or cut at a word's end with an
+    // ellipsis, never mid-letter.
+    auto* chooser = window.findChild<ElidingComboBox*>(QStringLiteral("ImageCombo1"));
+    QVERIFY(chooser);
+    const QString shown = chooser->displayedText();
+    QVERIFY(chooser->fontMetrics().horizontalAdvance(shown) <= chooser->textRoom());
+    QVERIFY(shown == chooser->currentText() ||
+            (shown.endsWith(QChar(0x2026)) && chooser->currentText().startsWith(shown.chopped(1))));
+    if (!largeTextFont)
+        QCOMPARE(shown, chooser->currentText());
     // One line of text in its box, at whatever text font.
     for (QLineEdit* box : controlsOf<QLineEdit>(window)) {
         if (box->parentWidget()->objectName() == QLatin1String("Form3"))
