@@ -13,4 +13,5 @@ apt-get install -y -qq --no-install-recommends \
     qt6-base-dev libgl-dev \
     dovecot-core dovecot-pop3d openssl ca-certificates \
     dpkg-dev debootstrap xdotool desktop-file-utils \
+    openbox trayer wmctrl \
     python3 xvfb xauth x11-utils >/dev/null

@@ -24,6 +24,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QTimer>
 #include <algorithm>
 
 namespace {
@@ -320,6 +321,17 @@ void MainWindow::handleFirstActivation()
     applyPageColours();
     applyToolTips();
     emit firstActivated();
+}
+
+void MainWindow::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    // Just after the show, so the steps (an automatic check among them) do
+    // not run inside it.
+    if (!m_status.becameActive)
+        QTimer::singleShot(0, this, &MainWindow::handleFirstActivation);
+    if (m_outerFit.checksLeft > 0)
+        QTimer::singleShot(OuterFitCheckMs, this, &MainWindow::fitOuterSize);
 }
 
 void MainWindow::changeEvent(QEvent* event)

@@ -107,7 +107,8 @@ public:
     static TwipsRect firstRunPlacement(std::optional<TwipsRect> workArea);
     // The primary screen's work area in twips; none when it cannot be read.
     static std::optional<TwipsRect> currentWorkArea();
-    // Moves and sizes the window's frame to the rectangle (twips).
+    // Moves and sizes the window's frame to the rectangle (twips); the size
+    // is fitted again once the window manager's frame is known.
     void placeWindow(const TwipsRect& placement);
 
     // --- Colours, tool tips, text font -----------------------------------------
@@ -138,9 +139,12 @@ public:
     }
 
     // --- Activation -------------------------------------------------------------
+    // The first activation happens when the window is first shown (just
+    // after the show) or first activated, whichever comes first: a window
+    // manager may never give the window the focus.
     bool hasBecomeActive() const { return m_status.becameActive; }
     // The first activation's window-side steps (colours, tool tips); also
-    // called by the window's own activation.
+    // called by the window's own first show and activation.
     void handleFirstActivation();
 
 public slots:
@@ -155,12 +159,14 @@ public slots:
     void flipLogSplit();
 
 signals:
-    // The window became active for the first time (after its own steps).
+    // The window was shown or became active for the first time (after its
+    // own steps).
     void firstActivated();
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     void buildTabStrip();
@@ -171,6 +177,7 @@ private:
     void onTabChanged(int index);
     void enforceMinimumSize();
     void rememberPlacement();
+    void fitOuterSize();
     TwipsRect logArea() const;
 
     QWidget* m_surface = nullptr;
@@ -195,10 +202,21 @@ private:
         bool deleteEnabled = false;
     };
 
+    // The outer size placeWindow asked for, fitted again while checks are
+    // left.
+    struct OuterFit
+    {
+        QSize size;
+        int checksLeft = 0;
+    };
+    static constexpr int OuterFitCheckMs = 20;
+    static constexpr int OuterFitChecks = 150;
+
     AlarmPanel m_alarm;
     WindowMenus m_menus;
     WindowTimers m_timers;
     WindowLook m_look;
     TwipsRect m_placement;
     Status m_status;
+    OuterFit m_outerFit;
 };

@@ -16,6 +16,7 @@
 #include <QPlainTextEdit>
 #include <QResizeEvent>
 #include <QScreen>
+#include <QTimer>
 #include <QTreeView>
 
 namespace {
@@ -181,8 +182,36 @@ std::optional<TwipsRect> MainWindow::currentWorkArea()
 
 void MainWindow::placeWindow(const TwipsRect& placement)
 {
-    const QSize frameExtra = frameGeometry().size() - size();
     move(twipsToPixels(placement.left), twipsToPixels(placement.top));
-    resize(twipsToPixels(placement.width) - frameExtra.width(),
-           twipsToPixels(placement.height) - frameExtra.height());
+    QSize outer(qMax(0, twipsToPixels(placement.width)), qMax(0, twipsToPixels(placement.height)));
+    // A damaged size is no larger than the desktop the window is shown on.
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (screen && !screen->availableVirtualSize().isEmpty())
+        outer = outer.boundedTo(screen->availableVirtualSize());
+    m_outerFit.size = outer;
+    const QSize frameExtra = frameGeometry().size() - size();
+    resize(outer - frameExtra);
+    m_outerFit.checksLeft = frameExtra.isNull() ? OuterFitChecks : 0;
+    if (m_outerFit.checksLeft > 0 && isVisible())
+        QTimer::singleShot(OuterFitCheckMs, this, &MainWindow::fitOuterSize);
+}
+
+// The placement's size is the frame's. Until the window manager has framed
+// the window its extents are unknown (and there may never be a frame), so
+// placeWindow gave the inner size the whole outer size; once the frame
+// shows, the inner size is set once more, less the frame. Checked a few
+// times after the window is shown, since no event says that the frame came.
+void MainWindow::fitOuterSize()
+{
+    if (m_outerFit.checksLeft <= 0)
+        return;
+    const QSize frameExtra = frameGeometry().size() - size();
+    if (!frameExtra.isNull()) {
+        m_outerFit.checksLeft = 0;
+        // The minimum is an outer size too: taken again with the real frame.
+        enforceMinimumSize();
+        resize(m_outerFit.size - frameExtra);
+    } else if (isVisible() && --m_outerFit.checksLeft > 0) {
+        QTimer::singleShot(OuterFitCheckMs, this, &MainWindow::fitOuterSize);
+    }
 }

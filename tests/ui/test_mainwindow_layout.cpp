@@ -5,9 +5,13 @@
 #include "ui/mainwindow.h"
 
 #include <QMenu>
+#include <QPushButton>
+#include <QScreen>
+#include <QSignalSpy>
 #include <QTreeView>
 #include <QtTest>
 #include <cmath>
+#include <limits>
 
 namespace {
 
@@ -31,6 +35,11 @@ private slots:
     void firstRunPlacement();
     void storedPositionCheck_data();
     void storedPositionCheck();
+    void twipsConversionIsClamped_data();
+    void twipsConversionIsClamped();
+    void outOfRangePlacement_data();
+    void outOfRangePlacement();
+    void firstShowWithoutActivation();
     void fontDialogCapsAtTwelve_data();
     void fontDialogCapsAtTwelve();
     void pageColours_data();
@@ -190,6 +199,100 @@ void TestMainWindowLayout::storedPositionCheck()
     QCOMPARE(double(checked.windowLeft), expectedLeft);
     QCOMPARE(double(checked.windowTop), expectedTop);
     QCOMPARE(double(checked.windowWidth), 9000.0);
+}
+
+void TestMainWindowLayout::twipsConversionIsClamped_data()
+{
+    QTest::addColumn<double>("twips");
+    QTest::addColumn<int>("pixels");
+
+    const double inf = std::numeric_limits<double>::infinity();
+    QTest::newRow("one pixel") << 15.0 << 1;
+    QTest::newRow("half rounds to even, up") << 22.5 << 2;
+    QTest::newRow("half rounds to even, down") << 37.5 << 2;
+    QTest::newRow("negative") << -30.0 << -2;
+    QTest::newRow("largest") << 32767.0 * 15 << 32767;
+    QTest::newRow("just beyond") << 32768.0 * 15 << 32767;
+    QTest::newRow("beyond int") << 1e30 << 32767;
+    QTest::newRow("largest float") << double(std::numeric_limits<float>::max()) << 32767;
+    QTest::newRow("negative beyond int") << -1e30 << -32767;
+    QTest::newRow("infinity") << inf << 32767;
+    QTest::newRow("minus infinity") << -inf << -32767;
+    QTest::newRow("not a number") << std::nan("") << 0;
+}
+
+void TestMainWindowLayout::twipsConversionIsClamped()
+{
+    QFETCH(double, twips);
+    QFETCH(int, pixels);
+    QCOMPARE(twipsToPixels(twips), pixels);
+}
+
+void TestMainWindowLayout::outOfRangePlacement_data()
+{
+    QTest::addColumn<QRectF>("stored");  // twips as read from the file
+    QTest::addColumn<QRect>("expected"); // -1: the desktop's size; -2: the minimum
+
+    const double nan = std::nan("");
+    QTest::newRow("in range") << QRectF(1500, 1200, 9000, 6000) << QRect(100, 80, 600, 400);
+    QTest::newRow("huge width") << QRectF(1500, 1200, 1e30, 6000) << QRect(100, 80, -1, 400);
+    QTest::newRow("huge height") << QRectF(1500, 1200, 9000, 3e38) << QRect(100, 80, 600, -1);
+    QTest::newRow("negative size") << QRectF(1500, 1200, -9000, -1e30) << QRect(100, 80, -2, -2);
+    QTest::newRow("not a number") << QRectF(nan, nan, nan, nan) << QRect(0, 0, -2, -2);
+    QTest::newRow("huge left and top")
+        << QRectF(1e30, -1e30, 9000, 6000) << QRect(32767, -32767, 600, 400);
+}
+
+void TestMainWindowLayout::outOfRangePlacement()
+{
+    QFETCH(QRectF, stored);
+    QFETCH(QRect, expected);
+
+    // The window converts what it is given; no value may overflow on the way.
+    MainWindow window;
+    window.placeWindow({stored.x(), stored.y(), stored.width(), stored.height()});
+    const QSize desktop = QGuiApplication::primaryScreen()->availableVirtualSize();
+    const QSize minimum(px(MainWindow::MinimumOuterWidth), px(MainWindow::MinimumOuterHeight));
+    const auto size = [](int expectedSize, int desktopSize, int minimumSize) {
+        return expectedSize == -1 ? desktopSize : expectedSize == -2 ? minimumSize : expectedSize;
+    };
+    window.applyLayout();
+    const QRect outer = window.frameGeometry();
+    QCOMPARE(outer.topLeft(), expected.topLeft());
+    QCOMPARE(outer.width(), size(expected.width(), desktop.width(), minimum.width()));
+    QCOMPARE(outer.height(), size(expected.height(), desktop.height(), minimum.height()));
+}
+
+void TestMainWindowLayout::firstShowWithoutActivation()
+{
+    // A window manager that never gives the window the focus: no activation
+    // reaches it.
+    struct NoActivation : QObject
+    {
+        bool eventFilter(QObject*, QEvent* event) override
+        {
+            return event->type() == QEvent::ActivationChange ||
+                   event->type() == QEvent::WindowActivate;
+        }
+    } noActivation;
+    MainWindow window;
+    window.installEventFilter(&noActivation);
+    QSignalSpy firstActivated(&window, &MainWindow::firstActivated);
+    window.setToolTipsOff(false);
+    QVERIFY(window.checkMailButton()->toolTip().isEmpty());
+
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QTRY_COMPARE(firstActivated.count(), 1);
+    QVERIFY(window.hasBecomeActive());
+    QVERIFY(!window.checkMailButton()->toolTip().isEmpty());
+
+    // Later shows and activations do not run the steps again.
+    window.hide();
+    window.show();
+    window.activateWindow();
+    QTest::qWait(50);
+    QCOMPARE(firstActivated.count(), 1);
 }
 
 void TestMainWindowLayout::fontDialogCapsAtTwelve_data()
