@@ -25,6 +25,7 @@
 #include <QRegularExpression>
 #include <QTextStream>
 #include <QTimer>
+#include <unistd.h>
 
 namespace {
 
@@ -200,6 +201,41 @@ int trustServer(const Arguments& arguments, const QString& trustPath, const RunS
     return 0;
 }
 
+// One line on the terminal that says how far the check has come, drawn
+// over itself and erased before any other line and at the end. Never
+// written into a pipe or a file.
+class ProgressLine
+{
+public:
+    ProgressLine(QTextStream& err, bool terminal) : m_err(err), m_terminal(terminal) {}
+
+    void show(const CheckProgress& progress)
+    {
+        if (!m_terminal)
+            return;
+        m_err << QStringLiteral("\r\x1b[KChecking account %1 of %2: message %3 of %4")
+                     .arg(progress.accountIndex)
+                     .arg(progress.accountCount)
+                     .arg(progress.messageIndex)
+                     .arg(progress.messageCount);
+        m_err.flush();
+        m_shown = true;
+    }
+    void erase()
+    {
+        if (!m_shown)
+            return;
+        m_err << "\r\x1b[K";
+        m_err.flush();
+        m_shown = false;
+    }
+
+private:
+    QTextStream& m_err;
+    bool m_terminal;
+    bool m_shown = false;
+};
+
 } // namespace
 
 QString dataFolderOf(const QString& homeFolder)
@@ -280,10 +316,19 @@ int runCheckCli(const QStringList& arguments, const QString& homeFolder, const C
     runs.setCertificateTrust(&trust);
     // Log lines quote the server (greetings, error replies): nothing in them
     // may steer the terminal. The whole log keeps its line breaks.
-    QObject::connect(&runs.log(), &RunLog::replaced, &runs,
-                     [&](const QString& text) { err << terminalSafeLines(text) << Qt::endl; });
-    QObject::connect(&runs.log(), &RunLog::appended, &runs,
-                     [&](const QString& text) { err << terminalSafe(text) << Qt::endl; });
+    ProgressLine progress(err,
+                          io.errIsTerminal ? io.errIsTerminal() : ::isatty(STDERR_FILENO) == 1);
+    QObject::connect(&runs.log(), &RunLog::replaced, &runs, [&](const QString& text) {
+        progress.erase();
+        err << terminalSafeLines(text) << Qt::endl;
+    });
+    QObject::connect(&runs.log(), &RunLog::appended, &runs, [&](const QString& text) {
+        progress.erase();
+        err << terminalSafe(text) << Qt::endl;
+    });
+    QObject::connect(&runs, &RunCoordinator::checkProgress, &runs,
+                     [&](const CheckProgress& now) { progress.show(now); });
+    QObject::connect(&runs, &RunCoordinator::checkProgressEnded, &runs, [&] { progress.erase(); });
     bool completed = false;
     QObject::connect(&runs, &RunCoordinator::checkRunCompleted, &runs, [&] { completed = true; });
     QObject::connect(

@@ -19,6 +19,9 @@ struct CheckCliIo
     std::function<bool(QString*)> readPassword;
     // Asks a Yes/No question on the terminal; false without one.
     std::function<bool(const QString&)> askYesNo;
+    // Whether err is a terminal, where a progress line may be drawn and
+    // erased; when not set, whether standard error is one.
+    std::function<bool()> errIsTerminal;
 };
 
 int runCheckCli(const QStringList& arguments, const QString& homeFolder, const CheckCliIo& io);

@@ -7,6 +7,8 @@
 #include "pop3/session_context.h"
 #include "storage/run_settings.h"
 
+#include <algorithm>
+
 CheckRun::CheckRun(RunSettings& settings, AccountListModel& accounts, MailListModel& mails,
                    SessionContext& session, QObject* parent)
     : QObject(parent), m_settings(settings), m_accounts(accounts), m_mails(mails),
@@ -31,13 +33,16 @@ RunStep CheckRun::firstAccount()
                 if (m_firstRow == 0)
                     m_firstRow = n;
                 m_lastRow = n;
+                m_accountCount += 1;
             }
         }
     } else {
         m_firstRow = 1;
         m_lastRow = rows;
+        m_accountCount = rows;
     }
     m_currentRow = m_firstRow;
+    m_accountIndex = 1;
     if (m_firstRow == 0)
         return RunStep::stop(RunHalt::NoAccountTicked);
     if (isBelowAsSent(m_settings.dateStyle)) {
@@ -64,6 +69,9 @@ RunStep CheckRun::nextAccount()
             return RunStep::complete();
         m_currentRow = next;
     }
+    // The list may have grown under the run: the count follows.
+    m_accountIndex += 1;
+    m_accountCount = std::max(m_accountCount, m_accountIndex);
     return openAccount();
 }
 
@@ -92,6 +100,7 @@ void CheckRun::reset()
 {
     m_firstRow = m_lastRow = m_currentRow = 0;
     m_noMailRows = 0;
+    m_accountIndex = m_accountCount = 0;
 }
 
 bool CheckRun::hasAccounts() const

@@ -2,6 +2,7 @@
 
 #include "platform/date_style.h"
 #include "pop3/snapshot_matcher.h"
+#include "runs/check_progress.h"
 #include "runs/run_step.h"
 
 #include <QObject>
@@ -44,6 +45,12 @@ public:
     // The date style the list was made with.
     DateStyle listDateStyle() const { return m_listDateStyle; }
     int currentAccountRow() const { return m_currentRow; }
+    // The account visited now among those the run visits, and message i of
+    // its count.
+    CheckProgress progressAt(int messageIndex, int messageCount) const
+    {
+        return {m_accountIndex, m_accountCount, messageIndex, messageCount};
+    }
 
 signals:
     // The stored date style was below 1 and became 1.
@@ -59,6 +66,8 @@ private:
     int m_lastRow = 0;
     int m_currentRow = 0;
     int m_noMailRows = 0;
+    int m_accountIndex = 0; // 1-based among the accounts visited
+    int m_accountCount = 0;
     int m_newMailCount = 0;
     DateStyle m_listDateStyle = DateStyle::AsSent;
 };

@@ -74,6 +74,12 @@ SessionOptions RunCoordinator::sessionOptions() const
 
 void RunCoordinator::extractHeaders(const QByteArray& message, qint32 messageNumber)
 {
+    if (m_state == RunState::Checking) {
+        const CheckProgress progress =
+            m_check.progressAt(messageNumber, m_driver.context().messageCount);
+        if (m_progressThrottle.due(progress))
+            emit checkProgress(progress);
+    }
     const std::optional<MailHeaders> headers = parseHeaderBlock(message);
     if (!headers)
         return;

@@ -88,6 +88,10 @@ signals:
     // The summary was written; sound and alarm are due here.
     void checkRunCompleted(int newMailCount, int totalItems);
     void checkRunHalted(const QString& haltMessage);
+    // Headers are being fetched: how far the check has come (throttled).
+    void checkProgress(const CheckProgress& progress);
+    // The check run is over: any progress shown goes away.
+    void checkProgressEnded();
     // The process is free again: the run is over.
     void runEnded();
 
@@ -138,4 +142,5 @@ private:
     bool m_cancelRequested = false;
     bool m_closing = false;
     bool m_continuationQueued = false;
+    ProgressThrottle m_progressThrottle;
 };

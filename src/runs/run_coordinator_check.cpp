@@ -41,6 +41,7 @@ void RunCoordinator::beginCheck()
     setState(RunState::Checking);
     m_log.startRun(RunText::beginCheck(m_settings.checkSelectedOnly));
     m_check.prepare();
+    m_progressThrottle.reset();
     m_cancelRequested = false;
     emit checkRunStarted();
     performCheck(m_check.firstAccount());
@@ -70,6 +71,7 @@ void RunCoordinator::completeCheck()
 {
     const int total = m_check.totalItems();
     m_check.reset();
+    emit checkProgressEnded();
     release();
     const QString summary = RunText::checkComplete(m_check.newMailCount(), total);
     m_log.append(summary);
@@ -86,6 +88,7 @@ void RunCoordinator::haltCheck(RunHalt why, const QString& userName)
     const bool deleteRunOwnsState = m_state == RunState::Deleting;
     if (!deleteRunOwnsState) {
         m_check.reset();
+        emit checkProgressEnded();
         release();
     }
     m_log.append(RunText::haltLine(haltMessage));

@@ -5,6 +5,7 @@
 #include "ui/window_controls.h"
 
 #include <QEvent>
+#include <QKeyEvent>
 #include <QLineEdit>
 
 namespace {
@@ -29,6 +30,7 @@ AboutDialog::AboutDialog(QWidget* parent) : QWidget(parent, Qt::Window)
 
     auto* label1 = makeLabel(this, QStringLiteral("Label1"), Description, {960, 240, 3645, 1335});
     label1->setWordWrap(true);
+    label1->setAccessibleName(Description);
     QFont arial(QStringLiteral("Arial"));
     arial.setPointSizeF(9);
     label1->setFont(arial);
@@ -38,6 +40,7 @@ AboutDialog::AboutDialog(QWidget* parent) : QWidget(parent, Qt::Window)
 
     m_versionBox = makePictureBox(this, QStringLiteral("Picture1"), {1440, 1845, 1965, 390});
     m_versionBox->setFocusPolicy(Qt::StrongFocus);
+    m_versionBox->setAccessibleName(QStringLiteral("Version"));
     m_versionLabel =
         makeLabel(m_versionBox, QStringLiteral("Label5"), programVersionText(), {0, 0, 1965, 390});
     m_versionLabel->setAlignment(Qt::AlignCenter);
@@ -54,6 +57,20 @@ QString AboutDialog::versionText(int major, int minor, int revision)
 QString AboutDialog::programVersionText()
 {
     return versionText(QUORVAMEL_VERSION_MAJOR, QUORVAMEL_VERSION_MINOR, QUORVAMEL_VERSION_PATCH);
+}
+
+void AboutDialog::keyPressEvent(QKeyEvent* event)
+{
+    // No buttons of its own: Escape and Enter close it as a dialog's would.
+    switch (event->key()) {
+    case Qt::Key_Escape:
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        close();
+        return;
+    default:
+        QWidget::keyPressEvent(event);
+    }
 }
 
 void AboutDialog::changeEvent(QEvent* event)

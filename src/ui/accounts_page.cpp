@@ -44,25 +44,29 @@ AccountsPage::AccountsPage(QWidget* surface, QObject* modelOwner)
     };
     double top = 240;
     for (const auto& entry : entries) {
-        makeLabel(m_frame, QString::fromLatin1(entry.label), QString::fromLatin1(entry.caption),
-                  {EntryLeft, top, EntryWidth, LabelHeight});
+        QLabel* label =
+            makeLabel(m_frame, QString::fromLatin1(entry.label), QString::fromLatin1(entry.caption),
+                      {EntryLeft, top, EntryWidth, LabelHeight});
         auto* box = makeControl<QLineEdit>(m_frame, QString::fromLatin1(entry.name),
                                            {EntryLeft, top + LabelHeight, entry.width, BoxHeight});
         box->setMaxLength(entry.maxLength);
+        box->setAccessibleName(QString::fromLatin1(entry.caption));
+        label->setBuddy(box);
         m_entries.*entry.box = box;
         top += RowPitch;
     }
     m_entries.password->setEchoMode(QLineEdit::Password);
     m_entries.port->setText(QStringLiteral("110"));
 
-    m_addButton = makeButton(m_frame, QStringLiteral("Command3"), QStringLiteral("Add"),
+    m_addButton = makeButton(m_frame, QStringLiteral("Command3"), QStringLiteral("&Add"),
                              {EntryLeft, top + 60, 780, 330});
-    m_deleteButton = makeButton(m_frame, QStringLiteral("Command4"), QStringLiteral("Delete"),
+    m_deleteButton = makeButton(m_frame, QStringLiteral("Command4"), QStringLiteral("D&elete"),
                                 {EntryLeft + 900, top + 60, 780, 330});
 
     m_listView = makeControl<QTreeView>(m_frame, QStringLiteral("ListView2"),
                                         {1905, 240, 5340 - 2025, 3720 - 285});
     configureReportList(m_listView);
+    m_listView->setAccessibleName(QStringLiteral("Usernames"));
     m_listView->setEditTriggers(QAbstractItemView::EditKeyPressed |
                                 QAbstractItemView::SelectedClicked);
 }

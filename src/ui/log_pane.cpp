@@ -1,5 +1,6 @@
 #include "ui/log_pane.h"
 
+#include "runs/check_progress.h"
 #include "ui/system_colours.h"
 #include "ui/window_controls.h"
 
@@ -7,9 +8,11 @@
 #include <QMainWindow>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTextCursor>
+#include <algorithm>
 
 namespace {
 constexpr int StatusBarHeight = 300;
@@ -22,6 +25,7 @@ LogPane::LogPane(QMainWindow* window, QWidget* surface) : QObject(window)
     m_logBox->setReadOnly(true);
     m_logBox->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     m_logBox->setUndoRedoEnabled(false);
+    m_logBox->setAccessibleName(QStringLiteral("Log"));
     m_logBox->hide();
 
     m_statusBar = new QStatusBar(window);
@@ -29,7 +33,17 @@ LogPane::LogPane(QMainWindow* window, QWidget* surface) : QObject(window)
     m_statusBar->setFixedHeight(twipsToPixels(StatusBarHeight));
     m_statusLabel = new QLabel(m_statusBar);
     m_statusLabel->setObjectName(QStringLiteral("StatusBar1Text"));
+    m_statusLabel->setAccessibleName(QStringLiteral("Status"));
     m_statusBar->addWidget(m_statusLabel, 1);
+    // A bar of its own, not status text: the status line keeps the run's
+    // own lines, and the bar shows how much of a long mailbox is left.
+    m_progress = new QProgressBar(m_statusBar);
+    m_progress->setObjectName(QStringLiteral("CheckProgress"));
+    m_progress->setAccessibleName(QStringLiteral("Check Progress"));
+    m_progress->setFixedWidth(twipsToPixels(3600));
+    m_progress->setTextVisible(true);
+    m_progress->hide();
+    m_statusBar->addPermanentWidget(m_progress);
     window->setStatusBar(m_statusBar);
     m_statusBar->installEventFilter(this);
     m_statusLabel->installEventFilter(this);
@@ -71,6 +85,24 @@ QString LogPane::statusText() const
 void LogPane::setStatus(const QString& text)
 {
     m_statusLabel->setText(text);
+}
+
+void LogPane::showCheckProgress(const CheckProgress& progress)
+{
+    m_progress->setRange(0, std::max(progress.messageCount, 1));
+    m_progress->setValue(std::clamp(progress.messageIndex, 0, m_progress->maximum()));
+    m_progress->setFormat(QStringLiteral("Account %1 of %2: %3 of %4")
+                              .arg(progress.accountIndex)
+                              .arg(progress.accountCount)
+                              .arg(progress.messageIndex)
+                              .arg(progress.messageCount));
+    m_progress->show();
+}
+
+void LogPane::clearCheckProgress()
+{
+    m_progress->hide();
+    m_progress->reset();
 }
 
 void LogPane::showRunColours(bool runActive)

@@ -7,6 +7,8 @@
 class QLabel;
 class QMainWindow;
 class QPlainTextEdit;
+class QProgressBar;
+struct CheckProgress;
 class QPushButton;
 class QStatusBar;
 class QWidget;
@@ -33,6 +35,12 @@ public:
     QString statusText() const;
     void setStatus(const QString& text);
 
+    // While headers are fetched, a bar beside the status line shows account
+    // k of n and message i of m; cleared when the run ends.
+    QProgressBar* progressBar() const { return m_progress; }
+    void showCheckProgress(const CheckProgress& progress);
+    void clearCheckProgress();
+
     // While a run is active the log box takes the tool-tip colours.
     void showRunColours(bool runActive);
 
@@ -53,6 +61,7 @@ private:
     QPlainTextEdit* m_logBox = nullptr;
     QStatusBar* m_statusBar = nullptr;
     QLabel* m_statusLabel = nullptr;
+    QProgressBar* m_progress = nullptr;
     QPushButton* m_logButton = nullptr;
     bool m_split = false;
 };

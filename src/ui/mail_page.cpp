@@ -11,6 +11,7 @@ MailPage::MailPage(QWidget* surface, QObject* modelOwner)
 {
     m_listView =
         makeControl<MailListView>(surface, QStringLiteral("ListView1"), {150, 435, 5325, 3690});
+    m_listView->setAccessibleName(QStringLiteral("Mail"));
 }
 
 void MailPage::setModel(MailListModel* model)

@@ -19,11 +19,13 @@
 #include <QFontDatabase>
 #include <QGroupBox>
 #include <QLineEdit>
+#include <QMap>
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTimer>
+#include <algorithm>
 
 namespace {
 
@@ -221,26 +223,48 @@ void MainWindow::showMailCheckBoxes(bool shown)
 void MainWindow::applyDesignFonts()
 {
     // The design font of labels, check boxes and buttons: small and, where
-    // the font has one, condensed; a caption still too wide for its design
-    // width is set a little smaller rather than cut off.
+    // the font has one, condensed.
     QFont design = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
     design.setPointSizeF(8);
     design.setStretch(QFont::SemiCondensed);
     m_surface->setFont(design);
     m_logPane->statusBar()->setFont(design);
 
-    QList<QWidget*> captioned;
+    // A caption too wide for its design width sets its whole page a little
+    // smaller rather than being cut off: a page keeps one font size.
+    QMap<QWidget*, QList<QWidget*>> captionedByPage;
+    auto pageOf = [this](QWidget* control) {
+        for (QWidget* up = control->parentWidget(); up && up != m_surface;
+             up = up->parentWidget()) {
+            if (qobject_cast<QGroupBox*>(up))
+                return up;
+        }
+        return m_surface;
+    };
     for (QCheckBox* box : descendantsOfType<QCheckBox>(m_surface))
-        captioned.append(box);
+        captionedByPage[pageOf(box)].append(box);
     for (QLabel* label : descendantsOfType<QLabel>(m_surface)) {
-        if (!label->wordWrap())
-            captioned.append(label);
+        if (!label->text().isEmpty())
+            captionedByPage[pageOf(label)].append(label);
     }
-    for (QWidget* control : captioned) {
-        QFont font = control->font();
-        while (control->sizeHint().width() > control->width() && font.pointSizeF() > 6) {
-            font.setPointSizeF(font.pointSizeF() - 0.5);
-            control->setFont(font);
+    auto fits = [](QWidget* control) {
+        auto* label = qobject_cast<QLabel*>(control);
+        if (label && label->wordWrap())
+            return label->heightForWidth(label->width()) <= label->height();
+        return control->sizeHint().width() <= control->width();
+    };
+    for (const QList<QWidget*>& controls : std::as_const(captionedByPage)) {
+        double size = design.pointSizeF();
+        auto allFit = [&controls, &fits] {
+            return std::all_of(controls.begin(), controls.end(), fits);
+        };
+        while (!allFit() && size > 6) {
+            size -= 0.5;
+            for (QWidget* control : controls) {
+                QFont font = control->font();
+                font.setPointSizeF(size);
+                control->setFont(font);
+            }
         }
     }
 }

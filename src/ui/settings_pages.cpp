@@ -1,6 +1,8 @@
 #include "ui/settings_pages.h"
 
 #include "ui/card_pictures.h"
+#include "ui/eliding_combo_box.h"
+#include "ui/widget_walk.h"
 #include "ui/window_controls.h"
 
 #include <QComboBox>
@@ -35,6 +37,8 @@ SettingsPages::SettingsPages(QWidget* surface) : QObject(surface)
     buildFirstPage();
     buildSecondPage();
     buildThirdPage();
+    for (QGroupBox* page : m_pages)
+        setReadingTabOrder(page);
     showPage(1);
 }
 
@@ -52,7 +56,7 @@ void SettingsPages::buildFirstPage()
     QGroupBox* p1 = buildPage(QStringLiteral("Frame2"), 1, QStringLiteral("General Run Settings"));
     m_pages[0] = p1;
     buildOption(p1, OptionBox::CheckSelectedOnly,
-                QStringLiteral("Check Mail Only For Usernames With Checked Boxes"), 585, 555, 4275,
+                QStringLiteral("Check Mail Only For Usernames With Checked Boxes"), 585, 555, 4335,
                 345);
     buildOption(p1, OptionBox::AutoCheckOnOpen,
                 QStringLiteral("Automatically Check Mail  When Window Opens"), 585, 900, 4035, 345);
@@ -66,11 +70,15 @@ void SettingsPages::buildFirstPage()
     m_intervalBox =
         makeValueBox(p1, QStringLiteral("Text6"), {765, 1830, 705, 330}, QStringLiteral("30"));
     makeLabel(p1, QStringLiteral("IntervalLabel"),
-              QStringLiteral("How Often To Re-Check For Mail  (Minutes)"), {1530, 1890, 3330, 270});
-    buildOption(p1, OptionBox::IdleIfOffline, QStringLiteral("Idle If Offline"), 285, 2190, 1320,
+              QStringLiteral("How Often To Re-Check For Mail  (Minutes)"), {1530, 1890, 3330, 270})
+        ->setBuddy(m_intervalBox);
+    m_intervalBox->setAccessibleName(QStringLiteral("How Often To Re-Check For Mail (Minutes)"));
+    // Both captions of this row whole at the page's font: the row starts
+    // further left than the design had it.
+    buildOption(p1, OptionBox::IdleIfOffline, QStringLiteral("Idle If Offline"), 165, 2190, 1380,
                 330);
     buildOption(p1, OptionBox::AutoStartTimer,
-                QStringLiteral("Auto-Start Timer When Mail Is Checked"), 1590, 2190, 3285, 330);
+                QStringLiteral("Auto-Start Timer When Mail Is Checked"), 1560, 2190, 3330, 330);
     buildOption(p1, OptionBox::DeleteEnabled,
                 QStringLiteral("Enable Functions To Delete Messages On POP3 Server"), 285, 2535,
                 4560, 345);
@@ -83,19 +91,23 @@ void SettingsPages::buildSecondPage()
     buildOption(p2, OptionBox::TrayOnClose,
                 QStringLiteral("Close With Icon On The Tray (Notification Area)"), 885, 600, 3945,
                 345);
-    makeLabel(p2, QStringLiteral("DateTimeLabel"), QStringLiteral("Date-Time"),
-              {240, 1155, 1020, 270});
+    QLabel* dateLabel = makeLabel(p2, QStringLiteral("DateTimeLabel"), QStringLiteral("Date-Time"),
+                                  {240, 1155, 1020, 270});
     m_dateStyleChooser =
-        makeControl<QComboBox>(p2, QStringLiteral("ImageCombo1"), {1080, 1080, 3600, 330});
+        makeControl<ElidingComboBox>(p2, QStringLiteral("ImageCombo1"), {1080, 1080, 3600, 330});
+    dateLabel->setBuddy(m_dateStyleChooser);
+    m_dateStyleChooser->setAccessibleName(QStringLiteral("Date-Time"));
     const QIcon entryPicture(CardPictures::dateStylePicture());
     for (const char* style :
          {"As Sent - No Format (Source Time)", "Reg.Setting-Short Date Time (Local Time)",
           "Reg.Setting-Long Date Time (Local Time)", "ex. Mon Jan 4 2003 9:15 AM (Local Time)",
           "ex. Jan 4 2003 9:15 AM (Local Time)"})
         m_dateStyleChooser->addItem(entryPicture, QString::fromLatin1(style));
-    makeLabel(p2, QStringLiteral("PasswordLabel"), QStringLiteral("Quorvamel Password"),
-              {210, 1695, 1695, 210});
+    QLabel* passwordLabel = makeLabel(p2, QStringLiteral("PasswordLabel"),
+                                      QStringLiteral("Quorvamel Password"), {210, 1695, 1695, 210});
     m_runPasswordBox = makeControl<QLineEdit>(p2, QStringLiteral("Text7"), {1830, 1635, 2835, 300});
+    passwordLabel->setBuddy(m_runPasswordBox);
+    m_runPasswordBox->setAccessibleName(QStringLiteral("Quorvamel Password"));
     m_runPasswordBox->setMaxLength(62);
     m_runPasswordBox->setEchoMode(QLineEdit::Password);
     buildSpinBox(p2, QStringLiteral("TimeoutSpinBox"), 345, 2085, 2, QStringLiteral("Command6"),
@@ -103,7 +115,9 @@ void SettingsPages::buildSecondPage()
     m_timeoutBox =
         makeValueBox(p2, QStringLiteral("Text9"), {930, 2145, 570, 330}, QStringLiteral("180"));
     makeLabel(p2, QStringLiteral("TimeoutLabel"),
-              QStringLiteral("Server Connection Time-Out  (Seconds)"), {1560, 2205, 3270, 270});
+              QStringLiteral("Server Connection Time-Out  (Seconds)"), {1560, 2205, 3270, 270})
+        ->setBuddy(m_timeoutBox);
+    m_timeoutBox->setAccessibleName(QStringLiteral("Server Connection Time-Out (Seconds)"));
     buildOption(p2, OptionBox::ToolTipsOff, QStringLiteral("Disable Tool Tips"), 2190, 2535, 1980,
                 345);
 }
@@ -122,6 +136,7 @@ void SettingsPages::buildThirdPage()
               QStringLiteral("APOP Shared Secret (max. 248 bytes)"), {870, 1170, 3270, 225});
     m_apopSecretBox =
         makeControl<QPlainTextEdit>(p3, QStringLiteral("Text8"), {360, 1395, 4230, 1080});
+    m_apopSecretBox->setAccessibleName(QStringLiteral("APOP Shared Secret"));
     m_apopSecretBox->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     m_apopSecretBox->setTabChangesFocus(true);
     QLabel* note = makeLabel(p3, QStringLiteral("NoteLabel"),
@@ -155,9 +170,11 @@ void SettingsPages::buildPageFooter(QGroupBox* page, int pageNumber)
                                  {375, 2970, 1080, 300});
     m_defaultsButtons[std::size_t(pageNumber - 1)] =
         makeButton(box, QString::fromLatin1(defaultsButtons[pageNumber - 1]),
-                   QStringLiteral("Defaults"), {45, 15, 975, 270});
-    makeLabel(page, QStringLiteral("Page%1MoreLabel").arg(pageNumber),
-              QStringLiteral("(more settings)"), {1905, 3045, 1170, 195});
+                   QStringLiteral("De&faults"), {45, 15, 975, 270});
+    // Between the "<" and ">" links, overlapping neither.
+    QLabel* more = makeLabel(page, QStringLiteral("Page%1MoreLabel").arg(pageNumber),
+                             QStringLiteral("(more settings)"), {1860, 3030, 1290, 240});
+    more->setAlignment(Qt::AlignCenter);
 
     auto link = [&](const char* name, const char* caption, double left, int target) {
         QLabel* label = makeLabel(page, QString::fromLatin1(name), QString::fromLatin1(caption),
@@ -168,16 +185,18 @@ void SettingsPages::buildPageFooter(QGroupBox* page, int pageNumber)
         bold.setBold(true);
         label->setFont(bold);
         label->setProperty("quorvamelTargetPage", target);
+        label->setAccessibleName(target < pageNumber ? QStringLiteral("Previous Page")
+                                                     : QStringLiteral("Next Page"));
         label->installEventFilter(this);
     };
     if (pageNumber == 1)
-        link("Label8", ">", 3060, 2);
+        link("Label8", ">", 3165, 2);
     if (pageNumber == 2) {
-        link("Label10", "<", 1725, 1);
-        link("Label11", ">", 3060, 3);
+        link("Label10", "<", 1635, 1);
+        link("Label11", ">", 3165, 3);
     }
     if (pageNumber == 3)
-        link("Label13", "<", 1725, 2);
+        link("Label13", "<", 1635, 2);
     makeLabel(page, QStringLiteral("Page%1NumberLabel").arg(pageNumber),
               QStringLiteral("P. %1").arg(pageNumber), {4350, 3045, 435, 210});
 }
@@ -190,6 +209,8 @@ void SettingsPages::buildSpinBox(QWidget* page, const QString& name, int left, i
         makeButton(box, downName, QStringLiteral("<"), {60, 75, 225, 300});
     m_spinButtons[std::size_t(firstButton) + 1] =
         makeButton(box, upName, QStringLiteral(">"), {285, 75, 225, 300});
+    m_spinButtons[std::size_t(firstButton)]->setAccessibleName(QStringLiteral("Decrease"));
+    m_spinButtons[std::size_t(firstButton) + 1]->setAccessibleName(QStringLiteral("Increase"));
 }
 
 void SettingsPages::showPage(int page)

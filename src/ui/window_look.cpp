@@ -11,7 +11,19 @@
 
 namespace {
 
-void paintBackground(QWidget* widget, const QColor& background, const QColor* text)
+// Inside a frame the frame already shows the page colour, as the style
+// draws it (often a shade off the plain colour): a control that filled
+// itself there would stand out as a patch.
+bool insideFrame(const QWidget* widget)
+{
+    for (const QWidget* up = widget->parentWidget(); up; up = up->parentWidget()) {
+        if (qobject_cast<const QGroupBox*>(up))
+            return true;
+    }
+    return false;
+}
+
+void paintBackground(QWidget* widget, const QColor& background, const QColor* text, bool fill)
 {
     // Buttons (check boxes among them) fill with their own background role.
     QPalette palette = widget->palette();
@@ -22,7 +34,7 @@ void paintBackground(QWidget* widget, const QColor& background, const QColor* te
         palette.setColor(widget->foregroundRole(), *text);
     }
     widget->setPalette(palette);
-    widget->setAutoFillBackground(true);
+    widget->setAutoFillBackground(fill);
 }
 
 } // namespace
@@ -88,13 +100,13 @@ void WindowLook::applyPageColours()
                                                    ? SystemColour::WindowText
                                                    : SystemColour::ButtonText);
     for (QLabel* label : descendantsOfType<QLabel>(m_surface))
-        paintBackground(label, background, &text);
+        paintBackground(label, background, &text, !insideFrame(label));
     for (QGroupBox* frame : descendantsOfType<QGroupBox>(m_surface))
-        paintBackground(frame, background, nullptr);
+        paintBackground(frame, background, nullptr, true);
     for (QCheckBox* box : descendantsOfType<QCheckBox>(m_surface))
-        paintBackground(box, background, &text);
+        paintBackground(box, background, &text, !insideFrame(box));
     for (QFrame* box : descendantsOfType<QFrame>(m_surface)) {
         if (box->property(PictureBoxProperty).toBool())
-            paintBackground(box, background, nullptr);
+            paintBackground(box, background, nullptr, !insideFrame(box));
     }
 }

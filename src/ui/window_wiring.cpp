@@ -8,6 +8,7 @@
 #include "runs/recheck_clock.h"
 #include "runs/run_coordinator.h"
 #include "storage/settings_file.h"
+#include "ui/log_pane.h"
 #include "ui/mail_list_actions.h"
 #include "ui/mainwindow.h"
 #include "ui/recheck_controls.h"
@@ -83,6 +84,9 @@ void WindowWiring::connectRuns()
     connect(log, &RunLog::appended, &m_window, &MainWindow::appendLog);
     connect(log, &RunLog::replaced, &m_window, &MainWindow::setLogText);
     connect(log, &RunLog::statusChanged, &m_window, &MainWindow::setStatus);
+    connect(runs, &RunCoordinator::checkProgress, &m_window.logPane(), &LogPane::showCheckProgress);
+    connect(runs, &RunCoordinator::checkProgressEnded, &m_window.logPane(),
+            &LogPane::clearCheckProgress);
     // The log box takes the run colours while a run is active, and the
     // window's again when a connection fails.
     connect(runs, &RunCoordinator::stateChanged, this, [this](RunState state) {

@@ -1,6 +1,7 @@
 // quorvamel-check run as a program: a home folder whose data files are
 // written by the storage code, a private Dovecot, and what the program
 // prints and returns.
+#include "app/check_cli.h"
 #include "platform/codepage.h"
 #include "storage/scramble.h"
 #include "storage/settings_file.h"
@@ -17,6 +18,7 @@
 #include <QStringDecoder>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextStream>
 
 namespace {
 
@@ -48,6 +50,7 @@ private slots:
     void exitStatus_data();
     void exitStatus();
     void controlCharactersStayInert();
+    void progressOnATerminalIsErased();
 
 private:
     // A fresh home folder with the settings record and the accounts.
@@ -140,6 +143,36 @@ void TestCheckCliDovecot::tabSeparatedRows()
     const QStringList log = r.err.split('\n', Qt::SkipEmptyParts);
     QVERIFY2(log.contains("..Beginning Process To Check For Mail"), qPrintable(r.err));
     QCOMPARE(log.last(), QStringLiteral("..Check Complete: 3 New Mail Items -Total Items: 3"));
+    // Standard error is a pipe here: no progress line, no terminal controls.
+    QVERIFY2(!r.err.contains("Checking account"), qPrintable(r.err));
+    QVERIFY(!r.err.contains(QLatin1Char('\r')) && !r.err.contains(QLatin1Char('\x1b')));
+}
+
+void TestCheckCliDovecot::progressOnATerminalIsErased()
+{
+    const QString home = makeHome(SettingsRecord::templateRecord(),
+                                  {{"alice", "secret1", false}, {"bob", "secret2", false}});
+    QString out, err;
+    QTextStream outStream(&out), errStream(&err);
+    CheckCliIo io;
+    io.out = &outStream;
+    io.err = &errStream;
+    io.errIsTerminal = [] { return true; };
+    QCOMPARE(runCheckCli({}, home, io), 0);
+    errStream.flush();
+
+    const QString erase = QStringLiteral("\r\x1b[K");
+    QVERIFY2(err.contains(erase + QStringLiteral("Checking account 1 of 2: message 1 of 3")),
+             qPrintable(err));
+    QVERIFY(err.contains(erase + QStringLiteral("Checking account 1 of 2: message 3 of 3")));
+    // Every progress line is erased before the next log line and at the end:
+    // what a terminal shows of each line, the text after its last erase,
+    // holds no progress.
+    for (const QString& line : err.split(QLatin1Char('\n')))
+        QVERIFY2(!line.section(erase, -1).contains(QStringLiteral("Checking account")),
+                 qPrintable(line));
+    QVERIFY(err.endsWith(QLatin1Char('\n')));
+    QCOMPARE(out.split(QLatin1Char('\n'), Qt::SkipEmptyParts).size(), 4);
 }
 
 void TestCheckCliDovecot::jsonAndCount()

@@ -31,8 +31,9 @@ int px(double twips)
 
 QString captionOf(QWidget* widget)
 {
+    // The caption as shown: a mnemonic mark only underlines the next letter.
     if (auto* button = qobject_cast<QAbstractButton*>(widget))
-        return button->text();
+        return QString(button->text()).remove(QLatin1Char('&'));
     if (auto* label = qobject_cast<QLabel*>(widget))
         return label->text();
     if (auto* frame = qobject_cast<QGroupBox*>(widget))
@@ -113,7 +114,7 @@ void TestMainWindow::controls_data()
     // Page P. 1
     row("Frame2", "QGroupBox", none, none, Unset, Unset, 4965, 3330);
     row("Check1", "QCheckBox", "Check Mail Only For Usernames With Checked Boxes", none, 585, 555,
-        4275, 345);
+        4335, 345);
     row("Check2", "QCheckBox", "Automatically Check Mail  When Window Opens", none, 585, 900, 4035,
         345);
     row("Check5", "QCheckBox", "Play Sound  When New Mail Is Found On Server", none, 585, 1245,
@@ -122,14 +123,14 @@ void TestMainWindow::controls_data()
     row("Text6", "QLineEdit", "30", none, 765, 1830, 705, 330);
     row("Command10", "QPushButton", "<", none, 60, 75, 225, 300);
     row("Command11", "QPushButton", ">", none, 285, 75, 225, 300);
-    row("Check11", "QCheckBox", "Idle If Offline", none, 285, 2190, 1320, 330);
-    row("Check8", "QCheckBox", "Auto-Start Timer When Mail Is Checked", none, 1590, 2190, 3285,
+    row("Check11", "QCheckBox", "Idle If Offline", none, 165, 2190, 1380, 330);
+    row("Check8", "QCheckBox", "Auto-Start Timer When Mail Is Checked", none, 1560, 2190, 3330,
         330);
     row("Check4", "QCheckBox", "Enable Functions To Delete Messages On POP3 Server", none, 285,
         2535, 4560, 345);
     row("Command14", "QPushButton", "Defaults",
         "Restore The Original, Default Settings For This Page", Unset, Unset, 975, 270);
-    row("Label8", "QLabel", ">", none, 3060, 3030, 210, 240);
+    row("Label8", "QLabel", ">", none, 3165, 3030, 210, 240);
     // Page P. 2
     row("Frame4", "QGroupBox", none, none, Unset, Unset, 4965, 3330);
     row("Check7", "QCheckBox", "Close With Icon On The Tray (Notification Area)", none, 885, 600,
@@ -144,8 +145,8 @@ void TestMainWindow::controls_data()
     row("Check9", "QCheckBox", "Disable Tool Tips", none, 2190, 2535, 1980, 345);
     row("Command13", "QPushButton", "Defaults",
         "Restore The Original, Default Settings For This Page", Unset, Unset, 975, 270);
-    row("Label10", "QLabel", "<", none, 1725, 3030, 210, 240);
-    row("Label11", "QLabel", ">", none, 3060, 3030, 210, 240);
+    row("Label10", "QLabel", "<", none, 1635, 3030, 210, 240);
+    row("Label11", "QLabel", ">", none, 3165, 3030, 210, 240);
     // Page P. 3
     row("Frame5", "QGroupBox", none, none, Unset, Unset, 4965, 3330);
     row("Check3", "QCheckBox", "Use \"RETR\" Instead Of Default \"TOP\" (See Help File)", none, 255,
@@ -157,7 +158,7 @@ void TestMainWindow::controls_data()
         4230, 1080);
     row("Command12", "QPushButton", "Defaults",
         "Restore The Original, Default Settings For This Page", Unset, Unset, 975, 270);
-    row("Label13", "QLabel", "<", none, 1725, 3030, 210, 240);
+    row("Label13", "QLabel", "<", none, 1635, 3030, 210, 240);
     // Account page
     row("Text11", "QLineEdit", "", none, Unset, Unset, Unset, Unset);
     row("Text2", "QLineEdit", "", none, Unset, Unset, Unset, Unset);
