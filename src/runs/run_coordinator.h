@@ -11,6 +11,7 @@
 
 class AccountListModel;
 class CertificateTrust;
+class HeaderCache;
 class Connectivity;
 class MailListModel;
 class Prompter;
@@ -70,6 +71,8 @@ public:
     SessionDriver& sessionDriver() { return m_driver; }
     // The certificates the user trusts beyond the system's; none when not set.
     void setCertificateTrust(CertificateTrust* trust) { m_driver.setCertificateTrust(trust); }
+    // Header blocks of messages fetched before, by unique id; none when not set.
+    void setHeaderCache(HeaderCache* cache) { m_headerCache = cache; }
 
 signals:
     void stateChanged(RunState state);
@@ -143,4 +146,5 @@ private:
     bool m_closing = false;
     bool m_continuationQueued = false;
     ProgressThrottle m_progressThrottle;
+    HeaderCache* m_headerCache = nullptr;
 };
