@@ -44,33 +44,44 @@ void Pop3Session::begin()
     m_ended = false;
     m_utf8 = false;
     m_replyByteLimit = -1;
-    m_replyBytes = 0;
+    m_statCount = 0;
+    m_fetches.clear();
+    m_uids.clear();
+    m_capabilities = {};
 }
 
-bool Pop3Session::expectsMultiLine() const
+std::optional<SessionReader::Reply> Pop3Session::nextReply()
 {
-    return m_ctx.state == SessionState::FetchingHeader || m_ctx.state == SessionState::SentCapa;
+    // Fetches sent go before any later command: their replies come first.
+    if (m_fetches.awaitingReply())
+        return m_reader.nextMultiLine(m_replyByteLimit);
+    if (m_ctx.state == SessionState::SentCapa)
+        return m_reader.nextMultiLine();
+    return m_reader.nextLine();
 }
 
 void Pop3Session::dataArrival(const QByteArray& bytes)
 {
     if (m_ended)
         return;
-    if (m_ctx.state == SessionState::FetchingHeader) {
-        // Only one fetch is ever in flight: every byte now is its reply's.
-        m_replyBytes += bytes.size();
-        if (m_replyByteLimit >= 0 && m_replyBytes > m_replyByteLimit) {
-            end(SessionEnd::ReplyTooLarge);
-            return;
-        }
-    }
     m_reader.append(bytes);
     while (!m_ended) {
-        const std::optional<SessionReader::Reply> reply =
-            expectsMultiLine() ? m_reader.nextMultiLine() : m_reader.nextLine();
+        if (m_ctx.state == SessionState::ReadingUidl) {
+            const std::optional<SessionReader::Reply> line = m_reader.nextListingLine();
+            if (!line)
+                return;
+            if (line->kind == SessionReader::Reply::Line)
+                onUidlListingLine(line->text);
+            else
+                handleReply(*line);
+            continue;
+        }
+        const std::optional<SessionReader::Reply> reply = nextReply();
         if (!reply)
             return;
-        m_host.replyTaken();
+        // A listing's status line is not yet its whole reply.
+        if (m_ctx.state != SessionState::SentUidl || !reply->text.startsWith('+'))
+            m_host.replyTaken();
         handleReply(*reply);
     }
 }
@@ -80,6 +91,7 @@ void Pop3Session::tlsStarted()
     if (m_ended || m_ctx.state != SessionState::StartingTls)
         return;
     // What the server said before TLS may have been tampered with: ask again.
+    m_capabilities = {};
     send(SessionState::SentCapa, QStringLiteral("CAPA"));
 }
 
@@ -98,24 +110,19 @@ void Pop3Session::handleReply(const SessionReader::Reply& reply)
         end(SessionEnd::BrokenReply);
         return;
     case SessionReader::Reply::Broken:
-        end(reply.fault == SessionReader::Reply::Fault::LineTooLong ? SessionEnd::LineTooLong
-            : reply.fault == SessionReader::Reply::Fault::HeaderTooLarge
-                ? SessionEnd::HeaderTooLarge
-                : SessionEnd::BrokenReply);
+        end(reply.fault == SessionReader::Reply::Fault::LineTooLong      ? SessionEnd::LineTooLong
+            : reply.fault == SessionReader::Reply::Fault::HeaderTooLarge ? SessionEnd::HeaderTooLarge
+            : reply.fault == SessionReader::Reply::Fault::ReplyTooLarge  ? SessionEnd::ReplyTooLarge
+                                                                         : SessionEnd::BrokenReply);
         return;
     case SessionReader::Reply::MultiError:
-        if (m_ctx.state == SessionState::SentCapa) {
-            logOn(); // a server without CAPA is used as before
-            return;
-        }
-        note(m_host.sessionOptions().useRetr ? SessionNote::RetrRefused : SessionNote::TopRefused);
-        send(SessionState::SentQuit, QStringLiteral("QUIT"));
-        return;
     case SessionReader::Reply::MultiLine:
-        if (m_ctx.state == SessionState::SentCapa)
+        if (m_fetches.awaitingReply())
+            onFetchReply(reply);
+        else if (reply.kind == SessionReader::Reply::MultiLine)
             onCapabilities(reply.message);
         else
-            onHeaderBlock(reply.message);
+            logOn(); // a server without CAPA is used as before
         return;
     }
 }
@@ -170,8 +177,13 @@ void Pop3Session::handlePositive(const QByteArray& line)
         m_utf8 = true;
         logOn();
         return;
+    case SessionState::SentUidl:
+        m_ctx.state = SessionState::ReadingUidl;
+        m_uids.begin(m_ctx.messageCount, m_statCount);
+        return;
     case SessionState::FetchingHeader:
     case SessionState::SentCapa:
+    case SessionState::ReadingUidl:
         return; // multi-line replies never come here
     }
 }
@@ -192,6 +204,8 @@ void Pop3Session::onGreeting(const QString& greeting)
 void Pop3Session::onCapabilities(const QByteArray& list)
 {
     const QList<QByteArray> names = capabilityNames(list);
+    m_capabilities.pipelining = names.contains("PIPELINING");
+    m_capabilities.uidl = names.contains("UIDL");
     if (names.contains("STLS") && !m_host.connectionEncrypted()) {
         send(SessionState::SentStls, QStringLiteral("STLS"));
         return;
@@ -254,40 +268,26 @@ void Pop3Session::onStat(const QString& replyText, const QByteArray& line)
     constexpr qint64 margin = 64 * 1024;
     const bool boundable = sizeOk && octets <= (std::numeric_limits<qint64>::max() - margin) / 2;
     m_replyByteLimit = boundable ? 2 * octets + margin : -1;
+    m_statCount = count;
     if (count > MaxMessagesPerAccount) {
         m_host.report({SessionNote::ListingCapped, {}, count});
         count = MaxMessagesPerAccount;
     }
     m_ctx.messageCount = count;
-    if (count >= 1) {
-        m_ctx.messageNumber = 1;
-        fetch(1);
+    const bool askIds = options.useHeaderCache && !options.deleteRunActive && m_capabilities.uidl;
+    if (count >= 1 && askIds) {
+        send(SessionState::SentUidl, QStringLiteral("UIDL"));
         return;
     }
+    if (count >= 1) {
+        startFetching();
+        return;
+    }
+    if (askIds)
+        m_host.keepOnlyHeaderBlocks({}); // the mailbox is empty
     if (!(options.deleteEnabled && options.deleteRunActive))
         m_host.addNoMailRow();
     send(SessionState::SentQuit, QStringLiteral("QUIT"));
-}
-
-void Pop3Session::onHeaderBlock(const QByteArray& message)
-{
-    SessionOptions options = m_host.sessionOptions();
-    if (options.cancelRequested) {
-        m_host.clearMailList();
-        send(SessionState::SentQuit, QStringLiteral("QUIT"));
-        return;
-    }
-    m_host.extractHeaders(message, m_ctx.messageNumber);
-    options = m_host.sessionOptions();
-    if (options.deleteEnabled &&
-        (m_ctx.state == SessionState::SentDele || m_ctx.state == SessionState::DeleteAborted))
-        return;
-    if (m_ctx.messageNumber >= m_ctx.messageCount) {
-        send(SessionState::SentQuit, QStringLiteral("QUIT"));
-        return;
-    }
-    m_ctx.messageNumber += 1;
-    fetch(m_ctx.messageNumber);
 }
 
 void Pop3Session::onDeleAccepted()
@@ -297,12 +297,15 @@ void Pop3Session::onDeleAccepted()
         send(SessionState::SentQuit, QStringLiteral("QUIT"));
         return;
     }
-    m_ctx.messageNumber += 1;
-    fetch(m_ctx.messageNumber);
+    advanceFetches();
 }
 
 void Pop3Session::handleErrorReply(const QByteArray& line)
 {
+    if (m_ctx.state == SessionState::SentUidl) {
+        startFetching(); // no ids: every message is fetched, as without a cache
+        return;
+    }
     if (m_ctx.state == SessionState::SentUtf8) {
         logOn(); // the server keeps its own code page; nothing is lost
         return;
@@ -320,18 +323,15 @@ void Pop3Session::handleErrorReply(const QByteArray& line)
     end(SessionEnd::ErrorReplyLogged);
 }
 
-void Pop3Session::fetch(qint32 number)
-{
-    const bool retr = m_host.sessionOptions().useRetr;
-    m_replyBytes = 0;
-    send(SessionState::FetchingHeader,
-         retr ? QStringLiteral("RETR %1").arg(number) : QStringLiteral("TOP %1 2").arg(number));
-}
-
 void Pop3Session::send(SessionState next, const QString& command)
 {
     m_ctx.state = next;
-    m_host.sendCommand(m_utf8 ? command.toUtf8() : toAnsi(command));
+    m_host.sendCommand(encoded(command));
+}
+
+QByteArray Pop3Session::encoded(const QString& command) const
+{
+    return m_utf8 ? command.toUtf8() : toAnsi(command);
 }
 
 void Pop3Session::end(SessionEnd why)

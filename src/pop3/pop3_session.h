@@ -1,10 +1,14 @@
 #pragma once
 
+#include "pop3/fetch_queue.h"
 #include "pop3/session_context.h"
 #include "pop3/session_reader.h"
+#include "pop3/uid_listing.h"
 
 #include <QByteArray>
+#include <QSet>
 #include <QString>
+#include <optional>
 
 // The settings and run flags a session reads at the moment it needs them,
 // so a change takes effect in a session already running.
@@ -16,6 +20,9 @@ struct SessionOptions
     bool deleteEnabled = false;
     bool deleteRunActive = false;
     bool cancelRequested = false;
+    // The run keeps header blocks by unique id: a server offering UIDL is
+    // asked for its ids and only unknown messages are fetched.
+    bool useHeaderCache = false;
 };
 
 // Why a session ended.
@@ -76,6 +83,22 @@ public:
     // The "(no mail)" row of the account, counted by the run.
     virtual void addNoMailRow() = 0;
     virtual void clearMailList() = 0;
+    // The header block kept from an earlier fetch of the message with this
+    // unique id in the account's mailbox.
+    virtual std::optional<QByteArray> cachedHeaderBlock(const QByteArray& uid)
+    {
+        Q_UNUSED(uid);
+        return std::nullopt;
+    }
+    // A fetched header block, kept for the next check.
+    virtual void storeHeaderBlock(const QByteArray& uid, const QByteArray& block)
+    {
+        Q_UNUSED(uid);
+        Q_UNUSED(block);
+    }
+    // Every message was listed and handed over: blocks of other ids are
+    // no longer needed.
+    virtual void keepOnlyHeaderBlocks(const QSet<QByteArray>& uids) { Q_UNUSED(uids); }
     // The server accepted a DELE. True when the account's marked rows are
     // all matched.
     virtual bool deleteAccepted() = 0;
@@ -86,7 +109,11 @@ public:
 // The client side of one POP3 conversation, driven by the bytes that
 // arrive. It keeps its state in the SessionContext and acts through the
 // host. On a plain connection it asks CAPA first: STLS is then a must
-// before any log-on, and UTF8 makes commands travel as UTF-8.
+// before any log-on, and UTF8 makes commands travel as UTF-8. PIPELINING
+// lets a check keep several fetches in flight (a delete run compares each
+// header before its DELE and fetches one at a time); UIDL lets a check
+// take the header blocks of messages it fetched before from the run.
+// Either way the run gets the same blocks in the same order.
 class Pop3Session
 {
 public:
@@ -110,7 +137,13 @@ public:
     static QString serverText(const QByteArray& bytes);
 
 private:
-    bool expectsMultiLine() const;
+    struct Capabilities
+    {
+        bool pipelining = false;
+        bool uidl = false;
+    };
+
+    std::optional<SessionReader::Reply> nextReply();
     void handleReply(const SessionReader::Reply& reply);
     void handlePositive(const QByteArray& line);
     void handleErrorReply(const QByteArray& line);
@@ -118,10 +151,18 @@ private:
     void onCapabilities(const QByteArray& list);
     void logOn();
     void onStat(const QString& replyText, const QByteArray& line);
-    void onHeaderBlock(const QByteArray& message);
+    void onFetchReply(const SessionReader::Reply& reply);
     void onDeleAccepted();
-    void fetch(qint32 number);
+    // The fetch and delivery of the messages (pop3_session_fetch.cpp).
+    void startFetching(std::vector<std::optional<QByteArray>> cached = {});
+    void onUidlListingLine(const QByteArray& line);
+    void onUidlListingEnd();
+    void advanceFetches();
+    bool deliver(qint32 number, const QByteArray& block, bool fetched);
+    void fillWindow();
+    void quitWithFetchesInFlight();
     void send(SessionState next, const QString& command);
+    QByteArray encoded(const QString& command) const;
     void note(SessionNote what, const QString& reply = {}) { m_host.report({what, reply}); }
     void end(SessionEnd why);
 
@@ -133,7 +174,10 @@ private:
     // STAT gave (dot-stuffing at worst doubles it) and a margin; -1 when
     // STAT gave none. A reply streaming on past it is a lie, however fast.
     qint64 m_replyByteLimit = -1;
-    qint64 m_replyBytes = 0;
+    qint32 m_statCount = 0; // the count STAT gave, before any cap
+    FetchQueue m_fetches;
+    UidListing m_uids;
+    Capabilities m_capabilities;
     bool m_ended = false;
     bool m_utf8 = false;
 };

@@ -18,6 +18,8 @@ enum class SessionState {
     SentStls,    // STLS sent
     StartingTls, // STLS accepted; the TLS handshake is under way
     SentUtf8,    // UTF8 sent
+    SentUidl,    // UIDL sent; its status line is awaited
+    ReadingUidl, // the lines of the UIDL listing
 };
 
 // The variables of the session in progress. The run fills in the account

@@ -33,6 +33,11 @@ SessionReader::Reply headerTooLarge()
 {
     return {SessionReader::Reply::Broken, {}, {}, SessionReader::Reply::Fault::HeaderTooLarge};
 }
+
+SessionReader::Reply replyTooLarge()
+{
+    return {SessionReader::Reply::Broken, {}, {}, SessionReader::Reply::Fault::ReplyTooLarge};
+}
 } // namespace
 
 void SessionReader::reset()
@@ -49,6 +54,7 @@ void SessionReader::clearMultiLine()
     m_kept.clear();
     m_headerDone = false;
     m_tail.clear();
+    m_replyBytes = 0;
 }
 
 // A line whose CR LF has not come yet is too long once what it holds
@@ -77,6 +83,18 @@ std::optional<SessionReader::Reply> SessionReader::nextLine()
         m_lineScan = 0;
         return r;
     }
+    return takeLine();
+}
+
+std::optional<SessionReader::Reply> SessionReader::nextListingLine()
+{
+    if (m_pending.isEmpty())
+        return std::nullopt;
+    return takeLine();
+}
+
+std::optional<SessionReader::Reply> SessionReader::takeLine()
+{
     const qsizetype at = m_pending.indexOf(crlf, qMax<qsizetype>(0, m_lineScan - 1));
     if (at < 0) {
         m_lineScan = m_pending.size();
@@ -92,7 +110,7 @@ std::optional<SessionReader::Reply> SessionReader::nextLine()
     return r;
 }
 
-std::optional<SessionReader::Reply> SessionReader::nextMultiLine()
+std::optional<SessionReader::Reply> SessionReader::nextMultiLine(qint64 byteLimit)
 {
     if (m_pending.isEmpty())
         return std::nullopt;
@@ -114,6 +132,13 @@ std::optional<SessionReader::Reply> SessionReader::nextMultiLine()
 
     m_tail = mine.size() >= endMarker.size() ? mine.right(endMarker.size())
                                              : (m_tail + mine).right(endMarker.size());
+    // Before anything of the bytes is judged, as the whole arrival was
+    // when only one reply was ever awaited.
+    m_replyBytes += mine.size();
+    if (byteLimit >= 0 && m_replyBytes > byteLimit) {
+        clearMultiLine();
+        return replyTooLarge();
+    }
     if (std::optional<Reply> decided = feedMultiLine(mine)) {
         clearMultiLine();
         return decided;

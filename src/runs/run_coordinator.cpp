@@ -69,6 +69,7 @@ SessionOptions RunCoordinator::sessionOptions() const
     options.deleteEnabled = m_settings.deleteEnabled;
     options.deleteRunActive = m_state == RunState::Deleting;
     options.cancelRequested = m_cancelRequested;
+    options.useHeaderCache = m_headerCache && m_state == RunState::Checking;
     return options;
 }
 
@@ -96,6 +97,31 @@ void RunCoordinator::extractHeaders(const QByteArray& message, qint32 messageNum
 void RunCoordinator::clearMailList()
 {
     m_mails.clearItems();
+}
+
+MailboxKey RunCoordinator::mailboxKey() const
+{
+    const SessionContext& session = m_driver.context();
+    return {session.serverName, session.portText.toInt(), session.userName};
+}
+
+std::optional<QByteArray> RunCoordinator::cachedHeaderBlock(const QByteArray& uid)
+{
+    if (!m_headerCache)
+        return std::nullopt;
+    return m_headerCache->find(mailboxKey(), uid);
+}
+
+void RunCoordinator::storeHeaderBlock(const QByteArray& uid, const QByteArray& block)
+{
+    if (m_headerCache)
+        m_headerCache->store(mailboxKey(), uid, block);
+}
+
+void RunCoordinator::keepOnlyHeaderBlocks(const QSet<QByteArray>& uids)
+{
+    if (m_headerCache)
+        m_headerCache->retainOnly(mailboxKey(), uids);
 }
 
 void RunCoordinator::connectAccount(const QString& server, qint32 port)

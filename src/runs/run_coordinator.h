@@ -2,6 +2,7 @@
 
 #include "runs/check_run.h"
 #include "runs/delete_run.h"
+#include "runs/header_cache.h"
 #include "runs/run_log.h"
 #include "runs/run_state.h"
 #include "runs/session_driver.h"
@@ -11,7 +12,6 @@
 
 class AccountListModel;
 class CertificateTrust;
-class HeaderCache;
 class Connectivity;
 class MailListModel;
 class Prompter;
@@ -104,6 +104,11 @@ private:
     void extractHeaders(const QByteArray& message, qint32 messageNumber) override;
     void addNoMailRow() override { m_check.addNoMailRow(); }
     void clearMailList() override;
+    std::optional<QByteArray> cachedHeaderBlock(const QByteArray& uid) override;
+    void storeHeaderBlock(const QByteArray& uid, const QByteArray& block) override;
+    void keepOnlyHeaderBlocks(const QSet<QByteArray>& uids) override;
+    // The account of the session, as the header cache knows it.
+    MailboxKey mailboxKey() const;
     bool deleteAccepted() override { return m_delete.deleteAccepted(); }
     void settleSession(bool quitAnswered) override { m_delete.settle(quitAnswered); }
 

@@ -25,6 +25,10 @@ public:
     virtual void extractHeaders(const QByteArray& message, qint32 messageNumber) = 0;
     virtual void addNoMailRow() = 0;
     virtual void clearMailList() = 0;
+    // Header blocks by unique id in the mailbox of the session's account.
+    virtual std::optional<QByteArray> cachedHeaderBlock(const QByteArray& uid) = 0;
+    virtual void storeHeaderBlock(const QByteArray& uid, const QByteArray& block) = 0;
+    virtual void keepOnlyHeaderBlocks(const QSet<QByteArray>& uids) = 0;
     // The server accepted a DELE. True when the account's marked rows are
     // all matched.
     virtual bool deleteAccepted() = 0;
@@ -43,7 +47,7 @@ struct SessionWaits
 // One account's session at a time: the socket (TLS from the first byte on
 // port 995, or STLS), the POP3 session over it, the watchdog, and the
 // close. Commands sent wait in a first-in first-out queue for their
-// replies; today the session sends the next one only after the reply.
+// replies; several are in flight when the session pipelines its fetches.
 class SessionDriver : public QObject, private SessionHost
 {
     Q_OBJECT
@@ -98,6 +102,18 @@ private:
     }
     void addNoMailRow() override { m_client.addNoMailRow(); }
     void clearMailList() override { m_client.clearMailList(); }
+    std::optional<QByteArray> cachedHeaderBlock(const QByteArray& uid) override
+    {
+        return m_client.cachedHeaderBlock(uid);
+    }
+    void storeHeaderBlock(const QByteArray& uid, const QByteArray& block) override
+    {
+        m_client.storeHeaderBlock(uid, block);
+    }
+    void keepOnlyHeaderBlocks(const QSet<QByteArray>& uids) override
+    {
+        m_client.keepOnlyHeaderBlocks(uids);
+    }
     bool deleteAccepted() override { return m_client.deleteAccepted(); }
     void endSession(SessionEnd why) override;
 

@@ -90,7 +90,10 @@ void SessionDriver::onSocketError(int number, const QString& description, bool t
 
 void SessionDriver::sendCommand(const QByteArray& line)
 {
-    m_watchdog.replyAwaited();
+    // The watchdog times the reply at the head of the queue: one sent
+    // behind others is awaited only once those before it have come.
+    if (m_awaitingReply.empty())
+        m_watchdog.replyAwaited();
     m_awaitingReply.push_back(line);
     m_socket.sendData(line + "\r\n");
 }
@@ -98,8 +101,11 @@ void SessionDriver::sendCommand(const QByteArray& line)
 void SessionDriver::replyTaken()
 {
     // The greeting answers no command.
+    if (m_awaitingReply.empty())
+        return;
+    m_awaitingReply.pop_front();
     if (!m_awaitingReply.empty())
-        m_awaitingReply.pop_front();
+        m_watchdog.replyAwaited();
 }
 
 void SessionDriver::report(const SessionReport& report)
