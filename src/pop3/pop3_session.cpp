@@ -26,6 +26,21 @@ QList<QByteArray> capabilityNames(const QByteArray& list)
     return names;
 }
 
+SessionEnd endForFault(SessionReader::Reply::Fault fault)
+{
+    switch (fault) {
+    case SessionReader::Reply::Fault::LineTooLong:
+        return SessionEnd::LineTooLong;
+    case SessionReader::Reply::Fault::HeaderTooLarge:
+        return SessionEnd::HeaderTooLarge;
+    case SessionReader::Reply::Fault::ReplyTooLarge:
+        return SessionEnd::ReplyTooLarge;
+    case SessionReader::Reply::Fault::None:
+        break;
+    }
+    return SessionEnd::BrokenReply;
+}
+
 } // namespace
 
 QString Pop3Session::serverText(const QByteArray& bytes)
@@ -110,10 +125,7 @@ void Pop3Session::handleReply(const SessionReader::Reply& reply)
         end(SessionEnd::BrokenReply);
         return;
     case SessionReader::Reply::Broken:
-        end(reply.fault == SessionReader::Reply::Fault::LineTooLong      ? SessionEnd::LineTooLong
-            : reply.fault == SessionReader::Reply::Fault::HeaderTooLarge ? SessionEnd::HeaderTooLarge
-            : reply.fault == SessionReader::Reply::Fault::ReplyTooLarge  ? SessionEnd::ReplyTooLarge
-                                                                         : SessionEnd::BrokenReply);
+        end(endForFault(reply.fault));
         return;
     case SessionReader::Reply::MultiError:
     case SessionReader::Reply::MultiLine:

@@ -79,8 +79,8 @@ bool Pop3Session::deliver(qint32 number, const QByteArray& block, bool fetched)
     if (fetched && m_uids.usable())
         m_host.storeHeaderBlock(m_uids.idOf(number), block);
     const SessionOptions options = m_host.sessionOptions();
-    return !(options.deleteEnabled && (m_ctx.state == SessionState::SentDele ||
-                                       m_ctx.state == SessionState::DeleteAborted));
+    return !(options.deleteEnabled &&
+             (m_ctx.state == SessionState::SentDele || m_ctx.state == SessionState::DeleteAborted));
 }
 
 void Pop3Session::fillWindow()

@@ -27,7 +27,10 @@ public:
     // Finished, and every listed message has its id.
     bool usable() const { return m_finished && !m_malformed && m_ids.size() == m_count; }
     // The id of message number (1-based); empty when the listing is unusable.
-    QByteArray idOf(qint32 number) const { return usable() ? m_ids.value(number - 1) : QByteArray(); }
+    QByteArray idOf(qint32 number) const
+    {
+        return usable() ? m_ids.value(number - 1) : QByteArray();
+    }
     QSet<QByteArray> idSet() const { return m_seen; }
 
 private:
