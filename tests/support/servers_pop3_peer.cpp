@@ -122,6 +122,8 @@ private:
 
     void onReadyRead()
     {
+        if (m_readingHeld)
+            return;
         m_input += m_socket->readAll();
         qsizetype lf;
         while ((lf = m_input.indexOf('\n')) >= 0) {
@@ -202,6 +204,12 @@ private:
             m_chunk = 0;
             return sendNextChunk(step);
         case Step::Pause:
+            m_timer.start(step.delayMs);
+            return false;
+        case Step::HoldReading:
+            m_peer->record(QStringLiteral("-- reading held %1 ms").arg(step.delayMs));
+            m_readingHeld = true;
+            m_socket->setReadBufferSize(1);
             m_timer.start(step.delayMs);
             return false;
         case Step::Silence:
@@ -364,6 +372,16 @@ private:
         }
         if (step->kind == Step::Send && !sendNextChunk(*step))
             return; // more chunks to come
+        if (step->kind == Step::HoldReading) {
+            ++m_index;
+            m_readingHeld = false;
+            m_socket->setReadBufferSize(0);
+            m_peer->record(QStringLiteral("-- reading again"));
+            onReadyRead(); // lines read may advance the script themselves
+            if (!m_sending && !m_timer.isActive())
+                advance();
+            return;
+        }
         if (step->kind == Step::Pause || step->kind == Step::Send)
             ++m_index;
         advance();
@@ -386,6 +404,7 @@ private:
     bool m_peerClosed = false;
     bool m_handshaking = false;
     bool m_tlsFailed = false;
+    bool m_readingHeld = false;
 };
 
 ScriptedPop3Peer::ScriptedPop3Peer(Transport transport, QObject* parent)

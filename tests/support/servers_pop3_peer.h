@@ -32,16 +32,18 @@ public:
             Endless,
             Close,
             ClientCloses,
-            StartTls
+            StartTls,
+            HoldReading
         };
         Kind kind = Send;
         QString line;             // Expect: the exact command without CR LF
         QRegularExpression match; // ExpectMatch
         QList<QByteArray> chunks; // Send: one arrival each
-        int delayMs = 0;          // Send: pause before each chunk after the first; Pause: length
-        QByteArray unit;          // Endless: repeated after the first chunk
-        int bytesPerSecond = 0;   // Endless: rate bound
-        QString label;            // how the transcript names a Send that is not text
+        int delayMs =
+            0; // Send: pause before each chunk after the first; Pause, HoldReading: length
+        QByteArray unit;        // Endless: repeated after the first chunk
+        int bytesPerSecond = 0; // Endless: rate bound
+        QString label;          // how the transcript names a Send that is not text
     };
 
     // The client must send exactly this line (CR LF is checked apart).
@@ -63,6 +65,10 @@ public:
     // is neither "+" nor "-", so the client cannot take it for a status.
     Pop3Script& sendGarbage(int size, quint32 seed = 1);
     Pop3Script& pause(int ms);
+    // Reads nothing for ms milliseconds (the socket's buffer shrinks to a
+    // byte, so what the client sends backs up into the kernel's buffers),
+    // then reads on and goes on with the script.
+    Pop3Script& holdReading(int ms);
     // Never answer again; the connection stays open until the client ends it.
     Pop3Script& silence();
     // `first`, then `unit` over and over at about bytesPerSecond, written

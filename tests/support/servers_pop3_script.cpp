@@ -77,6 +77,15 @@ Pop3Script& Pop3Script::sendGarbage(int size, quint32 seed)
     return *this;
 }
 
+Pop3Script& Pop3Script::holdReading(int ms)
+{
+    Step step;
+    step.kind = Step::HoldReading;
+    step.delayMs = ms;
+    m_steps.append(step);
+    return *this;
+}
+
 Pop3Script& Pop3Script::pause(int ms)
 {
     Step step;
