@@ -100,6 +100,7 @@ class TestHeaderCacheSessions : public QObject
 private slots:
     void recheckFetchesOnlyNewIds_data();
     void recheckFetchesOnlyNewIds();
+    void endlessListingEndsTheSession();
 };
 
 void TestHeaderCacheSessions::recheckFetchesOnlyNewIds_data()
@@ -155,6 +156,35 @@ void TestHeaderCacheSessions::recheckFetchesOnlyNewIds()
     QCOMPARE(cache.find(box, "u4"), listed ? std::optional(block) : std::nullopt);
     QCOMPARE(cache.find(box, "u2").has_value(), !listed);
     QVERIFY(cache.find(box, "u1").has_value());
+}
+
+void TestHeaderCacheSessions::endlessListingEndsTheSession()
+{
+    // Lines past the mailbox's count, without end: refused once the listing
+    // outgrows what three ids can take, and the run goes on.
+    Pop3Script script = Pop3Script()
+                            .send(Pop3Reply::greeting())
+                            .expect("CAPA")
+                            .send(Pop3Reply::multiLine({"UIDL", "USER"}))
+                            .expect("USER bob")
+                            .send(Pop3Reply::ok())
+                            .expect("PASS pw")
+                            .send(Pop3Reply::ok("logged in"))
+                            .expect("STAT")
+                            .send(Pop3Reply::stat(3))
+                            .expect("UIDL")
+                            .endless("+OK\r\n1 u1\r\n", "9 u9\r\n");
+    ScriptedPop3Peer peer;
+    peer.addScript(script);
+    QVERIFY(peer.listen());
+    HeaderCache cache;
+    RunRig rig;
+    rig.runs->setHeaderCache(&cache);
+    rig.addAccount("bob", "pw", peer.port());
+    QVERIFY(rig.run());
+    QVERIFY_PEER_DONE(peer, 5000);
+    QVERIFY2(rig.logLines().contains(oversizeLine), qPrintable(rig.logLines().join('\n')));
+    QCOMPARE(rig.logLines().last(), "..Check Complete: No New Mail Items -Total Items: 0");
 }
 
 QTEST_GUILESS_MAIN(TestHeaderCacheSessions)
