@@ -207,10 +207,8 @@ void Pop3Session::onGreeting(const QString& greeting)
     m_ctx.messageNumber = 0;
     m_greeting = greeting;
     note(SessionNote::ServerReply, greeting);
-    if (m_host.connectionEncrypted())
-        logOn();
-    else
-        send(SessionState::SentCapa, QStringLiteral("CAPA"));
+    // Over TLS from the first byte too: PIPELINING and UIDL are offered there.
+    send(SessionState::SentCapa, QStringLiteral("CAPA"));
 }
 
 void Pop3Session::onCapabilities(const QByteArray& list)

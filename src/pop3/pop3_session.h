@@ -108,8 +108,8 @@ public:
 
 // The client side of one POP3 conversation, driven by the bytes that
 // arrive. It keeps its state in the SessionContext and acts through the
-// host. On a plain connection it asks CAPA first: STLS is then a must
-// before any log-on, and UTF8 makes commands travel as UTF-8. PIPELINING
+// host. It asks CAPA first: on a plain connection STLS is then a must
+// before any log-on; UTF8 makes commands travel as UTF-8. PIPELINING
 // lets a check keep several fetches in flight (a delete run compares each
 // header before its DELE and fetches one at a time); UIDL lets a check
 // take the header blocks of messages it fetched before from the run.

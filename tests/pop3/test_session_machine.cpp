@@ -43,7 +43,7 @@ class FakeHost : public SessionHost
 {
 public:
     SessionOptions options;
-    // TLS from the first byte (port 995): no CAPA. Plain connections set false.
+    // TLS from the first byte (port 995): no STLS. Plain connections set false.
     bool encrypted = true;
     QStringList sent;
     QList<QByteArray> sentBytes;
@@ -109,6 +109,13 @@ struct Conversation
     {
         feed(greeting);
         int seen = 0;
+        // CAPA follows every greeting; unless the turns answer it, it gets
+        // the answer of a server from before CAPA, as the scripted peer gives.
+        if (host.closes == 0 && host.sent.value(0) == QLatin1String("CAPA") &&
+            (turns.isEmpty() || turns.first().command != QLatin1String("CAPA"))) {
+            feed({"-ERR unknown command\r\n"});
+            seen = 1;
+        }
         for (const Turn& turn : turns) {
             if (host.closes > 0 || host.sent.size() <= seen) {
                 unexpected.append(QStringLiteral("no command, expected ") + turn.command);
@@ -167,6 +174,7 @@ private slots:
     void capabilities_data();
     void capabilities();
     void stlsUpgradeAsksAgain();
+    void tlsFromTheFirstBytePipelines();
     void commandEncoding_data();
     void commandEncoding();
     void implausibleCounts_data();
@@ -203,9 +211,10 @@ void TestSessionMachine::threeMessages()
                              {"QUIT", split("+OK bye\r\n")}});
     QVERIFY2(c.unexpected.isEmpty(), qPrintable(c.unexpected.join('\n')));
     QCOMPARE(c.host.closes, 1);
-    // Each reply, the greeting too, is announced once, whole, however it
-    // was split: the host pairs replies with the commands it sent.
-    QCOMPARE(c.host.replies, 8);
+    // Each reply, the greeting and the answer to CAPA too, is announced
+    // once, whole, however it was split: the host pairs replies with the
+    // commands it sent.
+    QCOMPARE(c.host.replies, 9);
     QCOMPARE(c.host.reports,
              QList<SessionReport>({greeted, reply("+OK logged in"), checking, reply("+OK bye")}));
     QCOMPARE(c.host.extracted.size(), 3);
@@ -484,6 +493,29 @@ void TestSessionMachine::stlsUpgradeAsksAgain()
     QCOMPARE(c.host.sent.last(), QStringLiteral("APOP bob c4c9334bac560ecc979e58001b3e22fb"));
 }
 
+void TestSessionMachine::tlsFromTheFirstBytePipelines()
+{
+    // Port 995 asks CAPA too: STLS there is not acted on, PIPELINING is.
+    Conversation c;
+    c.play({greeting}, {{"CAPA", {"+OK\r\nSTLS\r\nPIPELINING\r\n.\r\n"}},
+                        {"USER bob", {"+OK\r\n"}},
+                        {"PASS pw", {"+OK\r\n"}},
+                        {"STAT", {"+OK 3 300\r\n"}},
+                        {"TOP 1 2", {}},
+                        {"TOP 2 2", {}},
+                        {"TOP 3 2", {topReply(1) + topReply(2), topReply(3)}},
+                        {"QUIT", {"+OK\r\n"}}});
+    QVERIFY2(c.unexpected.isEmpty(), qPrintable(c.unexpected.join('\n')));
+    QCOMPARE(c.host.tlsStarts, 0);
+    QCOMPARE(c.host.extracted.size(), 3);
+    for (int i = 0; i < 3; ++i) {
+        QCOMPARE(c.host.extracted[i].second, i + 1);
+        QVERIFY(c.host.extracted[i].first.startsWith(
+            QStringLiteral("From: a%1@x\r\n").arg(i + 1).toLatin1()));
+    }
+    QCOMPARE(c.host.ends, QList<SessionEnd>{SessionEnd::QuitAnswered});
+}
+
 void TestSessionMachine::commandEncoding_data()
 {
     QTest::addColumn<QByteArray>("capaList");
@@ -557,6 +589,8 @@ void TestSessionMachine::longServerTextReachesTheRunWhole()
     c.host.options.useApop = true;
     c.host.options.apopSecret = QStringLiteral("tanstaaf");
     c.feed({"+OK " + QByteArray(60000, 'g') + ' ' + stamp + "\r\n"});
+    QCOMPARE(c.host.sent, QStringList{"CAPA"});
+    c.feed({"-ERR\r\n"});
     QCOMPARE(c.host.reports.size(), 1);
     QCOMPARE(c.host.reports.first(),
              reply(QStringLiteral("+OK ") + QString(60000, QLatin1Char('g')) + QLatin1Char(' ') +
