@@ -161,8 +161,8 @@ bool DelayLine::start()
     if (m_listenFd < 0 || bind(m_listenFd, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
         listen(m_listenFd, 64) != 0 ||
         getsockname(m_listenFd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-        m_error = QStringLiteral("delay line cannot listen: %1").arg(QString::fromLocal8Bit(
-                                                                         std::strerror(errno)));
+        m_error = QStringLiteral("delay line cannot listen: %1")
+                      .arg(QString::fromLocal8Bit(std::strerror(errno)));
         stop();
         return false;
     }
@@ -245,8 +245,8 @@ void DelayLine::run()
         }
         if (fds[1].revents & POLLIN) {
             int client;
-            while ((client = accept4(m_listenFd, nullptr, nullptr,
-                                     SOCK_NONBLOCK | SOCK_CLOEXEC)) >= 0) {
+            while ((client = accept4(m_listenFd, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC)) >=
+                   0) {
                 const int server = connectTo(m_targetPort);
                 if (server < 0) {
                     close(client);
