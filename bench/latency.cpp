@@ -40,8 +40,8 @@ int main(int argc, char** argv)
         "loopback and through a delay line, and of a re-check with the header cache."));
     parser.addHelpOption();
     const auto option = [&](const char* name, const char* text, const char* fallback) {
-        parser.addOption({QString::fromLatin1(name), QString::fromLatin1(text),
-                          QStringLiteral("n"), QString::fromLatin1(fallback)});
+        parser.addOption({QString::fromLatin1(name), QString::fromLatin1(text), QStringLiteral("n"),
+                          QString::fromLatin1(fallback)});
     };
     option("runs", "Runs per point (fastest counts; a run over 10 s is not repeated).", "3");
     option("messages", "Messages of the box of the per-message figures.", "1000");

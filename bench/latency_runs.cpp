@@ -69,7 +69,8 @@ bool copyFolder(const QString& from, const QString& to)
     bool ok = QDir().mkpath(to);
     while (ok && it.hasNext()) {
         const QFileInfo entry(it.next());
-        const QString target = to + QLatin1Char('/') + QDir(from).relativeFilePath(entry.filePath());
+        const QString target =
+            to + QLatin1Char('/') + QDir(from).relativeFilePath(entry.filePath());
         ok = entry.isDir() ? QDir().mkpath(target) : QFile::copy(entry.filePath(), target);
     }
     return ok;
@@ -138,16 +139,16 @@ QString LatencyRig::home(const QString& name, const QString& user, quint16 port,
                          QString* error) const
 {
     const QString path = homesPath + QLatin1Char('/') + name;
-    if (!QFileInfo::exists(path) &&
-        !makeBenchHome(path, {{user, password, port}}, nullptr, error))
+    if (!QFileInfo::exists(path) && !makeBenchHome(path, {{user, password, port}}, nullptr, error))
         return {};
     return path;
 }
 
 Timed LatencyRig::runCheck(const QString& home, bool rows, int count) const
 {
-    Timed run = runTimed(checkProgram, rows ? QStringList() : QStringList{QStringLiteral("--count")},
-                         benchEnvironment(home), capMs);
+    Timed run =
+        runTimed(checkProgram, rows ? QStringList() : QStringList{QStringLiteral("--count")},
+                 benchEnvironment(home), capMs);
     if (!rows)
         expectCount(&run, QStringLiteral("quorvamel-check"), count);
     else if (run.error.isEmpty() && !run.stopped && run.out.count('\n') != count)
@@ -295,8 +296,8 @@ bool LatencyRig::recheck(const Box& big, const Endpoint& loopback, const Endpoin
         const bool isLine = e.port == delayed.port;
         line.setOneWayDelay(isLine ? delay : 0us);
         const QString work = homesPath + QStringLiteral("/recheck-") + QString::number(e.port);
-        const Timed run = fastest(
-            [&] { return recheckOnce(snapshots[e.port], work, big.user, total); });
+        const Timed run =
+            fastest([&] { return recheckOnce(snapshots[e.port], work, big.user, total); });
         if (!run.error.isEmpty()) {
             *error = run.error;
             return false;
@@ -312,8 +313,8 @@ bool LatencyRig::recheck(const Box& big, const Endpoint& loopback, const Endpoin
         const bool rowsEqual =
             !run.stopped && withoutStatus(run.out) == withoutStatus(fullRows[e.port]);
         const qsizetype markedNew = run.out.count("\tnew\n");
-        const bool met = !run.stopped && run.tops == 1 && run.retrs == 0 && rowsEqual &&
-                         share <= target;
+        const bool met =
+            !run.stopped && run.tops == 1 && run.retrs == 0 && rowsEqual && share <= target;
         allMet = allMet && met;
         std::printf(
             "re-check, %s%s: %s%.1f ms (empty box %.1f ms), server counted %s%d TOP and %d RETR; "
@@ -322,25 +323,27 @@ bool LatencyRig::recheck(const Box& big, const Endpoint& loopback, const Endpoin
             qPrintable(e.name), isLine ? " 20 ms" : "", run.stopped ? "stopped at " : "",
             run.wallMs, isLine ? base.lineEmptyCheckMs : base.loopbackEmptyCheckMs,
             run.stopped ? ">= " : "", run.tops, run.retrs,
-            run.stopped ? "not compared to" : rowsEqual ? "equal to" : "DIFFER from",
+            run.stopped ? "not compared to"
+            : rowsEqual ? "equal to"
+                        : "DIFFER from",
             static_cast<long long>(markedNew), share * 100, total, poplibMs,
             isLine ? ", from its cost per message" : "", target * 100, met ? "met" : "not met");
-        printSummary(
-            isLine ? "D6.7 line" : "D6.7 lo",
-            QStringLiteral("%1%2 TOP, %3 RETR, rows %4, %5%6%")
-                .arg(run.stopped ? QStringLiteral(">= ") : QString())
-                .arg(run.tops)
-                .arg(run.retrs)
-                .arg(run.stopped ? QStringLiteral("?") : rowsEqual ? QStringLiteral("equal")
-                                                                   : QStringLiteral("differ"))
-                .arg(run.stopped ? QStringLiteral("> ") : QString())
-                .arg(share * 100, 0, 'f', 2),
-            QStringLiteral("1 TOP, equal, <= %1%").arg(target * 100, 0, 'f', 0),
-            QStringLiteral("python poplib %1 s for %2 messages%3")
-                .arg(poplibMs / 1000, 0, 'f', 1)
-                .arg(total)
-                .arg(isLine ? QStringLiteral(" (est.)") : QString()),
-            met);
+        printSummary(isLine ? "D6.7 line" : "D6.7 lo",
+                     QStringLiteral("%1%2 TOP, %3 RETR, rows %4, %5%6%")
+                         .arg(run.stopped ? QStringLiteral(">= ") : QString())
+                         .arg(run.tops)
+                         .arg(run.retrs)
+                         .arg(run.stopped ? QStringLiteral("?")
+                              : rowsEqual ? QStringLiteral("equal")
+                                          : QStringLiteral("differ"))
+                         .arg(run.stopped ? QStringLiteral("> ") : QString())
+                         .arg(share * 100, 0, 'f', 2),
+                     QStringLiteral("1 TOP, equal, <= %1%").arg(target * 100, 0, 'f', 0),
+                     QStringLiteral("python poplib %1 s for %2 messages%3")
+                         .arg(poplibMs / 1000, 0, 'f', 1)
+                         .arg(total)
+                         .arg(isLine ? QStringLiteral(" (est.)") : QString()),
+                     met);
     }
     return allMet;
 }

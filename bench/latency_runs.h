@@ -84,6 +84,5 @@ private:
     // The home named `name`, made on first use with one account.
     QString home(const QString& name, const QString& user, quint16 port, QString* error) const;
     Timed runCheck(const QString& home, bool rows, int count) const;
-    Timed recheckOnce(const QString& snapshot, const QString& home, const QString& user,
-                      int count);
+    Timed recheckOnce(const QString& snapshot, const QString& home, const QString& user, int count);
 };
