@@ -124,7 +124,7 @@ Timed LatencyRig::fastest(const std::function<Timed()>& once) const
 {
     Timed best;
     for (int run = 0; run < runs; ++run) {
-        const Timed t = once();
+        Timed t = once();
         if (!t.error.isEmpty())
             return t;
         if (run == 0 || t.wallMs < best.wallMs)
@@ -138,7 +138,7 @@ Timed LatencyRig::fastest(const std::function<Timed()>& once) const
 QString LatencyRig::home(const QString& name, const QString& user, quint16 port,
                          QString* error) const
 {
-    const QString path = homesPath + QLatin1Char('/') + name;
+    QString path = homesPath + QLatin1Char('/') + name;
     if (!QFileInfo::exists(path) && !makeBenchHome(path, {{user, password, port}}, nullptr, error))
         return {};
     return path;
@@ -200,7 +200,7 @@ Marginal LatencyRig::marginal(const Endpoint& endpoint, const Box& small, const 
     return m;
 }
 
-double LatencyRig::noopRoundTripMs(const Endpoint& endpoint, const QString& user)
+double LatencyRig::noopRoundTripMs(const Endpoint& endpoint, const QString& user) const
 {
     // Blocking is fine: the delay line runs on its own thread.
     QTcpSocket socket;
@@ -312,22 +312,24 @@ bool LatencyRig::recheck(const Box& big, const Endpoint& loopback, const Endpoin
         const double target = isLine ? 0.02 : 0.10;
         const bool rowsEqual =
             !run.stopped && withoutStatus(run.out) == withoutStatus(fullRows[e.port]);
-        const qsizetype markedNew = run.out.count("\tnew\n");
+        const QString rowsText =
+            run.stopped
+                ? QStringLiteral("rows not compared (stopped)")
+                : QStringLiteral("rows %1 a full check's (%2 marked new)")
+                      .arg(rowsEqual ? QStringLiteral("equal to") : QStringLiteral("DIFFER from"))
+                      .arg(run.out.count("\tnew\n"));
         const bool met =
             !run.stopped && run.tops == 1 && run.retrs == 0 && rowsEqual && share <= target;
         allMet = allMet && met;
-        std::printf(
-            "re-check, %s%s: %s%.1f ms (empty box %.1f ms), server counted %s%d TOP and %d RETR; "
-            "rows %s a full check's (%lld marked new); marginal time %.1f%% of python poplib's "
-            "check of %d messages (%.1f ms%s) (target <= %.0f%%): %s\n",
-            qPrintable(e.name), isLine ? " 20 ms" : "", run.stopped ? "stopped at " : "",
-            run.wallMs, isLine ? base.lineEmptyCheckMs : base.loopbackEmptyCheckMs,
-            run.stopped ? ">= " : "", run.tops, run.retrs,
-            run.stopped ? "not compared to"
-            : rowsEqual ? "equal to"
-                        : "DIFFER from",
-            static_cast<long long>(markedNew), share * 100, total, poplibMs,
-            isLine ? ", from its cost per message" : "", target * 100, met ? "met" : "not met");
+        std::printf("re-check, %s%s: %s%.1f ms (empty box %.1f ms), server counted %s%d TOP and "
+                    "%d RETR; %s; marginal time %s%.1f%% of python poplib's check of %d messages "
+                    "(%.1f ms%s) (target <= %.0f%%): %s\n",
+                    qPrintable(e.name), isLine ? " 20 ms" : "", run.stopped ? "stopped at " : "",
+                    run.wallMs, isLine ? base.lineEmptyCheckMs : base.loopbackEmptyCheckMs,
+                    run.stopped ? ">= " : "", run.tops, run.retrs, qPrintable(rowsText),
+                    run.stopped ? "> " : "", share * 100, total, poplibMs,
+                    isLine ? ", from its cost per message" : "", target * 100,
+                    met ? "met" : "not met");
         printSummary(isLine ? "D6.7 line" : "D6.7 lo",
                      QStringLiteral("%1%2 TOP, %3 RETR, rows %4, %5%6%")
                          .arg(run.stopped ? QStringLiteral(">= ") : QString())

@@ -72,7 +72,7 @@ struct LatencyRig
     Marginal marginal(const Endpoint& endpoint, const Box& small, const Box& large,
                       Program program);
     // The median time of a NOOP on a logged-on session.
-    double noopRoundTripMs(const Endpoint& endpoint, const QString& user);
+    double noopRoundTripMs(const Endpoint& endpoint, const QString& user) const;
     // Prints its figures and summary lines; false when a target is missed
     // (or on error, with `error` set).
     bool recheck(const Box& big, const Endpoint& loopback, const Endpoint& delayed,
