@@ -44,8 +44,11 @@ int main(int argc, char** argv)
                           QString::fromLatin1(fallback)});
     };
     option("runs", "Runs per point (fastest counts; a run over 10 s is not repeated).", "3");
-    option("messages", "Messages of the box of the per-message figures.", "1000");
-    option("recheck-messages", "Messages of the re-checked box before the new one.", "10000");
+    option("messages", "Messages of the box of the per-message figures through the delay line.",
+           "1000");
+    option("recheck-messages",
+           "Messages of the re-checked box before the new one, and of the loopback figure.",
+           "10000");
     option("slow-messages", "Messages of poplib's box at 100 ms round trip.", "100");
     option("cap", "Seconds after which a run of quorvamel-check is stopped.", "60");
     parser.addOption({QStringLiteral("python"), QStringLiteral("Python 3 interpreter."),
@@ -110,33 +113,42 @@ int main(int argc, char** argv)
                 "quorvamel-check over %d s is stopped\n",
                 runs, rig.capMs / 1000);
 
-    // Per-message cost: poplib and quorvamel-check at 0 and N messages.
+    // Per-message cost: poplib and quorvamel-check at 0 and N messages. On
+    // loopback the messages of a 1,000-message box take less time than
+    // Python's start-up varies by, so the big box serves there.
     bool allMet = true;
     QMap<QString, Marginal> at20;
     for (const Endpoint& e : {delayed, loopback}) {
-        Marginal poplib = rig.marginal(e, empty, box, &LatencyRig::poplib);
-        Marginal check = rig.marginal(e, empty, box, &LatencyRig::check);
+        const bool isLine = e.port == line.port();
+        const Box& large = isLine ? box : bigBox;
+        Marginal poplib = rig.marginal(e, empty, large, &LatencyRig::poplib);
+        Marginal check = rig.marginal(e, empty, large, &LatencyRig::check);
         if (!poplib.error.isEmpty() || !check.error.isEmpty())
             return rig.fail(poplib.error + check.error);
         const double ratio = check.perMessageMs() / poplib.perMessageMs();
-        const bool isLine = e.port == line.port();
         const double target = isLine ? 0.05 : 0.5;
-        std::printf("%s: per message quorvamel-check %s%s, python poplib %s, ratio %.3f "
+        // A baseline lost in the noise gives no ratio worth the name.
+        const bool measured = poplib.perMessageMs() > 0;
+        const bool met = measured && ratio <= target && !check.stopped;
+        std::printf("%s: per message quorvamel-check %s%s, python poplib %s, ratio %s%.3f "
                     "(target <= %.2f): %s\n",
                     qPrintable(e.name + (isLine ? QStringLiteral(" 20 ms") : QString())),
                     check.stopped ? "> " : "", qPrintable(ms(check.perMessageMs())),
-                    qPrintable(ms(poplib.perMessageMs())), ratio, target,
-                    ratio <= target ? "met" : "not met");
+                    qPrintable(ms(poplib.perMessageMs())), check.stopped ? "> " : "", ratio, target,
+                    met        ? "met"
+                    : measured ? "not met"
+                               : "not met (the baseline is within the noise)");
         printSummary(isLine ? "D6.6 line" : "D6.6 lo",
-                     QStringLiteral("ratio %1 (%2/message), %3 messages%4")
+                     QStringLiteral("ratio %1%2 (%3/message), %4 messages%5")
+                         .arg(check.stopped ? QStringLiteral("> ") : QString())
                          .arg(ratio, 0, 'f', 3)
                          .arg(ms(check.perMessageMs()))
-                         .arg(messages)
+                         .arg(large.count)
                          .arg(isLine ? QStringLiteral(", 20 ms RTT") : QString()),
                      isLine ? QStringLiteral("<= 1/20") : QStringLiteral("<= 0.5"),
                      QStringLiteral("python poplib %1/message").arg(ms(poplib.perMessageMs())),
-                     ratio <= target && !check.stopped);
-        allMet = allMet && ratio <= target && !check.stopped;
+                     met);
+        allMet = allMet && met;
         at20[e.name + QStringLiteral(" poplib")] = poplib;
         at20[e.name + QStringLiteral(" check")] = check;
     }

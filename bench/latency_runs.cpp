@@ -318,8 +318,8 @@ bool LatencyRig::recheck(const Box& big, const Endpoint& loopback, const Endpoin
                 : QStringLiteral("rows %1 a full check's (%2 marked new)")
                       .arg(rowsEqual ? QStringLiteral("equal to") : QStringLiteral("DIFFER from"))
                       .arg(run.out.count("\tnew\n"));
-        const bool met =
-            !run.stopped && run.tops == 1 && run.retrs == 0 && rowsEqual && share <= target;
+        const bool met = !run.stopped && run.tops == 1 && run.retrs == 0 && rowsEqual &&
+                         poplibMs > 0 && share <= target;
         allMet = allMet && met;
         std::printf("re-check, %s%s: %s%.1f ms (empty box %.1f ms), server counted %s%d TOP and "
                     "%d RETR; %s; marginal time %s%.1f%% of python poplib's check of %d messages "
