@@ -142,6 +142,14 @@ void TestPipelinedSessions::sameAsOneAtATime_data()
     const QByteArray huge =
         Pop3Reply::top(Pop3Reply::headers("big@x.org", "big", "Tue, 4 Jun 2024 08:00:00 +0000"),
                        QList<QByteArray>(1200, QByteArray(60, 'b')));
+    // Each within the limit, together over it: the limit is each reply's.
+    QList<QByteArray> large;
+    for (int i = 1; i <= 4; ++i)
+        large.append(Pop3Reply::top(Pop3Reply::headers("ann" + QByteArray::number(i) + "@x.org",
+                                                       "large", "Tue, 4 Jun 2024 08:00:00 +0000"),
+                                    QList<QByteArray>(300, QByteArray(60, 'l'))));
+    QTest::newRow("replies over the byte limit together")
+        << large << 4 << true << false << 4 << "..Check Complete: 4 New Mail Items -Total Items: 4";
     QTest::newRow("reply over the byte limit mid-window")
         << QList<QByteArray>{mail(1), huge, mail(3), mail(4)} << 2 << false << false << 1
         << oversizeLine;
