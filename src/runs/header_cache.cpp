@@ -12,8 +12,8 @@ constexpr qint64 BlockOverhead = 128;
 // in the file takes at most 3 bytes a character.
 constexpr qint64 MailboxOverhead = 256;
 constexpr qint64 BytesPerKeyCharacter = 3;
-// The file's magic, version, count and digest.
-constexpr qint64 FileFramingBytes = 8 + 4 + 4 + 32;
+// The file's magic, version, count and checksum.
+constexpr qint64 FileFramingBytes = 8 + 4 + 4 + 4;
 
 qint64 blockCost(const QByteArray& uid, const QByteArray& headerBlock)
 {

@@ -13,7 +13,7 @@
 //                user name (u32 length + UTF-8), header count (u32),
 //                per header: unique id (u32 length + bytes),
 //                            header block (u32 length + bytes),
-//   SHA-256 of everything before it (32 bytes).
+//   CRC-32 of everything before it (u32).
 // A cache can always be fetched again, so a file that is not read whole, for
 // whatever reason, is thrown away rather than repaired.
 
@@ -38,12 +38,12 @@ struct CachedMailbox
     bool operator==(const CachedMailbox&) const = default;
 };
 
-// The bytes a file of these mailboxes holds (16 + 16 per mailbox + 8 per
-// header + the texts, ids, blocks and the 32-byte digest).
+// The bytes a file of these mailboxes holds (20 + 16 per mailbox + 8 per
+// header + the texts, ids and blocks).
 QByteArray encodeHeaderCacheFile(const QList<CachedMailbox>& mailboxes);
 
 // The mailboxes of a whole file of this format version; nullopt (with the
-// reason) for anything else: another magic or version, a wrong digest, a
+// reason) for anything else: another magic or version, a wrong checksum, a
 // length or count running past the end, bytes left over.
 std::optional<QList<CachedMailbox>> decodeHeaderCacheFile(const QByteArray& bytes,
                                                           QString* error = nullptr);
