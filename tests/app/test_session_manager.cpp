@@ -10,35 +10,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-namespace {
-
-// A line-by-line reader of a helper process's standard output.
-bool waitForLine(QProcess& process, const QByteArray& wanted, int ms = 20000)
-{
-    const QDeadlineTimer deadline(ms);
-    while (!deadline.hasExpired()) {
-        while (process.canReadLine()) {
-            if (process.readLine().trimmed() == wanted)
-                return true;
-        }
-        if (process.state() == QProcess::NotRunning)
-            return false;
-        process.waitForReadyRead(50);
-    }
-    return false;
-}
-
-QByteArray firstLine(QProcess& process)
-{
-    const QDeadlineTimer deadline(10000);
-    while (!process.canReadLine() && !deadline.hasExpired() &&
-           process.state() != QProcess::NotRunning)
-        process.waitForReadyRead(50);
-    return process.readLine().trimmed();
-}
-
-} // namespace
-
 // The window program under a real X session manager: every save the manager
 // asks for writes the settings and the account list, the program keeps
 // running through a checkpoint and ends with status 0 when the session does.
@@ -61,13 +32,13 @@ private slots:
         QProcess display;
         display.start(m_xvfb,
                       {"-displayfd", "1", "-nolisten", "tcp", "-screen", "0", "800x600x24"});
-        const QByteArray displayNumber = firstLine(display);
+        const QByteArray displayNumber = firstOutputLine(display);
         QVERIFY2(!displayNumber.isEmpty(), "Xvfb did not start");
 
         QProcess manager;
         manager.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         manager.start(QStringLiteral(QUORVAMEL_BIN_DIR "/quorvamel-test-xsmp"), {});
-        const QByteArray networkIds = firstLine(manager);
+        const QByteArray networkIds = firstOutputLine(manager);
         QVERIFY2(!networkIds.isEmpty(), "the session manager did not start");
 
         QTemporaryDir home, runtime;
@@ -90,13 +61,13 @@ private slots:
 
         // The save a manager asks right after the registration may come
         // before the window is up; it must not end the program.
-        QVERIFY(waitForLine(manager, "registered"));
-        QVERIFY(waitForLine(manager, "done 1"));
+        QVERIFY(waitForOutputLine(manager, "registered"));
+        QVERIFY(waitForOutputLine(manager, "done 1"));
         QVERIFY(program.waitUntilUp());
 
         // A checkpoint: saved, and the program goes on.
         manager.write("checkpoint\n");
-        QVERIFY(waitForLine(manager, "done 1"));
+        QVERIFY(waitForOutputLine(manager, "done 1"));
         QVERIFY(fileInode(settings) != settingsBefore);
         QVERIFY(fileInode(users) != usersBefore);
         QTest::qWait(300);
@@ -106,7 +77,7 @@ private slots:
         settingsBefore = fileInode(settings);
         usersBefore = fileInode(users);
         manager.write("shutdown\n");
-        QVERIFY(waitForLine(manager, "done 1"));
+        QVERIFY(waitForOutputLine(manager, "done 1"));
         QVERIFY(fileInode(settings) != settingsBefore);
         QVERIFY(fileInode(users) != usersBefore);
         QCOMPARE(fileRecords(users).size(), 1);

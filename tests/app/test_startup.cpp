@@ -1,6 +1,7 @@
 #include "app/single_instance.h"
 #include "app/startup.h"
 #include "platform/codepage.h"
+#include "startup_machine.h"
 #include "storage/scramble.h"
 #include "storage/settings_record.h"
 #include "support/common_files.h"
@@ -31,29 +32,7 @@ QByteArray templateWithRunPassword(const QString& password)
     return record.encode();
 }
 
-// A program folder holding a template and a home folder of its own.
-struct Machine
-{
-    QTemporaryDir program;
-    QTemporaryDir home;
-    ScriptedPrompter prompter;
-
-    QString dataFolder() const { return home.path() + "/Application Data/Quorvamel"; }
-    QString settingsPath() const { return dataFolder() + "/quorvamel.ini"; }
-    void installTemplate(const QByteArray& bytes)
-    {
-        writeBytes(program.path() + "/quorvamel.ini", bytes);
-    }
-
-    StartupResult start()
-    {
-        StartupInput input;
-        input.programFolder = programFolderFrom(program.path());
-        input.homeFolder = home.path();
-        input.prompter = &prompter;
-        return runStartupSequence(input);
-    }
-};
+using Machine = StartupMachine;
 
 } // namespace
 

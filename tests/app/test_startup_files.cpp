@@ -4,6 +4,7 @@
 // points nowhere never makes the first start write outside the data
 // folder; a folder or file left open to others is made owner-only.
 #include "app/startup.h"
+#include "startup_machine.h"
 #include "storage/settings_record.h"
 #include "support/common_files.h"
 #include "support/common_scripted_prompter.h"
@@ -15,33 +16,17 @@
 
 namespace {
 
-struct Machine
+struct Machine : StartupMachine
 {
-    QTemporaryDir program;
-    QTemporaryDir home;
-    ScriptedPrompter prompter;
-
-    QString dataFolder() const { return home.path() + "/Application Data/Quorvamel"; }
-    QString dataFile(const QString& name) const { return dataFolder() + '/' + name; }
-
     // The template beside the program, and the data folder made by an
     // earlier start.
     void prepare()
     {
-        writeBytes(program.path() + "/quorvamel.ini", SettingsRecord::templateRecord().encode());
+        installTemplate(SettingsRecord::templateRecord().encode());
         QVERIFY(QDir().mkpath(dataFolder()));
         QVERIFY(QFile::setPermissions(dataFolder(), QFileDevice::ReadOwner |
                                                         QFileDevice::WriteOwner |
                                                         QFileDevice::ExeOwner));
-    }
-
-    StartupResult start()
-    {
-        StartupInput input;
-        input.programFolder = programFolderFrom(program.path());
-        input.homeFolder = home.path();
-        input.prompter = &prompter;
-        return runStartupSequence(input);
     }
 };
 

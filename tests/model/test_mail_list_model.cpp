@@ -3,7 +3,6 @@
 #include "pop3/snapshot_matcher.h"
 
 #include <QAbstractItemModelTester>
-#include <QElapsedTimer>
 #include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QStringListModel>
@@ -49,7 +48,7 @@ private slots:
     void checkBoxes();
     void switchingCheckBoxesKeepsImagesAndState();
     void snapshotLeavesOutNoMailRows();
-    void manyAppendsStayCheap();
+    void manyAppendsEachAnnounced();
     void proxyShowsAppendedRowsInBatches();
     void proxyPassesCheckBoxesAndRoles();
     void proxyKeepsViewsInStep();
@@ -246,18 +245,17 @@ void TestMailListModel::snapshotLeavesOutNoMailRows()
     QVERIFY(SnapshotMatcher::snapshotOf(model).isEmpty());
 }
 
-void TestMailListModel::manyAppendsStayCheap()
+void TestMailListModel::manyAppendsEachAnnounced()
 {
     MailListModel model;
     QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
     const MailItem item = mailRow(1);
-    QElapsedTimer timer;
-    timer.start();
+    // Their cost is timed by the mail list benchmark; here every one must
+    // be announced on its own.
     for (int i = 0; i < 100000; ++i)
         model.appendItem(item);
     QCOMPARE(model.rowCount(), 100000);
     QCOMPARE(inserted.size(), 100000);
-    QVERIFY2(timer.elapsed() < 1000, qPrintable(QString::number(timer.elapsed()) + " ms"));
 }
 
 namespace {

@@ -9,6 +9,50 @@
 #include <csignal>
 #include <sys/stat.h>
 
+// True when the process named "quorvamel" with that id catches the signal.
+// (Between fork and exec the child still has the test's handlers: the
+// name tells.)
+inline bool programCatchesSignal(qint64 pid, int number)
+{
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return false;
+    bool program = false;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("Name:"))
+            program = line.mid(5).trimmed() == "quorvamel";
+        if (line.startsWith("SigCgt:") && program)
+            return (line.mid(7).trimmed().toULongLong(nullptr, 16) >> (number - 1)) & 1;
+    }
+    return false;
+}
+
+// Waits for a line of a helper process's standard output.
+inline bool waitForOutputLine(QProcess& process, const QByteArray& wanted, int ms = 20000)
+{
+    const QDeadlineTimer deadline(ms);
+    while (!deadline.hasExpired()) {
+        while (process.canReadLine()) {
+            if (process.readLine().trimmed() == wanted)
+                return true;
+        }
+        if (process.state() == QProcess::NotRunning)
+            return false;
+        process.waitForReadyRead(50);
+    }
+    return false;
+}
+
+// The first line of a helper process's standard output; empty when none came.
+inline QByteArray firstOutputLine(QProcess& process)
+{
+    const QDeadlineTimer deadline(10000);
+    while (!process.canReadLine() && !deadline.hasExpired() &&
+           process.state() != QProcess::NotRunning)
+        process.waitForReadyRead(50);
+    return process.readLine().trimmed();
+}
+
 // The built window program run as a process of its own on a throw-away home
 // folder, offscreen.
 class WindowProcess
@@ -35,8 +79,7 @@ public:
     }
 
     // The window is up once the program catches SIGTERM: it installs its
-    // handlers after the window program has been built. (Between fork and
-    // exec the child still has the test's handlers: the name tells.)
+    // handlers after the window program has been built.
     bool waitUntilUp(int ms = 20000)
     {
         const QDeadlineTimer deadline(ms);
@@ -52,17 +95,7 @@ public:
 
     bool catchesSignal(int number) const
     {
-        QFile status(QStringLiteral("/proc/%1/status").arg(process.processId()));
-        if (!status.open(QIODevice::ReadOnly))
-            return false;
-        bool program = false;
-        for (const QByteArray& line : status.readAll().split('\n')) {
-            if (line.startsWith("Name:"))
-                program = line.mid(5).trimmed() == "quorvamel";
-            if (line.startsWith("SigCgt:") && program)
-                return (line.mid(7).trimmed().toULongLong(nullptr, 16) >> (number - 1)) & 1;
-        }
-        return false;
+        return programCatchesSignal(process.processId(), number);
     }
 
     // Waits with the event loop running; true when it ended on its own.

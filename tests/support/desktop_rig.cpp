@@ -154,6 +154,18 @@ bool DesktopRig::startWindowManager()
 
 bool DesktopRig::startNotificationArea()
 {
+    // trayer now and then ends at once with nothing said, when it starts
+    // right after the window manager: a second try then works.
+    for (int attempt = 1; attempt < 3; ++attempt) {
+        if (tryNotificationArea())
+            return true;
+        stopProcess(m_trayer);
+    }
+    return tryNotificationArea();
+}
+
+bool DesktopRig::tryNotificationArea()
+{
     m_trayer = std::make_unique<QProcess>();
     m_trayer->setProcessEnvironment(environment(m_folder.path()));
     m_trayer->setStandardOutputFile(QProcess::nullDevice());
@@ -196,10 +208,13 @@ QProcessEnvironment DesktopRig::environment(const QString& home) const
 }
 
 std::unique_ptr<QProcess> DesktopRig::launch(const QString& program, const QStringList& arguments,
-                                             const QString& home) const
+                                             const QString& home,
+                                             const QProcessEnvironment& extra) const
 {
     auto process = std::make_unique<QProcess>();
-    process->setProcessEnvironment(environment(home));
+    QProcessEnvironment env = environment(home);
+    env.insert(extra);
+    process->setProcessEnvironment(env);
     process->setProcessChannelMode(QProcess::MergedChannels);
     process->start(program, arguments);
     if (!process->waitForStarted(ReadyTimeoutMs))
@@ -313,6 +328,26 @@ DesktopRig::WindowId DesktopRig::activeWindow() const
     static const QRegularExpression id(QStringLiteral(R"(window id # 0x([0-9a-f]+))"));
     const QRegularExpressionMatch match = id.match(*out);
     return match.hasMatch() ? match.captured(1).toULongLong(nullptr, 16) : 0;
+}
+
+bool DesktopRig::hasFocus(WindowId window) const
+{
+    if (activeWindow() != window)
+        return false;
+    const auto out = runTool(QStringLiteral("xdotool"), {QStringLiteral("getwindowfocus")});
+    return out && out->trimmed().toULongLong() == window;
+}
+
+bool DesktopRig::isShown(WindowId window) const
+{
+    const auto out = runTool(QStringLiteral("xwininfo"), {QStringLiteral("-id"), hexId(window)});
+    return out && out->contains(QLatin1String("Map State: IsViewable"));
+}
+
+bool DesktopRig::minimize(WindowId window) const
+{
+    return runTool(QStringLiteral("xdotool"), {QStringLiteral("windowminimize"), hexId(window)})
+        .has_value();
 }
 
 bool DesktopRig::closeWindow(WindowId window) const

@@ -60,9 +60,11 @@ public:
     // The environment of a program shown on the rig's display: DISPLAY,
     // QT_QPA_PLATFORM=xcb, HOME as given, no session bus.
     QProcessEnvironment environment(const QString& home) const;
-    // Starts a program on the rig's display; null when it did not start.
+    // Starts a program on the rig's display, with the extra variables
+    // given; null when it did not start.
     std::unique_ptr<QProcess> launch(const QString& program, const QStringList& arguments,
-                                     const QString& home) const;
+                                     const QString& home,
+                                     const QProcessEnvironment& extra = {}) const;
 
     // A desktop tool's standard output; nullopt when it failed or ran over
     // its time.
@@ -80,6 +82,13 @@ public:
     std::optional<QRect> outerGeometry(WindowId window) const;
     // The window the window manager says holds the focus (0: none).
     WindowId activeWindow() const;
+    // True when the window is the active one and holds the keyboard focus
+    // of the X server too (the window manager's word alone can be stale).
+    bool hasFocus(WindowId window) const;
+    // True when the window is mapped and not minimized.
+    bool isShown(WindowId window) const;
+    // Asks the window manager to minimize the window, as its button does.
+    bool minimize(WindowId window) const;
     // Asks the window manager to close the window, as its close box does.
     bool closeWindow(WindowId window) const;
     // Asks the window manager for a new inner rectangle of the window.
@@ -94,6 +103,7 @@ private:
     bool startDisplay();
     bool startWindowManager();
     bool startNotificationArea();
+    bool tryNotificationArea();
     bool fail(const QString& message);
     QList<WindowId> windowsOfPid(qint64 pid, bool visibleOnly) const;
 
