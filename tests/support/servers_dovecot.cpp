@@ -198,7 +198,7 @@ debug_log_path = %1/log/dovecot.log
 listen = %2
 protocols = pop3
 disable_plaintext_auth = no
-auth_mechanisms = plain login apop
+auth_mechanisms = plain login apop%3
 auth_failure_delay = 0
 default_internal_user = nobody
 default_internal_group = nogroup
@@ -221,8 +221,11 @@ service anvil {
   }
 }
 )")
-                         .arg(dir, m_sslRequired ? QStringLiteral("127.0.0.1, ") + remoteAddress()
-                                                 : QStringLiteral("127.0.0.1"));
+                         .arg(dir,
+                              m_sslRequired ? QStringLiteral("127.0.0.1, ") + remoteAddress()
+                                            : QStringLiteral("127.0.0.1"),
+                              m_extraMechanisms.isEmpty() ? QString()
+                                                          : u' ' + m_extraMechanisms);
     if (tls)
         config += QStringLiteral(R"(ssl = %1
 ssl_cert = <%2
