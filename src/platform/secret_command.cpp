@@ -107,8 +107,8 @@ void SecretCommand::processEnded(bool started)
     m_timer->stop();
     SecretCommandResult result;
     if (!started) {
-        result.error = failure(QStringLiteral("could not be started: %1")
-                                   .arg(m_process->errorString()));
+        result.error =
+            failure(QStringLiteral("could not be started: %1").arg(m_process->errorString()));
     } else {
         readOutput();
         const QByteArray secret = firstLine(m_stdout);

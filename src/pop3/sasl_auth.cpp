@@ -9,7 +9,8 @@ constexpr qsizetype maxCommandLine = 255; // octets, CR LF included
 SaslOpening saslOpening(QByteArrayView mechanism, const QByteArray& initialResponse)
 {
     QByteArray bare = QByteArrayLiteral("AUTH ") + mechanism.toByteArray();
-    const QByteArray response = initialResponse.isEmpty() ? QByteArrayLiteral("=") : initialResponse;
+    const QByteArray response =
+        initialResponse.isEmpty() ? QByteArrayLiteral("=") : initialResponse;
     const QByteArray whole = bare + ' ' + response;
     if (whole.size() + 2 <= maxCommandLine)
         return {whole, std::nullopt};

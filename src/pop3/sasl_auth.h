@@ -18,8 +18,8 @@ enum class SaslVerdict {
 struct SaslStep
 {
     SaslVerdict verdict = SaslVerdict::Failed;
-    QByteArray line;   // base64, without the line end
-    QString reason;    // why it failed; never holds a password or token
+    QByteArray line; // base64, without the line end
+    QString reason;  // why it failed; never holds a password or token
 };
 
 // The opening of an exchange: the AUTH command and, when the initial

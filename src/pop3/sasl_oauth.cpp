@@ -20,8 +20,7 @@ bool hasControlCharacter(const QString& text)
 
 bool isBearerToken(const QString& token)
 {
-    static const QRegularExpression b64token(
-        QStringLiteral("\\A[A-Za-z0-9\\-._~+/]+=*\\z"));
+    static const QRegularExpression b64token(QStringLiteral("\\A[A-Za-z0-9\\-._~+/]+=*\\z"));
     return b64token.match(token).hasMatch();
 }
 
@@ -59,8 +58,9 @@ OAuthInitialResponse oauthInitialResponse(OAuthMechanism mechanism, const QStrin
     if (user.isEmpty() || hasControlCharacter(user))
         return {{}, QStringLiteral("the user name is empty or holds control characters")};
     if (!isBearerToken(accessToken))
-        return {{}, QStringLiteral("the access token is empty or holds characters a bearer "
-                                   "token may not hold")};
+        return {{},
+                QStringLiteral("the access token is empty or holds characters a bearer "
+                               "token may not hold")};
     if (hasControlCharacter(host))
         return {{}, QStringLiteral("the server name holds control characters")};
     const QByteArray auth = "auth=Bearer " + accessToken.toLatin1() + kvsep + kvsep;

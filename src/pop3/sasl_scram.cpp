@@ -32,8 +32,8 @@ int runStep(Gsasl_session* session, const QByteArray& input, QByteArray* output)
 {
     char* out = nullptr;
     size_t outLength = 0;
-    const int status = gsasl_step(session, input.constData(), size_t(input.size()), &out,
-                                  &outLength);
+    const int status =
+        gsasl_step(session, input.constData(), size_t(input.size()), &out, &outLength);
     if (out) {
         *output = QByteArray(out, qsizetype(outLength));
         gsasl_free(out);

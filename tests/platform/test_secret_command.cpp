@@ -71,8 +71,8 @@ void TestSecretCommand::secret_data()
     // No shell: nothing is expanded or split.
     QTest::newRow("no shell") << QStringList{"/bin/echo", "$HOME;ls *"}
                               << QStringLiteral("$HOME;ls *");
-    QTest::newRow("found in PATH") << QStringList{"echo", "from-path"}
-                                   << QStringLiteral("from-path");
+    QTest::newRow("found in PATH")
+        << QStringList{"echo", "from-path"} << QStringLiteral("from-path");
     QTest::newRow("UTF-8") << QStringList{"/bin/echo", "p\u00e4ss\u20ac"}
                            << QStringLiteral("p\u00e4ss\u20ac");
     // Output past what is kept does not disturb the first line.
@@ -94,9 +94,9 @@ void TestSecretCommand::failure_data()
 {
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("exit status") << QStringList{"/bin/false"}
-                                 << QStringLiteral(
-                                        "the password command \"/bin/false\" ended with exit status 1");
+    QTest::newRow("exit status")
+        << QStringList{"/bin/false"}
+        << QStringLiteral("the password command \"/bin/false\" ended with exit status 1");
     QTest::newRow("exit status with reason")
         << QStringList{"/bin/sh", "-c", "echo 'gpg: decryption failed' >&2; echo more >&2; exit 2"}
         << QStringLiteral("the password command \"/bin/sh\" ended with exit status 2: "
@@ -114,7 +114,8 @@ void TestSecretCommand::failure_data()
         << QStringLiteral("the password command \"quorvamel-no-such-tool\" could not be started: ");
     QTest::newRow("prints nothing")
         << QStringList{"/bin/true"}
-        << QStringLiteral("the password command \"/bin/true\" printed no password on its first line");
+        << QStringLiteral(
+               "the password command \"/bin/true\" printed no password on its first line");
     // The first line counts even when a later one holds something.
     QTest::newRow("empty first line")
         << QStringList{"/usr/bin/printf", "\\nlater\\n"}
@@ -123,12 +124,12 @@ void TestSecretCommand::failure_data()
     // Standard input is empty: a command that reads it ends at once.
     QTest::newRow("reads standard input")
         << QStringList{"/bin/cat"}
-        << QStringLiteral("the password command \"/bin/cat\" printed no password on its first line");
+        << QStringLiteral(
+               "the password command \"/bin/cat\" printed no password on its first line");
     QTest::newRow("killed by a signal")
         << QStringList{"/bin/sh", "-c", "echo s3cr3tvalue; kill -9 $$"}
         << QStringLiteral("the password command \"/bin/sh\" was ended by a signal");
-    QTest::newRow("no command") << QStringList{}
-                                << QStringLiteral("no password command is set");
+    QTest::newRow("no command") << QStringList{} << QStringLiteral("no password command is set");
 }
 
 void TestSecretCommand::failure()

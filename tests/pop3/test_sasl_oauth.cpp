@@ -39,8 +39,9 @@ void TestSaslOAuth::initialResponse_data()
     QTest::newRow("xoauth2") << OAuthMechanism::XOAuth2 << QStringLiteral("someuser@example.com")
                              << QStringLiteral("ya29.vF9dft4qmTc2Nvb3RlckBhdHRhdmlzdGEuY29tCg")
                              << QStringLiteral("ignored.example.com") << 995
-                             << QByteArray("dXNlcj1zb21ldXNlckBleGFtcGxlLmNvbQFhdXRoPUJlYXJlciB5YTI5"
-                                           "LnZGOWRmdDRxbVRjMk52YjNSbGNrQmhkSFJoZG1semRHRXVZMjl0Q2cBAQ==");
+                             << QByteArray(
+                                    "dXNlcj1zb21ldXNlckBleGFtcGxlLmNvbQFhdXRoPUJlYXJlciB5YTI5"
+                                    "LnZGOWRmdDRxbVRjMk52YjNSbGNrQmhkSFJoZG1semRHRXVZMjl0Q2cBAQ==");
     // n,a=a=2Cb=3Dc,^Aauth=Bearer tok^A^A: escaped name, no host or port.
     QTest::newRow("oauthbearer escaped, no host")
         << OAuthMechanism::OAuthBearer << QStringLiteral("a,b=c") << QStringLiteral("tok")
@@ -51,11 +52,11 @@ void TestSaslOAuth::initialResponse_data()
         << QStringLiteral("abc-._~+/==") << QStringLiteral("mail.example.org") << 995
         << QByteArray("bixhPWrDvHJnZW5AZXhhbXBsZS5vcmcsAWhvc3Q9bWFpbC5leGFtcGxlLm9yZwFwb3J0PTk5NQFh"
                       "dXRoPUJlYXJlciBhYmMtLl9+Ky89PQEB");
-    QTest::newRow("xoauth2 utf-8") << OAuthMechanism::XOAuth2
-                                   << QStringLiteral("j\u00fcrgen@example.org")
-                                   << QStringLiteral("abc-._~+/==") << QString() << 0
-                                   << QByteArray("dXNlcj1qw7xyZ2VuQGV4YW1wbGUub3JnAWF1dGg9QmVhcmVy"
-                                                 "IGFiYy0uX34rLz09AQE=");
+    QTest::newRow("xoauth2 utf-8")
+        << OAuthMechanism::XOAuth2 << QStringLiteral("j\u00fcrgen@example.org")
+        << QStringLiteral("abc-._~+/==") << QString() << 0
+        << QByteArray("dXNlcj1qw7xyZ2VuQGV4YW1wbGUub3JnAWF1dGg9QmVhcmVy"
+                      "IGFiYy0uX34rLz09AQE=");
 }
 
 void TestSaslOAuth::initialResponse()
@@ -79,22 +80,24 @@ void TestSaslOAuth::refusedInput_data()
     QTest::addColumn<QString>("host");
     // A control character would end a key/value pair early and let the
     // rest pass as other keys.
-    QTest::newRow("kvsep in user") << QStringLiteral("a\x01" "auth=x") << QStringLiteral("tok")
-                                   << QString();
-    QTest::newRow("line end in user") << QStringLiteral("a\r\nQUIT") << QStringLiteral("tok")
-                                      << QString();
+    QTest::newRow("kvsep in user") << QStringLiteral("a\x01"
+                                                     "auth=x")
+                                   << QStringLiteral("tok") << QString();
+    QTest::newRow("line end in user")
+        << QStringLiteral("a\r\nQUIT") << QStringLiteral("tok") << QString();
     QTest::newRow("empty user") << QString() << QStringLiteral("tok") << QString();
     QTest::newRow("empty token") << QStringLiteral("u") << QString() << QString();
-    QTest::newRow("space in token") << QStringLiteral("u") << QStringLiteral("se cret")
-                                    << QString();
-    QTest::newRow("line end in token") << QStringLiteral("u") << QStringLiteral("secret\n")
-                                       << QString();
-    QTest::newRow("padding inside token") << QStringLiteral("u") << QStringLiteral("se=cret")
-                                          << QString();
-    QTest::newRow("non-ASCII token") << QStringLiteral("u") << QStringLiteral("s\u00e9cret")
-                                     << QString();
+    QTest::newRow("space in token")
+        << QStringLiteral("u") << QStringLiteral("se cret") << QString();
+    QTest::newRow("line end in token")
+        << QStringLiteral("u") << QStringLiteral("secret\n") << QString();
+    QTest::newRow("padding inside token")
+        << QStringLiteral("u") << QStringLiteral("se=cret") << QString();
+    QTest::newRow("non-ASCII token")
+        << QStringLiteral("u") << QStringLiteral("s\u00e9cret") << QString();
     QTest::newRow("kvsep in host") << QStringLiteral("u") << QStringLiteral("tok")
-                                   << QStringLiteral("h\x01" "auth=x");
+                                   << QStringLiteral("h\x01"
+                                                     "auth=x");
 }
 
 void TestSaslOAuth::refusedInput()
@@ -143,9 +146,9 @@ void TestSaslOAuth::errorChallenge_data()
         << QStringLiteral("invalid_token") << QStringLiteral("a?b") << QString()
         << QStringLiteral("the server refused the access token: invalid_token; scope needed: a?b");
     // {"status":401}
-    QTest::newRow("numeric status") << QByteArray("eyJzdGF0dXMiOjQwMX0=") << true
-                                    << QStringLiteral("401") << QString() << QString()
-                                    << QStringLiteral("the server refused the access token: 401");
+    QTest::newRow("numeric status")
+        << QByteArray("eyJzdGF0dXMiOjQwMX0=") << true << QStringLiteral("401") << QString()
+        << QString() << QStringLiteral("the server refused the access token: 401");
     const QString unreadable =
         QStringLiteral("the server refused the access token and gave no readable reason");
     QTest::newRow("not base64") << QByteArray("{not*base64}") << false << QString() << QString()

@@ -96,8 +96,7 @@ void TestSaslScram::referenceMatchesRfc7677()
                         "s=W22ZaJ0SNY7soEsUEjb6gQ==,i=4096"));
     server.prove("c=biws,r=rOprNGfwEbeRWgbNEkqO%hvYDpWUa2RaTCAfuxFIlj)hNlF$k0");
     QCOMPARE(server.expectedProof, QByteArray("dHzbZapWIk4jUhN+Ute9ytag9zjfMHgsqmmiz7AndVQ="));
-    QCOMPARE(server.serverSignature,
-             QByteArray("6rriTRBi23WpRR/wtup+mMhUZUn/dB5nLTJRsjl95G4="));
+    QCOMPARE(server.serverSignature, QByteArray("6rriTRBi23WpRR/wtup+mMhUZUn/dB5nLTJRsjl95G4="));
 }
 
 // Runs start and the first step; returns the client-final message.
@@ -129,7 +128,8 @@ void TestSaslScram::exchangeWithHonestServer()
     QCOMPARE(second.verdict, SaslVerdict::Continue);
     const QByteArray clientFinal = unbase64(second.line);
     server.prove(clientFinal.left(clientFinal.indexOf(",p=")));
-    QVERIFY2(clientFinal.startsWith("c=biws,r=" + clientFirst.mid(12) + server.serverNonce), clientFinal.constData());
+    QVERIFY2(clientFinal.startsWith("c=biws,r=" + clientFirst.mid(12) + server.serverNonce),
+             clientFinal.constData());
     QCOMPARE(clientFinal.mid(clientFinal.indexOf(",p=") + 3), server.expectedProof);
     QVERIFY(!client.isServerVerified());
 
@@ -200,10 +200,12 @@ void TestSaslScram::badServerFirst_data()
 {
     QTest::addColumn<QByteArray>("serverFirst");
     // The client's nonce must open the server's; a foreign one is a replay.
-    QTest::newRow("foreign nonce") << QByteArray("r=abcdefghijklmnopqrstuvwx,s=W22ZaJ0SNY7soEsUEjb6gQ==,i=4096");
+    QTest::newRow("foreign nonce")
+        << QByteArray("r=abcdefghijklmnopqrstuvwx,s=W22ZaJ0SNY7soEsUEjb6gQ==,i=4096");
     QTest::newRow("no salt") << QByteArray("r=NONCEtail,i=4096");
     QTest::newRow("zero iterations") << QByteArray("r=NONCEtail,s=W22ZaJ0SNY7soEsUEjb6gQ==,i=0");
-    QTest::newRow("final where first belongs") << QByteArray("v=6rriTRBi23WpRR/wtup+mMhUZUn/dB5nLTJRsjl95G4=");
+    QTest::newRow("final where first belongs")
+        << QByteArray("v=6rriTRBi23WpRR/wtup+mMhUZUn/dB5nLTJRsjl95G4=");
 }
 
 void TestSaslScram::badServerFirst()
@@ -236,7 +238,8 @@ void TestSaslScram::userNameIsEscaped()
     ScramClient client;
     const SaslStep first = client.start(QStringLiteral("a,b=c"), QStringLiteral("pw"));
     QCOMPARE(first.verdict, SaslVerdict::Continue);
-    QVERIFY2(unbase64(first.line).startsWith("n,,n=a=2Cb=3Dc,r="), unbase64(first.line).constData());
+    QVERIFY2(unbase64(first.line).startsWith("n,,n=a=2Cb=3Dc,r="),
+             unbase64(first.line).constData());
 }
 
 void TestSaslScram::opening_data()

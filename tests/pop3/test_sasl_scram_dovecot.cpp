@@ -70,8 +70,8 @@ private:
 
 struct Outcome
 {
-    SaslStep last;          // the client's last verdict
-    QByteArray finalReply;  // the server's reply that ended the exchange
+    SaslStep last;         // the client's last verdict
+    QByteArray finalReply; // the server's reply that ended the exchange
 };
 
 // Runs AUTH SCRAM-SHA-256 to its end, answering continuations as they come.
@@ -136,10 +136,10 @@ void TestSaslScramDovecot::signIn_data()
     QTest::addColumn<bool>("accepted");
     QTest::newRow("plain") << false << QStringLiteral("alice") << QStringLiteral("secret1") << true;
     QTest::newRow("TLS") << true << QStringLiteral("alice") << QStringLiteral("secret1") << true;
-    QTest::newRow("UTF-8 password") << false << QStringLiteral("chloe")
-                                    << QStringLiteral("p\u00e4ss w\u00f6rd") << true;
-    QTest::newRow("wrong password") << false << QStringLiteral("alice")
-                                    << QStringLiteral("secret2") << false;
+    QTest::newRow("UTF-8 password")
+        << false << QStringLiteral("chloe") << QStringLiteral("p\u00e4ss w\u00f6rd") << true;
+    QTest::newRow("wrong password")
+        << false << QStringLiteral("alice") << QStringLiteral("secret2") << false;
     QTest::newRow("unknown user") << false << QStringLiteral("nobody-here")
                                   << QStringLiteral("secret1") << false;
 }

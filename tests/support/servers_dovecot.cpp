@@ -224,8 +224,7 @@ service anvil {
                          .arg(dir,
                               m_sslRequired ? QStringLiteral("127.0.0.1, ") + remoteAddress()
                                             : QStringLiteral("127.0.0.1"),
-                              m_extraMechanisms.isEmpty() ? QString()
-                                                          : u' ' + m_extraMechanisms);
+                              m_extraMechanisms.isEmpty() ? QString() : u' ' + m_extraMechanisms);
     if (tls)
         config += QStringLiteral(R"(ssl = %1
 ssl_cert = <%2
