@@ -75,6 +75,10 @@ public:
     // apop, e.g. "scram-sha-256" (it works from the plain passwd-file
     // entries).
     void setExtraMechanisms(const QString& names) { m_extraMechanisms = names; }
+    // Before start(): XOAUTH2 and OAUTHBEARER, each token checked by a POST
+    // of "token=..." to this URL, which answers with JSON
+    // {"active": true, "username": "..."} for a good one.
+    void setOAuthIntrospectionUrl(const QString& url) { m_oauthIntrospectionUrl = url; }
     static QString remoteAddress() { return QStringLiteral("127.0.0.2"); }
 
     // Waits until the plain port greets with "+OK". False with
@@ -121,6 +125,7 @@ private:
     bool m_sslRequired = false;
     bool m_plainOnly = false;
     QString m_extraMechanisms;
+    QString m_oauthIntrospectionUrl;
     QString m_tlsOff; // why the server runs without TLS; empty when it serves TLS
     int m_serial = 0;
     QString m_error;
