@@ -23,7 +23,7 @@ done
 
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$build" -j2 --target quorvamel quorvamel-check check_throughput raw_retr \
-    peak_launcher retr_memory match_scaling mail_list_fill idle_cpu
+    peak_launcher retr_memory match_scaling mail_list_fill idle_cpu latency
 
 bin=$build/bin
 out=$(mktemp)
@@ -44,6 +44,7 @@ step "D6.2 RETR of a 50 MB message" "$bin/retr_memory" --runs $((runs > 7 ? runs
 step "D6.3 new/seen matching" "$bin/match_scaling" --runs "$runs"
 step "D6.4 filling the mail list" "$bin/mail_list_fill"
 step "D6.5 idle window program and fixed waits" "$bin/idle_cpu" --seconds "$seconds"
+step "D6.6, D6.7 latency: delay line, loopback, re-check" "$bin/latency" --runs "$runs"
 
 echo
 echo "load average at end: $(cut -d' ' -f1-3 /proc/loadavg)"
@@ -52,7 +53,7 @@ printf '%-12s | %-48s | %-26s | %-64s | %s\n' figure measured target baseline re
 grep '^SUMMARY|' "$out" | while IFS='|' read -r _ id figure target baseline result; do
     printf '%-12s | %-48s | %-26s | %-64s | %s\n' "$id" "$figure" "$target" "$baseline" "$result"
 done
-expected=8
+expected=12
 met=$(grep -c '^SUMMARY|.*|met$' "$out" || true)
 echo "$met of $expected figures met"
 [ "$met" -eq "$expected" ] || status=1

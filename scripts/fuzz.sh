@@ -12,7 +12,8 @@ seconds=${1:-300}
 shift || true
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
-    targets=(header_block mail_date session_reader settings_record account_record)
+    targets=(header_block mail_date session_reader settings_record account_record
+        header_cache_file)
 fi
 jobs=${FUZZ_JOBS:-2}
 

@@ -73,3 +73,17 @@ record = (b"Home".ljust(64) + b"bob".ljust(64) + b"x" * 64 + b"pop.x.org".ljust(
 write("account_record", "one", record)
 write("account_record", "one_and_half", record + record[:227])
 write("account_record", "cut", record[:300])
+
+# Header cache fields after the magic and version (the program adds the
+# checksum when the first byte is not 0): two mailboxes, one empty.
+def field(data):
+    return struct.pack("<I", len(data)) + data
+
+
+cache = (struct.pack("<I", 2)
+         + field(b"pop.x.org") + struct.pack("<i", 995) + field(b"bob") + struct.pack("<I", 2)
+         + field(b"1") + field(b"From: a@x.org\r\nSubject: Hi\r\n\r\n")
+         + field(b"2") + field(b"Subject: \xe9t\xe9\r\n\r\n")
+         + field(b"m\xc3\xbcnchen") + struct.pack("<i", 110) + field(b"") + struct.pack("<I", 0))
+write("header_cache_file", "two_mailboxes", b"\x01" + cache)
+write("header_cache_file", "empty", b"\x01" + struct.pack("<I", 0))

@@ -1,5 +1,6 @@
 #include "app/check_cli.h"
 
+#include "app/header_cache_keeper.h"
 #include "app/startup.h"
 #include "app/terminal_text.h"
 #include "model/account_list_model.h"
@@ -329,6 +330,11 @@ int runCheckCli(const QStringList& arguments, const QString& homeFolder, const C
     QObject::connect(&runs, &RunCoordinator::checkProgress, &runs,
                      [&](const CheckProgress& now) { progress.show(now); });
     QObject::connect(&runs, &RunCoordinator::checkProgressEnded, &runs, [&] { progress.erase(); });
+    // Headers fetched by an earlier check (of either program), by unique id.
+    HeaderCacheKeeper headerCache(runs, dataFolder, [&](const QString& note) {
+        progress.erase();
+        err << terminalSafe(QStringLiteral("quorvamel-check: ") + note) << Qt::endl;
+    });
     bool completed = false;
     QObject::connect(&runs, &RunCoordinator::checkRunCompleted, &runs, [&] { completed = true; });
     QObject::connect(

@@ -1,6 +1,8 @@
 #include "app/window_program.h"
 
+#include "app/header_cache_keeper.h"
 #include "app/startup.h"
+#include "platform/diagnostics.h"
 #include "runs/certificate_trust.h"
 #include "runs/recheck_clock.h"
 #include "runs/run_coordinator.h"
@@ -26,6 +28,10 @@ WindowProgram::WindowProgram(const StartupResult& started, const QString& progra
     m_certificateTrust = std::make_unique<CertificateTrust>(
         started.dataFolder + QLatin1Char('/') + TrustedCertificates::FileName, &prompter);
     m_wiring->runs().setCertificateTrust(m_certificateTrust.get());
+    // Headers fetched before, by unique id: only new mail is fetched again.
+    m_headerCache = std::make_unique<HeaderCacheKeeper>(
+        m_wiring->runs(), started.dataFolder,
+        [](const QString& note) { qCWarning(lcApp).noquote() << note; });
     // The settings pages' boxes and Defaults buttons; built after loading so
     // the values put in at load run no actions. The timed re-check follows
     // the interval the P. 1 defaults bring back.

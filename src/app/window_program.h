@@ -9,6 +9,7 @@
 
 class AccountEditor;
 class CertificateTrust;
+class HeaderCacheKeeper;
 class MessageBoxPrompter;
 class SecretEntry;
 class SettingsActions;
@@ -46,6 +47,7 @@ private:
     MainWindow m_window;
     std::unique_ptr<CertificateTrust> m_certificateTrust;
     std::unique_ptr<WindowWiring> m_wiring;
+    std::unique_ptr<HeaderCacheKeeper> m_headerCache; // gone before the runs it serves
     std::unique_ptr<SettingsActions> m_settingsActions;
     std::unique_ptr<AccountEditor> m_accountEditor;
     std::unique_ptr<SecretEntry> m_secretEntry;

@@ -3,10 +3,12 @@
 // prints and returns.
 #include "app/check_cli.h"
 #include "platform/codepage.h"
+#include "storage/header_cache_file.h"
 #include "storage/scramble.h"
 #include "storage/settings_file.h"
 #include "storage/settings_record.h"
 #include "storage/users_file.h"
+#include "support/common_files.h"
 #include "support/servers_dovecot.h"
 #include "support/storage_accounts.h"
 
@@ -51,6 +53,7 @@ private slots:
     void exitStatus();
     void controlCharactersStayInert();
     void progressOnATerminalIsErased();
+    void unreadableHeaderCacheIsReplaced();
 
 private:
     // A fresh home folder with the settings record and the accounts.
@@ -173,6 +176,26 @@ void TestCheckCliDovecot::progressOnATerminalIsErased()
                  qPrintable(line));
     QVERIFY(err.endsWith(QLatin1Char('\n')));
     QCOMPARE(out.split(QLatin1Char('\n'), Qt::SkipEmptyParts).size(), 4);
+}
+
+// A header cache file that cannot be read costs one line on standard
+// error; the check lists every row, and its end leaves a good file.
+void TestCheckCliDovecot::unreadableHeaderCacheIsReplaced()
+{
+    const QString home = makeHome(SettingsRecord::templateRecord(), {{"alice", "secret1", false}});
+    const QString cachePath = dataFolderOf(home) + QLatin1Char('/') + HeaderCacheFileName;
+    QByteArray cut = encodeHeaderCacheFile({{"127.0.0.1", 1, "alice", {{"1", "From: x"}}}});
+    cut.chop(1);
+    writeBytes(cachePath, cut);
+
+    const Result r = run(home, {"--count"});
+    QCOMPARE(r.exitCode, 0);
+    QCOMPARE(r.out, QStringLiteral("3\n"));
+    const QStringList notes = r.err.split('\n').filter("Header cache");
+    QCOMPARE(notes.size(), 1);
+    QVERIFY2(notes[0].startsWith("quorvamel-check: Header cache thrown away ("), qPrintable(r.err));
+    QVERIFY(decodeHeaderCacheFile(fileBytes(cachePath)).has_value());
+    QCOMPARE(fileMode(cachePath), mode_t(0600));
 }
 
 void TestCheckCliDovecot::jsonAndCount()

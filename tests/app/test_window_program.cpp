@@ -1,9 +1,13 @@
 #include "app/startup.h"
 #include "app/window_program.h"
 #include "model/account_list_model.h"
+#include "runs/run_coordinator.h"
+#include "storage/header_cache_file.h"
 #include "storage/settings_record.h"
+#include "support/common_files.h"
 #include "support/common_scripted_prompter.h"
 #include "ui/message_box_prompter.h"
+#include "ui/window_wiring.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -55,6 +59,33 @@ private slots:
                      int(std::max<qint64>(usersFileLength, 0) / 454));
         }
         QCOMPARE(QFileInfo(usersPath).size(), std::max<qint64>(usersFileLength, 0));
+    }
+
+    // The header cache file is only a shortcut: one that cannot be read
+    // never keeps the window from opening, and the next completed check
+    // writes a good one in its place.
+    void opensDespiteAnUnreadableHeaderCache()
+    {
+        QTemporaryDir program, home;
+        {
+            QFile templ(program.filePath("quorvamel.ini"));
+            QVERIFY(templ.open(QIODevice::WriteOnly));
+            templ.write(SettingsRecord::templateRecord().encode());
+        }
+        ScriptedPrompter startupPrompter;
+        const StartupResult started =
+            runStartupSequence({programFolderFrom(program.path()), home.path(), &startupPrompter});
+        QCOMPARE(started.outcome, StartupResult::ShowWindow);
+        const QString cachePath = started.dataFolder + "/" + HeaderCacheFileName;
+        writeBytes(cachePath, QByteArray(4096, '\xff'));
+
+        MessageBoxPrompter prompter;
+        WindowProgram windowProgram(started, program.path(), prompter);
+        QVERIFY(windowProgram.accountsLoaded());
+        emit windowProgram.wiring().runs().checkRunCompleted(0, 0);
+
+        QVERIFY(decodeHeaderCacheFile(fileBytes(cachePath)).has_value());
+        QCOMPARE(fileMode(cachePath), mode_t(0600));
     }
 };
 

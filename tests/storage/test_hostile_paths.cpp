@@ -3,6 +3,7 @@
 // save never writes through a link: the link becomes the program's own
 // regular file, owner-only, and whatever it pointed to stays as it was.
 #include "storage/account_record.h"
+#include "storage/header_cache_file.h"
 #include "storage/settings_file.h"
 #include "storage/settings_record.h"
 #include "storage/trusted_certificates.h"
@@ -26,6 +27,12 @@ AccountRecord someAccount()
     r.serverName = QStringLiteral("pop.example.org");
     r.port = 995;
     return r;
+}
+
+QList<CachedMailbox> someHeaders()
+{
+    return {
+        {QStringLiteral("pop.example.org"), 995, QStringLiteral("amy"), {{"1", "From: a\r\n"}}}};
 }
 
 TrustedCertificates::Entry someCertificate()
@@ -62,6 +69,12 @@ bool callFileFunction(const QString& name, const QString& path, QByteArray* writ
         TrustedCertificates trusted;
         ok = trusted.store(path, someCertificate(), &error);
         expected = TrustedCertificates::encode({someCertificate()});
+    } else if (name == "read header cache") {
+        QList<CachedMailbox> mailboxes;
+        ok = readHeaderCacheFile(path, 1 << 20, &mailboxes, &error);
+    } else if (name == "write header cache") {
+        ok = writeHeaderCacheFile(path, someHeaders(), &error);
+        expected = encodeHeaderCacheFile(someHeaders());
     }
     if (!ok && error.isEmpty())
         qWarning("%s failed without a reason", qPrintable(name));
@@ -70,8 +83,10 @@ bool callFileFunction(const QString& name, const QString& path, QByteArray* writ
     return ok;
 }
 
-const QStringList readers{"read settings", "read users", "append user", "load certificates"};
-const QStringList writers{"write settings", "write users", "append user", "store certificate"};
+const QStringList readers{"read settings", "read users", "append user", "load certificates",
+                          "read header cache"};
+const QStringList writers{"write settings", "write users", "append user", "store certificate",
+                          "write header cache"};
 
 } // namespace
 

@@ -1,0 +1,224 @@
+#include "storage/header_cache_file.h"
+
+#include "storage/atomic_file.h"
+#include "storage/file_checks.h"
+
+#include <QtEndian>
+#include <array>
+
+namespace {
+
+// Binary from the first byte; the line ends and the ^Z show a file that
+// went through a text conversion.
+const QByteArray magic("QVHC\r\n\x1a\n", 8);
+constexpr qsizetype ChecksumBytes = 4;
+constexpr qsizetype FileHeadBytes = 8 + 4 + 4;
+// The fewest bytes a mailbox and a header take: their length and count
+// fields. A count larger than the rest of the file could hold is damage.
+constexpr qsizetype MinMailboxBytes = 16;
+constexpr qsizetype MinHeaderBytes = 8;
+
+void setError(QString* error, const QString& text)
+{
+    if (error)
+        *error = text;
+}
+
+// CRC-32 (the polynomial of zip and PNG), eight bytes a step: it catches
+// every burst of damage up to 32 bits and all but one in 2^32 others, at a
+// small share of a full read's cost.
+using CrcTables = std::array<std::array<quint32, 256>, 8>;
+
+constexpr CrcTables makeCrcTables()
+{
+    CrcTables t{};
+    for (quint32 i = 0; i < 256; ++i) {
+        quint32 c = i;
+        for (int k = 0; k < 8; ++k)
+            c = (c & 1) != 0 ? (c >> 1) ^ 0xedb88320U : c >> 1;
+        t[0][i] = c;
+    }
+    for (size_t s = 1; s < t.size(); ++s) {
+        for (size_t i = 0; i < 256; ++i)
+            t[s][i] = (t[s - 1][i] >> 8) ^ t[0][t[s - 1][i] & 0xff];
+    }
+    return t;
+}
+
+constexpr CrcTables crcTables = makeCrcTables();
+
+quint32 crc32(const char* data, qsizetype size)
+{
+    const auto* b = reinterpret_cast<const unsigned char*>(data);
+    quint32 c = 0xffffffffU;
+    for (; size >= 8; b += 8, size -= 8) {
+        const quint32 low = c ^ qFromLittleEndian<quint32>(b);
+        c = crcTables[7][low & 0xff] ^ crcTables[6][(low >> 8) & 0xff] ^
+            crcTables[5][(low >> 16) & 0xff] ^ crcTables[4][low >> 24] ^ crcTables[3][b[4]] ^
+            crcTables[2][b[5]] ^ crcTables[1][b[6]] ^ crcTables[0][b[7]];
+    }
+    for (; size > 0; ++b, --size)
+        c = (c >> 8) ^ crcTables[0][(c ^ *b) & 0xff];
+    return c ^ 0xffffffffU;
+}
+
+void appendU32(QByteArray& out, quint32 value)
+{
+    char bytes[4];
+    qToLittleEndian(value, bytes);
+    out.append(bytes, 4);
+}
+
+void appendBytes(QByteArray& out, const QByteArray& bytes)
+{
+    appendU32(out, quint32(bytes.size()));
+    out.append(bytes);
+}
+
+// Reads fields off the front of the body; every length is checked against
+// the bytes that remain before anything is copied.
+class FieldReader
+{
+public:
+    FieldReader(const char* data, qsizetype size) : m_data(data), m_size(size) {}
+
+    qsizetype remaining() const { return m_size - m_pos; }
+
+    bool u32(quint32* value)
+    {
+        if (remaining() < 4)
+            return false;
+        *value = qFromLittleEndian<quint32>(m_data + m_pos);
+        m_pos += 4;
+        return true;
+    }
+    bool bytes(QByteArray* out)
+    {
+        quint32 length = 0;
+        if (!u32(&length) || qsizetype(length) > remaining())
+            return false;
+        *out = QByteArray(m_data + m_pos, qsizetype(length));
+        m_pos += qsizetype(length);
+        return true;
+    }
+    // A count of items of at least minBytes each that the rest can hold.
+    bool count(quint32* value, qsizetype minBytes)
+    {
+        return u32(value) && qsizetype(*value) <= remaining() / minBytes;
+    }
+
+private:
+    const char* m_data;
+    qsizetype m_size;
+    qsizetype m_pos = 0;
+};
+
+bool readMailbox(FieldReader& reader, CachedMailbox* mailbox)
+{
+    QByteArray server, userName;
+    quint32 port = 0, headerCount = 0;
+    if (!reader.bytes(&server) || !reader.u32(&port) || !reader.bytes(&userName) ||
+        !reader.count(&headerCount, MinHeaderBytes))
+        return false;
+    mailbox->server = QString::fromUtf8(server);
+    mailbox->port = qint32(port);
+    mailbox->userName = QString::fromUtf8(userName);
+    for (quint32 i = 0; i < headerCount; ++i) {
+        CachedHeader header;
+        if (!reader.bytes(&header.uid) || !reader.bytes(&header.block))
+            return false;
+        mailbox->headers.append(header);
+    }
+    return true;
+}
+
+} // namespace
+
+QByteArray encodeHeaderCacheFile(const QList<CachedMailbox>& mailboxes)
+{
+    qsizetype size = FileHeadBytes + ChecksumBytes;
+    for (const CachedMailbox& m : mailboxes) {
+        size += MinMailboxBytes + 3 * (m.server.size() + m.userName.size());
+        for (const CachedHeader& h : m.headers)
+            size += MinHeaderBytes + h.uid.size() + h.block.size();
+    }
+    QByteArray out;
+    out.reserve(size);
+    out.append(magic);
+    appendU32(out, HeaderCacheFileVersion);
+    appendU32(out, quint32(mailboxes.size()));
+    for (const CachedMailbox& m : mailboxes) {
+        appendBytes(out, m.server.toUtf8());
+        appendU32(out, quint32(m.port));
+        appendBytes(out, m.userName.toUtf8());
+        appendU32(out, quint32(m.headers.size()));
+        for (const CachedHeader& h : m.headers) {
+            appendBytes(out, h.uid);
+            appendBytes(out, h.block);
+        }
+    }
+    appendU32(out, crc32(out.constData(), out.size()));
+    return out;
+}
+
+std::optional<QList<CachedMailbox>> decodeHeaderCacheFile(const QByteArray& bytes, QString* error)
+{
+    if (bytes.size() < FileHeadBytes + ChecksumBytes || !bytes.startsWith(magic)) {
+        setError(error, QStringLiteral("not a header cache file"));
+        return std::nullopt;
+    }
+    const auto version = qFromLittleEndian<quint32>(bytes.constData() + magic.size());
+    if (version != HeaderCacheFileVersion) {
+        setError(error, QStringLiteral("header cache file of format version %1").arg(version));
+        return std::nullopt;
+    }
+    const qsizetype bodySize = bytes.size() - ChecksumBytes;
+    if (crc32(bytes.constData(), bodySize) !=
+        qFromLittleEndian<quint32>(bytes.constData() + bodySize)) {
+        setError(error, QStringLiteral("header cache file damaged"));
+        return std::nullopt;
+    }
+    FieldReader reader(bytes.constData() + magic.size() + 4, bodySize - magic.size() - 4);
+    QList<CachedMailbox> mailboxes;
+    quint32 mailboxCount = 0;
+    bool whole = reader.count(&mailboxCount, MinMailboxBytes);
+    for (quint32 i = 0; whole && i < mailboxCount; ++i) {
+        CachedMailbox mailbox;
+        whole = readMailbox(reader, &mailbox);
+        mailboxes.append(mailbox);
+    }
+    if (!whole || reader.remaining() != 0) {
+        setError(error, QStringLiteral("header cache file damaged"));
+        return std::nullopt;
+    }
+    return mailboxes;
+}
+
+bool readHeaderCacheFile(const QString& path, qint64 maxBytes, QList<CachedMailbox>* mailboxes,
+                         QString* error)
+{
+    mailboxes->clear();
+    const PathKind kind = pathKind(path);
+    if (kind == PathKind::Missing)
+        return true;
+    QByteArray bytes;
+    if (kind == PathKind::RegularFile && !makeFileOwnerOnly(path, error))
+        return false;
+    if (!readFileHead(path, maxBytes + 1, bytes, error))
+        return false;
+    if (bytes.size() > maxBytes) {
+        setError(error, QStringLiteral("header cache file larger than %1 bytes").arg(maxBytes));
+        return false;
+    }
+    std::optional<QList<CachedMailbox>> decoded = decodeHeaderCacheFile(bytes, error);
+    if (!decoded)
+        return false;
+    *mailboxes = std::move(*decoded);
+    return true;
+}
+
+bool writeHeaderCacheFile(const QString& path, const QList<CachedMailbox>& mailboxes,
+                          QString* error)
+{
+    return writeFileAtomically(path, encodeHeaderCacheFile(mailboxes), error);
+}
