@@ -190,6 +190,26 @@ bool DovecotFixture::writeConfig()
     }
     const bool tls = m_tlsOff.isEmpty();
     const QString dir = m_dir.path();
+    QString mechanisms = m_extraMechanisms.isEmpty() ? QString() : u' ' + m_extraMechanisms;
+    QString oauthPassdb;
+    if (!m_oauthIntrospectionUrl.isEmpty()) {
+        // Placed before the passwd-file, which cannot check tokens.
+        const QString oauthFile = m_dir.filePath(QStringLiteral("oauth2.conf"));
+        const QByteArray oauth =
+            "introspection_mode = post\nintrospection_url = " + m_oauthIntrospectionUrl.toUtf8() +
+            "\nusername_attribute = username\nactive_attribute = active\n"
+            "active_value = true\n";
+        if (!writeFile(oauthFile, oauth,
+                       QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup |
+                           QFile::ReadOther)) {
+            m_error = QStringLiteral("cannot write the OAuth2 configuration");
+            return false;
+        }
+        mechanisms += QStringLiteral(" xoauth2 oauthbearer");
+        oauthPassdb = QStringLiteral("passdb {\n  driver = oauth2\n  mechanisms = xoauth2 "
+                                     "oauthbearer\n  args = %1\n}\n")
+                          .arg(oauthFile);
+    }
     QString config = QStringLiteral(R"(base_dir = %1/run
 state_dir = %1/state
 log_path = %1/log/dovecot.log
@@ -198,7 +218,7 @@ debug_log_path = %1/log/dovecot.log
 listen = %2
 protocols = pop3
 disable_plaintext_auth = no
-auth_mechanisms = plain login apop
+auth_mechanisms = plain login apop%3
 auth_failure_delay = 0
 default_internal_user = nobody
 default_internal_group = nogroup
@@ -206,7 +226,7 @@ default_login_user = nobody
 first_valid_uid = 1
 mail_location = maildir:~/Maildir
 pop3_no_flag_updates = yes
-passdb {
+%4passdb {
   driver = passwd-file
   args = scheme=PLAIN username_format=%u %1/users
 }
@@ -221,8 +241,10 @@ service anvil {
   }
 }
 )")
-                         .arg(dir, m_sslRequired ? QStringLiteral("127.0.0.1, ") + remoteAddress()
-                                                 : QStringLiteral("127.0.0.1"));
+                         .arg(dir,
+                              m_sslRequired ? QStringLiteral("127.0.0.1, ") + remoteAddress()
+                                            : QStringLiteral("127.0.0.1"),
+                              mechanisms, oauthPassdb);
     if (tls)
         config += QStringLiteral(R"(ssl = %1
 ssl_cert = <%2

@@ -71,6 +71,14 @@ public:
     // demo runs on machines whose trust store lacks the test CA; a server
     // offering STLS there would fail every session.
     void setPlainOnly() { m_plainOnly = true; }
+    // Before start(): sign-in mechanisms offered beside plain, login and
+    // apop, e.g. "scram-sha-256" (it works from the plain passwd-file
+    // entries).
+    void setExtraMechanisms(const QString& names) { m_extraMechanisms = names; }
+    // Before start(): XOAUTH2 and OAUTHBEARER, each token checked by a POST
+    // of "token=..." to this URL, which answers with JSON
+    // {"active": true, "username": "..."} for a good one.
+    void setOAuthIntrospectionUrl(const QString& url) { m_oauthIntrospectionUrl = url; }
     static QString remoteAddress() { return QStringLiteral("127.0.0.2"); }
 
     // Waits until the plain port greets with "+OK". False with
@@ -116,6 +124,8 @@ private:
     bool m_certificateChosen = false;
     bool m_sslRequired = false;
     bool m_plainOnly = false;
+    QString m_extraMechanisms;
+    QString m_oauthIntrospectionUrl;
     QString m_tlsOff; // why the server runs without TLS; empty when it serves TLS
     int m_serial = 0;
     QString m_error;
