@@ -84,5 +84,8 @@ private:
     // The home named `name`, made on first use with one account.
     QString home(const QString& name, const QString& user, quint16 port, QString* error) const;
     Timed runCheck(const QString& home, bool rows, int count) const;
-    Timed recheckOnce(const QString& snapshot, const QString& home, const QString& user, int count);
+    // A re-check on a copy of the snapshot's home; rows: it lists them,
+    // else it only counts.
+    Timed recheckOnce(const QString& snapshot, const QString& home, const QString& user, int count,
+                      bool rows);
 };
