@@ -1,6 +1,7 @@
 #include "bench_support.h"
 
 #include "storage/account_record.h"
+#include "storage/header_cache_file.h"
 #include "storage/scramble.h"
 #include "storage/settings_file.h"
 #include "storage/users_file.h"
@@ -9,6 +10,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryFile>
 #include <cerrno>
 #include <csignal>
@@ -148,6 +150,13 @@ bool makeBenchHome(const QString& home, const QList<BenchAccount>& accounts,
         adjust(settings);
     return writeSettingsFile(dataFolder + QStringLiteral("/quorvamel.ini"), settings, error) &&
            writeUsersFile(dataFolder + QLatin1Char('/') + UsersFileName, records, error);
+}
+
+bool forgetHeaderCache(const QString& home)
+{
+    const QString path =
+        home + QStringLiteral("/Application Data/Quorvamel/") + HeaderCacheFileName;
+    return !QFileInfo::exists(path) || QFile::remove(path);
 }
 
 QProcessEnvironment benchEnvironment(const QString& home)

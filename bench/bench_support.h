@@ -42,6 +42,10 @@ struct BenchAccount
 bool makeBenchHome(const QString& home, const QList<BenchAccount>& accounts,
                    const std::function<void(SettingsRecord&)>& adjust, QString* error);
 
+// Removes the header cache from the home's data folder, so that the next
+// check fetches every header as a first check does, not a re-check.
+bool forgetHeaderCache(const QString& home);
+
 // The environment of the programs under test: offscreen, UTC, HOME given.
 QProcessEnvironment benchEnvironment(const QString& home);
 

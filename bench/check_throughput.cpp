@@ -179,6 +179,9 @@ int main(int argc, char** argv)
     const Program engine{QStringLiteral("quorvamel-check"), checkProgram,
                          [](const QString&) { return QStringList{QStringLiteral("--count")}; },
                          [&](const QString& user) {
+                             // Asked before each run: every run is a first
+                             // check, none answered from the header cache.
+                             forgetHeaderCache(homes.filePath(user));
                              QProcessEnvironment env = base;
                              env.insert(QStringLiteral("HOME"), homes.filePath(user));
                              return env;

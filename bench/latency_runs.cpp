@@ -175,7 +175,14 @@ Timed LatencyRig::check(const Endpoint& endpoint, const QString& user, int count
     Timed run;
     const QString path = home(user + QLatin1Char('-') + QString::number(endpoint.port), user,
                               endpoint.port, &run.error);
-    return path.isEmpty() ? run : runCheck(path, false, count);
+    if (path.isEmpty())
+        return run;
+    // Each timed run is a first check: what an earlier run cached goes.
+    if (!forgetHeaderCache(path)) {
+        run.error = QStringLiteral("cannot remove the header cache of ") + path;
+        return run;
+    }
+    return runCheck(path, false, count);
 }
 
 Marginal LatencyRig::marginal(const Endpoint& endpoint, const Box& small, const Box& large,
