@@ -103,19 +103,25 @@ inline std::optional<QRect> settledFrame(const DesktopRig& desktop, DesktopRig::
 }
 
 // The user gives the window a new inner size through the window manager;
-// the frame around it once it has settled.
+// the frame around it once it has settled. Asked again while the program
+// may still be placing the window itself.
 inline std::optional<QRect> resizeTo(const DesktopRig& desktop, DesktopRig::WindowId window,
                                      const QSize& inner)
 {
-    if (!desktop.moveResize(window, QRect(QPoint(-1, -1), inner)))
-        return std::nullopt;
-    const bool resized = DesktopRig::waitFor(
-        [&] {
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        if (!desktop.moveResize(window, QRect(QPoint(-1, -1), inner)))
+            return std::nullopt;
+        const auto resized = [&] {
             const auto now = desktop.innerGeometry(window);
             return now && now->size() == inner;
-        },
-        WindowTimeoutMs);
-    return resized ? settledFrame(desktop, window) : std::nullopt;
+        };
+        if (!DesktopRig::waitFor(resized, WindowTimeoutMs / 4))
+            continue;
+        const auto frame = settledFrame(desktop, window);
+        if (frame && resized())
+            return frame;
+    }
+    return std::nullopt;
 }
 
 inline void waitForCleanExit(QProcess& process)

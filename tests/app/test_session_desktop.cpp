@@ -151,19 +151,22 @@ void TestSessionDesktop::endOfSessionKeepsThePlacement()
         QVERIFY(waitForOutputLine(manager, "done 1"));
     }
 
-    // The user moves and resizes the window; the session then ends.
+    // The user resizes the window once it is placed; the session then ends.
+    QVERIFY(settledFrame(desktop, started.window));
     const auto frame = resizeTo(desktop, started.window, QSize(700, 480));
     QVERIFY(frame);
-    QVERIFY(storedPlacement(home.path()) != inTwips(*frame));
     if (end == SessionEnd::TerminatedDuringCheck)
         QVERIFY2(
             DesktopRig::waitFor([&] { return silent.hasPendingConnections(); }, WindowTimeoutMs),
             "no check under way");
+    // The end of the session writes the file anew.
+    const ino_t before = fileInode(settingsPathOf(home.path()));
     if (logout) {
         manager.write("shutdown\n");
         manager.waitForBytesWritten();
         QVERIFY(waitForOutputLine(manager, "done 1"));
         // Saved at the manager's request, before the session ends.
+        QVERIFY(fileInode(settingsPathOf(home.path())) != before);
         QCOMPARE(storedPlacement(home.path()), inTwips(*frame));
         manager.write("die\n");
         manager.waitForBytesWritten();
@@ -171,6 +174,7 @@ void TestSessionDesktop::endOfSessionKeepsThePlacement()
         QCOMPARE(::kill(pid_t(pid), SIGTERM), 0);
     }
     waitForCleanExit(*started.process);
+    QVERIFY(fileInode(settingsPathOf(home.path())) != before);
     qInfo("frame %s, stored %g,%g %gx%g twips", qPrintable(describe(*frame)),
           storedPlacement(home.path()).x(), storedPlacement(home.path()).y(),
           storedPlacement(home.path()).width(), storedPlacement(home.path()).height());
