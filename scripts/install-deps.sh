@@ -17,3 +17,7 @@ apt-get install -y -qq --no-install-recommends \
     python3 xvfb xauth x11-utils >/dev/null
 # The test X session manager (tests/support/xsmp_manager.cpp) builds on libSM and libICE.
 apt-get install -y -qq --no-install-recommends libsm-dev libice-dev >/dev/null
+# Sign-in: OAuth2 (QtNetworkAuth), the desktop's Secret Service (libsecret), and the
+# keyring and private D-Bus session the tests run it in.
+apt-get install -y -qq --no-install-recommends qt6-networkauth-dev libsecret-1-dev \
+    gnome-keyring dbus-daemon >/dev/null

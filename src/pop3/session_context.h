@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/account_sign_in.h"
+
 #include <QString>
 #include <QtGlobal>
 
@@ -28,7 +30,8 @@ struct SessionContext
 {
     QString displayName;
     QString userName;
-    QString password;
+    QString password; // or the OAuth2 access token
+    SignInMethod signInMethod = SignInMethod::Password;
     QString serverName;
     QString portText;
     bool connected = false;        // the socket reported the connection
@@ -43,6 +46,7 @@ struct SessionContext
         displayName.clear();
         userName.clear();
         password.clear();
+        signInMethod = SignInMethod::Password;
         serverName.clear();
         portText.clear();
     }

@@ -1,25 +1,12 @@
 #pragma once
 
+#include "runs/mailbox_key.h"
+
 #include <QByteArray>
 #include <QHash>
 #include <QSet>
 #include <QString>
 #include <optional>
-
-// One mailbox on one server, as a cache of its header blocks knows it.
-struct MailboxKey
-{
-    QString server;
-    qint32 port = 0;
-    QString userName;
-
-    bool operator==(const MailboxKey&) const = default;
-};
-
-inline size_t qHash(const MailboxKey& key, size_t seed = 0)
-{
-    return qHashMulti(seed, key.server, key.port, key.userName);
-}
 
 // The header blocks of messages already fetched, by the unique id the
 // server gave them (UIDL), so a re-check fetches only what is new. A block
