@@ -1,73 +1,19 @@
 // XOAUTH2 and OAUTHBEARER against a real Dovecot that checks each token
-// with a small introspection service run here: a good token signs in, a
+// with the small authorization server run here: a good token signs in, a
 // refused one brings the server's error challenge, which must read as a
 // log text and be acknowledged so that the server ends with "-ERR".
 #include "pop3/sasl_auth.h"
 #include "pop3/sasl_oauth.h"
 #include "support/servers_dovecot.h"
+#include "support/servers_oauth.h"
 
 #include <QSignalSpy>
-#include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
-#include <QUrlQuery>
 
 Q_DECLARE_METATYPE(OAuthMechanism)
 
 namespace {
-
-// Answers Dovecot's POST of "token=..." with whether the token is known
-// and whose it is.
-class Introspection : public QObject
-{
-public:
-    explicit Introspection(QHash<QByteArray, QByteArray> owners) : m_owners(std::move(owners))
-    {
-        connect(&m_server, &QTcpServer::newConnection, this, [this] {
-            while (QTcpSocket* socket = m_server.nextPendingConnection())
-                connect(socket, &QTcpSocket::readyRead, socket, [this, socket] { serve(socket); });
-        });
-    }
-    bool listen() { return m_server.listen(QHostAddress::LocalHost); }
-    QString url() const
-    {
-        return QStringLiteral("http://127.0.0.1:%1/introspect").arg(m_server.serverPort());
-    }
-    int requests() const { return m_requests; }
-
-private:
-    void serve(QTcpSocket* socket)
-    {
-        QByteArray& buffer = m_buffers[socket];
-        buffer += socket->readAll();
-        const qsizetype headerEnd = buffer.indexOf("\r\n\r\n");
-        if (headerEnd < 0)
-            return;
-        qsizetype length = 0;
-        for (const QByteArray& line : buffer.left(headerEnd).split('\n'))
-            if (line.toLower().startsWith("content-length:"))
-                length = line.mid(15).trimmed().toLongLong();
-        if (buffer.size() < headerEnd + 4 + length)
-            return;
-        const QUrlQuery form(QString::fromUtf8(buffer.mid(headerEnd + 4, length)));
-        const QByteArray token =
-            form.queryItemValue(QStringLiteral("token"), QUrl::FullyDecoded).toUtf8();
-        ++m_requests;
-        const QByteArray owner = m_owners.value(token);
-        const QByteArray body = owner.isEmpty()
-                                    ? QByteArray(R"({"active": false})")
-                                    : R"({"active": true, "username": ")" + owner + "\"}";
-        socket->write("HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nContent-Length: " +
-                      QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n" + body);
-        socket->disconnectFromHost();
-        m_buffers.remove(socket);
-    }
-
-    QTcpServer m_server;
-    QHash<QByteArray, QByteArray> m_owners;
-    QHash<QTcpSocket*, QByteArray> m_buffers;
-    int m_requests = 0;
-};
 
 // Waits through the event loop, so the introspection service in this same
 // thread answers Dovecot meanwhile.
@@ -114,15 +60,18 @@ private slots:
     void signIn();
 
 private:
-    Introspection m_introspection{{{"good-token-alice", "alice"}, {longToken, "alice"}}};
+    OAuthServer m_introspection;
     DovecotFixture m_dovecot;
 };
 
 void TestSaslOAuthDovecot::initTestCase()
 {
     QVERIFY(m_introspection.listen());
+    m_introspection.addAccessToken("good-token-alice", "alice");
+    m_introspection.addAccessToken(longToken, "alice");
     m_dovecot.addUser(QStringLiteral("alice"), QStringLiteral("secret1"));
-    m_dovecot.setOAuthIntrospectionUrl(m_introspection.url());
+    m_dovecot.setOAuthIntrospectionUrl(
+        m_introspection.url(QStringLiteral("/introspect")).toString());
     QVERIFY(m_dovecot.writeGeneratedMessages(QStringLiteral("alice"), 2));
     QVERIFY2(m_dovecot.start(), qPrintable(m_dovecot.errorString()));
 }
@@ -148,7 +97,7 @@ void TestSaslOAuthDovecot::signIn()
     QFETCH(OAuthMechanism, mechanism);
     QFETCH(QByteArray, token);
     QFETCH(bool, accepted);
-    const int asked = m_introspection.requests();
+    const int asked = m_introspection.requests(QStringLiteral("/introspect"));
     AuthClient client;
     QVERIFY(client.open(m_dovecot.plainPort()));
     const OAuthInitialResponse response =
@@ -180,7 +129,8 @@ void TestSaslOAuthDovecot::signIn()
         client.send(oauthErrorAcknowledgement(mechanism));
         QVERIFY2(client.line().startsWith("-ERR"), client.transcript().constData());
     }
-    QVERIFY(m_introspection.requests() > asked); // the token itself was checked
+    QVERIFY(m_introspection.requests(QStringLiteral("/introspect")) >
+            asked); // the token itself was checked
     client.send("QUIT");
     qInfo().noquote() << "transcript:\n" + QString::fromUtf8(client.transcript());
 }
