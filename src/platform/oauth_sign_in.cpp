@@ -74,7 +74,7 @@ QString oauthClientProblem(const OAuthClient& client)
     if (client.clientId.trimmed().isEmpty())
         return QStringLiteral("no client id: register one with the provider and enter it");
     for (const QUrl& url : {client.authorizationUrl, client.tokenUrl}) {
-        const QString problem = oauthEndpointProblem(url);
+        QString problem = oauthEndpointProblem(url);
         if (!problem.isEmpty())
             return problem;
     }

@@ -78,7 +78,7 @@ void OAuthServer::addAccessToken(const QByteArray& token, const QByteArray& owne
 
 QString OAuthServer::addRefreshToken()
 {
-    const QString token = QString::fromLatin1(nextToken("refresh"));
+    QString token = QString::fromLatin1(nextToken("refresh"));
     m_refreshTokens.insert(token);
     return token;
 }
@@ -165,11 +165,10 @@ QByteArray OAuthServer::token(const QByteArray& body)
     if (grantType != QLatin1String("authorization_code"))
         return refuse(QStringLiteral("unsupported_grant_type"), grantType);
     // A code is good for one try, right or wrong.
-    const auto grant = m_codes.constFind(formValue(form, "code"));
-    if (grant == m_codes.constEnd())
+    const QString code = formValue(form, "code");
+    if (!m_codes.contains(code))
         return refuse(QStringLiteral("invalid_grant"), QStringLiteral("unknown code"));
-    const Grant asked = *grant;
-    m_codes.erase(grant);
+    const Grant asked = m_codes.take(code);
     if (formValue(form, "redirect_uri") != asked.redirectUri)
         return refuse(QStringLiteral("invalid_grant"), QStringLiteral("redirect_uri differs"));
     const QByteArray verifier = formValue(form, "code_verifier").toLatin1();
