@@ -162,7 +162,15 @@ void OAuthSignIn::start()
 
 void OAuthSignIn::checkCallback(const QVariantMap& values)
 {
-    if (m_done || values.contains(QStringLiteral("error")))
+    // Browsers also ask the listener for other things (an icon) once the
+    // answer is in; a request that carries no answer at all is no forgery.
+    const bool isAnswer = values.contains(QStringLiteral("code")) ||
+                          values.contains(QStringLiteral("state")) ||
+                          values.contains(QStringLiteral("error"));
+    if (m_done || m_answered || !isAnswer)
+        return;
+    m_answered = true;
+    if (values.contains(QStringLiteral("error")))
         return; // the flow's error signal says why
     const QString state =
         QUrl::fromPercentEncoding(values.value(QStringLiteral("state")).toByteArray());

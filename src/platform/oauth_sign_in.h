@@ -70,6 +70,7 @@ private:
     QOAuth2AuthorizationCodeFlow* m_flow = nullptr;
     QTimer* m_timer = nullptr;
     qint32 m_timeoutMs = 5 * 60 * 1000;
+    bool m_answered = false; // the browser came back
     bool m_done = false;
 };
 

@@ -16,6 +16,7 @@ namespace {
 
 enum class Browser {
     Follows,        // opens the page; the provider sends it back
+    AsksForIcon,    // asks the listener for an icon, then follows
     SwapsChallenge, // something on the way replaces the PKCE challenge
     UserRefuses,    // the provider sends the browser back with access_denied
     NeverReturns,   // the user closes the browser
@@ -33,6 +34,12 @@ public:
         QUrlQuery query(url);
         if (m_kind == Browser::NeverReturns)
             return;
+        if (m_kind == Browser::AsksForIcon) {
+            QUrl icon(query.queryItemValue(QStringLiteral("redirect_uri"), QUrl::FullyDecoded));
+            icon.setPath(QStringLiteral("/favicon.ico"));
+            QNetworkReply* reply = m_network.get(QNetworkRequest(icon));
+            QObject::connect(reply, &QNetworkReply::finished, reply, &QObject::deleteLater);
+        }
         if (m_kind == Browser::SwapsChallenge) {
             query.removeAllQueryItems(QStringLiteral("code_challenge"));
             query.addQueryItem(QStringLiteral("code_challenge"),
@@ -114,6 +121,8 @@ void TestOAuthSignIn::signIn_data()
     QTest::addColumn<QString>("clientId");
     QTest::addColumn<QString>("error"); // empty: signed in
     QTest::newRow("signed in") << Browser::Follows << QString() << QString() << QString();
+    QTest::newRow("icon asked first")
+        << Browser::AsksForIcon << QString() << QString() << QString();
     QTest::newRow("PKCE mismatch")
         << Browser::SwapsChallenge << QString() << QString()
         << "the provider refused the code: invalid_grant: code_verifier does not match";
