@@ -118,6 +118,11 @@ AccessTokenResult OAuthKeeper::accessToken(const MailboxKey& mailbox, const OAut
     if (isFresh(*tokens))
         return {true, tokens->accessToken, {}};
     const OAuthRefreshResult renewed = refreshOAuthTokens(client, *tokens, m_refreshTimeoutMs);
+    // A provider out of reach does not spoil a token that still works.
+    const bool stillGood =
+        !tokens->accessToken.isEmpty() && QDateTime::currentDateTimeUtc() < tokens->accessExpiry;
+    if (renewed.outcome == OAuthRefreshOutcome::Failed && stillGood)
+        return {true, tokens->accessToken, {}};
     if (renewed.outcome != OAuthRefreshOutcome::Refreshed)
         return {false, {}, renewed.error};
     QString keepNote;

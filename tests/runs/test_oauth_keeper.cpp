@@ -7,6 +7,7 @@
 #include "runs/sign_in_book.h"
 #include "support/servers_oauth.h"
 
+#include <QTcpServer>
 #include <QTest>
 
 namespace {
@@ -50,10 +51,12 @@ public:
 const MailboxKey mailbox{QStringLiteral("pop.example.com"), 995, QStringLiteral("alice")};
 
 enum class Kept { Nothing, InStore, InBook };
+enum class Provider { Renews, Refuses, OutOfReach };
 
 } // namespace
 
 Q_DECLARE_METATYPE(Kept)
+Q_DECLARE_METATYPE(Provider)
 Q_DECLARE_METATYPE(OAuthTokens)
 Q_DECLARE_METATYPE(OAuthKeeper::Place)
 
@@ -106,19 +109,25 @@ void TestOAuthKeeper::accessToken_data()
     QTest::addColumn<Kept>("kept");
     QTest::addColumn<bool>("storeRuns");
     QTest::addColumn<qint32>("expiresIn"); // seconds from now
-    QTest::addColumn<bool>("refuses");
+    QTest::addColumn<Provider>("provider");
     QTest::addColumn<bool>("refreshed");
     QTest::addColumn<QString>("error");
-    QTest::newRow("fresh, in the store") << Kept::InStore << true << 3600 << false << false << "";
-    QTest::newRow("fresh, in the book") << Kept::InBook << false << 3600 << false << false << "";
-    QTest::newRow("due, in the store") << Kept::InStore << true << 120 << false << true << "";
-    QTest::newRow("expired, in the book") << Kept::InBook << false << -60 << false << true << "";
+    const Provider up = Provider::Renews;
+    QTest::newRow("fresh, in the store") << Kept::InStore << true << 3600 << up << false << "";
+    QTest::newRow("fresh, in the book") << Kept::InBook << false << 3600 << up << false << "";
+    QTest::newRow("due, in the store") << Kept::InStore << true << 120 << up << true << "";
+    QTest::newRow("expired, in the book") << Kept::InBook << false << -60 << up << true << "";
     QTest::newRow("due, in the book, store running")
-        << Kept::InBook << true << 120 << false << true << "";
-    QTest::newRow("refused") << Kept::InStore << true << 120 << true << false
+        << Kept::InBook << true << 120 << up << true << "";
+    QTest::newRow("refused") << Kept::InStore << true << 120 << Provider::Refuses << false
                              << "(invalid_grant: the refresh token is expired or revoked); sign "
                                 "in again: run \"quorvamel-check --sign-in ACCOUNT\"";
-    QTest::newRow("never signed in") << Kept::Nothing << true << 0 << false << false
+    QTest::newRow("due, provider out of reach")
+        << Kept::InStore << true << 120 << Provider::OutOfReach << false << "";
+    QTest::newRow("expired, provider out of reach")
+        << Kept::InStore << true << -60 << Provider::OutOfReach << false
+        << "cannot renew the sign-in: ";
+    QTest::newRow("never signed in") << Kept::Nothing << true << 0 << up << false
                                      << "this account has not signed in with OAuth2 yet";
 }
 
@@ -127,13 +136,19 @@ void TestOAuthKeeper::accessToken()
     QFETCH(Kept, kept);
     QFETCH(bool, storeRuns);
     QFETCH(qint32, expiresIn);
-    QFETCH(bool, refuses);
+    QFETCH(Provider, provider);
     QFETCH(bool, refreshed);
     QFETCH(QString, error);
     OAuthServer server;
     QVERIFY(server.listen());
     server.setRotatesRefreshTokens(true);
-    server.setRefusesRefresh(refuses);
+    server.setRefusesRefresh(provider == Provider::Refuses);
+    OAuthClient client = server.client();
+    if (provider == Provider::OutOfReach) {
+        QTcpServer closed;
+        QVERIFY(closed.listen(QHostAddress::LocalHost));
+        client.tokenUrl.setPort(closed.serverPort());
+    }
     MemoryStore store;
     SignInBook book;
     int bookChanges = 0;
@@ -148,8 +163,9 @@ void TestOAuthKeeper::accessToken()
         book.setTokens(mailbox, old);
     store.runs = storeRuns;
 
-    const AccessTokenResult result = keeper.accessToken(mailbox, server.client());
-    QCOMPARE(server.requests(QStringLiteral("/token")), refreshed || refuses ? 1 : 0);
+    const AccessTokenResult result = keeper.accessToken(mailbox, client);
+    QCOMPARE(server.requests(QStringLiteral("/token")),
+             refreshed || provider == Provider::Refuses ? 1 : 0);
     QVERIFY2(result.error.contains(error), qPrintable(result.error));
     QCOMPARE(result.ok, error.isEmpty());
     if (!result.ok) {
@@ -169,7 +185,7 @@ void TestOAuthKeeper::accessToken()
     // A changed book is saved at once.
     QCOMPARE(bookChanges > 0, refreshed && kept == Kept::InBook);
     // The renewed token is good for a while: no second renewal.
-    QCOMPARE(keeper.accessToken(mailbox, server.client()).token, result.token);
+    QCOMPARE(keeper.accessToken(mailbox, client).token, result.token);
     QCOMPARE(server.requests(QStringLiteral("/token")), refreshed ? 1 : 0);
 }
 
