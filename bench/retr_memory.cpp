@@ -29,12 +29,6 @@ QByteArray largeMessage(qint64 bytes)
     return text;
 }
 
-bool fail(const QString& message)
-{
-    std::fprintf(stderr, "%s\n", qPrintable(message));
-    return false;
-}
-
 } // namespace
 
 int main(int argc, char** argv)
