@@ -100,6 +100,7 @@ int main(int argc, char** argv)
         QCoreApplication::applicationDirPath() + QStringLiteral("/quorvamel-check");
 
     DovecotFixture dovecot;
+    dovecot.setPlainOnly(); // plain text on loopback, as the baseline reads it
     dovecot.addUser(QStringLiteral("empty"), kPassword);
     dovecot.addUser(QStringLiteral("many"), kPassword);
     dovecot.addUser(QStringLiteral("large"), kPassword);
@@ -180,7 +181,7 @@ int main(int argc, char** argv)
                 large, bytes / 1e6, largeMb, BudgetMb, largeMb < BudgetMb ? "met" : "MISSED");
     printSummary(
         "D6.2 window",
-        QStringLiteral("%1 MB for %2 TOP in flight").arg(windowMb, 0, 'f', 1).arg(messages),
+        QStringLiteral("window adds %1 MB, %2 messages").arg(windowMb, 0, 'f', 1).arg(messages),
         QStringLiteral("< 64 MB"),
         QStringLiteral("one at a time %1 MB above idle").arg(manyMb - windowMb, 0, 'f', 1),
         windowMb < BudgetMb);

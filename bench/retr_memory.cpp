@@ -51,6 +51,7 @@ int main(int argc, char** argv)
     const QString raw = bin + QStringLiteral("/raw_retr");
 
     DovecotFixture dovecot;
+    dovecot.setPlainOnly(); // plain text on loopback, as the baseline reads it
     dovecot.addUser(QStringLiteral("empty"), kPassword);
     dovecot.addUser(QStringLiteral("small"), kPassword);
     if (dovecot.writeMessage(QStringLiteral("small"), largeMessage(1000)).isEmpty())
