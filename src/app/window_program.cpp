@@ -1,6 +1,7 @@
 #include "app/window_program.h"
 
 #include "app/header_cache_keeper.h"
+#include "app/sign_in_keeper.h"
 #include "app/startup.h"
 #include "platform/diagnostics.h"
 #include "runs/certificate_trust.h"
@@ -32,6 +33,12 @@ WindowProgram::WindowProgram(const StartupResult& started, const QString& progra
     m_headerCache = std::make_unique<HeaderCacheKeeper>(
         m_wiring->runs(), started.dataFolder,
         [](const QString& note) { qCWarning(lcApp).noquote() << note; });
+    // How each account signs in; a sign-in file put aside is told in the log.
+    m_signIn = std::make_unique<SignInKeeper>(m_wiring->runs(), started.dataFolder,
+                                              [this](const QString& note) {
+                                                  qCWarning(lcApp).noquote() << note;
+                                                  m_wiring->runs().log().append(note);
+                                              });
     // The settings pages' boxes and Defaults buttons; built after loading so
     // the values put in at load run no actions. The timed re-check follows
     // the interval the P. 1 defaults bring back.
