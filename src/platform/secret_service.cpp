@@ -19,17 +19,23 @@ namespace {
 
 const SecretSchema* accountSchema()
 {
-    static const SecretSchema schema = {
-        SecretServiceStore::SchemaName,
-        SECRET_SCHEMA_NONE,
-        {
-            {"server", SECRET_SCHEMA_ATTRIBUTE_STRING},
-            {"port", SECRET_SCHEMA_ATTRIBUTE_INTEGER},
-            {"user", SECRET_SCHEMA_ATTRIBUTE_STRING},
-            {"kind", SECRET_SCHEMA_ATTRIBUTE_STRING},
-            {nullptr, SECRET_SCHEMA_ATTRIBUTE_STRING},
-        },
-        0, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
+    static const SecretSchema schema = {SecretServiceStore::SchemaName,
+                                        SECRET_SCHEMA_NONE,
+                                        {
+                                            {"server", SECRET_SCHEMA_ATTRIBUTE_STRING},
+                                            {"port", SECRET_SCHEMA_ATTRIBUTE_INTEGER},
+                                            {"user", SECRET_SCHEMA_ATTRIBUTE_STRING},
+                                            {"kind", SECRET_SCHEMA_ATTRIBUTE_STRING},
+                                            {nullptr, SECRET_SCHEMA_ATTRIBUTE_STRING},
+                                        },
+                                        0,
+                                        nullptr,
+                                        nullptr,
+                                        nullptr,
+                                        nullptr,
+                                        nullptr,
+                                        nullptr,
+                                        nullptr};
     return &schema;
 }
 
@@ -146,17 +152,17 @@ SecretLookup SecretServiceStore::lookup(const SecretKey& key)
 }
 
 bool SecretServiceStore::store(const SecretKey& key, const QString& label, const QString& secret,
-                          QString* error)
+                               QString* error)
 {
     const CallResult result = runBounded(
         [key, label, secret](GCancellable* cancellable) {
             CallResult out;
             GHashTable* attributes = attributesOf(key);
             GError* failure = nullptr;
-            out.ok = secret_password_storev_sync(
-                         accountSchema(), attributes, SECRET_COLLECTION_DEFAULT,
-                         label.toUtf8().constData(), secret.toUtf8().constData(), cancellable,
-                         &failure) != FALSE;
+            out.ok =
+                secret_password_storev_sync(accountSchema(), attributes, SECRET_COLLECTION_DEFAULT,
+                                            label.toUtf8().constData(), secret.toUtf8().constData(),
+                                            cancellable, &failure) != FALSE;
             g_hash_table_unref(attributes);
             takeError(failure, out);
             return out;

@@ -60,13 +60,12 @@ AccountSecret AccountSecrets::fetch(const MailboxKey& mailbox, const QString& us
     case SecretOrigin::SecretStore: {
         if (!m_store)
             return failed(signIn, SecretText::noSecretStore());
-        const SecretLookup lookup = m_store->lookup(
-            {mailbox.server, mailbox.port, mailbox.userName, SecretKind::Password});
+        const SecretLookup lookup =
+            m_store->lookup({mailbox.server, mailbox.port, mailbox.userName, SecretKind::Password});
         if (!lookup.serviceRuns)
             return failed(signIn, lookup.error);
         if (!lookup.found)
-            return failed(signIn,
-                          lookup.error.isEmpty() ? SecretText::notStored() : lookup.error);
+            return failed(signIn, lookup.error.isEmpty() ? SecretText::notStored() : lookup.error);
         return found(signIn, lookup.secret);
     }
     }

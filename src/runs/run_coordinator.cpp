@@ -13,7 +13,8 @@ RunCoordinator::RunCoordinator(RunSettings& settings, AccountListModel& accounts
                                TickSource& ticks, QObject* parent)
     : QObject(parent), m_settings(settings), m_mails(mails), m_prompter(prompter),
       m_connectivity(connectivity), m_driver(settings, *this, m_log, ticks, this),
-      m_check(settings, accounts, mails, m_driver.context(), m_secrets, this), m_delete(mails, m_driver, m_log)
+      m_check(settings, accounts, mails, m_driver.context(), m_secrets, this),
+      m_delete(mails, m_driver, m_log)
 {
     connect(&m_driver, &SessionDriver::linkFailed, this, &RunCoordinator::linkFailed);
     connect(&m_driver, &SessionDriver::closed, this, &RunCoordinator::sessionClosed);

@@ -14,8 +14,7 @@ namespace {
 
 const QString FormatName = QStringLiteral("quorvamel-sign-in");
 
-template <typename Enum>
-using Names = std::array<std::pair<Enum, QLatin1StringView>, 3>;
+template <typename Enum> using Names = std::array<std::pair<Enum, QLatin1StringView>, 3>;
 
 constexpr Names<SignInMethod> MethodNames{{{SignInMethod::Password, QLatin1StringView("password")},
                                            {SignInMethod::Scram, QLatin1StringView("scram")},
@@ -25,8 +24,7 @@ constexpr Names<SecretOrigin> OriginNames{
      {SecretOrigin::Command, QLatin1StringView("command")},
      {SecretOrigin::SecretStore, QLatin1StringView("secret-store")}}};
 
-template <typename Enum>
-QString nameOf(const Names<Enum>& names, Enum value)
+template <typename Enum> QString nameOf(const Names<Enum>& names, Enum value)
 {
     for (const auto& [each, name] : names) {
         if (each == value)
@@ -47,13 +45,13 @@ std::optional<Enum> valueOf(const Names<Enum>& names, const QJsonValue& value)
 
 QJsonObject encodeEntry(const SignInFileEntry& entry)
 {
-    QJsonObject out{{QStringLiteral("server"), entry.server},
-                    {QStringLiteral("port"), entry.port},
-                    {QStringLiteral("user"), entry.userName},
-                    {QStringLiteral("method"), nameOf(MethodNames, entry.signIn.method)},
-                    {QStringLiteral("secretFrom"), nameOf(OriginNames, entry.signIn.secretOrigin)},
-                    {QStringLiteral("command"),
-                     QJsonArray::fromStringList(entry.signIn.secretCommand)}};
+    QJsonObject out{
+        {QStringLiteral("server"), entry.server},
+        {QStringLiteral("port"), entry.port},
+        {QStringLiteral("user"), entry.userName},
+        {QStringLiteral("method"), nameOf(MethodNames, entry.signIn.method)},
+        {QStringLiteral("secretFrom"), nameOf(OriginNames, entry.signIn.secretOrigin)},
+        {QStringLiteral("command"), QJsonArray::fromStringList(entry.signIn.secretCommand)}};
     const OAuthClient& client = entry.signIn.oauth;
     out.insert(QStringLiteral("oauth"),
                QJsonObject{{QStringLiteral("provider"), client.provider},
@@ -93,7 +91,8 @@ public:
     void fail(const QString& name)
     {
         if (m_error.isEmpty())
-            m_error = m_where + QStringLiteral(": \"") + name + QStringLiteral("\" is missing or wrong");
+            m_error =
+                m_where + QStringLiteral(": \"") + name + QStringLiteral("\" is missing or wrong");
     }
     const QString& error() const { return m_error; }
 
@@ -103,8 +102,7 @@ private:
     QString m_error;
 };
 
-std::optional<SignInFileEntry> decodeEntry(const QJsonValue& value, qsizetype index,
-                                           QString& error)
+std::optional<SignInFileEntry> decodeEntry(const QJsonValue& value, qsizetype index, QString& error)
 {
     const QString where = QStringLiteral("account %1").arg(index + 1);
     if (!value.isObject()) {
@@ -196,9 +194,8 @@ std::optional<QList<SignInFileEntry>> decodeSignInFile(const QByteArray& bytes, 
     QJsonParseError parse{};
     const QJsonDocument document = QJsonDocument::fromJson(bytes, &parse);
     if (parse.error != QJsonParseError::NoError)
-        return failed(QStringLiteral("not JSON (%1 at byte %2)")
-                          .arg(parse.errorString())
-                          .arg(parse.offset));
+        return failed(
+            QStringLiteral("not JSON (%1 at byte %2)").arg(parse.errorString()).arg(parse.offset));
     const QJsonObject root = document.object();
     if (!document.isObject() || root.value(QStringLiteral("format")).toString() != FormatName)
         return failed(QStringLiteral("not a sign-in file"));

@@ -28,8 +28,8 @@ Pop3Script mailbox(const QByteArray& user, const QByteArray& password)
         .expect("STAT")
         .send(Pop3Reply::stat(1))
         .expect("TOP 1 2")
-        .send(Pop3Reply::top(Pop3Reply::headers("ann@x.org", "Mail for " + user,
-                                                "Tue, 4 Jun 2024 08:00:00 +0000")))
+        .send(Pop3Reply::top(
+            Pop3Reply::headers("ann@x.org", "Mail for " + user, "Tue, 4 Jun 2024 08:00:00 +0000")))
         .expect("QUIT")
         .send(Pop3Reply::ok());
 }
@@ -120,8 +120,9 @@ private slots:
         QVERIFY2(peer.waitUntilDone(5000), qPrintable(peer.report() + '\n' + check.err));
         QCOMPARE(check.exitCode, 0);
         QCOMPARE(check.err.count("Sign-in file"), 1);
-        QVERIFY2(check.err.contains("quorvamel-check: Sign-in file " + signIn + " not used (not JSON"),
-                 qPrintable(check.err));
+        QVERIFY2(
+            check.err.contains("quorvamel-check: Sign-in file " + signIn + " not used (not JSON"),
+            qPrintable(check.err));
         QVERIFY(!QFile::exists(signIn));
         QVERIFY(QFile::exists(signIn + SignInFileDamagedSuffix));
     }

@@ -41,8 +41,8 @@ inline Pop3Script mailbox(const QByteArray& user, const QByteArray& password)
         .expect("STAT")
         .send(Pop3Reply::stat(1))
         .expect("TOP 1 2")
-        .send(Pop3Reply::top(
-            Pop3Reply::headers("ann@x.org", user, "Tue, 4 Jun 2024 08:00:00 +0000")))
+        .send(
+            Pop3Reply::top(Pop3Reply::headers("ann@x.org", user, "Tue, 4 Jun 2024 08:00:00 +0000")))
         .expect("QUIT")
         .send(Pop3Reply::ok())
         .expectClientClose();

@@ -121,8 +121,8 @@ private slots:
     {
         using namespace deleterig;
         ScriptedPop3Peer peer;
-        peer.addScript(session("ann", commandSecret.toUtf8(), {"Alpha"},
-                               {"TOP 1 2", "DELE 1", "QUIT"}));
+        peer.addScript(
+            session("ann", commandSecret.toUtf8(), {"Alpha"}, {"TOP 1 2", "DELE 1", "QUIT"}));
         QVERIFY(peer.listen());
         RunRig rig;
         SignInBook book;

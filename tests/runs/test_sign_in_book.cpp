@@ -6,8 +6,8 @@
 #include "support/common_files.h"
 
 #include <QTemporaryDir>
-#include <QTimeZone>
 #include <QTest>
+#include <QTimeZone>
 
 class TestSignInBook : public QObject
 {
@@ -25,8 +25,8 @@ private slots:
         command.method = SignInMethod::Scram;
         command.secretOrigin = SecretOrigin::Command;
         command.secretCommand = {"pass", "show", "mail/ann two"};
-        const OAuthTokens tokens{"refresh", "access", QDateTime(QDate(2027, 1, 2), QTime(3, 4),
-                                                                Qt::UTC)};
+        const OAuthTokens tokens{"refresh", "access",
+                                 QDateTime(QDate(2027, 1, 2), QTime(3, 4), Qt::UTC)};
 
         SignInBook book;
         book.set(ann, command);

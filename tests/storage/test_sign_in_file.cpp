@@ -3,9 +3,9 @@
 #include "support/common_files.h"
 
 #include <QDir>
-#include <QTimeZone>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimeZone>
 
 Q_DECLARE_METATYPE(SignInFileContent::Outcome)
 
@@ -22,14 +22,14 @@ SignInFileEntry everyField()
     entry.signIn.secretCommand = {QStringLiteral("/opt/my tools/pass"), QStringLiteral("show"),
                                   QStringLiteral("mail/zoë account"), QStringLiteral(""),
                                   QStringLiteral("$HOME \"quoted\" ;|")};
-    entry.signIn.oauth = {QStringLiteral("Microsoft"), QStringLiteral("client-Ω"),
-                          QUrl(QStringLiteral("https://login.example/authorize?x=1")),
-                          QUrl(QStringLiteral("https://login.example/token")),
-                          QStringLiteral("offline_access https://outlook.example/POP.AccessAsUser")};
+    entry.signIn.oauth = {
+        QStringLiteral("Microsoft"), QStringLiteral("client-Ω"),
+        QUrl(QStringLiteral("https://login.example/authorize?x=1")),
+        QUrl(QStringLiteral("https://login.example/token")),
+        QStringLiteral("offline_access https://outlook.example/POP.AccessAsUser")};
     entry.signIn.oauth.provider = QStringLiteral("Microsoft");
     entry.tokens = OAuthTokens{QStringLiteral("refresh-✓"), QStringLiteral("access-token"),
-                               QDateTime(QDate(2026, 12, 11), QTime(10, 5, 7, 123),
-                                         Qt::UTC)};
+                               QDateTime(QDate(2026, 12, 11), QTime(10, 5, 7, 123), Qt::UTC)};
     return entry;
 }
 
@@ -158,9 +158,9 @@ private slots:
 
         QCOMPARE(fileBytes(users), usersBytes);
         QCOMPARE(fileMode(path), mode_t(0600));
-        QCOMPARE(QDir(dir.path()).entryList(QDir::Files, QDir::Name),
-                 QStringList({UsersFileName, SignInFileName,
-                              SignInFileName + SignInFileDamagedSuffix}));
+        QCOMPARE(
+            QDir(dir.path()).entryList(QDir::Files, QDir::Name),
+            QStringList({UsersFileName, SignInFileName, SignInFileName + SignInFileDamagedSuffix}));
     }
 
     // A FIFO in the file's place is neither waited on nor taken for content.
