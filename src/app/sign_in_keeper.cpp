@@ -6,7 +6,7 @@
 #include <QFileInfo>
 
 SignInKeeper::SignInKeeper(RunCoordinator& runs, const QString& dataFolder,
-                           std::function<void(const QString&)> note)
+                           const std::function<void(const QString&)>& note)
     : m_runs(runs), m_path(dataFolder + QLatin1Char('/') + SignInFileName)
 {
     QString warning;

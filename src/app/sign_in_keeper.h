@@ -17,7 +17,7 @@ class SignInKeeper
 {
 public:
     SignInKeeper(RunCoordinator& runs, const QString& dataFolder,
-                 std::function<void(const QString&)> note);
+                 const std::function<void(const QString&)>& note);
     ~SignInKeeper();
     SignInKeeper(const SignInKeeper&) = delete;
     SignInKeeper& operator=(const SignInKeeper&) = delete;

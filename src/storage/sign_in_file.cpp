@@ -130,7 +130,7 @@ std::optional<SignInFileEntry> decodeEntry(const QJsonValue& value, qsizetype in
     const QJsonValue command = fields.raw(QStringLiteral("command"));
     if (!command.isArray())
         fields.fail(QStringLiteral("command"));
-    for (const QJsonValue& argument : command.toArray()) {
+    for (const auto& argument : command.toArray()) {
         if (!argument.isString())
             fields.fail(QStringLiteral("command"));
         entry.signIn.secretCommand.append(argument.toString());
