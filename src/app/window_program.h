@@ -2,6 +2,7 @@
 
 #include "platform/connectivity.h"
 #include "platform/tick_source.h"
+#include "runs/sign_in_book.h"
 #include "storage/run_settings.h"
 #include "ui/mainwindow.h"
 
@@ -13,6 +14,7 @@ class HeaderCacheKeeper;
 class MessageBoxPrompter;
 class SecretEntry;
 class SettingsActions;
+class SignInEditor;
 class WindowClosing;
 class WindowWiring;
 struct StartupResult;
@@ -51,6 +53,8 @@ private:
     std::unique_ptr<SettingsActions> m_settingsActions;
     std::unique_ptr<AccountEditor> m_accountEditor;
     std::unique_ptr<SecretEntry> m_secretEntry;
+    SignInBook m_signInBook;
+    std::unique_ptr<SignInEditor> m_signInEditor;
     WindowClosing* m_closing = nullptr; // owned by the window
     bool m_accountsLoaded = false;
 };
