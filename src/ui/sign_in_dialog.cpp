@@ -164,7 +164,8 @@ void SignInDialog::applyToolTips(bool off)
     } tips[] = {
         {c.method, "How This Username Signs In: Password (USER/PASS Or APOP), SCRAM-SHA-256 Or "
                    "OAuth2 (Needs TLS)"},
-        {c.origin, "Where The Password (Or OAuth2 Access Token) Comes From"},
+        {c.origin, "Where The Password Comes From (OAuth2: A Command Prints The Access Token, "
+                   "Else The Sign-In Below Is Used)"},
         {c.command, "Program And Arguments That Print The Secret On Their First Line (No Shell; "
                     "Group With \"Double Quotes\")"},
         {c.password, "Type The Password To Keep In The Desktop's Secret Store"},
