@@ -68,6 +68,7 @@ AccountsPage::AccountsPage(QWidget* surface, QObject* modelOwner)
     m_signInButton =
         makeButton(m_frame, QStringLiteral("signInButton"), QStringLiteral("Sign-&In..."),
                    {EntryLeft + 780, portBoxTop, EntryWidth - 780, BoxHeight});
+    QWidget::setTabOrder(m_entries.port, m_signInButton);
 
     m_listView = makeControl<QTreeView>(m_frame, QStringLiteral("ListView2"),
                                         {1905, 240, 5340 - 2025, 3720 - 285});
