@@ -65,6 +65,12 @@ SignInDialog::SignInDialog(const Options& options, QWidget* parent)
     WindowLook look(this);
     look.setPageColour(options.pageColour);
     look.applyPageColours();
+    // Outside the frames the dialog's own background shows, not a page:
+    // a filled label there would stand out as a patch.
+    for (QObject* child : children()) {
+        if (auto* label = qobject_cast<QLabel*>(child))
+            label->setAutoFillBackground(false);
+    }
 }
 
 void SignInDialog::build()
