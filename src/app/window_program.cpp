@@ -13,6 +13,7 @@
 #include "ui/message_box_prompter.h"
 #include "ui/secret_entry.h"
 #include "ui/settings_actions.h"
+#include "ui/sign_in_editor.h"
 #include "ui/window_wiring.h"
 
 WindowProgram::WindowProgram(const StartupResult& started, const QString& programFolder,
@@ -48,6 +49,12 @@ WindowProgram::WindowProgram(const StartupResult& started, const QString& progra
     m_accountEditor =
         std::make_unique<AccountEditor>(m_window, *m_window.accountListModel(), prompter);
     m_secretEntry = std::make_unique<SecretEntry>(m_window, m_settings, prompter);
+    m_signInEditor = std::make_unique<SignInEditor>(m_window, *m_window.accountListModel(),
+                                                    m_signIn->book(), prompter);
+    m_signInEditor->setSaveHook([this](QString* error) { return m_signIn->save(error); });
+    m_signInEditor->setSecretStore(&m_signIn->secretStore());
+    QObject::connect(m_accountEditor.get(), &AccountEditor::accountDeleted, m_signInEditor.get(),
+                     &SignInEditor::accountDeleted);
     // Tray icon, closing with saving, help and About; owned by the window.
     m_closing =
         new WindowClosing(m_window, m_wiring->runs(), m_settings, *m_window.accountListModel(),

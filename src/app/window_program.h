@@ -13,6 +13,7 @@ class HeaderCacheKeeper;
 class MessageBoxPrompter;
 class SecretEntry;
 class SettingsActions;
+class SignInEditor;
 class SignInKeeper;
 class WindowClosing;
 class WindowWiring;
@@ -56,6 +57,7 @@ private:
     std::unique_ptr<SettingsActions> m_settingsActions;
     std::unique_ptr<AccountEditor> m_accountEditor;
     std::unique_ptr<SecretEntry> m_secretEntry;
+    std::unique_ptr<SignInEditor> m_signInEditor;
     WindowClosing* m_closing = nullptr; // owned by the window
     bool m_accountsLoaded = false;
 };
