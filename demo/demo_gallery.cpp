@@ -1,16 +1,19 @@
 // The gallery: each page and dialog of the window, as the screen shows it.
 #include "demo_gallery.h"
 
+#include "platform/oauth_presets.h"
 #include "runs/check_progress.h"
 #include "ui/about_box.h"
 #include "ui/accounts_page.h"
 #include "ui/log_pane.h"
 #include "ui/mainwindow.h"
 #include "ui/settings_pages.h"
+#include "ui/sign_in_dialog.h"
 #include "ui/window_menus.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QGroupBox>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
@@ -90,6 +93,26 @@ bool takeGallery(MainWindow& window, const QString& folder, const QString& prefi
     menu->hide();
     for (QLineEdit* box : {entries.displayName, entries.username, entries.server})
         box->clear();
+
+    // The sign-in dialog: an OAuth2 account on a preset, and one whose
+    // password comes from a command with a quote left open.
+    SignInDialog::Options options;
+    options.mailbox = {QStringLiteral("outlook.office365.com"), 995,
+                       QStringLiteral("someone@example.org")};
+    options.accountTitle = QStringLiteral("someone@example.org@outlook.office365.com:995");
+    options.font = window.accountsPage().frame()->font();
+    options.pageColour = window.pageColour();
+    SignInDialog signIn(options, &window);
+    signIn.setSignIn({SignInMethod::OAuth2,
+                      SecretOrigin::SecretStore,
+                      {},
+                      oauthPresets().first().client(QStringLiteral("0a1b2c3d-client"))});
+    signIn.show();
+    ok = saveScreenOf({&signIn}, path(QStringLiteral("sign-in-oauth2"))) && ok;
+    signIn.setSignIn({SignInMethod::Scram, SecretOrigin::Command, {}, {}});
+    signIn.controls().command->setText(QStringLiteral("pass show \"mail/someone"));
+    ok = saveScreenOf({&signIn}, path(QStringLiteral("sign-in-command"))) && ok;
+    signIn.close();
 
     window.selectTab(MailTab);
     // The progress bar as a long check shows it.

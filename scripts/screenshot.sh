@@ -4,8 +4,9 @@
 # since); default /tmp/quorvamel-demo.png.
 # scripts/screenshot.sh FOLDER: a gallery instead, every page and dialog
 # (mail list after a demo check, settings P. 1 to P. 3, accounts, account
-# editor, log, menu, About box) at the default fonts (default-*.png) and at
-# large ones (large-*.png), under Xvfb with the openbox window manager.
+# editor, sign-in dialog, log, menu, About box) at the default fonts
+# (default-*.png) and at large ones (large-*.png), under Xvfb with the
+# openbox window manager.
 # Needs a build (scripts/build.sh).
 set -eu
 cd "$(dirname "$0")/.."

@@ -1,6 +1,7 @@
 #include "app/check_cli.h"
 
 #include "app/header_cache_keeper.h"
+#include "app/sign_in_keeper.h"
 #include "app/startup.h"
 #include "app/terminal_text.h"
 #include "model/account_list_model.h"
@@ -332,6 +333,11 @@ int runCheckCli(const QStringList& arguments, const QString& homeFolder, const C
     QObject::connect(&runs, &RunCoordinator::checkProgressEnded, &runs, [&] { progress.erase(); });
     // Headers fetched by an earlier check (of either program), by unique id.
     HeaderCacheKeeper headerCache(runs, dataFolder, [&](const QString& note) {
+        progress.erase();
+        err << terminalSafe(QStringLiteral("quorvamel-check: ") + note) << Qt::endl;
+    });
+    // How each account signs in: a password command, the Secret Service.
+    SignInKeeper signIn(runs, dataFolder, [&](const QString& note) {
         progress.erase();
         err << terminalSafe(QStringLiteral("quorvamel-check: ") + note) << Qt::endl;
     });

@@ -1,6 +1,7 @@
 #include "app/window_program.h"
 
 #include "app/header_cache_keeper.h"
+#include "app/sign_in_keeper.h"
 #include "app/startup.h"
 #include "platform/diagnostics.h"
 #include "runs/certificate_trust.h"
@@ -12,6 +13,7 @@
 #include "ui/message_box_prompter.h"
 #include "ui/secret_entry.h"
 #include "ui/settings_actions.h"
+#include "ui/sign_in_editor.h"
 #include "ui/window_wiring.h"
 
 WindowProgram::WindowProgram(const StartupResult& started, const QString& programFolder,
@@ -32,6 +34,12 @@ WindowProgram::WindowProgram(const StartupResult& started, const QString& progra
     m_headerCache = std::make_unique<HeaderCacheKeeper>(
         m_wiring->runs(), started.dataFolder,
         [](const QString& note) { qCWarning(lcApp).noquote() << note; });
+    // How each account signs in; a sign-in file put aside is told in the log.
+    m_signIn = std::make_unique<SignInKeeper>(m_wiring->runs(), started.dataFolder,
+                                              [this](const QString& note) {
+                                                  qCWarning(lcApp).noquote() << note;
+                                                  m_wiring->runs().log().append(note);
+                                              });
     // The settings pages' boxes and Defaults buttons; built after loading so
     // the values put in at load run no actions. The timed re-check follows
     // the interval the P. 1 defaults bring back.
@@ -41,6 +49,12 @@ WindowProgram::WindowProgram(const StartupResult& started, const QString& progra
     m_accountEditor =
         std::make_unique<AccountEditor>(m_window, *m_window.accountListModel(), prompter);
     m_secretEntry = std::make_unique<SecretEntry>(m_window, m_settings, prompter);
+    m_signInEditor = std::make_unique<SignInEditor>(m_window, *m_window.accountListModel(),
+                                                    m_signIn->book(), prompter);
+    m_signInEditor->setSaveHook([this](QString* error) { return m_signIn->save(error); });
+    m_signInEditor->setSecretStore(&m_signIn->secretStore());
+    QObject::connect(m_accountEditor.get(), &AccountEditor::accountDeleted, m_signInEditor.get(),
+                     &SignInEditor::accountDeleted);
     // Tray icon, closing with saving, help and About; owned by the window.
     m_closing =
         new WindowClosing(m_window, m_wiring->runs(), m_settings, *m_window.accountListModel(),

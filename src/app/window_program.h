@@ -13,6 +13,8 @@ class HeaderCacheKeeper;
 class MessageBoxPrompter;
 class SecretEntry;
 class SettingsActions;
+class SignInEditor;
+class SignInKeeper;
 class WindowClosing;
 class WindowWiring;
 struct StartupResult;
@@ -39,6 +41,9 @@ public:
     // The session manager asks for the data: the final close's saves.
     void saveForSessionEnd();
     WindowWiring& wiring() { return *m_wiring; }
+    // The accounts' sign-in choices and the Secret Service; null when the
+    // account list could not be loaded.
+    SignInKeeper* signIn() { return m_signIn.get(); }
 
 private:
     RunSettings m_settings;
@@ -48,9 +53,11 @@ private:
     std::unique_ptr<CertificateTrust> m_certificateTrust;
     std::unique_ptr<WindowWiring> m_wiring;
     std::unique_ptr<HeaderCacheKeeper> m_headerCache; // gone before the runs it serves
+    std::unique_ptr<SignInKeeper> m_signIn;           // gone before the runs it serves
     std::unique_ptr<SettingsActions> m_settingsActions;
     std::unique_ptr<AccountEditor> m_accountEditor;
     std::unique_ptr<SecretEntry> m_secretEntry;
+    std::unique_ptr<SignInEditor> m_signInEditor;
     WindowClosing* m_closing = nullptr; // owned by the window
     bool m_accountsLoaded = false;
 };

@@ -5,14 +5,15 @@
 #include "model/list_rows.h"
 #include "model/mail_list_model.h"
 #include "pop3/session_context.h"
+#include "runs/account_secrets.h"
 #include "storage/run_settings.h"
 
 #include <algorithm>
 
 CheckRun::CheckRun(RunSettings& settings, AccountListModel& accounts, MailListModel& mails,
-                   SessionContext& session, QObject* parent)
+                   SessionContext& session, const AccountSecrets& secrets, QObject* parent)
     : QObject(parent), m_settings(settings), m_accounts(accounts), m_mails(mails),
-      m_session(session)
+      m_session(session), m_secrets(secrets)
 {
 }
 
@@ -84,7 +85,8 @@ RunStep CheckRun::openAccount()
     const AccountRow& account = m_accounts.rowAt(row);
     m_session.displayName = account.displayName;
     m_session.userName = account.userName;
-    if (account.key.password.isEmpty())
+    const MailboxKey mailbox{account.serverName, account.port.trimmed().toInt(), account.userName};
+    if (account.key.password.isEmpty() && m_secrets.takesUsersFilePassword(mailbox))
         return RunStep::stop(RunHalt::BadPassword, m_session.userName);
     m_session.password = account.key.password;
     m_session.serverName = account.serverName;

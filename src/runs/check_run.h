@@ -8,6 +8,7 @@
 #include <QObject>
 
 class AccountListModel;
+class AccountSecrets;
 class MailListModel;
 struct MailHeaders;
 struct RunSettings;
@@ -20,8 +21,10 @@ class CheckRun : public QObject
 {
     Q_OBJECT
 public:
+    // An account is halted for an empty users file password only when its
+    // password comes from there (secrets says where it comes from).
     CheckRun(RunSettings& settings, AccountListModel& accounts, MailListModel& mails,
-             SessionContext& session, QObject* parent = nullptr);
+             SessionContext& session, const AccountSecrets& secrets, QObject* parent = nullptr);
 
     // A new run: the seen/new snapshot is taken and the list cleared.
     void prepare();
@@ -61,6 +64,7 @@ private:
     AccountListModel& m_accounts;
     MailListModel& m_mails;
     SessionContext& m_session;
+    const AccountSecrets& m_secrets;
     SnapshotMatcher m_matcher;
     int m_firstRow = 0; // 1-based account rows; 0 when none
     int m_lastRow = 0;

@@ -5,6 +5,7 @@
 #include "platform/program_title.h"
 #include "platform/prompter.h"
 #include "pop3/header_block.h"
+#include "runs/secret_texts.h"
 #include "storage/run_settings.h"
 
 RunCoordinator::RunCoordinator(RunSettings& settings, AccountListModel& accounts,
@@ -12,7 +13,8 @@ RunCoordinator::RunCoordinator(RunSettings& settings, AccountListModel& accounts
                                TickSource& ticks, QObject* parent)
     : QObject(parent), m_settings(settings), m_mails(mails), m_prompter(prompter),
       m_connectivity(connectivity), m_driver(settings, *this, m_log, ticks, this),
-      m_check(settings, accounts, mails, m_driver.context(), this), m_delete(mails, m_driver, m_log)
+      m_check(settings, accounts, mails, m_driver.context(), m_secrets, this),
+      m_delete(mails, m_driver, m_log)
 {
     connect(&m_driver, &SessionDriver::linkFailed, this, &RunCoordinator::linkFailed);
     connect(&m_driver, &SessionDriver::closed, this, &RunCoordinator::sessionClosed);
@@ -133,6 +135,18 @@ void RunCoordinator::connectAccount(const QString& server, qint32 port)
     }
     m_delete.sessionStarting();
     m_driver.connectTo(server, port);
+}
+
+bool RunCoordinator::fetchSecret()
+{
+    SessionContext& session = m_driver.context();
+    const AccountSecret secret = m_secrets.fetch(mailboxKey(), session.password);
+    session.signInMethod = secret.method;
+    session.password = secret.secret;
+    if (!secret.ok)
+        m_log.append(
+            SecretText::notAvailableLine(session.userName, session.serverName, secret.error));
+    return secret.ok;
 }
 
 void RunCoordinator::sessionClosed()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "runs/account_secrets.h"
 #include "runs/check_run.h"
 #include "runs/delete_run.h"
 #include "runs/header_cache.h"
@@ -73,6 +74,13 @@ public:
     void setCertificateTrust(CertificateTrust* trust) { m_driver.setCertificateTrust(trust); }
     // Header blocks of messages fetched before, by unique id; none when not set.
     void setHeaderCache(HeaderCache* cache) { m_headerCache = cache; }
+    // Where each account's secret comes from; each may be null: without a
+    // book every account takes its users file password, without a store or
+    // an OAuth2 access the accounts that need one are skipped with a line
+    // in the log.
+    void setSignInBook(const SignInBook* book) { m_secrets.setSignInBook(book); }
+    void setSecretStore(SecretStore* store) { m_secrets.setSecretStore(store); }
+    void setOAuthAccess(OAuthAccess* oauth) { m_secrets.setOAuthAccess(oauth); }
 
 signals:
     void stateChanged(RunState state);
@@ -116,6 +124,10 @@ private:
     bool isOnline();
     // Online (or dialled up) first, then the connection of the account.
     void connectAccount(const QString& server, qint32 port);
+    // The secret of the account about to be visited, into the session; false
+    // (with a line in the log) when there is none, and the next account
+    // follows.
+    bool fetchSecret();
     void sessionClosed();
     void postContinuation();
     void continueAfterSession();
@@ -143,6 +155,7 @@ private:
     Prompter& m_prompter;
     Connectivity& m_connectivity;
     RunLog m_log;
+    AccountSecrets m_secrets; // before the runs that hold it
     SessionDriver m_driver;
     CheckRun m_check;
     DeleteRun m_delete;

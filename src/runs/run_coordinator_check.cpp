@@ -51,6 +51,12 @@ void RunCoordinator::performCheck(const RunStep& step)
 {
     switch (step.action) {
     case RunStep::Action::Visit:
+        // The secret may take a while (a command, the Secret Service): a
+        // cancel given meanwhile is heeded before connecting.
+        if (!m_cancelRequested && !fetchSecret()) {
+            postContinuation(); // the next account
+            return;
+        }
         if (m_cancelRequested) {
             m_mails.clearItems();
             haltCheck(RunHalt::Canceled);

@@ -1,5 +1,10 @@
 #include "runs/sign_in_book.h"
 
+#include "storage/sign_in_file.h"
+
+#include <algorithm>
+#include <tuple>
+
 AccountSignIn SignInBook::find(const MailboxKey& mailbox) const
 {
     return m_entries.value(mailbox).signIn;
@@ -67,4 +72,35 @@ void SignInBook::store(const MailboxKey& mailbox, const Entry& entry)
         return;
     m_entries.insert(mailbox, entry);
     m_modified = true;
+}
+
+bool SignInBook::load(const QString& path, QString* error)
+{
+    SignInFileContent content = readSignInFile(path);
+    m_entries.clear();
+    m_modified = false;
+    for (const SignInFileEntry& read : std::as_const(content.entries)) {
+        const Entry entry{read.signIn, read.tokens};
+        if (!entry.isEmpty())
+            m_entries.insert({read.server, read.port, read.userName}, entry);
+    }
+    if (!content.warning.isEmpty() && error)
+        *error = content.warning;
+    using Outcome = SignInFileContent::Outcome;
+    return content.outcome == Outcome::Read || content.outcome == Outcome::Missing;
+}
+
+bool SignInBook::save(const QString& path, QString* error)
+{
+    QList<SignInFileEntry> entries;
+    for (auto it = m_entries.cbegin(); it != m_entries.cend(); ++it)
+        entries.append({it.key().server, it.key().port, it.key().userName, it->signIn, it->tokens});
+    // The same book gives the same bytes.
+    std::sort(entries.begin(), entries.end(), [](const auto& a, const auto& b) {
+        return std::tie(a.server, a.port, a.userName) < std::tie(b.server, b.port, b.userName);
+    });
+    if (!writeSignInFile(path, entries, error))
+        return false;
+    m_modified = false;
+    return true;
 }

@@ -170,8 +170,10 @@ void AccountEditor::deleteSelected()
         QStringLiteral("Confirm: Delete Username .. ") + m_accounts.rowAt(row - 1).userName;
     if (!m_prompter.askYesNo(programTitle(), question))
         return;
+    const AccountRow removed = m_accounts.rowAt(row - 1);
     m_accounts.removeAccountRow(row - 1);
     saveUsersFile(m_accounts, QString(), 0, m_prompter);
+    emit accountDeleted({removed.serverName, removed.port.toInt(), removed.userName});
 }
 
 void AccountEditor::moveUp()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "runs/mailbox_key.h"
 #include "ui/accounts_page.h"
 
 #include <QObject>
@@ -47,6 +48,10 @@ public:
     // The selected row (from 1), 0 when none.
     int selectedRow() const;
     void selectRow(int row);
+
+signals:
+    // A row was deleted: its mailbox, as server, port and user name.
+    void accountDeleted(const MailboxKey& mailbox);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -63,6 +63,13 @@ AccountsPage::AccountsPage(QWidget* surface, QObject* modelOwner)
     m_deleteButton = makeButton(m_frame, QStringLiteral("Command4"), QStringLiteral("D&elete"),
                                 {EntryLeft + 900, top + 60, 780, 330});
 
+    // Beside the port box, under the user and server it is about.
+    const double portBoxTop = top - RowPitch + LabelHeight;
+    m_signInButton =
+        makeButton(m_frame, QStringLiteral("signInButton"), QStringLiteral("Sign-&In..."),
+                   {EntryLeft + 780, portBoxTop, EntryWidth - 780, BoxHeight});
+    QWidget::setTabOrder(m_entries.port, m_signInButton);
+
     m_listView = makeControl<QTreeView>(m_frame, QStringLiteral("ListView2"),
                                         {1905, 240, 5340 - 2025, 3720 - 285});
     configureReportList(m_listView);

@@ -32,6 +32,7 @@ public:
     const AccountEntryBoxes& entryBoxes() const { return m_entries; }
     QPushButton* addButton() const { return m_addButton; }       // Command3
     QPushButton* deleteButton() const { return m_deleteButton; } // Command4
+    QPushButton* signInButton() const { return m_signInButton; } // the selected account's sign-in
 
     AccountListModel* model() const { return m_model; }
     // Null returns to the page's own model.
@@ -45,6 +46,7 @@ private:
     AccountEntryBoxes m_entries;
     QPushButton* m_addButton = nullptr;
     QPushButton* m_deleteButton = nullptr;
+    QPushButton* m_signInButton = nullptr;
     AccountListModel* m_ownModel = nullptr;
     AccountListModel* m_model = nullptr;
     AccountListWidths m_columnWidths;

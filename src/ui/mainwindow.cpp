@@ -130,6 +130,9 @@ void MainWindow::prepareLook()
         {m_alarm.label, 12},
         {bottom.logButton(), 13},
     });
+    m_look.setOwnToolTips({{accounts.signInButton(),
+                            QStringLiteral("How The Selected Username Signs In: Method, Where The "
+                                           "Password Comes From, OAuth2")}});
     m_look.setRecheckIndicator(bottom.recheckIndicator(), m_timers.recheck);
     const AccountEntryBoxes& entries = accounts.entryBoxes();
     m_look.setTextFontTargets(

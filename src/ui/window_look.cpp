@@ -83,6 +83,8 @@ void WindowLook::applyToolTips()
     const bool off = m_toolTipsOff;
     for (const ToolTipTarget& target : m_tipTargets)
         target.control->setToolTip(off ? QString() : toolTipTexts().at(target.tip - 1));
+    for (const OwnToolTip& tip : m_ownTips)
+        tip.control->setToolTip(off ? QString() : tip.text);
     QString indicatorTip;
     if (!off && m_recheckTimer->isActive())
         indicatorTip = QStringLiteral("On - Minutes Until Next Timed Re-Check For Mail - "

@@ -37,6 +37,13 @@ public:
     // --- Tool tips -------------------------------------------------------------
     static const QStringList& toolTipTexts(); // 13 texts, index 0 = tip 1
     void setToolTipTargets(QList<ToolTipTarget> targets) { m_tipTargets = std::move(targets); }
+    // Controls beyond the table, each with its own text; on and off with it.
+    struct OwnToolTip
+    {
+        QWidget* control = nullptr;
+        QString text;
+    };
+    void setOwnToolTips(QList<OwnToolTip> tips) { m_ownTips = std::move(tips); }
     // The re-check indicator, whose tip tells whether the timer runs.
     void setRecheckIndicator(QLineEdit* indicator, const QTimer* recheckTimer);
     bool toolTipsOff() const { return m_toolTipsOff; }
@@ -58,6 +65,7 @@ private:
     QWidget* m_surface;
     std::uint32_t m_pageColour;
     QList<ToolTipTarget> m_tipTargets;
+    QList<OwnToolTip> m_ownTips;
     QLineEdit* m_indicator = nullptr;
     const QTimer* m_recheckTimer = nullptr;
     bool m_toolTipsOff = false;

@@ -51,6 +51,8 @@ WindowMenus buildWindowMenus(QWidget* window)
     accounts.menu->addSeparator()->setObjectName(QStringLiteral("mnuSep3"));
     accounts.deleteSelected = makeItem(
         accounts.menu, "mnuDelete", QStringLiteral("Delete &Selected User (Disregards CheckBox)"));
+    accounts.menu->addSeparator()->setObjectName(QStringLiteral("mnuSepSignIn"));
+    accounts.signIn = makeItem(accounts.menu, "mnuSignIn", QStringLiteral("Sign-&In..."));
 
     TrayMenu& tray = menus.tray;
     tray.menu = makeMenu(window, "mnuTrayIconPop1");

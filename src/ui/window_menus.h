@@ -24,6 +24,7 @@ struct AccountListMenu // mnuP3Pop2: right click on the account list
     QAction* moveToTop = nullptr;
     QAction* moveToBottom = nullptr;
     QAction* deleteSelected = nullptr;
+    QAction* signIn = nullptr; // the selected account's sign-in
 };
 
 struct TrayMenu // mnuTrayIconPop1

@@ -214,12 +214,18 @@ void TestMainWindow::menus_data()
                                               "mnuCheckAllUser", "mnuUnCheckAllUser"}
                                << QStringList{"Check All", "Un-Check All", "-",
                                               "Check All For User", "Un-Check All For User"};
-    QTest::newRow("account list")
-        << "mnuP3Pop2"
-        << QStringList{"mnuMoveUp", "mnuMovedown", "mnuToTop", "mnuToBot", "-", "mnuDelete"}
-        << QStringList{
-               "Move &Up",        "Move &Down", "Move To &Top",
-               "Move To &Bottom", "-",          "Delete &Selected User (Disregards CheckBox)"};
+    QTest::newRow("account list") << "mnuP3Pop2"
+                                  << QStringList{"mnuMoveUp", "mnuMovedown", "mnuToTop",
+                                                 "mnuToBot",  "-",           "mnuDelete",
+                                                 "-",         "mnuSignIn"}
+                                  << QStringList{"Move &Up",
+                                                 "Move &Down",
+                                                 "Move To &Top",
+                                                 "Move To &Bottom",
+                                                 "-",
+                                                 "Delete &Selected User (Disregards CheckBox)",
+                                                 "-",
+                                                 "Sign-&In..."};
     QTest::newRow("tray") << "mnuTrayIconPop1"
                           << QStringList{"mnuTrayIcoShow", "mnuTrayIcoExit", "mnuTrayHideMenu"}
                           << QStringList{"Open", "Close", "Hide Menu"};

@@ -220,8 +220,9 @@ void TestWindowFace::tabFollowsReadingOrder_data()
     QTest::newRow("P. 3") << QStringLiteral("Frame5")
                           << QStringList{"Check3", "Check6", "Text8", "Command12"};
     QTest::newRow("accounts") << QStringLiteral("Frame3")
-                              << QStringList{"Text11", "Text2",    "Text3",    "Text4",
-                                             "Text5",  "Command3", "Command4", "ListView2"};
+                              << QStringList{"Text11",   "Text2",    "Text3",
+                                             "Text4",    "Text5",    "signInButton",
+                                             "Command3", "Command4", "ListView2"};
 }
 
 void TestWindowFace::tabFollowsReadingOrder()
@@ -252,7 +253,8 @@ void TestWindowFace::mnemonicsAreDistinct()
         {"Command1", "Command2", "Command5", "Command8", "Command15", "Command14"},
         {"Command1", "Command7", "Command5", "Command8", "Command15", "Command13"},
         {"Command1", "Command2", "Command5", "Command8", "Command15", "Command12"},
-        {"Command1", "Command2", "Command5", "Command8", "Command15", "Command3", "Command4"},
+        {"Command1", "Command2", "Command5", "Command8", "Command15", "Command3", "Command4",
+         "signInButton"},
     };
     for (const QStringList& group : shownTogether) {
         QList<QKeySequence> keys;
