@@ -1,5 +1,6 @@
 #include "app/check_cli.h"
 
+#include "app/check_sign_in.h"
 #include "app/header_cache_keeper.h"
 #include "app/sign_in_keeper.h"
 #include "app/startup.h"
@@ -249,13 +250,14 @@ int runCheckCli(const QStringList& arguments, const QString& homeFolder, const C
 {
     QTextStream& err = *io.err;
     Arguments parsed;
-    if (!parseArguments(arguments, &parsed)) {
-        err << usageText;
+    const bool signInRequested = isSignInRequest(arguments);
+    if (!signInRequested && !parseArguments(arguments, &parsed)) {
+        err << usageText << signInUsageText;
         err.flush();
         return 2;
     }
     if (parsed.help) {
-        *io.out << usageText;
+        *io.out << usageText << signInUsageText;
         io.out->flush();
         return 0;
     }
@@ -296,6 +298,9 @@ int runCheckCli(const QStringList& arguments, const QString& homeFolder, const C
             return 2;
         }
     }
+    // No Secret Service here yet: the tokens go to the sign-in file.
+    if (signInRequested)
+        return runSignIn(arguments, dataFolder, io, nullptr);
     if (!parsed.trustHost.isEmpty())
         return trustServer(parsed, trustPath, settings, io);
 
