@@ -10,6 +10,7 @@
 #include "platform/connectivity.h"
 #include "platform/program_title.h"
 #include "platform/prompter.h"
+#include "platform/secret_service.h"
 #include "platform/tick_source.h"
 #include "runs/account_store.h"
 #include "runs/certificate_probe.h"
@@ -298,9 +299,10 @@ int runCheckCli(const QStringList& arguments, const QString& homeFolder, const C
             return 2;
         }
     }
-    // No Secret Service here yet: the tokens go to the sign-in file.
-    if (signInRequested)
-        return runSignIn(arguments, dataFolder, io, nullptr);
+    if (signInRequested) {
+        SecretServiceStore secretService;
+        return runSignIn(arguments, dataFolder, io, &secretService);
+    }
     if (!parsed.trustHost.isEmpty())
         return trustServer(parsed, trustPath, settings, io);
 

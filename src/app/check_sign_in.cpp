@@ -6,6 +6,7 @@
 #include "platform/oauth_sign_in.h"
 #include "runs/oauth_keeper.h"
 #include "runs/sign_in_book.h"
+#include "storage/sign_in_file.h"
 #include "storage/users_file.h"
 
 #include <QProcess>
@@ -110,7 +111,7 @@ void tryOpeningBrowser(const QUrl& url)
 
 QString signInBookPath(const QString& dataFolder)
 {
-    return dataFolder + QStringLiteral("/sign-in.json");
+    return dataFolder + QLatin1Char('/') + SignInFileName;
 }
 
 bool isSignInRequest(const QStringList& arguments)

@@ -7,7 +7,10 @@
 
 SignInKeeper::SignInKeeper(RunCoordinator& runs, const QString& dataFolder,
                            const std::function<void(const QString&)>& note)
-    : m_runs(runs), m_path(dataFolder + QLatin1Char('/') + SignInFileName)
+    : m_runs(runs),
+      // A renewed refresh token is saved at once: the old one may be spent.
+      m_oauth(m_book, &m_secretService, [this] { save(); }),
+      m_path(dataFolder + QLatin1Char('/') + SignInFileName)
 {
     QString warning;
     if (!m_book.load(m_path, &warning))
@@ -16,12 +19,14 @@ SignInKeeper::SignInKeeper(RunCoordinator& runs, const QString& dataFolder,
         note(warning);
     m_runs.setSignInBook(&m_book);
     m_runs.setSecretStore(&m_secretService);
+    m_runs.setOAuthAccess(&m_oauth);
 }
 
 SignInKeeper::~SignInKeeper()
 {
     m_runs.setSignInBook(nullptr);
     m_runs.setSecretStore(nullptr);
+    m_runs.setOAuthAccess(nullptr);
 }
 
 bool SignInKeeper::save(QString* error)

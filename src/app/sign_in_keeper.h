@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/secret_service.h"
+#include "runs/oauth_keeper.h"
 #include "runs/sign_in_book.h"
 
 #include <QString>
@@ -34,6 +35,7 @@ private:
     RunCoordinator& m_runs;
     SignInBook m_book;
     SecretServiceStore m_secretService;
+    OAuthKeeper m_oauth; // after the book and the store it keeps tokens in
     QString m_path;
     bool m_fileKept = false; // the file at the path could not be read, and stays
 };
