@@ -185,7 +185,7 @@ private:
     void onAuthPositive(const QByteArray& line);
     void onAuthError(const QByteArray& line);
     void abandonAuth(const QString& why, const QByteArray& lastLine);
-    void refuseSignIn(SessionReport report);
+    void refuseSignIn(const SessionReport& report);
     void onStat(const QString& replyText, const QByteArray& line);
     void onFetchReply(const SessionReader::Reply& reply);
     void onDeleAccepted();

@@ -6,14 +6,14 @@
 
 namespace {
 
-QString replyTextOf(const QByteArray& line)
-{
-    return Pop3Session::serverText(line.endsWith("\r\n") ? line.chopped(2) : line);
-}
-
 QByteArray lineWithoutEnd(const QByteArray& line)
 {
     return line.endsWith("\r\n") ? line.chopped(2) : line;
+}
+
+QString replyTextOf(const QByteArray& line)
+{
+    return Pop3Session::serverText(lineWithoutEnd(line));
 }
 
 } // namespace
@@ -27,7 +27,7 @@ void Pop3Session::onCapaRefused(const QByteArray& line)
     logOn();
 }
 
-void Pop3Session::refuseSignIn(SessionReport report)
+void Pop3Session::refuseSignIn(const SessionReport& report)
 {
     m_host.report(report);
     end(SessionEnd::SignInAbandoned);
