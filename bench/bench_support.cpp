@@ -119,6 +119,12 @@ ChildRun runChild(const QString& program, const QStringList& arguments,
     return run;
 }
 
+bool fail(const QString& message)
+{
+    std::fprintf(stderr, "%s\n", qPrintable(message));
+    return false;
+}
+
 QByteArray lastLine(const QByteArray& out)
 {
     const QList<QByteArray> lines = out.trimmed().split('\n');

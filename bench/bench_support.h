@@ -52,6 +52,9 @@ QProcessEnvironment benchEnvironment(const QString& home);
 // Process CPU time of the caller (user + system), in milliseconds.
 double processCpuMs();
 
+// Prints the message on standard error; false, so a check can return it.
+bool fail(const QString& message);
+
 // Prints "SUMMARY|<id>|<figure>|<target>|<baseline>|met" (or MISSED); the
 // run script gathers these lines into its closing table.
 void printSummary(const char* id, const QString& figure, const QString& target,

@@ -153,6 +153,7 @@ int main(int argc, char** argv)
                                            {QStringLiteral("half"), messages / 2},
                                            {QStringLiteral("full"), messages}};
     DovecotFixture dovecot;
+    dovecot.setPlainOnly(); // plain text on loopback, as the baseline reads it
     for (const auto& [user, count] : sizes) {
         dovecot.addUser(user, kPassword);
         if (!dovecot.writeGeneratedMessages(user, count)) {

@@ -115,6 +115,7 @@ int main(int argc, char** argv)
     const QString bin = QCoreApplication::applicationDirPath();
 
     DovecotFixture dovecot;
+    dovecot.setPlainOnly(); // plain text on loopback, as the baseline reads it
     const QStringList users{QStringLiteral("idle"), QStringLiteral("plain"), QStringLiteral("w1"),
                             QStringLiteral("w2"),   QStringLiteral("w3"),    QStringLiteral("w4")};
     for (const QString& user : users)

@@ -29,12 +29,6 @@ QByteArray largeMessage(qint64 bytes)
     return text;
 }
 
-bool fail(const QString& message)
-{
-    std::fprintf(stderr, "%s\n", qPrintable(message));
-    return false;
-}
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -57,6 +51,7 @@ int main(int argc, char** argv)
     const QString raw = bin + QStringLiteral("/raw_retr");
 
     DovecotFixture dovecot;
+    dovecot.setPlainOnly(); // plain text on loopback, as the baseline reads it
     dovecot.addUser(QStringLiteral("empty"), kPassword);
     dovecot.addUser(QStringLiteral("small"), kPassword);
     if (dovecot.writeMessage(QStringLiteral("small"), largeMessage(1000)).isEmpty())

@@ -4,23 +4,13 @@
 // fields themselves are reached past the checksum.
 #include "fuzz_check.h"
 #include "storage/header_cache_file.h"
+#include "support/common_crc32.h"
 
 #include <QtEndian>
 #include <cstddef>
 #include <cstdint>
 
 namespace {
-
-quint32 bitwiseCrc32(const QByteArray& bytes)
-{
-    quint32 c = 0xffffffffU;
-    for (const char byte : bytes) {
-        c ^= quint8(byte);
-        for (int k = 0; k < 8; ++k)
-            c = (c >> 1) ^ ((c & 1) != 0 ? 0xedb88320U : 0);
-    }
-    return ~c;
-}
 
 QByteArray sealed(const QByteArray& fields)
 {

@@ -13,6 +13,19 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+namespace {
+
+// The start-up sequence of a first start: the program folder holds the
+// template settings, the home nothing yet.
+StartupResult startedOnTemplate(const QTemporaryDir& program, const QTemporaryDir& home)
+{
+    writeBytes(program.filePath("quorvamel.ini"), SettingsRecord::templateRecord().encode());
+    ScriptedPrompter startupPrompter;
+    return runStartupSequence({programFolderFrom(program.path()), home.path(), &startupPrompter});
+}
+
+} // namespace
+
 // The window program opens only on an account list it could read: running
 // on an empty list would let the next save erase the user's accounts.
 class TestWindowProgram : public QObject
@@ -34,14 +47,7 @@ private slots:
         QFETCH(qint64, usersFileLength);
         QFETCH(bool, loaded);
         QTemporaryDir program, home;
-        {
-            QFile templ(program.filePath("quorvamel.ini"));
-            QVERIFY(templ.open(QIODevice::WriteOnly));
-            templ.write(SettingsRecord::templateRecord().encode());
-        }
-        ScriptedPrompter startupPrompter;
-        const StartupResult started =
-            runStartupSequence({programFolderFrom(program.path()), home.path(), &startupPrompter});
+        const StartupResult started = startedOnTemplate(program, home);
         QCOMPARE(started.outcome, StartupResult::ShowWindow);
         const QString usersPath = started.dataFolder + "/pop3user.ini";
         if (usersFileLength >= 0) {
@@ -67,14 +73,7 @@ private slots:
     void opensDespiteAnUnreadableHeaderCache()
     {
         QTemporaryDir program, home;
-        {
-            QFile templ(program.filePath("quorvamel.ini"));
-            QVERIFY(templ.open(QIODevice::WriteOnly));
-            templ.write(SettingsRecord::templateRecord().encode());
-        }
-        ScriptedPrompter startupPrompter;
-        const StartupResult started =
-            runStartupSequence({programFolderFrom(program.path()), home.path(), &startupPrompter});
+        const StartupResult started = startedOnTemplate(program, home);
         QCOMPARE(started.outcome, StartupResult::ShowWindow);
         const QString cachePath = started.dataFolder + "/" + HeaderCacheFileName;
         writeBytes(cachePath, QByteArray(4096, '\xff'));

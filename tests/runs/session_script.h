@@ -41,3 +41,35 @@ inline QStringList loggedInLog()
 {
     return {greetingText, QStringLiteral("+OK logged in"), QStringLiteral("..Checking For Mail")};
 }
+
+// The TOP reply of message i: sender ann<i>@x.org, subject "subject <i>".
+inline QByteArray numberedTop(int i)
+{
+    const QByteArray n = QByteArray::number(i);
+    return Pop3Reply::top(
+        Pop3Reply::headers("ann" + n + "@x.org", "subject " + n, "Tue, 4 Jun 2024 08:00:00 +0000"));
+}
+
+inline QByteArray fetchCommand(int i)
+{
+    return "TOP " + QByteArray::number(i) + " 2";
+}
+
+// Log-on with CAPA answered (PIPELINING listed or not); STAT gives count
+// messages of 100 octets each.
+inline Pop3Script loggedOnWithCapa(int count, bool pipelining)
+{
+    QList<QByteArray> capabilities{"TOP", "USER"};
+    if (pipelining)
+        capabilities.append("PIPELINING");
+    return Pop3Script()
+        .send(Pop3Reply::greeting())
+        .expect("CAPA")
+        .send(Pop3Reply::multiLine(capabilities))
+        .expect("USER bob")
+        .send(Pop3Reply::ok())
+        .expect("PASS pw")
+        .send(Pop3Reply::ok("logged in"))
+        .expect("STAT")
+        .send(Pop3Reply::stat(count));
+}

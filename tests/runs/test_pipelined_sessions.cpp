@@ -10,36 +10,6 @@
 
 namespace {
 
-QByteArray mail(int i)
-{
-    const QByteArray n = QByteArray::number(i);
-    return Pop3Reply::top(
-        Pop3Reply::headers("ann" + n + "@x.org", "subject " + n, "Tue, 4 Jun 2024 08:00:00 +0000"));
-}
-
-QByteArray fetchCommand(int i)
-{
-    return "TOP " + QByteArray::number(i) + " 2";
-}
-
-// Log-on with CAPA answered; STAT gives 100 octets a message.
-Pop3Script loggedOn(int count, bool pipelining)
-{
-    QList<QByteArray> capabilities{"TOP", "USER"};
-    if (pipelining)
-        capabilities.append("PIPELINING");
-    return Pop3Script()
-        .send(Pop3Reply::greeting())
-        .expect("CAPA")
-        .send(Pop3Reply::multiLine(capabilities))
-        .expect("USER bob")
-        .send(Pop3Reply::ok())
-        .expect("PASS pw")
-        .send(Pop3Reply::ok("logged in"))
-        .expect("STAT")
-        .send(Pop3Reply::stat(count));
-}
-
 // replies[i] answers TOP i+1; the client takes `answered` of them, then
 // sends QUIT (quits) or closes. Pipelined: every TOP before any reply,
 // the replies in pieces cut inside and between them. One at a time: each
@@ -47,7 +17,7 @@ Pop3Script loggedOn(int count, bool pipelining)
 Pop3Script mailboxScript(const QList<QByteArray>& replies, bool pipelining, int answered,
                          bool quits)
 {
-    Pop3Script script = loggedOn(int(replies.size()), pipelining);
+    Pop3Script script = loggedOnWithCapa(int(replies.size()), pipelining);
     if (pipelining) {
         for (int i = 1; i <= replies.size(); ++i)
             script.expect(fetchCommand(i));
@@ -130,12 +100,13 @@ void TestPipelinedSessions::sameAsOneAtATime_data()
     QTest::addColumn<int>("rowCount");
     QTest::addColumn<QString>("logLine"); // a line the log must hold
 
-    const QList<QByteArray> four{mail(1), mail(2), mail(3), mail(4)};
+    const QList<QByteArray> four{numberedTop(1), numberedTop(2), numberedTop(3), numberedTop(4)};
     QTest::newRow("all answered") << four << 4 << true << false << 4
                                   << "..Check Complete: 4 New Mail Items -Total Items: 4";
     QTest::newRow("-ERR to a TOP mid-window")
-        << QList<QByteArray>{mail(1), Pop3Reply::err("no such message"), mail(3), mail(4)} << 2
-        << true << false << 1 << "Error Using -TOP- Command";
+        << QList<QByteArray>{numberedTop(1), Pop3Reply::err("no such message"), numberedTop(3),
+                             numberedTop(4)}
+        << 2 << true << false << 1 << "Error Using -TOP- Command";
     QTest::newRow("cancel mid-window")
         << four << 2 << true << true << 0 << "..Process Halted: Operation Canceled";
     // STAT gives 400 octets: a reply may take 2 * 400 + 64 KB.
@@ -151,8 +122,8 @@ void TestPipelinedSessions::sameAsOneAtATime_data()
     QTest::newRow("replies over the byte limit together")
         << large << 4 << true << false << 4 << "..Check Complete: 4 New Mail Items -Total Items: 4";
     QTest::newRow("reply over the byte limit mid-window")
-        << QList<QByteArray>{mail(1), huge, mail(3), mail(4)} << 2 << false << false << 1
-        << oversizeLine;
+        << QList<QByteArray>{numberedTop(1), huge, numberedTop(3), numberedTop(4)} << 2 << false
+        << false << 1 << oversizeLine;
 }
 
 void TestPipelinedSessions::sameAsOneAtATime()
@@ -192,11 +163,11 @@ void TestPipelinedSessions::windowIsBoundedAndSlowReaderDoesNotStall()
     // flight and the check goes through.
     constexpr int count = 300;
     constexpr int window = 128;
-    Pop3Script script = loggedOn(count, true).holdReading(400);
+    Pop3Script script = loggedOnWithCapa(count, true).holdReading(400);
     for (int i = 1; i <= window; ++i)
         script.expect(fetchCommand(i));
     for (int i = 1; i <= count; ++i) {
-        script.send(mail(i));
+        script.send(numberedTop(i));
         if (i + window <= count)
             script.expect(fetchCommand(i + window));
     }

@@ -1,6 +1,7 @@
 // How the watchdog ends a session, with its real tick: for silence within
 // about a second of the time-out, for a reply that stops making progress,
-// and never for a large reply over a slow but working link.
+// and never for a large reply over a slow but working link. With fetches
+// in flight it times the reply at the head of the queue, not the window.
 #include "run_rig.h"
 #include "session_script.h"
 #include "support/servers_pop3_peer.h"
@@ -15,6 +16,8 @@ private slots:
     void silenceEndsWithinASecondOfTheTimeOut();
     void dripEndsAfterAboutOneTimeOut();
     void slowLargeReplyCompletes();
+    void pipelinedRepliesTimedOneByOne_data();
+    void pipelinedRepliesTimedOneByOne();
 };
 
 void TestWatchdogTiming::silenceEndsWithinASecondOfTheTimeOut()
@@ -84,6 +87,55 @@ void TestWatchdogTiming::slowLargeReplyCompletes()
     QCOMPARE(rig.mails.itemCount(), 1);
     QCOMPARE(rig.mails.item(0).subject, QStringLiteral("large"));
     QVERIFY(rig.logLines().filter("..Session Ended").isEmpty());
+}
+
+void TestWatchdogTiming::pipelinedRepliesTimedOneByOne_data()
+{
+    QTest::addColumn<int>("answered"); // replies sent, each 1.4 s after the one before
+    QTest::addColumn<bool>("silentAfter");
+    QTest::newRow("every reply within the time-out of the one before") << 4 << false;
+    QTest::newRow("silence after the second reply") << 2 << true;
+}
+
+void TestWatchdogTiming::pipelinedRepliesTimedOneByOne()
+{
+    QFETCH(int, answered);
+    QFETCH(bool, silentAfter);
+    constexpr int count = 4;
+    constexpr int gapMs = 1400;
+    Pop3Script script = loggedOnWithCapa(count, true);
+    for (int i = 1; i <= count; ++i)
+        script.expect(fetchCommand(i));
+    for (int i = 1; i <= answered; ++i)
+        script.pause(gapMs).send(numberedTop(i));
+    if (silentAfter)
+        script.silence();
+    else
+        script.expect("QUIT").send(Pop3Reply::ok("bye")).expectClientClose();
+    ScriptedPop3Peer peer;
+    peer.addScript(script);
+    QVERIFY(peer.listen());
+    RunRig rig;
+    rig.settings.serverTimeout = std::chrono::seconds(2);
+    rig.addAccount("bob", "pw", peer.port());
+    QElapsedTimer clock;
+    clock.start();
+    QVERIFY(rig.run(30000));
+    const qint64 elapsed = clock.elapsed();
+    QCOMPARE(rig.mails.itemCount(), answered);
+    const QStringList log = rig.logLines();
+    if (silentAfter) {
+        // Ended one time-out (and at most a tick more) after the last reply.
+        const qint64 lastReply = qint64(answered) * gapMs;
+        QVERIFY2(elapsed >= lastReply + 2000 && elapsed < lastReply + 2000 + 1500,
+                 qPrintable(QString::number(elapsed) + " ms"));
+        QVERIFY2(log.contains(silentLine), qPrintable(log.join('\n')));
+    } else {
+        // The window as a whole took longer than the time-out, each reply less.
+        QVERIFY2(elapsed > count * gapMs, qPrintable(QString::number(elapsed) + " ms"));
+        QVERIFY_PEER_DONE(peer, 5000);
+        QVERIFY2(log.filter("..Session Ended").isEmpty(), qPrintable(log.join('\n')));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestWatchdogTiming)

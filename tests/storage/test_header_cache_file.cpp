@@ -2,6 +2,7 @@
 // the code under test), the round trip, and files that are damaged, cut,
 // oversized or of another version, each read as an empty cache.
 #include "storage/header_cache_file.h"
+#include "support/common_crc32.h"
 #include "support/common_files.h"
 
 #include <QTemporaryDir>
@@ -9,18 +10,6 @@
 #include <QtEndian>
 
 namespace {
-
-// CRC-32 bit by bit, the slow way the code under test does not take.
-quint32 bitwiseCrc32(const QByteArray& bytes)
-{
-    quint32 c = 0xffffffffU;
-    for (const char byte : bytes) {
-        c ^= quint8(byte);
-        for (int k = 0; k < 8; ++k)
-            c = (c >> 1) ^ ((c & 1) != 0 ? 0xedb88320U : 0);
-    }
-    return ~c;
-}
 
 // Little-endian fields appended one by one.
 struct Bytes
