@@ -26,6 +26,17 @@ QList<QByteArray> capabilityNames(const QByteArray& list)
     return names;
 }
 
+// The mechanisms of the "SASL mech mech..." line of a CAPA list, in capitals.
+QList<QByteArray> saslMechanisms(const QByteArray& list)
+{
+    for (const QByteArray& line : list.split('\n')) {
+        const QList<QByteArray> words = line.simplified().toUpper().split(' ');
+        if (words.size() > 1 && words.first() == "SASL")
+            return words.mid(1);
+    }
+    return {};
+}
+
 SessionEnd endForFault(SessionReader::Reply::Fault fault)
 {
     switch (fault) {
@@ -63,6 +74,8 @@ void Pop3Session::begin()
     m_fetches.clear();
     m_uids.clear();
     m_capabilities = {};
+    m_auth.afterContinuation.reset();
+    m_auth.abandoning = false;
 }
 
 std::optional<SessionReader::Reply> Pop3Session::nextReply()
@@ -134,7 +147,7 @@ void Pop3Session::handleReply(const SessionReader::Reply& reply)
         else if (reply.kind == SessionReader::Reply::MultiLine)
             onCapabilities(reply.message);
         else
-            logOn(); // a server without CAPA is used as before
+            onCapaRefused(reply.text);
         return;
     }
 }
@@ -157,6 +170,9 @@ void Pop3Session::handlePositive(const QByteArray& line)
         return;
     case SessionState::SentStat:
         onStat(replyText, line);
+        return;
+    case SessionState::SentAuth:
+        onAuthPositive(line);
         return;
     case SessionState::SentQuit:
         note(SessionNote::ServerReply, replyText);
@@ -216,6 +232,8 @@ void Pop3Session::onCapabilities(const QByteArray& list)
     const QList<QByteArray> names = capabilityNames(list);
     m_capabilities.pipelining = names.contains("PIPELINING");
     m_capabilities.uidl = names.contains("UIDL");
+    m_capabilities.answered = true;
+    m_capabilities.saslMechanisms = saslMechanisms(list);
     if (names.contains("STLS") && !m_host.connectionEncrypted()) {
         send(SessionState::SentStls, QStringLiteral("STLS"));
         return;
@@ -229,6 +247,10 @@ void Pop3Session::onCapabilities(const QByteArray& list)
 
 void Pop3Session::logOn()
 {
+    if (m_ctx.signInMethod != SignInMethod::Password) {
+        signInWithAuth();
+        return;
+    }
     const SessionOptions options = m_host.sessionOptions();
     if (!options.useApop) {
         send(SessionState::SentUser, QStringLiteral("USER ") + m_ctx.userName);
@@ -318,6 +340,10 @@ void Pop3Session::handleErrorReply(const QByteArray& line)
     }
     if (m_ctx.state == SessionState::SentUtf8) {
         logOn(); // the server keeps its own code page; nothing is lost
+        return;
+    }
+    if (m_ctx.state == SessionState::SentAuth) {
+        onAuthError(line);
         return;
     }
     if (m_ctx.state == SessionState::SentStls) {

@@ -1,11 +1,14 @@
 #pragma once
 
 #include "pop3/fetch_queue.h"
+#include "pop3/sasl_oauth.h"
+#include "pop3/sasl_scram.h"
 #include "pop3/session_context.h"
 #include "pop3/session_reader.h"
 #include "pop3/uid_listing.h"
 
 #include <QByteArray>
+#include <QList>
 #include <QSet>
 #include <QString>
 #include <optional>
@@ -35,6 +38,7 @@ enum class SessionEnd {
     ImplausibleCount, // a STAT count its own octet count cannot hold
     TlsRefused,       // -ERR to STLS; the log already shows it
     ReplyTooLarge,    // a TOP or RETR reply larger than the whole mailbox
+    SignInAbandoned,  // an AUTH sign-in could not be made or was given up; the log shows why
 };
 
 // What a session has to tell the run, for its log and status line.
@@ -50,6 +54,12 @@ enum class SessionNote {
     RetrRefused,        // -ERR to RETR
     ApopNoSecret,       // APOP asked for without a shared secret
     ApopNoTimestamp,    // APOP asked for, but the greeting has no timestamp
+    AuthRefused,        // -ERR to AUTH
+    AuthNeedsTls,       // an AUTH account on a connection that is not encrypted
+    AuthCapaRefused,    // -ERR to CAPA: the server's mechanisms are unknown
+    AuthNotOffered,     // detail: the mechanism wanted; reply: the mechanisms CAPA listed
+    AuthFailed,         // the exchange was given up, or the token refused; detail says why
+    ScramUnverified,    // "+OK" before the server proved that it knows the password
 };
 
 struct SessionReport
@@ -57,6 +67,7 @@ struct SessionReport
     SessionNote note = SessionNote::ServerReply;
     QString reply;    // the server's reply without its CR LF, whole; empty where none
     qint32 total = 0; // ListingCapped: the messages the mailbox holds
+    QString detail{}; // the sign-in notes' own words; never a password or token
 
     bool operator==(const SessionReport&) const = default;
 };
@@ -113,7 +124,9 @@ public:
 // lets a check keep several fetches in flight (a delete run compares each
 // header before its DELE and fetches one at a time); UIDL lets a check
 // take the header blocks of messages it fetched before from the run.
-// Either way the run gets the same blocks in the same order.
+// Either way the run gets the same blocks in the same order. An account
+// that signs in with SCRAM-SHA-256 or OAuth2 uses AUTH with the mechanism
+// CAPA lists, only over TLS, and never falls back to USER/PASS.
 class Pop3Session
 {
 public:
@@ -141,6 +154,21 @@ private:
     {
         bool pipelining = false;
         bool uidl = false;
+        bool answered = false;            // CAPA listed them (not "-ERR")
+        QString refusal;                  // the "-ERR" to CAPA, when it came
+        QList<QByteArray> saslMechanisms; // from the "SASL" line, in capitals
+    };
+
+    // The AUTH exchange in progress (pop3_session_auth.cpp).
+    struct AuthExchange
+    {
+        ScramClient scram;
+        OAuthMechanism oauth = OAuthMechanism::OAuthBearer;
+        // The initial response, when it waits for the server's first "+".
+        std::optional<QByteArray> afterContinuation;
+        // "*" or the OAuth2 acknowledgement was sent and the log says why:
+        // whatever comes next ends the session.
+        bool abandoning = false;
     };
 
     std::optional<SessionReader::Reply> nextReply();
@@ -150,6 +178,14 @@ private:
     void onGreeting(const QString& greeting);
     void onCapabilities(const QByteArray& list);
     void logOn();
+    // AUTH, for the sign-in methods other than a password (pop3_session_auth.cpp).
+    void onCapaRefused(const QByteArray& line);
+    void signInWithAuth();
+    bool openAuthExchange(QByteArray* mechanism, QByteArray* response);
+    void onAuthPositive(const QByteArray& line);
+    void onAuthError(const QByteArray& line);
+    void abandonAuth(const QString& why, const QByteArray& lastLine);
+    void refuseSignIn(const SessionReport& report);
     void onStat(const QString& replyText, const QByteArray& line);
     void onFetchReply(const SessionReader::Reply& reply);
     void onDeleAccepted();
@@ -178,6 +214,7 @@ private:
     FetchQueue m_fetches;
     UidListing m_uids;
     Capabilities m_capabilities;
+    AuthExchange m_auth;
     bool m_ended = false;
     bool m_utf8 = false;
 };

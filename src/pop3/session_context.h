@@ -22,6 +22,7 @@ enum class SessionState {
     SentUtf8,    // UTF8 sent
     SentUidl,    // UIDL sent; its status line is awaited
     ReadingUidl, // the lines of the UIDL listing
+    SentAuth,    // AUTH sent; its SASL exchange runs until "+OK" or "-ERR"
 };
 
 // The variables of the session in progress. The run fills in the account

@@ -55,6 +55,7 @@ std::optional<SessionEndCause> causeOf(SessionEnd end)
     case SessionEnd::QuitAnswered:
     case SessionEnd::ErrorReplyLogged:
     case SessionEnd::TlsRefused:
+    case SessionEnd::SignInAbandoned:
         break;
     }
     return std::nullopt;
@@ -131,6 +132,24 @@ QString sessionLine(const SessionReport& report)
         return QStringLiteral("APOP Logon Error - No Shared Secret");
     case SessionNote::ApopNoTimestamp:
         return QStringLiteral("APOP Logon Error - No Server TimeStamp");
+    case SessionNote::AuthRefused:
+        return QStringLiteral("AUTH Logon Error: ") + serverReply(report.reply);
+    case SessionNote::AuthNeedsTls:
+        return QStringLiteral("AUTH Logon Error - Connection Not Encrypted (No TLS, No STLS): "
+                              "Nothing Sent");
+    case SessionNote::AuthCapaRefused:
+        return QStringLiteral("AUTH Logon Error - CAPA Refused, Mechanisms Unknown: ") +
+               serverReply(report.reply);
+    case SessionNote::AuthNotOffered:
+        return QStringLiteral("AUTH Logon Error - Server Does Not Offer %1 (Offered: %2)")
+            .arg(report.detail,
+                 report.reply.isEmpty() ? QStringLiteral("None") : serverReply(report.reply));
+    case SessionNote::AuthFailed:
+        return QStringLiteral("AUTH Logon Error - ") + report.detail;
+    case SessionNote::ScramUnverified:
+        return QStringLiteral("AUTH Logon Error - Server Accepted Without Proving It Knows The "
+                              "Password: ") +
+               serverReply(report.reply);
     }
     return serverReply(report.reply);
 }

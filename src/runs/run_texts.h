@@ -49,7 +49,8 @@ QString haltLine(const QString& haltText);
 QString haltBox(const QString& haltText);
 
 // The cause the log names for a session end; none where the log already
-// shows why (the answered QUIT, an error reply, a refused STLS).
+// shows why (the answered QUIT, an error reply, a refused STLS, a sign-in
+// given up).
 std::optional<SessionEndCause> causeOf(SessionEnd end);
 QString sessionEndReason(SessionEndCause cause);
 QString sessionEndLine(const QString& reason);

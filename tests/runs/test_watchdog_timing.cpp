@@ -131,8 +131,9 @@ void TestWatchdogTiming::pipelinedRepliesTimedOneByOne()
                  qPrintable(QString::number(elapsed) + " ms"));
         QVERIFY2(log.contains(silentLine), qPrintable(log.join('\n')));
     } else {
-        // The window as a whole took longer than the time-out, each reply less.
-        QVERIFY2(elapsed > count * gapMs, qPrintable(QString::number(elapsed) + " ms"));
+        // The window as a whole took more than two time-outs, each reply
+        // less than one (the peer's pauses may end a few percent early).
+        QVERIFY2(elapsed > 2 * 2000, qPrintable(QString::number(elapsed) + " ms"));
         QVERIFY_PEER_DONE(peer, 5000);
         QVERIFY2(log.filter("..Session Ended").isEmpty(), qPrintable(log.join('\n')));
     }

@@ -200,6 +200,8 @@ private:
         case Step::Expect:
         case Step::ExpectMatch:
             return takeExpected(step);
+        case Step::Answer:
+            return takeExpected(step) && sendAnswer(step.respond(m_lastTaken));
         case Step::Send:
             m_chunk = 0;
             return sendNextChunk(step);
@@ -245,6 +247,7 @@ private:
             const QString line = m_received.dequeue();
             const bool ok =
                 step.kind == Step::Expect ? line == step.line : step.match.match(line).hasMatch();
+            m_lastTaken = line;
             if (!ok && line == QLatin1String("CAPA")) {
                 answerUnscriptedCapa();
                 continue;
@@ -256,6 +259,17 @@ private:
         if (m_clientClosed || m_peerClosed || m_tlsFailed)
             fail(QStringLiteral("the connection closed while the script expected ") + wanted);
         return false;
+    }
+
+    bool sendAnswer(const QByteArray& reply)
+    {
+        if (m_clientClosed || m_peerClosed || m_tlsFailed)
+            return true;
+        m_socket->write(reply);
+        m_socket->flush();
+        for (const QString& line : describeSent(reply))
+            m_peer->record(line);
+        return true;
     }
 
     // As a server from before CAPA existed would answer.
@@ -397,6 +411,7 @@ private:
     QTimer m_timer;
     QByteArray m_input;
     QQueue<QString> m_received;
+    QString m_lastTaken; // the line the last expect took
     bool m_sending = false;
     bool m_done = false;
     bool m_failed = false;

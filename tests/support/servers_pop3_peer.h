@@ -10,6 +10,7 @@
 #include <QRegularExpression>
 #include <QSslCertificate>
 #include <QStringList>
+#include <functional>
 #include <memory>
 
 class QSslConfiguration;
@@ -33,11 +34,14 @@ public:
             Close,
             ClientCloses,
             StartTls,
-            HoldReading
+            HoldReading,
+            Answer
         };
         Kind kind = Send;
         QString line;             // Expect: the exact command without CR LF
-        QRegularExpression match; // ExpectMatch
+        QRegularExpression match; // ExpectMatch, Answer
+        // Answer: the reply to the line the client sent, made when it came.
+        std::function<QByteArray(const QString&)> respond;
         QList<QByteArray> chunks; // Send: one arrival each
         int delayMs =
             0; // Send: pause before each chunk after the first; Pause, HoldReading: length
@@ -50,6 +54,10 @@ public:
     Pop3Script& expect(const QString& line);
     // The client must send a line matching this pattern (anchor it yourself).
     Pop3Script& expectMatch(const QString& pattern);
+    // The client must send a line matching this pattern; the peer sends what
+    // respond makes of that line (e.g. a SASL server's next challenge).
+    Pop3Script& answer(const QString& pattern,
+                       const std::function<QByteArray(const QString& line)>& respond);
     // Sent in one write.
     Pop3Script& send(const QByteArray& bytes);
     // Each chunk is written on its own, delayMs apart, so the client sees

@@ -22,6 +22,15 @@ Pop3Script& Pop3Script::expectMatch(const QString& pattern)
     return *this;
 }
 
+Pop3Script& Pop3Script::answer(const QString& pattern,
+                               const std::function<QByteArray(const QString& line)>& respond)
+{
+    expectMatch(pattern);
+    m_steps.last().kind = Step::Answer;
+    m_steps.last().respond = respond;
+    return *this;
+}
+
 Pop3Script& Pop3Script::send(const QByteArray& bytes)
 {
     return sendChunks({bytes}, 0);
