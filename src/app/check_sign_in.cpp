@@ -170,11 +170,7 @@ int runSignIn(const QStringList& arguments, const QString& dataFolder, const Che
     QString note;
     const bool inStore =
         keeper.keep(mailbox, result.tokens, &note) == OAuthKeeper::Place::SecretStore;
-    signIn.method = SignInMethod::OAuth2;
-    // The program's own sign-in hands out the access token, not a command.
-    if (signIn.secretOrigin == SecretOrigin::Command)
-        signIn.secretOrigin = SecretOrigin::SecretStore;
-    book.set(mailbox, signIn);
+    book.set(mailbox, signedInWithOAuth(signIn, signIn.oauth));
     if (!book.save(bookPath, &error))
         return fail(QStringLiteral("signed in, but ") + bookPath +
                         QStringLiteral(" cannot be written: ") + error,

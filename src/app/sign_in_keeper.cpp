@@ -39,3 +39,11 @@ bool SignInKeeper::save(QString* error)
     }
     return !m_book.isModified() || m_book.save(m_path, error);
 }
+
+bool SignInKeeper::keepOAuthSignIn(const MailboxKey& mailbox, const OAuthClient& client,
+                                   const OAuthTokens& tokens, QString* error)
+{
+    m_oauth.keep(mailbox, tokens);
+    m_book.set(mailbox, signedInWithOAuth(m_book.find(mailbox), client));
+    return save(error);
+}

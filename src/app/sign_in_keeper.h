@@ -30,6 +30,10 @@ public:
     // Refused while a file that could not be read nor put aside stands at
     // the path: it is not overwritten.
     bool save(QString* error = nullptr);
+    // Keeps the tokens of a finished OAuth2 sign-in (Secret Service, else
+    // the book), sets the account to OAuth2 with that client and saves.
+    bool keepOAuthSignIn(const MailboxKey& mailbox, const OAuthClient& client,
+                         const OAuthTokens& tokens, QString* error = nullptr);
 
 private:
     RunCoordinator& m_runs;

@@ -3,6 +3,7 @@
 #include "app/header_cache_keeper.h"
 #include "app/sign_in_keeper.h"
 #include "app/startup.h"
+#include "app/window_sign_in.h"
 #include "platform/diagnostics.h"
 #include "runs/certificate_trust.h"
 #include "runs/recheck_clock.h"
@@ -53,6 +54,7 @@ WindowProgram::WindowProgram(const StartupResult& started, const QString& progra
                                                     m_signIn->book(), prompter);
     m_signInEditor->setSaveHook([this](QString* error) { return m_signIn->save(error); });
     m_signInEditor->setSecretStore(&m_signIn->secretStore());
+    connectOAuthSignIn(*m_signInEditor, *m_signIn, prompter, &m_window);
     QObject::connect(m_accountEditor.get(), &AccountEditor::accountDeleted, m_signInEditor.get(),
                      &SignInEditor::accountDeleted);
     // Tray icon, closing with saving, help and About; owned by the window.

@@ -47,3 +47,14 @@ private:
     qint32 m_refreshTimeoutMs = 30000;
     qint32 m_marginSeconds = 5 * 60;
 };
+
+// An account's sign-in after a finished OAuth2 sign-in with client: the
+// program's own sign-in then hands out the access token, not a command.
+inline AccountSignIn signedInWithOAuth(AccountSignIn signIn, const OAuthClient& client)
+{
+    signIn.method = SignInMethod::OAuth2;
+    signIn.oauth = client;
+    if (signIn.secretOrigin == SecretOrigin::Command)
+        signIn.secretOrigin = SecretOrigin::SecretStore;
+    return signIn;
+}

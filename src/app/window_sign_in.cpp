@@ -1,0 +1,34 @@
+#include "app/window_sign_in.h"
+
+#include "app/sign_in_keeper.h"
+#include "platform/oauth_sign_in.h"
+#include "platform/program_title.h"
+#include "platform/prompter.h"
+#include "ui/sign_in_editor.h"
+
+#include <QDesktopServices>
+#include <QWidget>
+
+void connectOAuthSignIn(SignInEditor& editor, SignInKeeper& keeper, Prompter& prompter,
+                        QWidget* parent)
+{
+    QObject::connect(
+        &editor, &SignInEditor::signInRequested, parent,
+        [&keeper, &prompter, parent](const MailboxKey& mailbox, const OAuthClient& client) {
+            auto* flow = new OAuthSignIn(
+                client, [](const QUrl& url) { QDesktopServices::openUrl(url); }, parent);
+            QObject::connect(
+                flow, &OAuthSignIn::finished, parent,
+                [flow, &keeper, &prompter, mailbox, client](const OAuthSignInResult& result) {
+                    flow->deleteLater();
+                    QString error = result.error;
+                    if (result.ok && keeper.keepOAuthSignIn(mailbox, client, result.tokens, &error))
+                        prompter.showMessage(MessageKind::Notice, programTitle(),
+                                             QStringLiteral("Signed In: ") + mailbox.userName);
+                    else
+                        prompter.showMessage(MessageKind::Warning, programTitle(),
+                                             QStringLiteral("Not Signed In: ") + error);
+                });
+            flow->start();
+        });
+}
