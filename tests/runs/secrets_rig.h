@@ -4,7 +4,7 @@
 // against the scripted peer: their sign-in book and the sessions they get.
 #include "run_rig.h"
 #include "runs/sign_in_book.h"
-#include "support/servers_pop3_peer.h"
+#include "support/servers_one_mail.h"
 
 namespace secretsrig {
 
@@ -26,26 +26,6 @@ inline AccountSignIn fromSecretStore()
 inline MailboxKey mailboxOf(const QString& user, quint16 port)
 {
     return {QStringLiteral("127.0.0.1"), port, user};
-}
-
-// A check session of user/password with one message whose subject is the
-// user name.
-inline Pop3Script mailbox(const QByteArray& user, const QByteArray& password)
-{
-    return Pop3Script()
-        .send(Pop3Reply::greeting())
-        .expect("USER " + user)
-        .send(Pop3Reply::ok())
-        .expect("PASS " + password)
-        .send(Pop3Reply::ok())
-        .expect("STAT")
-        .send(Pop3Reply::stat(1))
-        .expect("TOP 1 2")
-        .send(
-            Pop3Reply::top(Pop3Reply::headers("ann@x.org", user, "Tue, 4 Jun 2024 08:00:00 +0000")))
-        .expect("QUIT")
-        .send(Pop3Reply::ok())
-        .expectClientClose();
 }
 
 // "user|subject" per mail row.

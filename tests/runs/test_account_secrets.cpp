@@ -53,8 +53,8 @@ private slots:
     void everyWayInOneRun()
     {
         ScriptedPop3Peer peer;
-        peer.addScript(mailbox("ann", commandSecret.toUtf8()));
-        peer.addScript(mailbox("eve", "pe"));
+        peer.addScript(oneMailSession("ann", commandSecret.toUtf8()));
+        peer.addScript(oneMailSession("eve", "pe"));
         QVERIFY(peer.listen());
         RunRig rig;
         SignInBook book;
@@ -150,7 +150,7 @@ private slots:
         QTemporaryDir dir;
         qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + QFile::encodeName(dir.filePath("none")));
         ScriptedPop3Peer peer;
-        peer.addScript(mailbox("eve", "pe"));
+        peer.addScript(oneMailSession("eve", "pe"));
         QVERIFY(peer.listen());
         RunRig rig;
         SignInBook book;

@@ -17,8 +17,8 @@ private slots:
     void storedPasswordsSignIn()
     {
         ScriptedPop3Peer peer;
-        peer.addScript(mailbox("ann", "ann's pässword"));
-        peer.addScript(mailbox("eve", "eve secret"));
+        peer.addScript(oneMailSession("ann", "ann's pässword"));
+        peer.addScript(oneMailSession("eve", "eve secret"));
         QVERIFY(peer.listen());
         SecretServiceStore service;
         const auto keyOf = [&](const QString& user) {

@@ -9,6 +9,37 @@
 #include <QElapsedTimer>
 #include <QTest>
 
+namespace {
+
+// A check of bob against the scripts, one account each, with a 2 s time-out.
+struct TimedCheck
+{
+    explicit TimedCheck(const QList<Pop3Script>& scripts)
+    {
+        for (const Pop3Script& script : scripts)
+            peer.addScript(script);
+        accounts = int(scripts.size());
+        rig.settings.serverTimeout = std::chrono::seconds(2);
+    }
+    // The milliseconds the run took, or -1 when it did not end.
+    qint64 run()
+    {
+        if (!peer.listen())
+            return -1;
+        for (int i = 0; i < accounts; ++i)
+            rig.addAccount("bob", "pw", peer.port());
+        QElapsedTimer clock;
+        clock.start();
+        return rig.run(60000) ? clock.elapsed() : -1;
+    }
+
+    ScriptedPop3Peer peer;
+    RunRig rig;
+    int accounts = 0;
+};
+
+} // namespace
+
 class TestWatchdogTiming : public QObject
 {
     Q_OBJECT
@@ -23,38 +54,20 @@ private slots:
 void TestWatchdogTiming::silenceEndsWithinASecondOfTheTimeOut()
 {
     // Three silent servers: each costs its time-out, not a 20 s tick.
-    ScriptedPop3Peer peer;
-    for (int i = 0; i < 3; ++i)
-        peer.addScript(Pop3Script().silence());
-    QVERIFY(peer.listen());
-    RunRig rig;
-    rig.settings.serverTimeout = std::chrono::seconds(2);
-    for (int i = 0; i < 3; ++i)
-        rig.addAccount("bob", "pw", peer.port());
-    QElapsedTimer clock;
-    clock.start();
-    QVERIFY(rig.run(30000));
-    const qint64 elapsed = clock.elapsed();
+    TimedCheck check(QList<Pop3Script>(3, Pop3Script().silence()));
+    const qint64 elapsed = check.run();
     QVERIFY2(elapsed >= 3 * 2000 && elapsed < 3 * (2000 + 1500),
              qPrintable(QString::number(elapsed) + " ms"));
-    QCOMPARE(rig.logLines().filter(silentLine).size(), 3);
+    QCOMPARE(check.rig.logLines().filter(silentLine).size(), 3);
 }
 
 void TestWatchdogTiming::dripEndsAfterAboutOneTimeOut()
 {
     // Never silent for a whole time-out, never a kilobyte further.
-    ScriptedPop3Peer peer;
-    peer.addScript(Pop3Script().drip(Pop3Reply::greeting() + QByteArray(2000, 'x'), 300));
-    QVERIFY(peer.listen());
-    RunRig rig;
-    rig.settings.serverTimeout = std::chrono::seconds(2);
-    rig.addAccount("bob", "pw", peer.port());
-    QElapsedTimer clock;
-    clock.start();
-    QVERIFY(rig.run(30000));
-    const qint64 elapsed = clock.elapsed();
+    TimedCheck check({Pop3Script().drip(Pop3Reply::greeting() + QByteArray(2000, 'x'), 300)});
+    const qint64 elapsed = check.run();
     QVERIFY2(elapsed >= 2000 && elapsed < 2000 + 2500, qPrintable(QString::number(elapsed)));
-    QVERIFY2(rig.logLines().contains(slowLine), qPrintable(rig.logLines().join('\n')));
+    QVERIFY2(check.rig.logLines().contains(slowLine), qPrintable(check.rig.logLines().join('\n')));
 }
 
 void TestWatchdogTiming::slowLargeReplyCompletes()
@@ -66,27 +79,20 @@ void TestWatchdogTiming::slowLargeReplyCompletes()
     for (int i = 0; i < 60; ++i)
         chunks.append(line.repeated(100)); // 100 kB every 100 ms
     chunks.append(".\r\n");
-    ScriptedPop3Peer peer;
-    peer.addScript(Pop3Script(loggedIn())
-                       .send(Pop3Reply::stat(1, 8 << 20))
-                       .expect("RETR 1")
-                       .sendChunks(chunks, 100)
-                       .expect("QUIT")
-                       .send(Pop3Reply::ok("bye"))
-                       .expectClientClose());
-    QVERIFY(peer.listen());
-    RunRig rig;
-    rig.settings.serverTimeout = std::chrono::seconds(2);
-    rig.settings.useRetr = 1;
-    rig.addAccount("bob", "pw", peer.port());
-    QElapsedTimer clock;
-    clock.start();
-    QVERIFY(rig.run(60000));
-    QVERIFY_PEER_DONE(peer, 5000);
-    QVERIFY2(clock.elapsed() > 3 * 2000, qPrintable(QString::number(clock.elapsed())));
-    QCOMPARE(rig.mails.itemCount(), 1);
-    QCOMPARE(rig.mails.item(0).subject, QStringLiteral("large"));
-    QVERIFY(rig.logLines().filter("..Session Ended").isEmpty());
+    TimedCheck check({Pop3Script(loggedIn())
+                          .send(Pop3Reply::stat(1, 8 << 20))
+                          .expect("RETR 1")
+                          .sendChunks(chunks, 100)
+                          .expect("QUIT")
+                          .send(Pop3Reply::ok("bye"))
+                          .expectClientClose()});
+    check.rig.settings.useRetr = 1;
+    const qint64 elapsed = check.run();
+    QVERIFY_PEER_DONE(check.peer, 5000);
+    QVERIFY2(elapsed > 3 * 2000, qPrintable(QString::number(elapsed)));
+    QCOMPARE(check.rig.mails.itemCount(), 1);
+    QCOMPARE(check.rig.mails.item(0).subject, QStringLiteral("large"));
+    QVERIFY(check.rig.logLines().filter("..Session Ended").isEmpty());
 }
 
 void TestWatchdogTiming::pipelinedRepliesTimedOneByOne_data()
@@ -112,18 +118,11 @@ void TestWatchdogTiming::pipelinedRepliesTimedOneByOne()
         script.silence();
     else
         script.expect("QUIT").send(Pop3Reply::ok("bye")).expectClientClose();
-    ScriptedPop3Peer peer;
-    peer.addScript(script);
-    QVERIFY(peer.listen());
-    RunRig rig;
-    rig.settings.serverTimeout = std::chrono::seconds(2);
-    rig.addAccount("bob", "pw", peer.port());
-    QElapsedTimer clock;
-    clock.start();
-    QVERIFY(rig.run(30000));
-    const qint64 elapsed = clock.elapsed();
-    QCOMPARE(rig.mails.itemCount(), answered);
-    const QStringList log = rig.logLines();
+    TimedCheck check({script});
+    const qint64 elapsed = check.run();
+    QVERIFY(elapsed >= 0);
+    QCOMPARE(check.rig.mails.itemCount(), answered);
+    const QStringList log = check.rig.logLines();
     if (silentAfter) {
         // Ended one time-out (and at most a tick more) after the last reply.
         const qint64 lastReply = qint64(answered) * gapMs;
@@ -134,7 +133,7 @@ void TestWatchdogTiming::pipelinedRepliesTimedOneByOne()
         // The window as a whole took more than two time-outs, each reply
         // less than one (the peer's pauses may end a few percent early).
         QVERIFY2(elapsed > 2 * 2000, qPrintable(QString::number(elapsed) + " ms"));
-        QVERIFY_PEER_DONE(peer, 5000);
+        QVERIFY_PEER_DONE(check.peer, 5000);
         QVERIFY2(log.filter("..Session Ended").isEmpty(), qPrintable(log.join('\n')));
     }
 }
