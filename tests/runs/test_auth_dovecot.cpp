@@ -1,10 +1,10 @@
 // AUTH sign-in through the session driver against a real Dovecot that
 // demands STLS: a SCRAM-SHA-256 account and an OAuth2 account (its token
-// checked by an introspection service run here) each list their mail; a
-// wrong password or a stale token ends the session with the reason logged.
+// checked by the local authorization server) each list their mail; a wrong
+// password or a stale token ends the session with the reason logged.
 #include "auth_rig.h"
 #include "support/servers_dovecot.h"
-#include "support/servers_token_introspection.h"
+#include "support/servers_oauth.h"
 
 #include <QTest>
 
@@ -19,7 +19,7 @@ private slots:
     void signIn();
 
 private:
-    TokenIntrospection m_introspection{{{"good-token-alice", "alice"}}};
+    OAuthServer m_introspection;
     DovecotFixture m_dovecot;
 };
 
@@ -28,9 +28,11 @@ void TestAuthDovecot::initTestCase()
     if (DovecotFixture::dovecotBinary().isEmpty())
         QFAIL("Dovecot is not installed (scripts/install-deps.sh installs it)");
     QVERIFY(m_introspection.listen());
+    m_introspection.addAccessToken("good-token-alice", "alice");
     m_dovecot.addUser(QStringLiteral("alice"), QStringLiteral("secret1"));
     m_dovecot.setExtraMechanisms(QStringLiteral("scram-sha-256"));
-    m_dovecot.setOAuthIntrospectionUrl(m_introspection.url());
+    m_dovecot.setOAuthIntrospectionUrl(
+        m_introspection.url(QStringLiteral("/introspect")).toString());
     // From remoteAddress() the server refuses any sign-in before STLS.
     m_dovecot.setSslRequired(true);
     QVERIFY(m_dovecot.writeGeneratedMessages(QStringLiteral("alice"), 3));
