@@ -8,6 +8,7 @@
 #include "storage/settings_file.h"
 #include "storage/settings_record.h"
 #include "storage/users_file.h"
+#include "support/common_check_program.h"
 #include "support/common_files.h"
 #include "support/servers_dovecot.h"
 #include "support/storage_accounts.h"
@@ -24,12 +25,7 @@
 
 namespace {
 
-struct Result
-{
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
+using Result = CheckProgramResult;
 
 struct Account
 {
@@ -108,22 +104,7 @@ QString TestCheckCliDovecot::makeHome(const SettingsRecord& settings,
 
 Result TestCheckCliDovecot::run(const QString& home, const QStringList& arguments)
 {
-    QProcess process;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("HOME"), home);
-    process.setProcessEnvironment(env);
-    process.start(m_program, arguments);
-    process.closeWriteChannel(); // standard input is no terminal
-    Result r;
-    if (!process.waitForFinished(60000)) {
-        process.kill();
-        process.waitForFinished();
-        return r;
-    }
-    r.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    r.out = QString::fromUtf8(process.readAllStandardOutput());
-    r.err = QString::fromUtf8(process.readAllStandardError());
-    return r;
+    return runCheckProgram(home, arguments, {}, 60000);
 }
 
 void TestCheckCliDovecot::tabSeparatedRows()

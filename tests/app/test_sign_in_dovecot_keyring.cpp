@@ -12,6 +12,7 @@
 #include "storage/settings_file.h"
 #include "storage/settings_record.h"
 #include "storage/users_file.h"
+#include "support/common_check_program.h"
 #include "support/common_files.h"
 #include "support/servers_dovecot.h"
 #include "support/servers_oauth.h"
@@ -33,12 +34,7 @@ QString passwordOf(const QString& user)
     return QStringLiteral("pw-") + user + QStringLiteral("-7q");
 }
 
-struct Result
-{
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
+using Result = CheckProgramResult;
 
 } // namespace
 
@@ -103,26 +99,9 @@ void TestSignInDovecotKeyring::initTestCase()
 
 Result TestSignInDovecotKeyring::run(const QStringList& arguments)
 {
-    QProcess process;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("HOME"), m_home.path());
-    env.insert(QStringLiteral("BROWSER"), m_browser);
-    process.setProcessEnvironment(env);
-    process.start(QStringLiteral(QUORVAMEL_BIN_DIR) + QStringLiteral("/quorvamel-check"),
-                  arguments);
-    process.closeWriteChannel();
-    Result r;
-    // The authorization server answers from this thread: wait with events.
-    QSignalSpy ended(&process, &QProcess::finished);
-    if (!ended.wait(90000)) {
-        process.kill();
-        process.waitForFinished();
-        return r;
-    }
-    r.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    r.out = QString::fromUtf8(process.readAllStandardOutput());
-    r.err = QString::fromUtf8(process.readAllStandardError());
-    return r;
+    QProcessEnvironment browser;
+    browser.insert(QStringLiteral("BROWSER"), m_browser);
+    return runCheckProgram(m_home.path(), arguments, browser);
 }
 
 void TestSignInDovecotKeyring::everyAccountListsItsMail()
