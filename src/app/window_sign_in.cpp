@@ -15,8 +15,15 @@ void connectOAuthSignIn(SignInEditor& editor, SignInKeeper& keeper, Prompter& pr
     QObject::connect(
         &editor, &SignInEditor::signInRequested, parent,
         [&keeper, &prompter, parent](const MailboxKey& mailbox, const OAuthClient& client) {
-            auto* flow = new OAuthSignIn(
-                client, [](const QUrl& url) { QDesktopServices::openUrl(url); }, parent);
+            // Without a browser to open, the user gets the address to open.
+            const auto openBrowser = [&prompter](const QUrl& url) {
+                if (!QDesktopServices::openUrl(url))
+                    prompter.showMessage(MessageKind::Notice, programTitle(),
+                                         QStringLiteral("Open This Address In A Browser To "
+                                                        "Sign In:\n") +
+                                             url.toString(QUrl::FullyEncoded));
+            };
+            auto* flow = new OAuthSignIn(client, openBrowser, parent);
             QObject::connect(
                 flow, &OAuthSignIn::finished, parent,
                 [flow, &keeper, &prompter, mailbox, client](const OAuthSignInResult& result) {
