@@ -83,10 +83,12 @@ private:
     QByteArray refuse(const QString& error, const QString& why);
     QByteArray nextToken(const char* prefix);
 
+    // Before the server: its sockets, deleted with it, still reach the
+    // buffers as they disconnect.
+    QHash<QTcpSocket*, QByteArray> m_buffers;
     QTcpServer m_server;
     QString m_clientId;
     Options m_options;
-    QHash<QTcpSocket*, QByteArray> m_buffers;
     QHash<QString, Grant> m_codes;
     QSet<QString> m_refreshTokens;
     QHash<QByteArray, QByteArray> m_liveTokens; // access token -> owner
