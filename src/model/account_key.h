@@ -12,4 +12,5 @@ struct AccountKey
 
     bool operator==(const AccountKey&) const = default;
 };
+Q_DECLARE_TYPEINFO(AccountKey, Q_RELOCATABLE_TYPE);
 Q_DECLARE_METATYPE(AccountKey)

@@ -35,3 +35,6 @@ struct MailItem
     static MailItem noMailRow(const QString& displayName, const QString& userName);
     bool isNoMailRow() const;
 };
+// Only strings and plain values: moved in memory as it is, so a list of
+// many thousand rows grows without copying each one.
+Q_DECLARE_TYPEINFO(MailItem, Q_RELOCATABLE_TYPE);

@@ -45,6 +45,9 @@ public:
     int itemCount() const { return int(m_items.size()); }
     const MailItem& item(int row) const { return m_items[row]; }
 
+    // Room for this many rows in all, so a long listing grows without
+    // moving the rows again and again.
+    void reserveItems(int count) { m_items.reserve(count); }
     void appendItem(const MailItem& item);
     void appendItems(const QVector<MailItem>& items);
     void setMark(int row, RowMark mark);

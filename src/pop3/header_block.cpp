@@ -1,6 +1,5 @@
 #include "pop3/header_block.h"
 
-#include <QList>
 #include <QStringDecoder>
 
 namespace {
@@ -23,28 +22,52 @@ bool isFoldingBlank(char c)
     return c == ' ' || c == '\t';
 }
 
-// The header block split at CR LF, with folded lines joined to the line
-// they continue: the line break and the blanks after it become one blank.
-QList<QByteArray> logicalLines(QByteArrayView block)
+// The raw values of the headers a row shows. Only these are copied out of
+// a block; its other lines are only looked at.
+struct WantedHeaders
 {
-    QList<QByteArray> lines;
+    std::optional<QByteArray> from, subject, date;
+
+    // Where the value of a header of this name goes; null for the others.
+    std::optional<QByteArray>* valueFor(QByteArrayView name)
+    {
+        const auto is = [&](QByteArrayView wanted) {
+            return name.compare(wanted, Qt::CaseInsensitive) == 0;
+        };
+        return is("from") ? &from : is("subject") ? &subject : is("date") ? &date : nullptr;
+    }
+};
+
+// Splits the block at CR LF and joins folded lines to the line they
+// continue: the line break and the blanks after it become one blank. A
+// name with the colon only in a continuation holds a blank, so it is never
+// one we want.
+WantedHeaders wantedHeaders(QByteArrayView block)
+{
+    WantedHeaders found;
+    std::optional<QByteArray>* value = nullptr;
     qsizetype from = 0;
     while (from <= block.size()) {
         qsizetype end = block.indexOf("\r\n", from);
         if (end < 0)
             end = block.size();
         const QByteArrayView line = block.sliced(from, end - from);
-        if (!lines.isEmpty() && !line.isEmpty() && isFoldingBlank(line.front())) {
+        from = end + 2;
+        if (!line.isEmpty() && isFoldingBlank(line.front())) {
+            if (!value)
+                continue;
             qsizetype blanks = 0;
             while (blanks < line.size() && isFoldingBlank(line[blanks]))
                 ++blanks;
-            lines.last().append(' ').append(line.sliced(blanks));
-        } else {
-            lines.append(line.toByteArray());
+            (*value)->append(' ').append(line.sliced(blanks));
+            continue;
         }
-        from = end + 2;
+        const qsizetype colon = line.indexOf(':');
+        value = colon < 0 ? nullptr : found.valueFor(line.first(colon));
+        if (value)
+            *value = line.sliced(colon + 1).toByteArray();
     }
-    return lines;
+    return found;
 }
 
 int hexDigit(char c)
@@ -205,30 +228,13 @@ std::optional<MailHeaders> parseHeaderBlock(const QByteArray& message)
     const qsizetype blockEnd = message.indexOf("\r\n\r\n");
     if (blockEnd < 0)
         return std::nullopt;
-    QByteArray from, subject, date;
-    bool haveFrom = false, haveSubject = false, haveDate = false;
-    for (const QByteArray& line : logicalLines(QByteArrayView(message).first(blockEnd))) {
-        const qsizetype colon = line.indexOf(':');
-        if (colon < 0)
-            continue; // the empty name is never one we want
-        const QByteArray name = line.left(colon).toLower();
-        if (name == "from") {
-            from = line.mid(colon + 1);
-            haveFrom = true;
-        } else if (name == "subject") {
-            subject = line.mid(colon + 1);
-            haveSubject = true;
-        } else if (name == "date") {
-            date = line.mid(colon + 1);
-            haveDate = true;
-        }
-    }
+    const WantedHeaders found = wantedHeaders(QByteArrayView(message).first(blockEnd));
     MailHeaders headers;
-    if (haveFrom)
-        headers.from = oneLine(decodeEncodedWords(decodeServerBytes(from).trimmed()));
-    if (haveSubject)
-        headers.subject = oneLine(decodeEncodedWords(decodeServerBytes(subject).trimmed()));
-    if (haveDate)
-        headers.date = oneLine(decodeServerBytes(date));
+    if (found.from)
+        headers.from = oneLine(decodeEncodedWords(decodeServerBytes(*found.from).trimmed()));
+    if (found.subject)
+        headers.subject = oneLine(decodeEncodedWords(decodeServerBytes(*found.subject).trimmed()));
+    if (found.date)
+        headers.date = oneLine(decodeServerBytes(*found.date));
     return headers;
 }

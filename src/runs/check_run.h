@@ -37,6 +37,8 @@ public:
     // Forgets the run's accounts.
     void reset();
 
+    // The account's listing holds this many messages: room for their rows.
+    void expectRows(int messageCount);
     // A fetched header block becomes a row of the list.
     void addMailRow(const MailHeaders& headers);
     void addNoMailRow();

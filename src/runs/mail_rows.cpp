@@ -6,6 +6,11 @@
 #include "runs/check_run.h"
 #include "storage/run_settings.h"
 
+void CheckRun::expectRows(int messageCount)
+{
+    m_mails.reserveItems(m_mails.itemCount() + messageCount);
+}
+
 void CheckRun::addMailRow(const MailHeaders& headers)
 {
     const QString shown = displayedMailDate(headers.date, m_settings.dateStyle);

@@ -78,8 +78,10 @@ SessionOptions RunCoordinator::sessionOptions() const
 void RunCoordinator::extractHeaders(const QByteArray& message, qint32 messageNumber)
 {
     if (m_state == RunState::Checking) {
-        const CheckProgress progress =
-            m_check.progressAt(messageNumber, m_driver.context().messageCount);
+        const int messageCount = m_driver.context().messageCount;
+        if (messageNumber == 1)
+            m_check.expectRows(messageCount);
+        const CheckProgress progress = m_check.progressAt(messageNumber, messageCount);
         if (m_progressThrottle.due(progress))
             emit checkProgress(progress);
     }

@@ -38,7 +38,8 @@ void removeLeftoverTemporaries(const QString& path)
 
 } // namespace
 
-bool writeFileAtomically(const QString& path, const QByteArray& bytes, QString* error)
+bool writeFileAtomically(const QString& path, const QByteArray& bytes, QString* error,
+                         SaveDurability durability)
 {
     // Not QSaveFile: it writes to the target of a link, so a link in the
     // data folder would have a save overwrite (and chmod) a file elsewhere.
@@ -58,7 +59,8 @@ bool writeFileAtomically(const QString& path, const QByteArray& bytes, QString* 
     }
     // A failed final flush (a full disk, a file-size limit) must not
     // replace the old file with a cut one.
-    if (!file.flush() || file.size() != bytes.size() || ::fsync(file.handle()) != 0) {
+    const bool written = file.flush() && file.size() == bytes.size();
+    if (!written || (durability == SaveDurability::Synced && ::fsync(file.handle()) != 0)) {
         setError(error, file.errorString());
         return false;
     }
@@ -77,7 +79,8 @@ bool readFileHead(const QString& path, qint64 maxBytes, QByteArray& out, QString
     QFile file;
     if (!openRegularFile(file, path, error))
         return false;
-    out = file.read(maxBytes);
+    // Bounded by the size too: read() sets aside the whole bound first.
+    out = file.read(qMin(maxBytes, file.size()));
     if (file.error() != QFileDevice::NoError) {
         setError(error, file.errorString());
         return false;

@@ -123,11 +123,12 @@ bool readMailbox(FieldReader& reader, CachedMailbox* mailbox)
     mailbox->server = QString::fromUtf8(server);
     mailbox->port = qint32(port);
     mailbox->userName = QString::fromUtf8(userName);
+    mailbox->headers.reserve(headerCount);
     for (quint32 i = 0; i < headerCount; ++i) {
         CachedHeader header;
         if (!reader.bytes(&header.uid) || !reader.bytes(&header.block))
             return false;
-        mailbox->headers.append(header);
+        mailbox->headers.append(std::move(header));
     }
     return true;
 }
@@ -185,7 +186,7 @@ std::optional<QList<CachedMailbox>> decodeHeaderCacheFile(const QByteArray& byte
     for (quint32 i = 0; whole && i < mailboxCount; ++i) {
         CachedMailbox mailbox;
         whole = readMailbox(reader, &mailbox);
-        mailboxes.append(mailbox);
+        mailboxes.append(std::move(mailbox));
     }
     if (!whole || reader.remaining() != 0) {
         setError(error, QStringLiteral("header cache file damaged"));
@@ -220,5 +221,6 @@ bool readHeaderCacheFile(const QString& path, qint64 maxBytes, QList<CachedMailb
 bool writeHeaderCacheFile(const QString& path, const QList<CachedMailbox>& mailboxes,
                           QString* error)
 {
-    return writeFileAtomically(path, encodeHeaderCacheFile(mailboxes), error);
+    return writeFileAtomically(path, encodeHeaderCacheFile(mailboxes), error,
+                               SaveDurability::Rebuildable);
 }

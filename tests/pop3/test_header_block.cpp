@@ -66,6 +66,11 @@ void TestHeaderBlock::takesFromSubjectAndDate_data()
         << message("Subject: one\r\n from: not a header") << ""
         << "one from: not a header"
         << "";
+    QTest::newRow("continuations of other lines never name a header")
+        << message("X-Note: a\r\n From: no\r\nSubject\r\n : no\r\nDate: d\r\nX: y\r\n\tDate: no")
+        << ""
+        << ""
+        << "d";
     QTest::newRow("folded date") << message("Date: Sat, 4 Jan 2003\r\n 10:00:00 +0000") << ""
                                  << ""
                                  << "Sat, 4 Jan 2003 10:00:00 +0000";
