@@ -82,9 +82,12 @@ private slots:
     // nothing is found only before one is.
     void noOpenerShowsTheAddress();
     void opensThroughXdgOpen();
+    void deletedAccountTakesItsSignIn();
 
 private:
     void selectRow(int row);
+    // Deletes the row through the accounts page, confirming the question.
+    void deleteRow(int row);
     // Selects the account's row, clicks "Sign-In...", sets the dialog to
     // OAuth2 with the server's addresses and clicks "Sign In Now". Each
     // message box is read and closed, onMessage then runs; the dialog is
@@ -135,7 +138,8 @@ void TestWindowSignInKeyring::initTestCase()
     QCOMPARE(m_started.outcome, StartupResult::ShowWindow);
     QVERIFY(writeAccounts(m_started.dataFolder + QLatin1Char('/') + UsersFileName,
                           {{"Box alice", "alice", "unused", server, 995, 0},
-                           {"Box bob", "bob", "unused", server, 995, 0}}));
+                           {"Box bob", "bob", "unused", server, 995, 0},
+                           {"Alice again", "alice", "unused", server, 995, 0}}));
     m_prompter = std::make_unique<MessageBoxPrompter>();
     m_window = std::make_unique<WindowProgram>(m_started, m_program.path(), *m_prompter);
     QVERIFY(m_window->accountsLoaded());
@@ -204,6 +208,20 @@ void TestWindowSignInKeyring::selectRow(int row)
     QTreeView* list = m_window->window().accountListView();
     list->selectionModel()->select(list->model()->index(row, 0),
                                    QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+}
+
+void TestWindowSignInKeyring::deleteRow(int row)
+{
+    MainWindow& window = m_window->window();
+    const int rows = window.accountListView()->model()->rowCount();
+    selectRow(row);
+    QObject scope;
+    bool asked = false;
+    whenOpen<QMessageBox>([](QMessageBox* box) { box->button(QMessageBox::Yes)->click(); }, &asked,
+                          &scope);
+    window.accountsPage().deleteButton()->click();
+    QVERIFY(asked);
+    QCOMPARE(window.accountListView()->model()->rowCount(), rows - 1);
 }
 
 std::optional<OAuthTokens> TestWindowSignInKeyring::keptTokens(const MailboxKey& mailbox)
@@ -290,6 +308,30 @@ void TestWindowSignInKeyring::opensThroughXdgOpen()
         QVERIFY(!book.tokens(mailbox).has_value());
     }
     QVERIFY(!fileBytes(path).contains(tokens->refreshToken.toUtf8()));
+}
+
+void TestWindowSignInKeyring::deletedAccountTakesItsSignIn()
+{
+    const QString path = signInBookPath(m_started.dataFolder);
+    const auto book = [&path] {
+        SignInBook book;
+        QString error;
+        if (!book.load(path, &error))
+            qWarning("%s", qPrintable(error));
+        return book;
+    };
+    QVERIFY(keptTokens(aliceBox) && keptTokens(bobBox));
+
+    // The first account reads the same mailbox as this one: all stays.
+    deleteRow(2);
+    QVERIFY(keptTokens(aliceBox).has_value());
+    QCOMPARE(book().find(aliceBox).method, SignInMethod::OAuth2);
+
+    deleteRow(1);
+    QVERIFY(!keptTokens(bobBox).has_value());
+    QVERIFY(!book().mailboxes().contains(bobBox));
+    QVERIFY(keptTokens(aliceBox).has_value());
+    QCOMPARE(book().find(aliceBox).method, SignInMethod::OAuth2);
 }
 
 // Runs the tests again on a display of their own: the desktop rig's X
