@@ -21,3 +21,6 @@ apt-get install -y -qq --no-install-recommends libsm-dev libice-dev >/dev/null
 # keyring and private D-Bus session the tests run it in.
 apt-get install -y -qq --no-install-recommends qt6-networkauth-dev libsecret-1-dev \
     gnome-keyring dbus-daemon >/dev/null
+# The desktop's opener the window hands the provider's sign-in page to, and
+# the client the sign-in tests' scripted browser follows the page with.
+apt-get install -y -qq --no-install-recommends xdg-utils curl >/dev/null

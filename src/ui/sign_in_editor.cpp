@@ -4,6 +4,7 @@
 #include "platform/program_title.h"
 #include "platform/prompter.h"
 #include "platform/secret_store.h"
+#include "runs/forget_sign_in.h"
 #include "runs/sign_in_book.h"
 #include "ui/accounts_page.h"
 #include "ui/mainwindow.h"
@@ -79,15 +80,20 @@ bool SignInEditor::apply(const MailboxKey& mailbox, const AccountSignIn& signIn,
 void SignInEditor::accountDeleted(const MailboxKey& mailbox)
 {
     // A later account with the same server, port and user name starts over;
-    // a row still listed for the mailbox (a port typed differently) keeps it.
-    if (!m_book.mailboxes().contains(mailbox))
-        return;
-    for (const AccountRow& row : m_accounts.rows()) {
-        if (mailboxOf(row) == mailbox)
-            return;
-    }
-    m_book.remove(mailbox);
-    save();
+    // a row still listed for the mailbox (a port typed differently) keeps
+    // its choice and secrets.
+    QList<MailboxKey> remaining;
+    for (const AccountRow& row : m_accounts.rows())
+        remaining.append(mailboxOf(row));
+    const ForgottenSignIn forgotten =
+        forgetDeletedAccount(mailbox, remaining, m_book, m_secretStore);
+    if (!forgotten.storeError.isEmpty())
+        m_prompter.showMessage(
+            MessageKind::Warning, programTitle(),
+            QStringLiteral("Could Not Remove The Account's Secrets From The Secret Store: ") +
+                forgotten.storeError);
+    if (forgotten.bookChanged)
+        save();
 }
 
 bool SignInEditor::save()

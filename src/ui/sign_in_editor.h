@@ -18,9 +18,9 @@ struct AccountRow;
 // Opens the sign-in dialog for the selected account ("Sign-In..." on the
 // accounts page and in the account list's menu) and keeps the sign-in
 // book in step with it and with the account list: a deleted account
-// takes its entry along. (The page never changes an account's server, port
-// or user name: only display names are edited in place.) Every change is saved at once through the
-// hook.
+// takes its entry and its secrets in the secret store along. (The page
+// never changes an account's server, port or user name: only display names
+// are edited in place.) Every change is saved at once through the hook.
 class SignInEditor : public QObject
 {
     Q_OBJECT

@@ -1,6 +1,7 @@
 // The window's real message and input boxes: the icon follows the kind of
 // message (a question shows the question icon), and the input box masks
 // what is typed when asked to.
+#include "support/common_modal.h"
 #include "ui/message_box_prompter.h"
 
 #include <QAbstractButton>
@@ -9,28 +10,6 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QTest>
-#include <QTimer>
-#include <functional>
-
-namespace {
-
-// Acts on the modal dialog of type Box as soon as it is open; true when one
-// came.
-template <typename Box> void whenOpen(const std::function<void(Box*)>& act, bool* seen)
-{
-    auto* poll = new QTimer;
-    QObject::connect(poll, &QTimer::timeout, [poll, act, seen] {
-        if (auto* box = qobject_cast<Box*>(QApplication::activeModalWidget())) {
-            poll->stop();
-            poll->deleteLater();
-            *seen = true;
-            act(box);
-        }
-    });
-    poll->start(10);
-}
-
-} // namespace
 
 class TestMessageBoxPrompter : public QObject
 {
