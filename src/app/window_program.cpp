@@ -5,6 +5,7 @@
 #include "app/startup.h"
 #include "app/window_sign_in.h"
 #include "platform/diagnostics.h"
+#include "runs/browser_sign_in.h"
 #include "runs/certificate_trust.h"
 #include "runs/recheck_clock.h"
 #include "runs/run_coordinator.h"
@@ -54,7 +55,7 @@ WindowProgram::WindowProgram(const StartupResult& started, const QString& progra
                                                     m_signIn->book(), prompter);
     m_signInEditor->setSaveHook([this](QString* error) { return m_signIn->save(error); });
     m_signInEditor->setSecretStore(&m_signIn->secretStore());
-    connectOAuthSignIn(*m_signInEditor, *m_signIn, prompter, &m_window);
+    m_browserSignIn = makeWindowSignIn(*m_signInEditor, *m_signIn, prompter);
     QObject::connect(m_accountEditor.get(), &AccountEditor::accountDeleted, m_signInEditor.get(),
                      &SignInEditor::accountDeleted);
     // Tray icon, closing with saving, help and About; owned by the window.

@@ -8,6 +8,7 @@
 #include <memory>
 
 class AccountEditor;
+class BrowserSignIn;
 class CertificateTrust;
 class HeaderCacheKeeper;
 class MessageBoxPrompter;
@@ -57,6 +58,7 @@ private:
     std::unique_ptr<SettingsActions> m_settingsActions;
     std::unique_ptr<AccountEditor> m_accountEditor;
     std::unique_ptr<SecretEntry> m_secretEntry;
+    std::unique_ptr<BrowserSignIn> m_browserSignIn; // gone after the editor that starts it
     std::unique_ptr<SignInEditor> m_signInEditor;
     WindowClosing* m_closing = nullptr; // owned by the window
     bool m_accountsLoaded = false;

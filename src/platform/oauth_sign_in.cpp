@@ -206,16 +206,27 @@ void OAuthSignIn::checkTokenReply(QNetworkReply* reply)
     });
 }
 
+void OAuthSignIn::cancel()
+{
+    stop();
+}
+
 void OAuthSignIn::finish(const OAuthSignInResult& result)
 {
+    if (stop())
+        emit finished(result);
+}
+
+bool OAuthSignIn::stop()
+{
     if (m_done)
-        return;
+        return false;
     m_done = true;
     if (m_timer)
         m_timer->stop();
     if (m_handler)
         m_handler->close();
-    emit finished(result);
+    return true;
 }
 
 OAuthSignInResult signInWithBrowser(const OAuthClient& client,

@@ -54,6 +54,8 @@ public:
     void setTimeout(qint32 ms) { m_timeoutMs = ms; }
     // Ends with finished(), possibly before it returns.
     void start();
+    // Gives up: the listener closes at once and finished() never comes.
+    void cancel();
 
 signals:
     void finished(const OAuthSignInResult& result);
@@ -62,6 +64,8 @@ private:
     void checkCallback(const QVariantMap& values);
     void checkTokenReply(QNetworkReply* reply);
     void finish(const OAuthSignInResult& result);
+    // False when it had already ended.
+    bool stop();
 
     OAuthClient m_client;
     BrowserOpener m_openBrowser;

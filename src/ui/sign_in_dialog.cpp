@@ -14,7 +14,7 @@
 namespace {
 
 constexpr double DialogWidth = 5520;
-constexpr double DialogHeight = 5520;
+constexpr double DialogHeight = 6330;
 constexpr double FrameLeft = 120;
 constexpr double FrameWidth = 5280;
 constexpr double LabelLeft = 120;
@@ -22,6 +22,8 @@ constexpr double LabelWidth = 1380;
 constexpr double FieldLeft = 1500;
 constexpr double FieldWidth = 3660;
 constexpr double RowPitch = 390;
+constexpr double RowWidth = FieldLeft + FieldWidth - LabelLeft; // label and field together
+constexpr double ButtonRowTop = 5760;
 
 const QString noSecretService =
     QStringLiteral("No Secret Service Runs On This Desktop: The Secret Store Cannot Be Used");
@@ -88,14 +90,14 @@ void SignInDialog::build()
     buildSecretFrame();
     buildOAuthFrame();
 
-    c.message =
-        makeLabel(this, QStringLiteral("messageLabel"), QString(), {FrameLeft, 4950, 2820, 450});
+    c.message = makeLabel(this, QStringLiteral("messageLabel"), QString(),
+                          {FrameLeft, ButtonRowTop, 2820, 450});
     c.message->setWordWrap(true);
     c.message->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    c.ok =
-        makeButton(this, QStringLiteral("okButton"), QStringLiteral("OK"), {3060, 4950, 1080, 330});
+    c.ok = makeButton(this, QStringLiteral("okButton"), QStringLiteral("OK"),
+                      {3060, ButtonRowTop, 1080, 330});
     c.cancel = makeButton(this, QStringLiteral("cancelButton"), QStringLiteral("Cancel"),
-                          {4260, 4950, 1080, 330});
+                          {4260, ButtonRowTop, 1080, 330});
     // Enter takes the entries, Escape leaves them.
     c.ok->setDefault(true);
     connect(c.ok, &QPushButton::clicked, this, &SignInDialog::accept);
@@ -138,7 +140,7 @@ void SignInDialog::buildSecretFrame()
 void SignInDialog::buildOAuthFrame()
 {
     m_oauthFrame = makeControl<QGroupBox>(this, QStringLiteral("oauthFrame"),
-                                          {FrameLeft, 2175, FrameWidth, 2655});
+                                          {FrameLeft, 2175, FrameWidth, 3465});
     m_oauthFrame->setTitle(QStringLiteral("OAuth2"));
     SignInControls& c = m_controls;
     const double top = 255;
@@ -158,6 +160,18 @@ void SignInDialog::buildOAuthFrame()
     c.signInNow =
         makeButton(m_oauthFrame, QStringLiteral("signInNowButton"), QStringLiteral("Sign In &Now"),
                    {FieldLeft, top + 5 * RowPitch, 1500, 330});
+    // While a sign-in waits: what for, and the page to open by hand, which
+    // the user may select and copy but not change.
+    const double noteTop = top + 6 * RowPitch;
+    c.browserNote = makeLabel(m_oauthFrame, QStringLiteral("browserNoteLabel"), QString(),
+                              {LabelLeft, noteTop, RowWidth, 390});
+    c.browserNote->setWordWrap(true);
+    c.browserNote->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    c.address = makeControl<QLineEdit>(m_oauthFrame, QStringLiteral("addressBox"),
+                                       {LabelLeft, noteTop + 435, RowWidth, 315});
+    c.address->setReadOnly(true);
+    c.address->setEnabled(false);
+    c.address->setAccessibleName(QStringLiteral("Sign-In Address"));
 }
 
 void SignInDialog::applyToolTips(bool off)
@@ -181,6 +195,8 @@ void SignInDialog::applyToolTips(bool off)
         {c.token, "The Provider's Token Address (https://...)"},
         {c.scope, "The Access The Sign-In Asks For (Space-Separated)"},
         {c.signInNow, "Open The Provider's Sign-In In The Browser Now"},
+        {c.address, "The Provider's Sign-In Page: Copy It Into A Browser If None Opened (Closing "
+                    "This Window Gives The Sign-In Up)"},
         {c.ok, "Keep These Sign-In Choices"},
         {c.cancel, "Close Without Changing Anything"},
     };
@@ -246,6 +262,16 @@ OAuthClient SignInDialog::oauthClient() const
     return {provider == otherProvider() ? QString() : provider, c.clientId->text().trimmed(),
             QUrl(c.authorization->text().trimmed()), QUrl(c.token->text().trimmed()),
             c.scope->text().simplified()};
+}
+
+void SignInDialog::showBrowserSignIn(const BrowserSignInState& state)
+{
+    const bool waiting =
+        state.stage != BrowserSignInStage::Idle && state.mailbox == m_options.mailbox;
+    m_controls.browserNote->setText(waiting ? state.note() : QString());
+    m_controls.address->setText(waiting ? state.address.toString(QUrl::FullyEncoded) : QString());
+    m_controls.address->setCursorPosition(0);
+    m_controls.address->setEnabled(waiting);
 }
 
 void SignInDialog::setSignIn(const AccountSignIn& signIn)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/account_sign_in.h"
+#include "runs/browser_sign_in.h"
 #include "runs/mailbox_key.h"
 
 #include <QDialog>
@@ -26,6 +27,8 @@ struct SignInControls
     QLineEdit* token = nullptr;         // tokenUrlBox
     QLineEdit* scope = nullptr;         // scopeBox
     QPushButton* signInNow = nullptr;   // signInNowButton
+    QLabel* browserNote = nullptr;      // browserNoteLabel: what the sign-in waits for
+    QLineEdit* address = nullptr;       // addressBox: the page to open, read-only
     QLabel* message = nullptr;          // messageLabel: what keeps OK from taking the entries
     QPushButton* ok = nullptr;          // okButton
     QPushButton* cancel = nullptr;      // cancelButton
@@ -65,6 +68,9 @@ public:
 
 public slots:
     void accept() override;
+    // Shows where this account's "Sign In Now" stands: while it waits, the
+    // note and the address to open; else neither.
+    void showBrowserSignIn(const BrowserSignInState& state);
 
 signals:
     void signInRequested(const MailboxKey& mailbox, const OAuthClient& client);

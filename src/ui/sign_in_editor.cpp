@@ -4,6 +4,7 @@
 #include "platform/program_title.h"
 #include "platform/prompter.h"
 #include "platform/secret_store.h"
+#include "runs/browser_sign_in.h"
 #include "runs/forget_sign_in.h"
 #include "runs/sign_in_book.h"
 #include "ui/accounts_page.h"
@@ -51,8 +52,17 @@ void SignInEditor::editSelected()
     options.pageColour = m_form.pageColour();
     SignInDialog dialog(options, &m_form);
     dialog.setSignIn(m_book.find(mailbox));
-    connect(&dialog, &SignInDialog::signInRequested, this, &SignInEditor::signInRequested);
-    if (m_runDialog(dialog))
+    if (m_browserSignIn) {
+        connect(&dialog, &SignInDialog::signInRequested, m_browserSignIn, &BrowserSignIn::start);
+        connect(m_browserSignIn, &BrowserSignIn::stateChanged, &dialog,
+                &SignInDialog::showBrowserSignIn);
+    }
+    const bool accepted = m_runDialog(dialog);
+    // The address to open is shown only in the dialog: a sign-in still
+    // waiting when it closes is given up.
+    if (m_browserSignIn)
+        m_browserSignIn->cancel();
+    if (accepted)
         apply(mailbox, dialog.signIn(), dialog.passwordToStore());
 }
 

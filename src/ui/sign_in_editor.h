@@ -8,6 +8,7 @@
 #include <functional>
 
 class AccountListModel;
+class BrowserSignIn;
 class MainWindow;
 class Prompter;
 class SecretStore;
@@ -34,6 +35,8 @@ public:
     void setSaveHook(SaveHook save) { m_save = std::move(save); }
     // The desktop's secret store, or null when no Secret Service runs.
     void setSecretStore(SecretStore* store) { m_secretStore = store; }
+    // What "Sign In Now" starts; none: the button does nothing.
+    void setBrowserSignIn(BrowserSignIn* signIn) { m_browserSignIn = signIn; }
     // Runs the dialog; true when its entries were taken. exec() unless
     // replaced (tests).
     using DialogRunner = std::function<bool(SignInDialog& dialog)>;
@@ -52,10 +55,6 @@ public:
 public slots:
     void accountDeleted(const MailboxKey& mailbox);
 
-signals:
-    // "Sign In Now" in the dialog: the OAuth2 flow for that account.
-    void signInRequested(const MailboxKey& mailbox, const OAuthClient& client);
-
 private:
     bool save();
 
@@ -64,6 +63,7 @@ private:
     SignInBook& m_book;
     Prompter& m_prompter;
     SecretStore* m_secretStore = nullptr;
+    BrowserSignIn* m_browserSignIn = nullptr;
     SaveHook m_save;
     DialogRunner m_runDialog;
 };

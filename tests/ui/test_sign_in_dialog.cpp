@@ -1,6 +1,6 @@
 // The sign-in dialog: every choice shown and read back, which fields each
-// choice uses, command text refused, presets, "Sign In Now", keyboard and
-// tool tips.
+// choice uses, command text refused, presets, "Sign In Now" and the address
+// it waits on, keyboard and tool tips.
 #include "platform/oauth_presets.h"
 #include "ui/command_line.h"
 #include "ui/sign_in_dialog.h"
@@ -83,6 +83,8 @@ private slots:
     void commandText();
     void presetsFillEndpoints();
     void signInNowNamesAccountAndClient();
+    void browserSignInShownForItsAccount_data();
+    void browserSignInShownForItsAccount();
     void passwordOnlyForTheStore();
     void noSecretService();
     void tabOrder_data();
@@ -283,6 +285,46 @@ void TestSignInDialog::signInNowNamesAccountAndClient()
     QVERIFY(requested.at(0).at(1).value<OAuthClient>() == otherClient);
 }
 
+void TestSignInDialog::browserSignInShownForItsAccount_data()
+{
+    QTest::addColumn<int>("stage");
+    QTest::addColumn<bool>("thisAccount");
+    QTest::addColumn<bool>("shown");
+    QTest::newRow("waiting") << int(BrowserSignInStage::Waiting) << true << true;
+    QTest::newRow("open by hand") << int(BrowserSignInStage::OpenByHand) << true << true;
+    QTest::newRow("another account") << int(BrowserSignInStage::Waiting) << false << false;
+    QTest::newRow("ended") << int(BrowserSignInStage::Idle) << true << false;
+}
+
+void TestSignInDialog::browserSignInShownForItsAccount()
+{
+    QFETCH(int, stage);
+    QFETCH(bool, thisAccount);
+    QFETCH(bool, shown);
+    SignInDialog dialog(options());
+    dialog.setSignIn(choice(SignInMethod::OAuth2, SecretOrigin::SecretStore, {}, otherClient));
+    const QUrl address(
+        QStringLiteral("https://id.example.org/authorize?client_id=client-7&state=a%2Fb"));
+    MailboxKey mailbox = alice;
+    if (!thisAccount)
+        mailbox.userName = QStringLiteral("bob");
+    // A state shown before is replaced, not kept.
+    dialog.showBrowserSignIn(
+        {BrowserSignInStage::Waiting, alice, QUrl(QStringLiteral("https://old"))});
+    dialog.showBrowserSignIn({BrowserSignInStage(stage), mailbox, address});
+
+    const SignInControls& c = dialog.controls();
+    QCOMPARE(c.address->isEnabled(), shown);
+    QCOMPARE(c.address->text(),
+             shown
+                 ? QStringLiteral("https://id.example.org/authorize?client_id=client-7&state=a%2Fb")
+                 : QString());
+    QCOMPARE(c.browserNote->text().isEmpty(), !shown);
+    QVERIFY(c.address->isReadOnly());
+    // Entries stay usable: "Sign In Now" again starts over.
+    QVERIFY(c.signInNow->isEnabled());
+}
+
 void TestSignInDialog::passwordOnlyForTheStore()
 {
     SignInDialog dialog(options());
@@ -411,7 +453,7 @@ void TestSignInDialog::toolTips()
     SignInDialog off(options(true, true));
     const QList<QWidget*> onControls = focusableInReadingOrder(&on);
     const QList<QWidget*> offControls = focusableInReadingOrder(&off);
-    QCOMPARE(onControls.size(), 12);
+    QCOMPARE(onControls.size(), 13);
     for (QWidget* control : onControls)
         QVERIFY2(!control->toolTip().isEmpty(), qPrintable(control->objectName()));
     for (QWidget* control : offControls)

@@ -1,9 +1,11 @@
 // The sign-in controller: the dialog's result into the book and its file,
 // the password into the secret store, a deleted account's entry removed,
-// and the accounts page's button and menu item that open the dialog.
+// the accounts page's button and menu item that open the dialog, and
+// "Sign In Now" showing its address only while the dialog is open.
 #include "model/account_list_model.h"
 #include "platform/secret_store.h"
 #include "runs/account_store.h"
+#include "runs/browser_sign_in.h"
 #include "runs/sign_in_book.h"
 #include "support/common_scripted_prompter.h"
 #include "support/storage_accounts.h"
@@ -15,11 +17,16 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QHostAddress>
+#include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeView>
+#include <QUrlQuery>
 #include <memory>
 
 Q_DECLARE_METATYPE(AccountSignIn)
@@ -113,7 +120,8 @@ private slots:
     void nothingSelectedOpensNothing();
     void deleteRemovesTheEntry_data();
     void deleteRemovesTheEntry();
-    void signInNowReachesTheController();
+    void signInNowShowsTheAddressUntilClosed_data();
+    void signInNowShowsTheAddressUntilClosed();
     void buttonToolTipFollowsTheSetting();
 };
 
@@ -267,11 +275,33 @@ void TestSignInEditor::deleteRemovesTheEntry()
     QCOMPARE(page.saves, removed ? 1 : 0);
 }
 
-void TestSignInEditor::signInNowReachesTheController()
+void TestSignInEditor::signInNowShowsTheAddressUntilClosed_data()
 {
+    QTest::addColumn<bool>("browserStarts");
+    QTest::addColumn<QString>("note");
+    QTest::newRow("browser started") << true << "Waiting For The Browser";
+    QTest::newRow("nothing started") << false << "No Browser Could Be Started";
+}
+
+void TestSignInEditor::signInNowShowsTheAddressUntilClosed()
+{
+    QFETCH(bool, browserStarts);
+    QFETCH(QString, note);
     Page page;
     page.accountEditor->selectRow(1);
-    QSignalSpy requested(page.editor.get(), &SignInEditor::signInRequested);
+    QList<QUrl> opened;
+    int kept = 0;
+    BrowserSignIn signIn(
+        [&](const QUrl& url) {
+            opened.append(url);
+            return browserStarts;
+        },
+        [&](const MailboxKey&, const OAuthClient&, const OAuthTokens&, QString*) {
+            ++kept;
+            return true;
+        },
+        page.prompter);
+    page.editor->setBrowserSignIn(&signIn);
     const AccountSignIn oauth{
         SignInMethod::OAuth2,
         SecretOrigin::SecretStore,
@@ -279,14 +309,52 @@ void TestSignInEditor::signInNowReachesTheController()
         OAuthClient{QString(), QStringLiteral("id-1"), QUrl(QStringLiteral("https://id.example/a")),
                     QUrl(QStringLiteral("https://id.example/t")), QStringLiteral("pop")}};
     page.book.set(aliceKey, oauth);
-    page.editor->setDialogRunner([](SignInDialog& dialog) {
-        dialog.controls().signInNow->click();
+
+    QString shownNote;
+    QString shownAddress;
+    bool addressEnabled = false;
+    bool addressReadOnly = false;
+    bool blankBefore = false;
+    BrowserSignInState waiting;
+    page.editor->setDialogRunner([&](SignInDialog& dialog) {
+        const SignInControls& c = dialog.controls();
+        blankBefore = !c.address->isEnabled() && c.address->text().isEmpty() &&
+                      c.browserNote->text().isEmpty();
+        c.signInNow->click();
+        waiting = signIn.state();
+        shownNote = c.browserNote->text();
+        shownAddress = c.address->text();
+        addressEnabled = c.address->isEnabled();
+        addressReadOnly = c.address->isReadOnly();
         return false;
     });
     page.editor->editSelected();
-    QCOMPARE(requested.size(), 1);
-    QVERIFY(requested.at(0).at(0).value<MailboxKey>() == aliceKey);
-    QVERIFY(requested.at(0).at(1).value<OAuthClient>() == oauth.oauth);
+
+    QVERIFY(blankBefore);
+    QCOMPARE(opened.size(), 1);
+    const QUrl address = opened.first();
+    QCOMPARE(address.adjusted(QUrl::RemoveQuery), oauth.oauth.authorizationUrl);
+    const QUrlQuery query(address);
+    QCOMPARE(query.queryItemValue(QStringLiteral("client_id")), QStringLiteral("id-1"));
+    QCOMPARE(waiting.stage,
+             browserStarts ? BrowserSignInStage::Waiting : BrowserSignInStage::OpenByHand);
+    QVERIFY(waiting.mailbox == aliceKey);
+    QVERIFY2(shownNote.startsWith(note), qPrintable(shownNote));
+    QCOMPARE(shownAddress, address.toString(QUrl::FullyEncoded));
+    QVERIFY(addressEnabled);
+    QVERIFY(addressReadOnly);
+
+    // The dialog closed: the sign-in is given up, its listener gone, and
+    // nothing is kept or told.
+    QCOMPARE(signIn.state().stage, BrowserSignInStage::Idle);
+    const QUrl redirect(query.queryItemValue(QStringLiteral("redirect_uri"), QUrl::FullyDecoded));
+    QCOMPARE(redirect.host(), QStringLiteral("127.0.0.1"));
+    QTcpSocket probe;
+    probe.connectToHost(QHostAddress::LocalHost, quint16(redirect.port()));
+    QVERIFY(!probe.waitForConnected(2000));
+    QTest::qWait(50);
+    QCOMPARE(kept, 0);
+    QCOMPARE(page.prompter.texts(), QStringList());
 }
 
 void TestSignInEditor::buttonToolTipFollowsTheSetting()
