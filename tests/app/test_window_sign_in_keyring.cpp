@@ -1,11 +1,13 @@
 // "Sign In Now" in the window as a user's machine takes it: the window
 // program on a real X display beside a real Secret Service, an account set
 // to OAuth2 in the sign-in dialog against the test's local authorization
-// server. Where the desktop's opener works (xdg-open, which hands the
-// address to $BROWSER, here a script that follows the provider's redirect
-// with curl) the sign-in completes by itself and the tokens go into the
-// Secret Service. Where nothing can open a browser, the address is shown;
-// opened by hand, it completes the sign-in too.
+// server. While the sign-in waits, the dialog shows the address to open.
+// Where the desktop's opener works (xdg-open, which hands the address to
+// $BROWSER, here a script that follows the provider's redirect with curl)
+// the sign-in completes by itself and the tokens go into the Secret
+// Service. Where nothing can open a browser, or the browser xdg-open starts
+// fails, the address shown, opened by hand, completes the sign-in too.
+// Closing the dialog while it waits gives the sign-in up.
 //
 // Qt's offscreen platform has no opener at all (its openUrl always fails),
 // so the program starts a display of its own and runs its tests again on
@@ -67,8 +69,28 @@ void choose(QComboBox* chooser, const QString& text)
 struct Seen
 {
     bool dialog = false;
+    QString note;         // the dialog's note while the sign-in waited
+    QString address;      // the address the dialog showed then
     QStringList messages; // the message boxes' texts, in order
 };
+
+// What a user's browser does with the address: it follows the provider's
+// redirect back to the program.
+QStringList curlFollowing(const QString& address)
+{
+    return {QStringLiteral("--silent"),
+            QStringLiteral("--location"),
+            QStringLiteral("--max-time"),
+            QStringLiteral("20"),
+            QStringLiteral("--output"),
+            QStringLiteral("/dev/null"),
+            address};
+}
+
+QStringList linesOf(const QString& path)
+{
+    return QString::fromUtf8(fileBytes(path)).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
 
 } // namespace
 
@@ -82,6 +104,9 @@ private slots:
     // nothing is found only before one is.
     void noOpenerShowsTheAddress();
     void opensThroughXdgOpen();
+    void browserFailsAddressOpenedByHand();
+    void closingTheDialogGivesUp_data();
+    void closingTheDialogGivesUp();
     void deletedAccountTakesItsSignIn();
 
 private:
@@ -89,11 +114,13 @@ private:
     // Deletes the row through the accounts page, confirming the question.
     void deleteRow(int row);
     // Selects the account's row, clicks "Sign-In...", sets the dialog to
-    // OAuth2 with the server's addresses and clicks "Sign In Now". Each
-    // message box is read and closed, onMessage then runs; the dialog is
-    // closed with OK after the messages expected have come.
+    // OAuth2 with the server's addresses and clicks "Sign In Now". What the
+    // dialog shows while the sign-in waits is noted, then whileWaiting acts
+    // on it as the user would. Each message box is read and closed; the
+    // dialog, when still open, is closed with OK after the messages
+    // expected have come.
     void signInFromWindow(int row, int messages, Seen& seen,
-                          const std::function<void(const QString&)>& onMessage = {});
+                          const std::function<void(SignInDialog*)>& whileWaiting = {});
     std::optional<OAuthTokens> keptTokens(const MailboxKey& mailbox);
 
     OAuthServer m_server;
@@ -104,6 +131,8 @@ private:
     std::unique_ptr<WindowProgram> m_window;
     QString m_browser;
     QString m_browserLog;
+    QString m_failingBrowser; // notes the address, then fails
+    QString m_failingBrowserLog;
     QString m_curl;
 };
 
@@ -126,8 +155,13 @@ void TestWindowSignInKeyring::initTestCase()
     writeBytes(m_browser, "#!/bin/sh\nprintf '%s\\n' \"$1\" >> '" + m_browserLog.toUtf8() +
                               "'\nexec '" + m_curl.toUtf8() +
                               "' --silent --location --max-time 20 --output /dev/null \"$1\"\n");
-    QVERIFY(
-        QFile::setPermissions(m_browser, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    m_failingBrowserLog = m_home.filePath(QStringLiteral("failing-browser.log"));
+    m_failingBrowser = m_home.filePath(QStringLiteral("failing-browser.sh"));
+    writeBytes(m_failingBrowser, "#!/bin/sh\nprintf '%s\\n' \"$1\" >> '" +
+                                     m_failingBrowserLog.toUtf8() + "'\nexit 1\n");
+    for (const QString& script : {m_browser, m_failingBrowser})
+        QVERIFY(
+            QFile::setPermissions(script, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
 
     // A first start of the program with two accounts, as the user left it.
     writeBytes(m_program.filePath(QStringLiteral("quorvamel.ini")),
@@ -147,8 +181,8 @@ void TestWindowSignInKeyring::initTestCase()
     QVERIFY(QTest::qWaitForWindowExposed(&m_window->window()));
 }
 
-void TestWindowSignInKeyring::signInFromWindow(int row, int messages, Seen& seen,
-                                               const std::function<void(const QString&)>& onMessage)
+void TestWindowSignInKeyring::signInFromWindow(
+    int row, int messages, Seen& seen, const std::function<void(SignInDialog*)>& whileWaiting)
 {
     MainWindow& window = m_window->window();
     selectRow(row);
@@ -165,11 +199,9 @@ void TestWindowSignInKeyring::signInFromWindow(int row, int messages, Seen& seen
             [&](QMessageBox* box) {
                 seen.messages.append(box->text());
                 box->button(QMessageBox::Ok)->click();
-                if (onMessage)
-                    onMessage(box->text());
                 if (seen.messages.size() < messages)
                     nextMessage();
-                else
+                else if (open->isVisible())
                     open->controls().ok->click();
             },
             &messageSeen.back(), &scope);
@@ -186,8 +218,16 @@ void TestWindowSignInKeyring::signInFromWindow(int row, int messages, Seen& seen
             c.token->setText(client.tokenUrl.toString());
             c.scope->setText(client.scope);
             QVERIFY2(c.signInNow->isEnabled(), qPrintable(c.message->text()));
-            nextMessage();
+            QVERIFY(!c.address->isEnabled());
+            if (messages > 0)
+                nextMessage();
             c.signInNow->click();
+            QVERIFY(QTest::qWaitFor([&c] { return c.address->isEnabled(); }, SignInTimeoutMs));
+            seen.note = c.browserNote->text();
+            seen.address = c.address->text();
+            QVERIFY(c.address->isReadOnly());
+            if (whileWaiting)
+                whileWaiting(dialog);
         },
         &seen.dialog, &scope);
     // A message box that never comes would leave the dialog open and the
@@ -244,25 +284,21 @@ void TestWindowSignInKeyring::noOpenerShowsTheAddress()
     qunsetenv("DEFAULT_BROWSER");
     QProcess byHand;
     Seen seen;
-    signInFromWindow(0, 2, seen, [&](const QString& text) {
-        // The user opens the address shown in a browser of their own.
-        const qsizetype at = text.indexOf(QStringLiteral("http://"));
-        if (seen.messages.size() == 1 && at >= 0)
-            byHand.start(m_curl, {"--silent", "--location", "--max-time", "20", "--output",
-                                  "/dev/null", text.mid(at)});
-    });
+    // The user opens the address shown in a browser of their own.
+    signInFromWindow(0, 1, seen,
+                     [&](SignInDialog*) { byHand.start(m_curl, curlFollowing(seen.address)); });
     qputenv("PATH", path);
     byHand.waitForFinished(SignInTimeoutMs);
 
     QVERIFY(seen.dialog);
-    QCOMPARE(seen.messages.size(), 2);
-    const QString shown = seen.messages.first();
-    QVERIFY2(shown.startsWith(QStringLiteral("Open This Address In A Browser To Sign In:\n") +
-                              m_server.url(QStringLiteral("/authorize")).toString() +
-                              QLatin1Char('?')),
-             qPrintable(shown));
-    QVERIFY2(shown.contains(QStringLiteral("code_challenge=")), qPrintable(shown));
-    QCOMPARE(seen.messages.last(), QStringLiteral("Signed In: alice"));
+    QVERIFY2(seen.note.startsWith(QStringLiteral("No Browser Could Be Started: Open This Address")),
+             qPrintable(seen.note));
+    QVERIFY2(seen.address.startsWith(m_server.url(QStringLiteral("/authorize")).toString() +
+                                     QLatin1Char('?')),
+             qPrintable(seen.address));
+    QVERIFY2(seen.address.contains(QStringLiteral("code_challenge=")), qPrintable(seen.address));
+    // The address is told once, in the dialog: no message box repeats it.
+    QCOMPARE(seen.messages, QStringList{QStringLiteral("Signed In: alice")});
     QCOMPARE(m_server.requests(QStringLiteral("/authorize")), 1);
     QVERIFY(!QFile::exists(m_browserLog));
 
@@ -282,13 +318,14 @@ void TestWindowSignInKeyring::opensThroughXdgOpen()
     signInFromWindow(1, 1, seen);
 
     QVERIFY(seen.dialog);
+    // Whether a browser came up is not known: the address stays in view.
+    QVERIFY2(seen.note.startsWith(QStringLiteral("Waiting For The Browser")),
+             qPrintable(seen.note));
     QCOMPARE(seen.messages, QStringList{QStringLiteral("Signed In: bob")});
     QCOMPARE(m_server.requests(QStringLiteral("/authorize")), authorizations + 1);
-    const QStringList opened =
-        QString::fromUtf8(fileBytes(m_browserLog)).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    QCOMPARE(opened.size(), 1);
-    QVERIFY2(opened.first().startsWith(m_server.url(QStringLiteral("/authorize")).toString()),
-             qPrintable(opened.first()));
+    QCOMPARE(linesOf(m_browserLog), QStringList{seen.address});
+    QVERIFY2(seen.address.startsWith(m_server.url(QStringLiteral("/authorize")).toString()),
+             qPrintable(seen.address));
 
     // The tokens are in the Secret Service, not in the owner-only file,
     // which holds the account's new way of signing in.
@@ -308,6 +345,89 @@ void TestWindowSignInKeyring::opensThroughXdgOpen()
         QVERIFY(!book.tokens(mailbox).has_value());
     }
     QVERIFY(!fileBytes(path).contains(tokens->refreshToken.toUtf8()));
+}
+
+void TestWindowSignInKeyring::browserFailsAddressOpenedByHand()
+{
+    // xdg-open starts (so the program's opener succeeds), but the browser
+    // it runs fails and xdg-open gives up: the user sees nothing happen
+    // and opens the address the dialog shows in another browser.
+    qputenv("XDG_CURRENT_DESKTOP", "X-Generic");
+    qputenv("BROWSER", m_failingBrowser.toUtf8());
+    const qsizetype failedBefore = linesOf(m_failingBrowserLog).size();
+    const std::optional<OAuthTokens> before = keptTokens(aliceBox);
+    QVERIFY(before.has_value());
+    QProcess byHand;
+    Seen seen;
+    signInFromWindow(2, 1, seen, [&](SignInDialog*) {
+        QVERIFY(QTest::qWaitFor([&] { return linesOf(m_failingBrowserLog).size() > failedBefore; },
+                                SignInTimeoutMs));
+        byHand.start(m_curl, curlFollowing(seen.address));
+    });
+    byHand.waitForFinished(SignInTimeoutMs);
+
+    QVERIFY(seen.dialog);
+    QVERIFY2(seen.note.startsWith(QStringLiteral("Waiting For The Browser")),
+             qPrintable(seen.note));
+    // xdg-open may try the browser more than once: each try had the
+    // address the dialog showed.
+    const QStringList failed = linesOf(m_failingBrowserLog).mid(failedBefore);
+    QVERIFY(!failed.isEmpty());
+    for (const QString& address : failed)
+        QCOMPARE(address, seen.address);
+    QCOMPARE(seen.messages, QStringList{QStringLiteral("Signed In: alice")});
+
+    // The new sign-in's tokens replace the first ones.
+    const std::optional<OAuthTokens> tokens = keptTokens(aliceBox);
+    QVERIFY(tokens.has_value());
+    QVERIFY(m_server.isActive(tokens->accessToken.toLatin1()));
+    QVERIFY(tokens->accessToken != before->accessToken);
+}
+
+void TestWindowSignInKeyring::closingTheDialogGivesUp_data()
+{
+    QTest::addColumn<bool>("byCancelButton");
+    QTest::newRow("Cancel button") << true;
+    QTest::newRow("window closed") << false;
+}
+
+void TestWindowSignInKeyring::closingTheDialogGivesUp()
+{
+    QFETCH(bool, byCancelButton);
+    qputenv("XDG_CURRENT_DESKTOP", "X-Generic");
+    qputenv("BROWSER", m_failingBrowser.toUtf8());
+    const std::optional<OAuthTokens> before = keptTokens(bobBox);
+    QVERIFY(before.has_value());
+    const QString path = signInBookPath(m_started.dataFolder);
+    const QByteArray bookBefore = fileBytes(path);
+    Seen seen;
+    signInFromWindow(1, 0, seen, [byCancelButton](SignInDialog* dialog) {
+        if (byCancelButton)
+            dialog->controls().cancel->click();
+        else
+            dialog->close();
+    });
+    QVERIFY(seen.dialog);
+    QVERIFY(!seen.address.isEmpty());
+
+    // The address opened after all finds no listener: the provider's
+    // redirect to the loopback port is refused (curl: could not connect),
+    // and no message box comes late.
+    QObject scope;
+    bool lateMessage = false;
+    whenOpen<QMessageBox>([](QMessageBox* box) { box->close(); }, &lateMessage, &scope);
+    QProcess late;
+    late.start(m_curl, curlFollowing(seen.address));
+    QVERIFY(
+        QTest::qWaitFor([&late] { return late.state() == QProcess::NotRunning; }, SignInTimeoutMs));
+    QCOMPARE(late.exitCode(), 7);
+    QTest::qWait(500);
+    QVERIFY(!lateMessage);
+    QCOMPARE(seen.messages, QStringList());
+    const std::optional<OAuthTokens> after = keptTokens(bobBox);
+    QVERIFY(after.has_value());
+    QCOMPARE(after->accessToken, before->accessToken);
+    QCOMPARE(fileBytes(path), bookBefore);
 }
 
 void TestWindowSignInKeyring::deletedAccountTakesItsSignIn()
