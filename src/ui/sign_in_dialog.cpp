@@ -264,7 +264,7 @@ OAuthClient SignInDialog::oauthClient() const
             c.scope->text().simplified()};
 }
 
-void SignInDialog::showBrowserSignIn(const BrowserSignInState& state)
+void SignInDialog::showBrowserSignIn(const BrowserSignInState& state) const
 {
     const bool waiting =
         state.stage != BrowserSignInStage::Idle && state.mailbox == m_options.mailbox;

@@ -70,7 +70,7 @@ public slots:
     void accept() override;
     // Shows where this account's "Sign In Now" stands: while it waits, the
     // note and the address to open; else neither.
-    void showBrowserSignIn(const BrowserSignInState& state);
+    void showBrowserSignIn(const BrowserSignInState& state) const;
 
 signals:
     void signInRequested(const MailboxKey& mailbox, const OAuthClient& client);
