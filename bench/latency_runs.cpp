@@ -135,6 +135,24 @@ Timed LatencyRig::fastest(const std::function<Timed()>& once) const
     return best;
 }
 
+std::pair<Timed, Timed> LatencyRig::fastestInTurns(const std::function<Timed()>& first,
+                                                   const std::function<Timed()>& second) const
+{
+    std::pair<Timed, Timed> best;
+    for (int run = 0; run < runs; ++run) {
+        const std::pair<Timed, Timed> now{first(), second()};
+        for (const Timed* t : {&now.first, &now.second}) {
+            if (!t->error.isEmpty() || t->stopped)
+                return now;
+        }
+        if (run == 0 || now.first.wallMs < best.first.wallMs)
+            best.first = now.first;
+        if (run == 0 || now.second.wallMs < best.second.wallMs)
+            best.second = now.second;
+    }
+    return best;
+}
+
 QString LatencyRig::home(const QString& name, const QString& user, quint16 port,
                          QString* error) const
 {
@@ -292,10 +310,14 @@ bool LatencyRig::recheck(const Box& big, const Endpoint& loopback, const Endpoin
         }
         fullRows[e.port] = full.out;
     }
-    const Timed poplibLoopback = fastest([&] { return poplib(loopback, big.user, total); });
-    if (!poplibLoopback.error.isEmpty()) {
-        *error = poplibLoopback.error;
-        return false;
+    const auto [poplibLoopback, poplibEmpty] =
+        fastestInTurns([&] { return poplib(loopback, big.user, total); },
+                       [&] { return poplib(loopback, base.emptyUser, 0); });
+    for (const Timed* r : {&poplibLoopback, &poplibEmpty}) {
+        if (!r->error.isEmpty()) {
+            *error = r->error;
+            return false;
+        }
     }
 
     bool allMet = true;
@@ -305,21 +327,21 @@ bool LatencyRig::recheck(const Box& big, const Endpoint& loopback, const Endpoin
         const QString work = homesPath + QStringLiteral("/recheck-") + QString::number(e.port);
         // Timed as every other check here, counting only; the rows come
         // from one more re-check of the same snapshot.
-        const Timed run =
-            fastest([&] { return recheckOnce(snapshots[e.port], work, big.user, total, false); });
+        const auto [run, empty] = fastestInTurns(
+            [&] { return recheckOnce(snapshots[e.port], work, big.user, total, false); },
+            [&] { return check(e, base.emptyUser, 0); });
         const Timed listed = recheckOnce(snapshots[e.port], work, big.user, total, true);
-        for (const Timed* r : {&run, &listed}) {
+        for (const Timed* r : {&run, &empty, &listed}) {
             if (!r->error.isEmpty()) {
                 *error = r->error;
                 return false;
             }
         }
-        const double marginalMs =
-            run.wallMs - (isLine ? base.lineEmptyCheckMs : base.loopbackEmptyCheckMs);
+        const double marginalMs = run.wallMs - empty.wallMs;
         // Through the delay line poplib's check of the whole box would take
         // minutes: its cost per message at the smaller box stands in.
         const double poplibMs = isLine ? base.linePoplibPerMessageMs * total
-                                       : poplibLoopback.wallMs - base.loopbackEmptyPoplibMs;
+                                       : poplibLoopback.wallMs - poplibEmpty.wallMs;
         const double share = marginalMs / poplibMs;
         const double target = isLine ? 0.02 : 0.10;
         const bool rowsEqual = !run.stopped && !listed.stopped && listed.tops == 1 &&
@@ -337,9 +359,8 @@ bool LatencyRig::recheck(const Box& big, const Endpoint& loopback, const Endpoin
                     "%d RETR; %s; marginal time %s%.1f%% of python poplib's check of %d messages "
                     "(%.1f ms%s) (target <= %.0f%%): %s\n",
                     qPrintable(e.name), isLine ? " 20 ms" : "", run.stopped ? "stopped at " : "",
-                    run.wallMs, isLine ? base.lineEmptyCheckMs : base.loopbackEmptyCheckMs,
-                    run.stopped ? ">= " : "", run.tops, run.retrs, qPrintable(rowsText),
-                    run.stopped ? "> " : "", share * 100, total, poplibMs,
+                    run.wallMs, empty.wallMs, run.stopped ? ">= " : "", run.tops, run.retrs,
+                    qPrintable(rowsText), run.stopped ? "> " : "", share * 100, total, poplibMs,
                     isLine ? ", from its cost per message" : "", target * 100,
                     met ? "met" : "not met");
         printSummary(isLine ? "D6.7 line" : "D6.7 lo",

@@ -48,9 +48,8 @@ struct Marginal
 struct RecheckBaselines
 {
     double linePoplibPerMessageMs = 0;
-    double lineEmptyCheckMs = 0;
-    double loopbackEmptyPoplibMs = 0;
-    double loopbackEmptyCheckMs = 0;
+    // The user of the empty box: what a check costs before any message.
+    QString emptyUser;
 };
 
 struct LatencyRig
@@ -81,6 +80,10 @@ struct LatencyRig
 
 private:
     Timed fastest(const std::function<Timed()>& once) const;
+    // The fastest of each, their runs taken in turns, so a change in the
+    // machine's load while the bench runs weighs on both alike.
+    std::pair<Timed, Timed> fastestInTurns(const std::function<Timed()>& first,
+                                           const std::function<Timed()>& second) const;
     // The home named `name`, made on first use with one account.
     QString home(const QString& name, const QString& user, quint16 port, QString* error) const;
     Timed runCheck(const QString& home, bool rows, int count) const;

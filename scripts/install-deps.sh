@@ -10,7 +10,7 @@ export DEBIAN_FRONTEND=noninteractive
 apt-get update -qq
 apt-get install -y -qq --no-install-recommends \
     cmake ninja-build g++ make pkg-config \
-    qt6-base-dev libgl-dev libgsasl-dev \
+    qt6-base-dev libgl-dev libgsasl-dev zlib1g-dev \
     dovecot-core dovecot-pop3d openssl ca-certificates \
     dpkg-dev debootstrap xdotool desktop-file-utils \
     openbox trayer wmctrl \

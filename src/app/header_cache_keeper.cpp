@@ -8,10 +8,13 @@ HeaderCacheKeeper::HeaderCacheKeeper(RunCoordinator& runs, const QString& dataFo
     : m_runs(runs), m_path(dataFolder + QLatin1Char('/') + HeaderCacheFileName),
       m_note(std::move(note))
 {
-    QString error;
-    if (!m_cache.load(m_path, &error) && m_note)
-        m_note(QStringLiteral("Header cache thrown away (") + error + QStringLiteral("): ") +
-               m_path);
+    // Read while the program starts and connects: the first check to use
+    // the cache waits for it, and hears then if it was thrown away.
+    m_cache.loadInBackground(m_path, [this](const QString& error) {
+        if (m_note)
+            m_note(QStringLiteral("Header cache thrown away (") + error + QStringLiteral("): ") +
+                   m_path);
+    });
     m_runs.setHeaderCache(&m_cache);
     m_saveAfterCheck = QObject::connect(&m_runs, &RunCoordinator::checkRunCompleted, &m_runs,
                                         [this] { saveIfModified(); });

@@ -9,8 +9,8 @@
 class RunCoordinator;
 
 // The header cache of the data folder behind a run coordinator: read from
-// its file now, written back after each completed check run that changed
-// it. Trouble with the file never stops the program (the cache is only a
+// its file in the background from now on, written back after each completed
+// check run that changed it. Trouble with the file never stops the program (the cache is only a
 // shortcut: a message it lacks is fetched); it is told through note.
 class HeaderCacheKeeper
 {

@@ -1,6 +1,7 @@
 #include "pop3/header_block.h"
 
 #include <QStringDecoder>
+#include <algorithm>
 
 namespace {
 
@@ -214,11 +215,11 @@ QString decodeEncodedWords(const QString& text)
 // encoded word) becomes a blank.
 QString oneLine(QString value)
 {
-    for (QChar& c : value) {
-        if (c == u'\t' || c == u'\r' || c == u'\n')
-            c = u' ';
-    }
-    return value.trimmed();
+    const auto isBreak = [](QChar c) { return c == u'\t' || c == u'\r' || c == u'\n'; };
+    // Looked for first: most values hold none, and writing would copy them.
+    if (std::any_of(value.cbegin(), value.cend(), isBreak))
+        std::replace_if(value.begin(), value.end(), isBreak, u' ');
+    return std::move(value).trimmed();
 }
 
 } // namespace

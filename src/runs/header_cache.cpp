@@ -29,8 +29,9 @@ qint64 keyCost(const MailboxKey& key)
 
 std::optional<QByteArray> HeaderCache::find(const MailboxKey& mailbox, const QByteArray& uid) const
 {
-    const auto box = m_mailboxes.constFind(mailbox);
-    if (box == m_mailboxes.constEnd())
+    settle();
+    const auto box = m_held.mailboxes.constFind(mailbox);
+    if (box == m_held.mailboxes.constEnd())
         return std::nullopt;
     box->used = true;
     const auto block = box->blocks.constFind(uid);
@@ -42,8 +43,9 @@ std::optional<QByteArray> HeaderCache::find(const MailboxKey& mailbox, const QBy
 void HeaderCache::store(const MailboxKey& mailbox, const QByteArray& uid,
                         const QByteArray& headerBlock)
 {
-    auto box = m_mailboxes.find(mailbox);
-    if (box != m_mailboxes.end()) {
+    settle();
+    auto box = m_held.mailboxes.find(mailbox);
+    if (box != m_held.mailboxes.end()) {
         box->used = true;
         const auto old = box->blocks.constFind(uid);
         if (old != box->blocks.constEnd()) {
@@ -54,8 +56,8 @@ void HeaderCache::store(const MailboxKey& mailbox, const QByteArray& uid,
             const qint64 cost = blockCost(uid, *old);
             box->blocks.erase(old);
             box->blockBytes -= cost;
-            m_bytes -= cost;
-            m_modified = true;
+            m_held.bytes -= cost;
+            m_held.modified = true;
         }
     }
     insert(mailbox, uid, headerBlock, true);
@@ -64,25 +66,25 @@ void HeaderCache::store(const MailboxKey& mailbox, const QByteArray& uid,
 bool HeaderCache::insert(const MailboxKey& mailbox, const QByteArray& uid,
                          const QByteArray& headerBlock, bool makeRoom)
 {
-    const bool newMailbox = !m_mailboxes.contains(mailbox);
+    const bool newMailbox = !m_held.mailboxes.contains(mailbox);
     const qint64 cost = blockCost(uid, headerBlock) + (newMailbox ? keyCost(mailbox) : 0);
-    while (m_bytes + cost > m_budget) {
+    while (m_held.bytes + cost > m_budget) {
         if (!makeRoom || !evictUnusedMailbox(mailbox))
             return false;
     }
-    Mailbox& box = m_mailboxes[mailbox];
+    Mailbox& box = m_held.mailboxes[mailbox];
     if (newMailbox)
         box.keyBytes = keyCost(mailbox);
     box.blocks.insert(uid, headerBlock);
     box.blockBytes += blockCost(uid, headerBlock);
-    m_bytes += cost;
-    m_modified = true;
+    m_held.bytes += cost;
+    m_held.modified = true;
     return true;
 }
 
 bool HeaderCache::evictUnusedMailbox(const MailboxKey& keep)
 {
-    for (auto box = m_mailboxes.begin(); box != m_mailboxes.end(); ++box) {
+    for (auto box = m_held.mailboxes.begin(); box != m_held.mailboxes.end(); ++box) {
         if (!box->used && box.key() != keep) {
             removeMailbox(box);
             return true;
@@ -93,15 +95,16 @@ bool HeaderCache::evictUnusedMailbox(const MailboxKey& keep)
 
 void HeaderCache::removeMailbox(QHash<MailboxKey, Mailbox>::iterator box)
 {
-    m_bytes -= box->keyBytes + box->blockBytes;
-    m_mailboxes.erase(box);
-    m_modified = true;
+    m_held.bytes -= box->keyBytes + box->blockBytes;
+    m_held.mailboxes.erase(box);
+    m_held.modified = true;
 }
 
 void HeaderCache::retainOnly(const MailboxKey& mailbox, const QSet<QByteArray>& uids)
 {
-    const auto box = m_mailboxes.find(mailbox);
-    if (box == m_mailboxes.end())
+    settle();
+    const auto box = m_held.mailboxes.find(mailbox);
+    if (box == m_held.mailboxes.end())
         return;
     box->used = true;
     for (auto block = box->blocks.begin(); block != box->blocks.end();) {
@@ -111,8 +114,8 @@ void HeaderCache::retainOnly(const MailboxKey& mailbox, const QSet<QByteArray>& 
         }
         const qint64 cost = blockCost(block.key(), block.value());
         box->blockBytes -= cost;
-        m_bytes -= cost;
-        m_modified = true;
+        m_held.bytes -= cost;
+        m_held.modified = true;
         block = box->blocks.erase(block);
     }
     // An emptied mailbox gives back its key's share too.
@@ -122,27 +125,29 @@ void HeaderCache::retainOnly(const MailboxKey& mailbox, const QSet<QByteArray>& 
 
 void HeaderCache::clear()
 {
-    if (!m_mailboxes.isEmpty())
-        m_modified = true;
-    m_mailboxes.clear();
-    m_bytes = 0;
+    settle();
+    if (!m_held.mailboxes.isEmpty())
+        m_held.modified = true;
+    m_held.mailboxes.clear();
+    m_held.bytes = 0;
 }
 
 qsizetype HeaderCache::blockCount() const
 {
+    settle();
     qsizetype count = 0;
-    for (const Mailbox& box : m_mailboxes)
+    for (const Mailbox& box : m_held.mailboxes)
         count += box.blocks.size();
     return count;
 }
 
 bool HeaderCache::load(const QString& path, QString* error)
 {
-    m_mailboxes.clear();
-    m_bytes = 0;
+    settle();
+    m_held = {};
     QList<CachedMailbox> read;
     if (!readHeaderCacheFile(path, m_budget + FileFramingBytes, &read, error)) {
-        m_modified = true;
+        m_held.modified = true;
         return false;
     }
     // A file from a larger budget keeps what fits, in its order.
@@ -150,19 +155,48 @@ bool HeaderCache::load(const QString& path, QString* error)
         const MailboxKey key{m.server, m.port, m.userName};
         for (const CachedHeader& h : m.headers)
             insert(key, h.uid, h.block, false);
-        const auto box = m_mailboxes.find(key);
-        if (box != m_mailboxes.end())
+        const auto box = m_held.mailboxes.find(key);
+        if (box != m_held.mailboxes.end())
             box->used = false;
     }
-    m_modified = false;
+    m_held.modified = false;
     return true;
+}
+
+void HeaderCache::loadInBackground(const QString& path,
+                                   std::function<void(const QString&)> thrownAway)
+{
+    settle();
+    m_held = {};
+    m_thrownAway = std::move(thrownAway);
+    // The worker fills a cache of its own; nothing here is touched until
+    // settle() takes its result in on this thread.
+    m_loading = std::async(std::launch::async, [path, budget = m_budget] {
+        HeaderCache worker(budget);
+        LoadResult result;
+        result.whole = worker.load(path, &result.error);
+        result.contents = std::move(worker.m_held);
+        return result;
+    });
+}
+
+void HeaderCache::settle() const
+{
+    if (!m_loading.valid())
+        return;
+    LoadResult result = m_loading.get();
+    m_held = std::move(result.contents);
+    const auto thrownAway = std::exchange(m_thrownAway, nullptr);
+    if (!result.whole && thrownAway)
+        thrownAway(result.error);
 }
 
 bool HeaderCache::save(const QString& path, QString* error)
 {
+    settle();
     QList<CachedMailbox> mailboxes;
-    mailboxes.reserve(m_mailboxes.size());
-    for (auto box = m_mailboxes.cbegin(); box != m_mailboxes.cend(); ++box) {
+    mailboxes.reserve(m_held.mailboxes.size());
+    for (auto box = m_held.mailboxes.cbegin(); box != m_held.mailboxes.cend(); ++box) {
         CachedMailbox m{box.key().server, box.key().port, box.key().userName, {}};
         m.headers.reserve(box->blocks.size());
         for (auto block = box->blocks.cbegin(); block != box->blocks.cend(); ++block)
@@ -171,6 +205,6 @@ bool HeaderCache::save(const QString& path, QString* error)
     }
     if (!writeHeaderCacheFile(path, mailboxes, error))
         return false;
-    m_modified = false;
+    m_held.modified = false;
     return true;
 }

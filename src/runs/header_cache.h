@@ -6,6 +6,8 @@
 #include <QHash>
 #include <QSet>
 #include <QString>
+#include <functional>
+#include <future>
 #include <optional>
 
 // The header blocks of messages already fetched, by the unique id the
@@ -37,16 +39,29 @@ public:
 
     qint64 byteBudget() const { return m_budget; }
     // What the held blocks count against the budget.
-    qint64 byteCount() const { return m_bytes; }
+    qint64 byteCount() const
+    {
+        settle();
+        return m_held.bytes;
+    }
     qsizetype blockCount() const;
     // Something was stored or dropped since the last load or save.
-    bool isModified() const { return m_modified; }
+    bool isModified() const
+    {
+        settle();
+        return m_held.modified;
+    }
 
     // Replaces what is held by the file's content; a missing file is an
     // empty cache. A file that cannot be read whole (damaged, cut, too
     // large, of another format version) is thrown away: the cache starts
     // empty, false comes back with the reason, and the next save replaces it.
     bool load(const QString& path, QString* error = nullptr);
+    // As load(), on a worker thread: it returns at once, so the file is read
+    // while the program starts and connects. Every other call waits for the
+    // read to end first; thrownAway then gets load()'s reason, on the
+    // calling thread, when the file was thrown away.
+    void loadInBackground(const QString& path, std::function<void(const QString&)> thrownAway);
     // Writes everything held, atomically and owner-only.
     bool save(const QString& path, QString* error = nullptr);
 
@@ -60,6 +75,22 @@ private:
         mutable bool used = true;
     };
 
+    struct Contents
+    {
+        QHash<MailboxKey, Mailbox> mailboxes;
+        qint64 bytes = 0;
+        bool modified = false;
+    };
+    struct LoadResult
+    {
+        Contents contents;
+        bool whole = false;
+        QString error;
+    };
+
+    // Takes in what a background load read, waiting for it if need be. Const
+    // as the members that wait for it are: what is held is only filled in.
+    void settle() const;
     // Adds the block when it fits the budget, with room made from unused
     // mailboxes only when makeRoom; false when it was not kept.
     bool insert(const MailboxKey& mailbox, const QByteArray& uid, const QByteArray& headerBlock,
@@ -67,8 +98,9 @@ private:
     bool evictUnusedMailbox(const MailboxKey& keep);
     void removeMailbox(QHash<MailboxKey, Mailbox>::iterator box);
 
-    QHash<MailboxKey, Mailbox> m_mailboxes;
     qint64 m_budget;
-    qint64 m_bytes = 0;
-    bool m_modified = false;
+    // Filled in from a background load on first use (see settle()).
+    mutable Contents m_held;
+    mutable std::future<LoadResult> m_loading;
+    mutable std::function<void(const QString&)> m_thrownAway;
 };

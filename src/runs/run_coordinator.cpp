@@ -46,6 +46,7 @@ void RunCoordinator::beginClosing()
 void RunCoordinator::release()
 {
     m_cancelRequested = false;
+    m_secretForRetry.reset();
     m_driver.context().clearAccount();
     emit controlsRestored();
     setState(RunState::Idle);
@@ -142,7 +143,8 @@ void RunCoordinator::connectAccount(const QString& server, qint32 port)
 bool RunCoordinator::fetchSecret()
 {
     SessionContext& session = m_driver.context();
-    const AccountSecret secret = m_secrets.fetch(mailboxKey(), session.password);
+    const AccountSecret secret = m_secretForRetry ? *std::exchange(m_secretForRetry, std::nullopt)
+                                                  : m_secrets.fetch(mailboxKey(), session.password);
     session.signInMethod = secret.method;
     session.password = secret.secret;
     if (!secret.ok)
@@ -177,7 +179,12 @@ void RunCoordinator::postContinuation()
 
 void RunCoordinator::continueAfterSession()
 {
+    const SessionContext& ended = m_driver.context();
+    AccountSecret used{true, ended.signInMethod, ended.password, {}};
     if (m_driver.offerCertificateTrust(!m_cancelRequested && !m_closing)) {
+        // The same account again: its secret is not asked for a second time
+        // (a password command may prompt, a token may have been spent).
+        m_secretForRetry = std::move(used);
         // The same account again, now that its certificate is trusted.
         if (m_state == RunState::Checking)
             performCheck(m_check.openAccount());

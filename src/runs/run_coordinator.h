@@ -10,6 +10,7 @@
 
 #include <QObject>
 #include <QString>
+#include <optional>
 
 class AccountListModel;
 class CertificateTrust;
@@ -156,6 +157,9 @@ private:
     Connectivity& m_connectivity;
     RunLog m_log;
     AccountSecrets m_secrets; // before the runs that hold it
+    // What the account just visited signed in with, while it is visited
+    // again after its certificate was trusted.
+    std::optional<AccountSecret> m_secretForRetry;
     SessionDriver m_driver;
     CheckRun m_check;
     DeleteRun m_delete;

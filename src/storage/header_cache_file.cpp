@@ -4,7 +4,8 @@
 #include "storage/file_checks.h"
 
 #include <QtEndian>
-#include <array>
+#include <limits>
+#include <zlib.h>
 
 namespace {
 
@@ -24,42 +25,17 @@ void setError(QString* error, const QString& text)
         *error = text;
 }
 
-// CRC-32 (the polynomial of zip and PNG), eight bytes a step: it catches
-// every burst of damage up to 32 bits and all but one in 2^32 others, at a
-// small share of a full read's cost.
-using CrcTables = std::array<std::array<quint32, 256>, 8>;
-
-constexpr CrcTables makeCrcTables()
+// CRC-32 (zlib's, of zip and PNG): it catches every burst of damage up to
+// 32 bits and all but one in 2^32 others, at a small share of a read's cost.
+quint32 crc32Of(const char* data, qsizetype size)
 {
-    CrcTables t{};
-    for (quint32 i = 0; i < 256; ++i) {
-        quint32 c = i;
-        for (int k = 0; k < 8; ++k)
-            c = (c & 1) != 0 ? (c >> 1) ^ 0xedb88320U : c >> 1;
-        t[0][i] = c;
+    uLong crc = crc32(0L, Z_NULL, 0);
+    for (qsizetype done = 0; done < size;) {
+        const auto chunk = uInt(qMin<qsizetype>(size - done, std::numeric_limits<uInt>::max()));
+        crc = crc32(crc, reinterpret_cast<const Bytef*>(data + done), chunk);
+        done += chunk;
     }
-    for (size_t s = 1; s < t.size(); ++s) {
-        for (size_t i = 0; i < 256; ++i)
-            t[s][i] = (t[s - 1][i] >> 8) ^ t[0][t[s - 1][i] & 0xff];
-    }
-    return t;
-}
-
-constexpr CrcTables crcTables = makeCrcTables();
-
-quint32 crc32(const char* data, qsizetype size)
-{
-    const auto* b = reinterpret_cast<const unsigned char*>(data);
-    quint32 c = 0xffffffffU;
-    for (; size >= 8; b += 8, size -= 8) {
-        const quint32 low = c ^ qFromLittleEndian<quint32>(b);
-        c = crcTables[7][low & 0xff] ^ crcTables[6][(low >> 8) & 0xff] ^
-            crcTables[5][(low >> 16) & 0xff] ^ crcTables[4][low >> 24] ^ crcTables[3][b[4]] ^
-            crcTables[2][b[5]] ^ crcTables[1][b[6]] ^ crcTables[0][b[7]];
-    }
-    for (; size > 0; ++b, --size)
-        c = (c >> 8) ^ crcTables[0][(c ^ *b) & 0xff];
-    return c ^ 0xffffffffU;
+    return quint32(crc);
 }
 
 void appendU32(QByteArray& out, quint32 value)
@@ -158,7 +134,7 @@ QByteArray encodeHeaderCacheFile(const QList<CachedMailbox>& mailboxes)
             appendBytes(out, h.block);
         }
     }
-    appendU32(out, crc32(out.constData(), out.size()));
+    appendU32(out, crc32Of(out.constData(), out.size()));
     return out;
 }
 
@@ -174,7 +150,7 @@ std::optional<QList<CachedMailbox>> decodeHeaderCacheFile(const QByteArray& byte
         return std::nullopt;
     }
     const qsizetype bodySize = bytes.size() - ChecksumBytes;
-    if (crc32(bytes.constData(), bodySize) !=
+    if (crc32Of(bytes.constData(), bodySize) !=
         qFromLittleEndian<quint32>(bytes.constData() + bodySize)) {
         setError(error, QStringLiteral("header cache file damaged"));
         return std::nullopt;

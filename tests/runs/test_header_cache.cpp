@@ -120,6 +120,41 @@ private slots:
         QVERIFY(!loaded.isModified());
     }
 
+    // Read on a worker thread: whatever comes first after it (a lookup, a
+    // store, a count) sees the whole file, and nothing done then is lost.
+    void aBackgroundLoadIsTakenInBeforeAnyUse()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(HeaderCacheFileName);
+        HeaderCache saved;
+        saved.store(amy, "1", block(1));
+        saved.store(bob, "1", block(2));
+        QVERIFY(saved.save(path));
+
+        QStringList reasons;
+        const auto tell = [&](const QString& reason) { reasons.append(reason); };
+        HeaderCache cache;
+        cache.store(bob, "9", block(9)); // what it held before goes
+        cache.loadInBackground(path, tell);
+        cache.store(amy, "2", block(3));
+        QCOMPARE(cache.blockCount(), 3);
+        QCOMPARE(cache.find(amy, "1"), block(1));
+        QCOMPARE(cache.find(amy, "2"), block(3));
+        QCOMPARE(cache.find(bob, "9"), std::nullopt);
+        QVERIFY(cache.isModified());
+
+        QByteArray bytes = fileBytes(path);
+        bytes[bytes.size() / 2] ^= 1;
+        writeBytes(path, bytes);
+        cache.loadInBackground(path, tell);
+        QVERIFY(reasons.isEmpty()); // told on the first use, not before
+        QCOMPARE(cache.find(amy, "1"), std::nullopt);
+        QCOMPARE(reasons, QStringList{"header cache file damaged"});
+        QCOMPARE(cache.blockCount(), 0);
+        QVERIFY(cache.isModified());
+        QCOMPARE(reasons.size(), 1);
+    }
+
     void aFullCacheWritesAFileItsLoadAccepts()
     {
         // Keys of 3-byte UTF-8 characters, the costliest in the file.

@@ -5,6 +5,7 @@
 // log-on when TLS fails.
 #include "run_rig.h"
 #include "runs/certificate_trust.h"
+#include "runs/sign_in_book.h"
 #include "session_script.h"
 #include "storage/trusted_certificates.h"
 #include "support/servers_pop3_peer.h"
@@ -98,6 +99,7 @@ private slots:
     void failedUpgradeGoesOnWithNextAccount();
     void trustedByTheUser();
     void changedCertificateAsksAgain();
+    void theRetryTakesTheSecretItHad();
     void unreadableTrustFile();
 };
 
@@ -263,6 +265,41 @@ void TestTlsSessions::trustedByTheUser()
     QVERIFY_PEER_DONE(peer, 5000);
     QVERIFY(later.prompter.shown().isEmpty());
     QVERIFY(later.logLines().contains("Username Logon Error: -ERR inside tls"));
+}
+
+// A password from a command is asked for once per visit: the visit again
+// after the certificate was trusted signs in with it too.
+void TestTlsSessions::theRetryTakesTheSecretItHad()
+{
+    QTemporaryDir home;
+    const QString asked = home.filePath("asked");
+    ScriptedPop3Peer peer(ScriptedPop3Peer::Transport::Tls);
+    peer.setCertificate(TestCertificate::SelfSigned);
+    peer.addScript(Pop3Script()
+                       .send(Pop3Reply::greeting())
+                       .expect("USER bob")
+                       .send(Pop3Reply::ok())
+                       .expect("PASS from command")
+                       .send(Pop3Reply::err("refused inside tls"))
+                       .expectClientClose());
+    QVERIFY2(peer.listen(995), qPrintable(peer.errorString()));
+
+    TrustingRig rig(home.filePath(TrustedCertificates::FileName), true);
+    SignInBook book;
+    AccountSignIn signIn;
+    signIn.secretOrigin = SecretOrigin::Command;
+    signIn.secretCommand = {"sh", "-c", "echo >> \"$0\"; printf 'from command'", asked};
+    book.set({QStringLiteral("localhost"), 995, QStringLiteral("bob")}, signIn);
+    rig.runs->setSignInBook(&book);
+    rig.prompter.queueYesNo(true);
+    QVERIFY(rig.run());
+    QVERIFY_PEER_DONE(peer, 5000);
+    QCOMPARE(rig.prompter.shown().size(), 1);
+    QVERIFY2(rig.logLines().contains("Password Logon Error: -ERR refused inside tls"),
+             qPrintable(rig.logLines().join('\n')));
+    QFile file(asked);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), QByteArray("\n"));
 }
 
 void TestTlsSessions::changedCertificateAsksAgain()
