@@ -177,7 +177,11 @@ void TestCrashSafety::killedWhileSaving()
     qInfo("%s: %d kills in %lld ms, first content found %d times, second %d, %d stray files "
           "met",
           qPrintable(kind), killsPerFile, clock.elapsed(), seen[0], seen[1], int(strays.size()));
-    QVERIFY2(strays.size() <= killsPerFile / 20,
+    // Only a kill inside that short window leaves a name, so most do not; a
+    // save that left one every time would leave about one per kill. How
+    // many land in the window depends on the disk and the load (up to 12 of
+    // 200 seen under a sanitizer on a busy machine): the bound is loose.
+    QVERIFY2(strays.size() <= killsPerFile / 4,
              qPrintable(QStringList(strays.values()).join(' ')));
     // The next save still replaces the file whole and clears what killed
     // saves left behind.
