@@ -181,8 +181,7 @@ void TestCrashSafety::killedWhileSaving()
     // save that left one every time would leave about one per kill. How
     // many land in the window depends on the disk and the load (up to 12 of
     // 200 seen under a sanitizer on a busy machine): the bound is loose.
-    QVERIFY2(strays.size() <= killsPerFile / 4,
-             qPrintable(QStringList(strays.values()).join(' ')));
+    QVERIFY2(strays.size() <= killsPerFile / 4, qPrintable(QStringList(strays.values()).join(' ')));
     // The next save still replaces the file whole and clears what killed
     // saves left behind.
     QVERIFY(saveVariant(kind, path, 0));
